@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds Tessivane twice (optimised, and with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs every test in both builds. Any failure
+# fails the script.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+cmake --preset default
+cmake --build --preset default -j"$jobs"
+ctest --preset default -j"$jobs"
+
+cmake --preset asan
+cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"

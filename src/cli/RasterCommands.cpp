@@ -1,0 +1,98 @@
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "core/FileStream.h"
+#include "raster/DIB.h"
+#include "raster/PageGenerator.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+bool EndsWithIgnoringCase(const std::string& text, const std::string& suffix) {
+  if (text.size() < suffix.size()) return false;
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    char a = text[text.size() - suffix.size() + i];
+    if (std::tolower(static_cast<unsigned char>(a)) != suffix[i]) return false;
+  }
+  return true;
+}
+
+bool IsTiff(TStream& stream) {
+  char signature[2] = {};
+  int64_t start = stream.Position();
+  size_t got = stream.Read(signature, 2);
+  stream.SetPosition(start);
+  return got == 2 && ((signature[0] == 'I' && signature[1] == 'I') ||
+                      (signature[0] == 'M' && signature[1] == 'M'));
+}
+
+int Info(int argc, char** argv) {
+  TCommandLine args(argc, argv);
+  if (args.Positional().size() != 1) throw TUsageError{"info needs one file"};
+  TFileStream file(args.Positional()[0], TFileStream::fmOpenRead);
+  const int pages = IsTiff(file) ? TDIB::TiffPageCount(file) : 1;
+  TDIB page;
+  for (int i = 0; i < pages; ++i) {
+    file.SetPosition(0);
+    page.LoadFromStream(file, i);
+    std::printf("%d %d %d %d %d %d\n", i + 1, page.Width(), page.Height(), page.BitCount(),
+                page.XResolution(), page.YResolution());
+  }
+  return 0;
+}
+
+void Write(TDIB& page, const std::string& output, bool append, int rowsPerStrip, int compression) {
+  if (EndsWithIgnoringCase(output, ".bmp"))
+    page.SaveToBmpFile(output);
+  else
+    page.SaveToTiffFile(output, append, rowsPerStrip, compression);
+}
+
+int Convert(int argc, char** argv) {
+  TCommandLine args(argc, argv, {"append"});
+  if (args.Positional().size() != 2) throw TUsageError{"convert needs an input and an output"};
+  const int pageNumber = args.Integer("page", 1);
+  if (pageNumber < 1) throw TUsageError{"--page counts from 1"};
+  TDIB page;
+  {
+    TFileStream input(args.Positional()[0], TFileStream::fmOpenRead);
+    page.LoadFromStream(input, pageNumber - 1);
+  }
+  Write(page, args.Positional()[1], args.Has("append"), args.Integer("rows-per-strip", 0),
+        args.Integer("compression", 0));
+  return 0;
+}
+
+int MakePage(int argc, char** argv) {
+  TCommandLine args(argc, argv, {"specks"});
+  if (args.Positional().size() != 1) throw TUsageError{"make-page needs an output"};
+  TPageSpec spec;
+  spec.Width = args.Integer("width", spec.Width);
+  spec.Height = args.Integer("height", spec.Height);
+  spec.Dpi = args.Integer("dpi", spec.Dpi);
+  spec.Bits = args.Integer("bits", spec.Bits);
+  spec.SkewDegrees = args.Number("skew", 0.0);
+  spec.Seed = static_cast<uint64_t>(args.Integer("seed", 1));
+  spec.Specks = args.Has("specks");
+  if (spec.Bits != 1 && spec.Bits != 8 && spec.Bits != 24) throw TUsageError{"--bits is 1, 8 or 24"};
+  TDIB page;
+  GeneratePage(page, spec);
+  Write(page, args.Positional()[0], false, 0, args.Integer("compression", 0));
+  return 0;
+}
+
+} // namespace
+
+const std::vector<TCommand>& RasterCommands() {
+  static const std::vector<TCommand> commands = {
+      {"info", "info FILE", Info},
+      {"convert", "convert IN OUT [--page N] [--compression CODE] [--rows-per-strip N] [--append]",
+       Convert},
+      {"make-page",
+       "make-page OUT --width W --height H --dpi D --bits B [--skew DEG] [--seed S] [--specks] "
+       "[--compression CODE]",
+       MakePage},
+  };
+  return commands;
+}

@@ -1,0 +1,49 @@
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "core/Exception.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+namespace {
+
+std::vector<TCommand> AllCommands() {
+  std::vector<TCommand> all;
+  for (const auto* group : {&RasterCommands()}) all.insert(all.end(), group->begin(), group->end());
+  return all;
+}
+
+void PrintUsage(std::FILE* out, const std::vector<TCommand>& commands) {
+  std::fprintf(out, "Usage: tessivane-cli COMMAND ARGUMENTS\n\nCommands:\n");
+  for (const TCommand& command : commands) std::fprintf(out, "  %s\n", command.usage);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<TCommand> commands = AllCommands();
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    PrintUsage(argc < 2 ? stderr : stdout, commands);
+    return argc < 2 ? 2 : 0;
+  }
+  for (const TCommand& command : commands) {
+    if (std::strcmp(argv[1], command.name) != 0) continue;
+    try {
+      return command.run(argc - 2, argv + 2);
+    } catch (const TUsageError& error) {
+      std::fprintf(stderr, "%s\nUsage: tessivane-cli %s\n", error.message.c_str(), command.usage);
+      return 2;
+    } catch (const Exception& error) {
+      std::fprintf(stderr, "%s\n", error.Message().c_str());
+      return 1;
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "%s\n", error.what());
+      return 1;
+    }
+  }
+  std::fprintf(stderr, "Unknown command: %s\n", argv[1]);
+  PrintUsage(stderr, commands);
+  return 2;
+}

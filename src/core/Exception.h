@@ -1,0 +1,63 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+// Root of every error the libraries raise. The message is the text the
+// operator sees in the error box, so it is kept exactly as given.
+class Exception : public std::exception {
+public:
+  explicit Exception(std::string message);
+  const std::string& Message() const noexcept { return FMessage; }
+  const char* what() const noexcept override { return FMessage.c_str(); }
+
+private:
+  std::string FMessage;
+};
+
+// Ends a command silently: nothing is shown to the operator.
+class EAbort : public Exception {
+public:
+  EAbort();
+};
+
+// A failure reported by the operating system (memory, files, locks); the
+// message is the system's description of the error number.
+class EOSError : public Exception {
+public:
+  explicit EOSError(int errorNumber);
+  EOSError(int errorNumber, const std::string& context);
+  int ErrorCode() const noexcept { return FErrorCode; }
+
+private:
+  int FErrorCode;
+};
+
+// Arithmetic that has no result: a division by zero, or rounding a value
+// that is not a finite number in range.
+class EMathError : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// Stream failures: short reads and writes, files that cannot be opened.
+class EStreamError : public Exception {
+public:
+  using Exception::Exception;
+};
+class EReadError : public EStreamError {
+public:
+  EReadError();
+};
+class EWriteError : public EStreamError {
+public:
+  EWriteError();
+};
+class EFOpenError : public EStreamError {
+public:
+  EFOpenError(const std::string& fileName, int errorNumber);
+};
+class EFCreateError : public EStreamError {
+public:
+  EFCreateError(const std::string& fileName, int errorNumber);
+};

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "core/Stream.h"
+#include "raster/DIBTypes.h"
+#include "tessivane/pagemem.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One page held as a packed device-independent bitmap in one relocatable
+// block: a 40-byte information header, a palette of 2, 16 or 256 entries
+// (none for 24 bits) and the rows, bottom row first, each padded to a
+// multiple of 4 bytes. Rows are numbered from the top. A 1-bit page is kept
+// with 0 = black and 1 = white.
+//
+// 24-bit pixel values are RGB colour values: red in bits 0-7, green in 8-15,
+// blue in 16-23. Palette entries are blue in bits 0-7, green 8-15, red 16-23.
+class TDIB {
+public:
+  using THistogram = std::array<uint64_t, 256>;
+
+  TDIB();
+  TDIB(const TDIB&) = delete;
+  TDIB& operator=(const TDIB&) = delete;
+  ~TDIB();
+
+  // Memory
+  void NewImage(int width, int height, TPixelFormat pixelFormat, int xDpi, int yDpi);
+  void AttachHandle(TSV_HANDLE handle);
+  TSV_HANDLE Handle() const;
+  void* Lock();
+  void Unlock();
+  void Clear();
+  bool OwnsHandle() const { return FOwnsHandle; }
+  void SetOwnsHandle(bool owns) { FOwnsHandle = owns; }
+
+  // Geometry
+  TPixelFormat PixelFormat() const { return FPixelFormat; }
+  int Width() const;
+  int Height() const;
+  int BitCount() const;
+  int XResolution() const;
+  int YResolution() const;
+  int Stride() const { return FStride; }
+  int RowBytes() const { return FRowBytes; }
+  int ColorCount() const { return FColorCount; }
+  size_t BlockSize() const { return FBlockSize; }
+  bool Empty() const { return FInfoHeader == nullptr; }
+  const TBitmapFileHeader& FileHeader() const { return FFileHeader; }
+  const TBitmapInfoHeader* InfoHeader() const { return FInfoHeader; }
+
+  // Rows and pixels; row 0 is the top of the page.
+  uint8_t* ScanLine(int row) { return FRows[static_cast<size_t>(row)]; }
+  const uint8_t* ScanLine(int row) const { return FRows[static_cast<size_t>(row)]; }
+  int GetPixel(int x, int row) const { return FPixelReader(FRows[static_cast<size_t>(row)], x); }
+  void SetPixel(int x, int row, int value) {
+    FPixelWriter(FRows[static_cast<size_t>(row)], x, value);
+  }
+  void FillBits(uint8_t value);
+
+  // Palette
+  uint32_t PaletteEntry(int index) const { return FPalette[index]; }
+  void SetPaletteEntry(int index, uint32_t value) { FPalette[index] = value; }
+  void SetPaletteFromLogPalette(const TLogPalette& palette);
+  int WhiteIndex() const;
+  int BlackIndex() const;
+  bool HasStandardPalette() const;
+
+  // Tone
+  void Invert();
+  void InvertKeepingAppearance();
+  THistogram Histogram() const;
+  static int HistogramThreshold(const THistogram& histogram, double k);
+  int CountRun(int x, int row, int colourOrThreshold, int length) const;
+
+  // Moving rows and pixels, canvas size
+  void ShiftLine(int row, int n);
+  void ShiftLines(int n);
+  void ShiftRows(int n);
+  void ResizeCanvas(int newWidth, int newHeight, uint8_t fill);
+
+  // Files
+  void LoadFromStream(TStream& stream, int pageIndex = 0);
+  void LoadBmpFromStream(TStream& stream);
+  void LoadPngFromStream(TStream& stream);
+  void LoadJpegFromStream(TStream& stream);
+  void SaveBmpToStream(TStream& stream);
+  void SaveToBmpFile(const std::string& fileName);
+
+  static int TiffPageCount(TStream& stream);
+  // Returns the rows per strip found in the file.
+  int LoadTiffFromStream(TStream& stream, int pageIndex);
+  void SaveToTiffStream(TStream& stream, bool append, int rowsPerStrip, int compression);
+  void SaveToTiffFile(const std::string& fileName, bool append, int rowsPerStrip, int compression);
+
+private:
+  using TPixelReader = int (*)(const uint8_t* row, int x);
+  using TPixelWriter = void (*)(uint8_t* row, int x, int value);
+
+  void ParseHeader(); // reads the locked header; builds the row table
+  void AllocateBlock(size_t size);
+  void RequireImage() const;
+  uint8_t WhiteFillByte() const;
+
+  std::vector<uint8_t*> FRows;
+  TSV_HANDLE FHandle = nullptr;
+  void* FHeader = nullptr;
+  bool FOwnsHandle = true;
+  size_t FBlockSize = 0;
+  TPixelFormat FPixelFormat = pf8bit;
+  unsigned FLockCount = 0;
+  TBitmapFileHeader FFileHeader{};
+  TBitmapInfoHeader* FInfoHeader = nullptr;
+  uint32_t* FPalette = nullptr;
+  uint8_t* FBits = nullptr;
+  int FColorCount = 0;
+  uint32_t FColorsUsed = 0;
+  int FStride = 0;
+  int FRowBytes = 0;
+  TPixelWriter FPixelWriter = nullptr;
+  TPixelReader FPixelReader = nullptr;
+};
