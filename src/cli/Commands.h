@@ -1,6 +1,5 @@
 #pragma once
 
-#include <string>
 #include <vector>
 
 // One subcommand of tessivane-cli. run gets the words after the command's
@@ -11,5 +10,10 @@ struct TCommand {
   int (*run)(int argc, char** argv);
 };
 
-// The commands of each library, gathered by main.
-const std::vector<TCommand>& RasterCommands();
+// Every command, in order of name. Each command file registers its own
+// commands with a static TCommandRegistration.
+const std::vector<TCommand>& Commands();
+
+struct TCommandRegistration {
+  explicit TCommandRegistration(const TCommand& command);
+};

@@ -82,17 +82,15 @@ int MakePage(int argc, char** argv) {
   return 0;
 }
 
-} // namespace
+const TCommandRegistration registrations[] = {
+    TCommandRegistration({"info", "info FILE", Info}),
+    TCommandRegistration(
+        {"convert", "convert IN OUT [--page N] [--compression CODE] [--rows-per-strip N] [--append]",
+         Convert}),
+    TCommandRegistration({"make-page",
+                          "make-page OUT --width W --height H --dpi D --bits B [--skew DEG] "
+                          "[--seed S] [--specks] [--compression CODE]",
+                          MakePage}),
+};
 
-const std::vector<TCommand>& RasterCommands() {
-  static const std::vector<TCommand> commands = {
-      {"info", "info FILE", Info},
-      {"convert", "convert IN OUT [--page N] [--compression CODE] [--rows-per-strip N] [--append]",
-       Convert},
-      {"make-page",
-       "make-page OUT --width W --height H --dpi D --bits B [--skew DEG] [--seed S] [--specks] "
-       "[--compression CODE]",
-       MakePage},
-  };
-  return commands;
-}
+} // namespace

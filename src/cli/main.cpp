@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "core/Exception.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -9,10 +10,9 @@
 
 namespace {
 
-std::vector<TCommand> AllCommands() {
-  std::vector<TCommand> all;
-  for (const auto* group : {&RasterCommands()}) all.insert(all.end(), group->begin(), group->end());
-  return all;
+std::vector<TCommand>& Registry() {
+  static std::vector<TCommand> commands;
+  return commands;
 }
 
 void PrintUsage(std::FILE* out, const std::vector<TCommand>& commands) {
@@ -22,8 +22,17 @@ void PrintUsage(std::FILE* out, const std::vector<TCommand>& commands) {
 
 } // namespace
 
+TCommandRegistration::TCommandRegistration(const TCommand& command) {
+  auto& commands = Registry();
+  auto at = std::lower_bound(commands.begin(), commands.end(), command,
+                             [](const TCommand& a, const TCommand& b) { return std::strcmp(a.name, b.name) < 0; });
+  commands.insert(at, command);
+}
+
+const std::vector<TCommand>& Commands() { return Registry(); }
+
 int main(int argc, char** argv) {
-  const std::vector<TCommand> commands = AllCommands();
+  const std::vector<TCommand>& commands = Commands();
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     PrintUsage(argc < 2 ? stderr : stdout, commands);
     return argc < 2 ? 2 : 0;
