@@ -115,6 +115,9 @@ TReplacingFileStream::~TReplacingFileStream() {
 }
 
 void TReplacingFileStream::Commit() {
+  // The data reaches the disk before the name does, so a power cut leaves
+  // the old file or the new one, never an empty one.
+  if (::fdatasync(Descriptor()) != 0) throw EFCreateError(FTargetName, errno);
   if (::rename(FileName().c_str(), FTargetName.c_str()) != 0) throw EFCreateError(FTargetName, errno);
   FCommitted = true;
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -60,6 +61,32 @@ void CheckImageSize(int64_t width, int64_t height, int bits) {
 TDIB::TDIB() = default;
 
 TDIB::~TDIB() { Clear(); }
+
+TDIB::TDIB(TDIB&& other) noexcept { *this = std::move(other); }
+
+TDIB& TDIB::operator=(TDIB&& other) noexcept {
+  if (this == &other) return *this;
+  Clear();
+  FRows = std::move(other.FRows);
+  FHandle = std::exchange(other.FHandle, nullptr);
+  FHeader = std::exchange(other.FHeader, nullptr);
+  FOwnsHandle = std::exchange(other.FOwnsHandle, true);
+  FBlockSize = std::exchange(other.FBlockSize, 0);
+  FPixelFormat = std::exchange(other.FPixelFormat, pf8bit);
+  FLockCount = std::exchange(other.FLockCount, 0);
+  FFileHeader = std::exchange(other.FFileHeader, {});
+  FInfoHeader = std::exchange(other.FInfoHeader, nullptr);
+  FPalette = std::exchange(other.FPalette, nullptr);
+  FBits = std::exchange(other.FBits, nullptr);
+  FColorCount = std::exchange(other.FColorCount, 0);
+  FColorsUsed = std::exchange(other.FColorsUsed, 0);
+  FStride = std::exchange(other.FStride, 0);
+  FRowBytes = std::exchange(other.FRowBytes, 0);
+  FPixelWriter = std::exchange(other.FPixelWriter, nullptr);
+  FPixelReader = std::exchange(other.FPixelReader, nullptr);
+  other.FRows.clear();
+  return *this;
+}
 
 void TDIB::Clear() {
   FRows.clear();

@@ -24,6 +24,9 @@ public:
   TDIB();
   TDIB(const TDIB&) = delete;
   TDIB& operator=(const TDIB&) = delete;
+  // Moving hands the block over; the source is left empty.
+  TDIB(TDIB&& other) noexcept;
+  TDIB& operator=(TDIB&& other) noexcept;
   ~TDIB();
 
   // Memory

@@ -43,6 +43,7 @@ bool GuardedReadInfo(png_structp png, png_infop info) {
 bool GuardedReadImage(png_structp png, png_bytepp rows) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_read_image(png, rows);
+  png_read_end(png, nullptr); // a file cut short after its pixels is still cut short
   return true;
 }
 

@@ -33,7 +33,7 @@ TCompressionChoice ResolveCompression(int code, TPixelFormat format) {
   case 3: return {COMPRESSION_CCITTFAX3, 0, true, false};
   case 4: return {COMPRESSION_CCITTFAX3, 1, true, false};
   case 5: return {COMPRESSION_CCITTFAX4, -1, true, false};
-  case 6: return {COMPRESSION_ADOBE_DEFLATE, -1, false, false};
+  case 6: return {COMPRESSION_DEFLATE, -1, false, false};
   case 7: return {COMPRESSION_JPEG, -1, false, true};
   case 8: return {COMPRESSION_LZW, -1, false, false};
   default: return {COMPRESSION_NONE, -1, false, false};

@@ -264,9 +264,9 @@ void GeneratePage(TDIB& page, const TPageSpec& spec) {
   }
 
   if (spec.Specks) {
-    // About fifty specks to the square decimetre, one to three pixels across.
-    const double area = (spec.Width / dpi) * (spec.Height / dpi) * 6.4516;
-    const int count = static_cast<int>(area * 50);
+    // About three specks to the square centimetre, one to three pixels across.
+    const double squareCentimetres = (spec.Width / dpi) * (spec.Height / dpi) * 6.4516;
+    const int count = static_cast<int>(squareCentimetres * 3);
     const int largest = std::max(1, std::min(3, static_cast<int>(dpi / 100)));
     for (int i = 0; i < count; ++i) {
       int x = random.Below(std::max(1, spec.Width)), y = random.Below(std::max(1, spec.Height));

@@ -1,6 +1,7 @@
 #include "raster/TiffBinding.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -53,12 +54,21 @@ void SilenceGlobalHandlers() {
 
 } // namespace
 
+int TTiffHandle::OnWarning(TIFF*, void* handle, const char*, const char* format, va_list args) {
+  char message[512];
+  std::vsnprintf(message, sizeof message, format, args);
+  if (std::strstr(message, "IO error") || std::strstr(message, "Premature EOF") ||
+      std::strstr(message, "Premature end"))
+    static_cast<TTiffHandle*>(handle)->FDataMissing = true;
+  return 1;
+}
+
 TTiffHandle::TTiffHandle(TStream& stream, const char* mode) {
   SilenceGlobalHandlers();
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   if (options == nullptr) return;
   TIFFOpenOptionsSetErrorHandlerExtR(options, SilentHandler, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, SilentHandler, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, this);
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxImageBytes));
   FTiff = TIFFClientOpenExt("", mode, &stream, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
                             MapProc, UnmapProc, options);
