@@ -141,13 +141,16 @@ void RegisterProfileFileType(const std::string& executablePath) noexcept {
 
 void RegisterProfileFileType(const std::string& executablePath,
                              const std::string& dataFolder) noexcept {
-  const std::filesystem::path data(dataFolder);
+  // The two parts fail independently: a MIME folder that cannot be written
+  // still lets the desktop entry be added, and the other way round.
   try {
+    const std::filesystem::path data(dataFolder);
     if (WriteIfAbsent(data / kProfileMimePackageFile, MimePackage()))
       RunTool("update-mime-database", (data / "mime").string());
   } catch (...) {
   }
   try {
+    const std::filesystem::path data(dataFolder);
     if (WriteIfAbsent(data / kProfileDesktopFile, DesktopEntry(executablePath)))
       RunTool("update-desktop-database", (data / "applications").string());
   } catch (...) {

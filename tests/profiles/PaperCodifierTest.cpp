@@ -37,13 +37,7 @@ TEST(PaperCodifier, HoldsFourteenPapersInOrder) {
     }
   }
   // Each A size is the next larger one folded in half: its height is the larger one's width.
-  for (int i = 1; i < 7; ++i) EXPECT_NEAR(papers.Item(i).Height, papers.Item(i - 1).Width, 1e-9);
-  EXPECT_EQ(papers.Item(12).Width, 10.11);
-  EXPECT_EQ(papers.Item(12).Height, 13.93);
-  EXPECT_EQ(papers.Item(13).Width, 7.16);
-  EXPECT_EQ(papers.Item(13).Height, 10.11);
-  EXPECT_EQ(papers.Item(9).Width, 7.25);
-  EXPECT_EQ(papers.Item(11).Height, 8.5);
+  for (int i = 1; i < 7; ++i) EXPECT_EQ(papers.Item(i).Height, papers.Item(i - 1).Width);
 }
 
 TEST(PaperCodifier, SupportedSizeCodesNamePapersOfTheTable) {

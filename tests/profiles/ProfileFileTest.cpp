@@ -7,7 +7,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -110,29 +109,6 @@ TEST(ProfileFile, Latin1FilesAreReadAndWrittenBackAsUtf8) {
   SaveProfileFile(dir.File("old.tsp"), lines);
   EXPECT_EQ(ReadText(dir.File("old.tsp")),
             "Scanner Citt\xC3\xA0 \xC2\xB0\r\n4097,S,Caff\xC3\xA8\r\n");
-}
-
-TEST(ProfileFile, RandomLinesSurviveARoundTrip) {
-  test::TempDir dir;
-  std::mt19937 random(2);
-  const std::string alphabet = "0123456789,?-. IFBSabc\xC2\xB0\t";
-  for (int round = 0; round < 200; ++round) {
-    Lines lines;
-    for (int i = 1 + random() % 6; i > 0; --i) {
-      std::string line;
-      for (int j = random() % 12; j > 0; --j) {
-        const size_t at = random() % alphabet.size();
-        // Keep the two bytes of the degree sign together.
-        if (alphabet[at] == '\xC2' || alphabet[at] == '\xB0')
-          line += "\xC2\xB0";
-        else
-          line += alphabet[at];
-      }
-      lines.push_back(line);
-    }
-    SaveProfileFile(dir.File("r.tsp"), lines);
-    ASSERT_EQ(LoadProfileFile(dir.File("r.tsp")), lines);
-  }
 }
 
 TEST(ProfileFile, NamesAndFolders) {
