@@ -11,6 +11,7 @@ packages=(
   libsane-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools qpdf poppler-utils
+  shared-mime-info desktop-file-utils
   xvfb xauth
 )
 
