@@ -17,9 +17,9 @@ struct TFixture {
   std::vector<uint8_t> file;
   int code;
   TFixture(int bits, int compression) : code(compression) {
-    TPageSpec spec;
-    spec.Bits = bits;
-    GeneratePage(page, spec);
+    TPageSpec layout;
+    layout.Bits = bits;
+    GeneratePage(page, layout);
     TMemoryStream stream;
     page.SaveToTiffStream(stream, false, 0, compression);
     file = stream.Bytes();

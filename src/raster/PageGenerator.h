@@ -20,4 +20,4 @@ struct TPageSpec {
 // marks (stems, ascenders, descenders, bowls, bars, dots) at a body-text size
 // for the resolution, dark ink on light paper, turned by the skew angle about
 // the page centre. Grey and colour pages carry a little paper and ink noise.
-void GeneratePage(TDIB& page, const TPageSpec& spec);
+void GeneratePage(TDIB& page, const TPageSpec& layout);

@@ -18,20 +18,20 @@ struct Sample {
 std::vector<Sample> GoodFiles() {
   test::TempDir dir;
   TDIB page;
-  TPageSpec spec;
-  spec.Width = 160;
-  spec.Height = 120;
-  spec.Dpi = 100;
-  spec.Bits = 8;
-  GeneratePage(page, spec);
+  TPageSpec layout;
+  layout.Width = 160;
+  layout.Height = 120;
+  layout.Dpi = 100;
+  layout.Bits = 8;
+  GeneratePage(page, layout);
   std::vector<Sample> files;
   TMemoryStream bmp;
   page.SaveBmpToStream(bmp);
   files.push_back({"bmp", bmp.Bytes()});
   for (int code : {5, 7, 8}) {
     TDIB source;
-    spec.Bits = code == 5 ? 1 : 8;
-    GeneratePage(source, spec);
+    layout.Bits = code == 5 ? 1 : 8;
+    GeneratePage(source, layout);
     TMemoryStream tiff;
     source.SaveToTiffStream(tiff, false, 16, code);
     files.push_back({"tiff" + std::to_string(code), tiff.Bytes()});

@@ -49,31 +49,31 @@ int TopInk(const TDIB& page, int x0, int x1) {
 } // namespace
 
 TEST(PageGenerator, TheSameDescriptionGivesTheSamePage) {
-  TPageSpec spec;
-  spec.Width = 850;
-  spec.Height = 1100;
-  spec.Dpi = 100;
-  spec.Specks = true;
-  spec.SkewDegrees = 1.5;
+  TPageSpec layout;
+  layout.Width = 850;
+  layout.Height = 1100;
+  layout.Dpi = 100;
+  layout.Specks = true;
+  layout.SkewDegrees = 1.5;
   for (int bits : {1, 8, 24}) {
-    spec.Bits = bits;
+    layout.Bits = bits;
     TDIB a, b;
-    GeneratePage(a, spec);
-    GeneratePage(b, spec);
+    GeneratePage(a, layout);
+    GeneratePage(b, layout);
     EXPECT_EQ(test::Looks(a), test::Looks(b));
     EXPECT_EQ(a.BitCount(), bits);
     EXPECT_EQ(a.XResolution(), 100);
-    spec.Seed = 2;
-    GeneratePage(b, spec);
+    layout.Seed = 2;
+    GeneratePage(b, layout);
     EXPECT_NE(test::Looks(a), test::Looks(b));
-    spec.Seed = 1;
+    layout.Seed = 1;
   }
 }
 
 TEST(PageGenerator, PagesLookLikePrintedText) {
-  TPageSpec spec;
+  TPageSpec layout;
   TDIB page;
-  GeneratePage(page, spec); // A4 at 300 dpi
+  GeneratePage(page, layout); // A4 at 300 dpi
   EXPECT_EQ(page.Width(), 2480);
   EXPECT_EQ(page.Height(), 3508);
   const double ink = InkFraction(page);
@@ -82,23 +82,23 @@ TEST(PageGenerator, PagesLookLikePrintedText) {
   // Margins stay blank.
   EXPECT_GT(TopInk(page, 0, page.Width()), 200);
   for (int y = 0; y < page.Height(); ++y) ASSERT_EQ(page.CountRun(0, y, 0, 200), 0);
-  spec.Bits = 8;
-  GeneratePage(page, spec);
+  layout.Bits = 8;
+  GeneratePage(page, layout);
   EXPECT_GT(InkFraction(page), 0.03);
   EXPECT_EQ(page.GetPixel(5, 5) > 230, true);
 }
 
 TEST(PageGenerator, SkewTurnsTheLinesTheWayTheSignSays) {
-  TPageSpec spec;
-  spec.Width = 1000;
-  spec.Height = 800;
-  spec.Dpi = 150;
+  TPageSpec layout;
+  layout.Width = 1000;
+  layout.Height = 800;
+  layout.Dpi = 150;
   TDIB flat, rising, falling;
-  GeneratePage(flat, spec);
-  spec.SkewDegrees = 3;
-  GeneratePage(rising, spec);
-  spec.SkewDegrees = -3;
-  GeneratePage(falling, spec);
+  GeneratePage(flat, layout);
+  layout.SkewDegrees = 3;
+  GeneratePage(rising, layout);
+  layout.SkewDegrees = -3;
+  GeneratePage(falling, layout);
   // Columns 400 pixels apart: a 3-degree turn moves the lines by about 21 rows.
   EXPECT_NEAR(Offset(flat, 200, 300, 600, 700), 0, 1);
   // Rows count downwards: lines rising to the right stand higher on the right.
@@ -107,14 +107,14 @@ TEST(PageGenerator, SkewTurnsTheLinesTheWayTheSignSays) {
 }
 
 TEST(PageGenerator, SpecksAreSmallAndAdded) {
-  TPageSpec spec;
-  spec.Width = 600;
-  spec.Height = 600;
-  spec.Dpi = 300;
+  TPageSpec layout;
+  layout.Width = 600;
+  layout.Height = 600;
+  layout.Dpi = 300;
   TDIB clean, specked;
-  GeneratePage(clean, spec);
-  spec.Specks = true;
-  GeneratePage(specked, spec);
+  GeneratePage(clean, layout);
+  layout.Specks = true;
+  GeneratePage(specked, layout);
   int added = 0, removed = 0;
   for (int y = 0; y < 600; ++y)
     for (int x = 0; x < 600; ++x) {

@@ -65,43 +65,43 @@ TiffLook ReadTiffLook(const std::string& path, int page) {
   return look;
 }
 
-void WriteTiff(const std::string& path, const TiffSpec& spec,
+void WriteTiff(const std::string& path, const TiffSpec& layout,
                const std::function<uint32_t(uint32_t, uint32_t, int)>& sample, bool append) {
   Silence();
   TIFF* tiff = TIFFOpen(path.c_str(), append ? "a" : "w");
   if (!tiff) throw std::runtime_error("cannot create " + path);
-  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, spec.width);
-  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, spec.height);
-  if (spec.writeBitsPerSample) TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, spec.bitsPerSample);
-  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, spec.samplesPerPixel);
-  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, spec.photometric);
-  TIFFSetField(tiff, TIFFTAG_COMPRESSION, spec.compression);
-  if (spec.t4Options >= 0) TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, static_cast<uint32_t>(spec.t4Options));
-  if (spec.samplesPerPixel > 1) TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, spec.planar);
-  TIFFSetField(tiff, TIFFTAG_XRESOLUTION, spec.xResolution);
-  TIFFSetField(tiff, TIFFTAG_YRESOLUTION, spec.yResolution);
-  if (spec.resolutionUnit) TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, spec.resolutionUnit);
-  if (!spec.colorMap.empty()) {
-    size_t n = spec.colorMap.size() / 3;
-    TIFFSetField(tiff, TIFFTAG_COLORMAP, spec.colorMap.data(), spec.colorMap.data() + n,
-                 spec.colorMap.data() + 2 * n);
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, layout.width);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, layout.height);
+  if (layout.writeBitsPerSample) TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, layout.bitsPerSample);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, layout.samplesPerPixel);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, layout.photometric);
+  TIFFSetField(tiff, TIFFTAG_COMPRESSION, layout.compression);
+  if (layout.t4Options >= 0) TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, static_cast<uint32_t>(layout.t4Options));
+  if (layout.samplesPerPixel > 1) TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, layout.planar);
+  TIFFSetField(tiff, TIFFTAG_XRESOLUTION, layout.xResolution);
+  TIFFSetField(tiff, TIFFTAG_YRESOLUTION, layout.yResolution);
+  if (layout.resolutionUnit) TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, layout.resolutionUnit);
+  if (!layout.colorMap.empty()) {
+    size_t n = layout.colorMap.size() / 3;
+    TIFFSetField(tiff, TIFFTAG_COLORMAP, layout.colorMap.data(), layout.colorMap.data() + n,
+                 layout.colorMap.data() + 2 * n);
   }
-  if (spec.compression == COMPRESSION_JPEG && spec.photometric == PHOTOMETRIC_YCBCR)
+  if (layout.compression == COMPRESSION_JPEG && layout.photometric == PHOTOMETRIC_YCBCR)
     TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-  if (spec.tileSize) {
-    TIFFSetField(tiff, TIFFTAG_TILEWIDTH, spec.tileSize);
-    TIFFSetField(tiff, TIFFTAG_TILELENGTH, spec.tileSize);
-  } else if (spec.writeRowsPerStrip) {
+  if (layout.tileSize) {
+    TIFFSetField(tiff, TIFFTAG_TILEWIDTH, layout.tileSize);
+    TIFFSetField(tiff, TIFFTAG_TILELENGTH, layout.tileSize);
+  } else if (layout.writeRowsPerStrip) {
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP,
-                 spec.rowsPerStrip ? spec.rowsPerStrip : TIFFDefaultStripSize(tiff, 0));
+                 layout.rowsPerStrip ? layout.rowsPerStrip : TIFFDefaultStripSize(tiff, 0));
   }
-  const int planes = spec.planar == PLANARCONFIG_SEPARATE ? spec.samplesPerPixel : 1;
-  const int perPixel = spec.planar == PLANARCONFIG_SEPARATE ? 1 : spec.samplesPerPixel;
-  const int bits = spec.bitsPerSample;
+  const int planes = layout.planar == PLANARCONFIG_SEPARATE ? layout.samplesPerPixel : 1;
+  const int perPixel = layout.planar == PLANARCONFIG_SEPARATE ? 1 : layout.samplesPerPixel;
+  const int bits = layout.bitsPerSample;
   auto pack = [&](uint32_t y, int plane, std::vector<uint8_t>& row) {
     std::fill(row.begin(), row.end(), 0);
     uint64_t bit = 0;
-    for (uint32_t x = 0; x < spec.width; ++x)
+    for (uint32_t x = 0; x < layout.width; ++x)
       for (int s = 0; s < perPixel; ++s, bit += static_cast<uint64_t>(bits)) {
         uint32_t v = sample(x, y, plane + s);
         if (bits == 16) {
@@ -113,16 +113,16 @@ void WriteTiff(const std::string& path, const TiffSpec& spec,
         }
       }
   };
-  if (spec.tileSize) {
-    const uint32_t t = spec.tileSize;
+  if (layout.tileSize) {
+    const uint32_t t = layout.tileSize;
     std::vector<uint8_t> tile(static_cast<size_t>(TIFFTileSize(tiff)));
     const size_t tileRow = static_cast<size_t>(TIFFTileRowSize(tiff));
     for (int plane = 0; plane < planes; ++plane)
-      for (uint32_t ty = 0; ty < spec.height; ty += t)
-        for (uint32_t tx = 0; tx < spec.width; tx += t) {
+      for (uint32_t ty = 0; ty < layout.height; ty += t)
+        for (uint32_t tx = 0; tx < layout.width; tx += t) {
           std::fill(tile.begin(), tile.end(), 0);
-          std::vector<uint8_t> row((static_cast<size_t>(spec.width) * perPixel * bits + 7) / 8);
-          for (uint32_t y = ty; y < ty + t && y < spec.height; ++y) {
+          std::vector<uint8_t> row((static_cast<size_t>(layout.width) * perPixel * bits + 7) / 8);
+          for (uint32_t y = ty; y < ty + t && y < layout.height; ++y) {
             pack(y, plane, row);
             // Only whole bytes per tile row are supported by this helper.
             size_t from = static_cast<size_t>(tx) * perPixel * bits / 8;
@@ -134,7 +134,7 @@ void WriteTiff(const std::string& path, const TiffSpec& spec,
   } else {
     std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize(tiff)));
     for (int plane = 0; plane < planes; ++plane)
-      for (uint32_t y = 0; y < spec.height; ++y) {
+      for (uint32_t y = 0; y < layout.height; ++y) {
         pack(y, plane, row);
         if (TIFFWriteScanline(tiff, row.data(), y, static_cast<uint16_t>(plane)) < 0) {
           TIFFClose(tiff);

@@ -46,7 +46,7 @@ struct TiffSpec {
   std::vector<uint16_t> colorMap; // red, green, blue runs of 2^bits each
   int t4Options = -1;
 };
-void WriteTiff(const std::string& path, const TiffSpec& spec,
+void WriteTiff(const std::string& path, const TiffSpec& layout,
                const std::function<uint32_t(uint32_t x, uint32_t y, int sample)>& sample,
                bool append = false);
 

@@ -36,13 +36,13 @@ uint32_t Pattern(uint32_t x, uint32_t y, int s) {
 
 TEST(TiffRead, WhiteIsZeroGroup4ReadsBlackAsZeroAndWritesBackTheSame) {
   test::TempDir dir;
-  test::TiffSpec spec;
-  spec.width = 77;
-  spec.height = 33;
-  spec.bitsPerSample = 1;
-  spec.photometric = PHOTOMETRIC_MINISWHITE;
-  spec.compression = COMPRESSION_CCITTFAX4;
-  test::WriteTiff(dir.File("in.tif"), spec, [](uint32_t x, uint32_t y, int) { return (x * y + x) % 5 == 0; });
+  test::TiffSpec layout;
+  layout.width = 77;
+  layout.height = 33;
+  layout.bitsPerSample = 1;
+  layout.photometric = PHOTOMETRIC_MINISWHITE;
+  layout.compression = COMPRESSION_CCITTFAX4;
+  test::WriteTiff(dir.File("in.tif"), layout, [](uint32_t x, uint32_t y, int) { return (x * y + x) % 5 == 0; });
   TDIB page = Load(dir.File("in.tif"));
   ASSERT_EQ(page.BitCount(), 1);
   EXPECT_EQ(page.PaletteEntry(0), 0u);
@@ -79,24 +79,24 @@ TEST(TiffRead, BilevelWrittenUncompressedKeepsItsRows) {
 
 TEST(TiffRead, FaxPagesWithoutBitsPerSampleOrMarkedBlackIsZero) {
   test::TempDir dir;
-  test::TiffSpec spec;
-  spec.width = 50;
-  spec.height = 20;
-  spec.bitsPerSample = 1;
-  spec.compression = COMPRESSION_CCITTFAX3;
-  spec.t4Options = 0;
-  spec.writeBitsPerSample = false;
-  spec.photometric = PHOTOMETRIC_MINISWHITE;
+  test::TiffSpec layout;
+  layout.width = 50;
+  layout.height = 20;
+  layout.bitsPerSample = 1;
+  layout.compression = COMPRESSION_CCITTFAX3;
+  layout.t4Options = 0;
+  layout.writeBitsPerSample = false;
+  layout.photometric = PHOTOMETRIC_MINISWHITE;
   auto bars = [](uint32_t x, uint32_t, int) -> uint32_t { return x % 10 < 3; };
-  test::WriteTiff(dir.File("nobps.tif"), spec, bars);
+  test::WriteTiff(dir.File("nobps.tif"), layout, bars);
   TDIB page = Load(dir.File("nobps.tif"));
   EXPECT_EQ(page.BitCount(), 1);
   EXPECT_EQ(page.GetPixel(0, 0), 0); // black bar
   EXPECT_EQ(page.GetPixel(5, 0), 1);
   // A fax page that says black-is-zero means it, as libtiff's tools read it.
-  spec.writeBitsPerSample = true;
-  spec.photometric = PHOTOMETRIC_MINISBLACK;
-  test::WriteTiff(dir.File("biz.tif"), spec, bars);
+  layout.writeBitsPerSample = true;
+  layout.photometric = PHOTOMETRIC_MINISBLACK;
+  test::WriteTiff(dir.File("biz.tif"), layout, bars);
   page = Load(dir.File("biz.tif"));
   EXPECT_EQ(page.GetPixel(0, 0), 1);
   EXPECT_EQ(page.GetPixel(5, 0), 0);
@@ -105,38 +105,38 @@ TEST(TiffRead, FaxPagesWithoutBitsPerSampleOrMarkedBlackIsZero) {
 
 TEST(TiffRead, BitCountsThePageCannotHoldAndWideSamples) {
   test::TempDir dir;
-  test::TiffSpec spec;
-  spec.bitsPerSample = 2;
-  test::WriteTiff(dir.File("two.tif"), spec, [](uint32_t x, uint32_t, int) { return x % 4; });
+  test::TiffSpec layout;
+  layout.bitsPerSample = 2;
+  test::WriteTiff(dir.File("two.tif"), layout, [](uint32_t x, uint32_t, int) { return x % 4; });
   EXPECT_EQ(LoadError(dir.File("two.tif")), "Unsupported bit count: 2");
 
-  spec.bitsPerSample = 16;
-  test::WriteTiff(dir.File("sixteen.tif"), spec, [](uint32_t x, uint32_t y, int) { return (x * 1000 + y * 300) & 0xFFFF; });
+  layout.bitsPerSample = 16;
+  test::WriteTiff(dir.File("sixteen.tif"), layout, [](uint32_t x, uint32_t y, int) { return (x * 1000 + y * 300) & 0xFFFF; });
   TDIB page = Load(dir.File("sixteen.tif"));
   EXPECT_EQ(page.BitCount(), 24);
   EXPECT_EQ(test::Looks(page), test::ReadTiffLook(dir.File("sixteen.tif")).pixels);
 
-  spec.bitsPerSample = 8;
-  spec.samplesPerPixel = 2; // grey and alpha
-  test::WriteTiff(dir.File("alpha.tif"), spec, Pattern);
+  layout.bitsPerSample = 8;
+  layout.samplesPerPixel = 2; // grey and alpha
+  test::WriteTiff(dir.File("alpha.tif"), layout, Pattern);
   EXPECT_EQ(LoadError(dir.File("alpha.tif")), "Unsupported bit count: 16");
 }
 
 TEST(TiffRead, ResolutionUnits) {
   test::TempDir dir;
-  test::TiffSpec spec;
-  spec.xResolution = 118.11f;
-  spec.yResolution = 78.74f;
-  spec.resolutionUnit = 3;
+  test::TiffSpec layout;
+  layout.xResolution = 118.11f;
+  layout.yResolution = 78.74f;
+  layout.resolutionUnit = 3;
   auto flat = [](uint32_t, uint32_t, int) -> uint32_t { return 9; };
-  test::WriteTiff(dir.File("cm.tif"), spec, flat);
+  test::WriteTiff(dir.File("cm.tif"), layout, flat);
   TDIB page = Load(dir.File("cm.tif"));
   EXPECT_EQ(page.XResolution(), 300);
   EXPECT_EQ(page.YResolution(), 200);
-  spec.xResolution = 300;
-  spec.yResolution = 150;
-  spec.resolutionUnit = 0;
-  test::WriteTiff(dir.File("nounit.tif"), spec, flat);
+  layout.xResolution = 300;
+  layout.yResolution = 150;
+  layout.resolutionUnit = 0;
+  test::WriteTiff(dir.File("nounit.tif"), layout, flat);
   page = Load(dir.File("nounit.tif"));
   EXPECT_EQ(page.XResolution(), 300);
   EXPECT_EQ(page.YResolution(), 150);
@@ -154,13 +154,13 @@ TEST(TiffRead, FilesRecodedByTiffcpReadToTheSamePage) {
     if (source.format == pf4bit) {
       test::RandomPage(original, 203, 101, pf4bit, 3);
     } else {
-      TPageSpec spec;
-      spec.Width = 203;
-      spec.Height = 101;
-      spec.Dpi = 100;
-      spec.Bits = source.format == pf1bit ? 1 : source.format == pf8bit ? 8 : 24;
-      spec.Seed = 5;
-      GeneratePage(original, spec);
+      TPageSpec layout;
+      layout.Width = 203;
+      layout.Height = 101;
+      layout.Dpi = 100;
+      layout.Bits = source.format == pf1bit ? 1 : source.format == pf8bit ? 8 : 24;
+      layout.Seed = 5;
+      GeneratePage(original, layout);
     }
     const std::string plain = dir.File(std::string(source.name) + ".tif");
     original.SaveToTiffFile(plain, false, 0, 1);
@@ -204,26 +204,26 @@ TEST(TiffRead, FilesRecodedByTiffcpReadToTheSamePage) {
 TEST(TiffRead, PaletteFilesOfOneFourAndEightBits) {
   test::TempDir dir;
   for (uint16_t bits : {1, 4, 8}) {
-    test::TiffSpec spec;
-    spec.bitsPerSample = bits;
-    spec.photometric = PHOTOMETRIC_PALETTE;
+    test::TiffSpec layout;
+    layout.bitsPerSample = bits;
+    layout.photometric = PHOTOMETRIC_PALETTE;
     const size_t n = size_t{1} << bits;
     for (int channel = 0; channel < 3; ++channel)
       for (size_t i = 0; i < n; ++i)
-        spec.colorMap.push_back(static_cast<uint16_t>(((i * 37 + static_cast<size_t>(channel) * 80) % 256) * 257));
+        layout.colorMap.push_back(static_cast<uint16_t>(((i * 37 + static_cast<size_t>(channel) * 80) % 256) * 257));
     const std::string path = dir.File("pal" + std::to_string(bits) + ".tif");
-    test::WriteTiff(path, spec, [n](uint32_t x, uint32_t y, int) { return static_cast<uint32_t>((x + y) % n); });
+    test::WriteTiff(path, layout, [n](uint32_t x, uint32_t y, int) { return static_cast<uint32_t>((x + y) % n); });
     TDIB page = Load(path);
     EXPECT_EQ(page.BitCount(), bits < 5 ? 4 : 8);
     EXPECT_EQ(test::Looks(page), test::ReadTiffLook(path).pixels) << bits;
   }
   // An old-style colour map of 8-bit values is taken as it is.
-  test::TiffSpec spec;
-  spec.bitsPerSample = 4;
-  spec.photometric = PHOTOMETRIC_PALETTE;
+  test::TiffSpec layout;
+  layout.bitsPerSample = 4;
+  layout.photometric = PHOTOMETRIC_PALETTE;
   for (int channel = 0; channel < 3; ++channel)
-    for (int i = 0; i < 16; ++i) spec.colorMap.push_back(static_cast<uint16_t>(i * 16 + channel));
-  test::WriteTiff(dir.File("narrow.tif"), spec, [](uint32_t x, uint32_t, int) { return x % 16; });
+    for (int i = 0; i < 16; ++i) layout.colorMap.push_back(static_cast<uint16_t>(i * 16 + channel));
+  test::WriteTiff(dir.File("narrow.tif"), layout, [](uint32_t x, uint32_t, int) { return x % 16; });
   TDIB page = Load(dir.File("narrow.tif"));
   EXPECT_EQ(page.PaletteEntry(3), PaletteColor(48, 49, 50));
 }
@@ -233,16 +233,16 @@ TEST(TiffRead, MinIsWhiteAndMinIsBlackInStripsAndTiles) {
   for (uint16_t photometric : {PHOTOMETRIC_MINISWHITE, PHOTOMETRIC_MINISBLACK}) {
     for (uint16_t bits : {1, 4, 8}) {
       for (uint32_t tile : {0u, 16u}) {
-        test::TiffSpec spec;
-        spec.width = 64;
-        spec.height = 40;
-        spec.bitsPerSample = bits;
-        spec.photometric = photometric;
-        spec.tileSize = tile;
+        test::TiffSpec layout;
+        layout.width = 64;
+        layout.height = 40;
+        layout.bitsPerSample = bits;
+        layout.photometric = photometric;
+        layout.tileSize = tile;
         const uint32_t max = (1u << bits) - 1;
         const std::string path = dir.File("p" + std::to_string(photometric) + "b" + std::to_string(bits) +
                                           "t" + std::to_string(tile) + ".tif");
-        test::WriteTiff(path, spec, [max](uint32_t x, uint32_t y, int) { return (x * 3 + y) % (max + 1); });
+        test::WriteTiff(path, layout, [max](uint32_t x, uint32_t y, int) { return (x * 3 + y) % (max + 1); });
         SCOPED_TRACE(path);
         TDIB page;
         ASSERT_NO_THROW(page = Load(path));
@@ -255,17 +255,17 @@ TEST(TiffRead, MinIsWhiteAndMinIsBlackInStripsAndTiles) {
 
 TEST(TiffRead, MissingRowsPerStripMeansOneStrip) {
   test::TempDir dir;
-  test::TiffSpec spec;
-  spec.width = 30;
-  spec.height = 50;
-  spec.writeRowsPerStrip = false;
-  test::WriteTiff(dir.File("one.tif"), spec, Pattern);
+  test::TiffSpec layout;
+  layout.width = 30;
+  layout.height = 50;
+  layout.writeRowsPerStrip = false;
+  test::WriteTiff(dir.File("one.tif"), layout, Pattern);
   int rows = 0;
   TDIB page = Load(dir.File("one.tif"), 0, &rows);
   EXPECT_EQ(test::Looks(page), test::ReadTiffLook(dir.File("one.tif")).pixels);
-  spec.rowsPerStrip = 7;
-  spec.writeRowsPerStrip = true;
-  test::WriteTiff(dir.File("seven.tif"), spec, Pattern);
+  layout.rowsPerStrip = 7;
+  layout.writeRowsPerStrip = true;
+  test::WriteTiff(dir.File("seven.tif"), layout, Pattern);
   page = Load(dir.File("seven.tif"), 0, &rows);
   EXPECT_EQ(rows, 7);
   EXPECT_EQ(test::Looks(page), test::ReadTiffLook(dir.File("seven.tif")).pixels);
@@ -275,10 +275,10 @@ TEST(TiffRead, PagesOfAMultiPageFile) {
   test::TempDir dir;
   const std::string path = dir.File("multi.tif");
   for (uint32_t i = 0; i < 4; ++i) {
-    test::TiffSpec spec;
-    spec.width = 10 + i;
-    spec.height = 5;
-    test::WriteTiff(path, spec, [i](uint32_t x, uint32_t, int) { return x * 20 + i; }, i > 0);
+    test::TiffSpec layout;
+    layout.width = 10 + i;
+    layout.height = 5;
+    test::WriteTiff(path, layout, [i](uint32_t x, uint32_t, int) { return x * 20 + i; }, i > 0);
   }
   TFileStream file(path, TFileStream::fmOpenRead);
   EXPECT_EQ(TDIB::TiffPageCount(file), 4);
@@ -304,17 +304,17 @@ TEST(TiffRead, ColourFilesInEveryLayout) {
                         Layout{"tiled", 8, PHOTOMETRIC_RGB, 1, 16},
                         Layout{"jpegrgb", 7, PHOTOMETRIC_RGB, 1, 0},
                         Layout{"jpegycc", 7, PHOTOMETRIC_YCBCR, 1, 0}}) {
-    test::TiffSpec spec;
-    spec.width = 48;
-    spec.height = 32;
-    spec.samplesPerPixel = 3;
-    spec.compression = layout.compression;
-    spec.photometric = layout.photometric;
-    spec.planar = layout.planar;
-    spec.tileSize = layout.tile;
-    if (layout.compression == 7) spec.rowsPerStrip = 16;
+    test::TiffSpec layout;
+    layout.width = 48;
+    layout.height = 32;
+    layout.samplesPerPixel = 3;
+    layout.compression = layout.compression;
+    layout.photometric = layout.photometric;
+    layout.planar = layout.planar;
+    layout.tileSize = layout.tile;
+    if (layout.compression == 7) layout.rowsPerStrip = 16;
     const std::string path = dir.File(std::string(layout.name) + ".tif");
-    test::WriteTiff(path, spec, Pattern);
+    test::WriteTiff(path, layout, Pattern);
     SCOPED_TRACE(layout.name);
     TDIB page = Load(path);
     EXPECT_EQ(page.BitCount(), 24);
@@ -332,12 +332,12 @@ TEST(TiffRead, ColourFilesInEveryLayout) {
 TEST(TiffRead, GreyJpegFilesEitherWay) {
   test::TempDir dir;
   for (uint16_t photometric : {PHOTOMETRIC_MINISBLACK, PHOTOMETRIC_MINISWHITE}) {
-    test::TiffSpec spec;
-    spec.compression = COMPRESSION_JPEG;
-    spec.photometric = photometric;
-    spec.rowsPerStrip = 8;
+    test::TiffSpec layout;
+    layout.compression = COMPRESSION_JPEG;
+    layout.photometric = photometric;
+    layout.rowsPerStrip = 8;
     const std::string path = dir.File("j" + std::to_string(photometric) + ".tif");
-    test::WriteTiff(path, spec, Pattern);
+    test::WriteTiff(path, layout, Pattern);
     TDIB page = Load(path);
     EXPECT_EQ(page.BitCount(), 8);
     EXPECT_EQ(test::Looks(page), test::ReadTiffLook(path).pixels) << photometric;

@@ -294,12 +294,12 @@ TEST(TiffWrite, StreamsAreWrittenAndAppendedInMemory) {
 TEST(TiffWrite, ADocumentPageSurvivesGroup4Exactly) {
   test::TempDir dir;
   TDIB page;
-  TPageSpec spec;
-  spec.Width = 1275;
-  spec.Height = 1650;
-  spec.Dpi = 150;
-  spec.Specks = true;
-  GeneratePage(page, spec);
+  TPageSpec layout;
+  layout.Width = 1275;
+  layout.Height = 1650;
+  layout.Dpi = 150;
+  layout.Specks = true;
+  GeneratePage(page, layout);
   page.SaveToTiffFile(dir.File("g4.tif"), false, 0, 5);
   ExpectCleanTiff(dir.File("g4.tif"));
   EXPECT_EQ(test::ReadTiffLook(dir.File("g4.tif")).pixels, test::Looks(page));
