@@ -293,29 +293,28 @@ TEST(TiffRead, PagesOfAMultiPageFile) {
 
 TEST(TiffRead, ColourFilesInEveryLayout) {
   test::TempDir dir;
-  struct Layout {
+  struct Case {
     const char* name;
     uint16_t compression;
     uint16_t photometric;
     uint16_t planar;
     uint32_t tile;
   };
-  for (Layout layout : {Layout{"rgb", 1, PHOTOMETRIC_RGB, 1, 0}, Layout{"sep", 5, PHOTOMETRIC_RGB, 2, 0},
-                        Layout{"tiled", 8, PHOTOMETRIC_RGB, 1, 16},
-                        Layout{"jpegrgb", 7, PHOTOMETRIC_RGB, 1, 0},
-                        Layout{"jpegycc", 7, PHOTOMETRIC_YCBCR, 1, 0}}) {
+  for (Case c : {Case{"rgb", 1, PHOTOMETRIC_RGB, 1, 0}, Case{"sep", 5, PHOTOMETRIC_RGB, 2, 0},
+                 Case{"tiled", 8, PHOTOMETRIC_RGB, 1, 16}, Case{"jpegrgb", 7, PHOTOMETRIC_RGB, 1, 0},
+                 Case{"jpegycc", 7, PHOTOMETRIC_YCBCR, 1, 0}}) {
     test::TiffSpec layout;
     layout.width = 48;
     layout.height = 32;
     layout.samplesPerPixel = 3;
-    layout.compression = layout.compression;
-    layout.photometric = layout.photometric;
-    layout.planar = layout.planar;
-    layout.tileSize = layout.tile;
-    if (layout.compression == 7) layout.rowsPerStrip = 16;
-    const std::string path = dir.File(std::string(layout.name) + ".tif");
+    layout.compression = c.compression;
+    layout.photometric = c.photometric;
+    layout.planar = c.planar;
+    layout.tileSize = c.tile;
+    if (c.compression == 7) layout.rowsPerStrip = 16;
+    const std::string path = dir.File(std::string(c.name) + ".tif");
     test::WriteTiff(path, layout, Pattern);
-    SCOPED_TRACE(layout.name);
+    SCOPED_TRACE(c.name);
     TDIB page = Load(path);
     EXPECT_EQ(page.BitCount(), 24);
     EXPECT_EQ(test::Looks(page), test::ReadTiffLook(path).pixels);
