@@ -43,14 +43,16 @@ struct TRawFile {
 
 tmsize_t RawRead(thandle_t h, void* buffer, tmsize_t size) {
   auto* f = static_cast<TRawFile*>(h);
-  size_t n = std::min(static_cast<size_t>(size), f->bytes.size() - std::min(f->position, f->bytes.size()));
+  size_t n =
+      std::min(static_cast<size_t>(size), f->bytes.size() - std::min(f->position, f->bytes.size()));
   std::memcpy(buffer, f->bytes.data() + f->position, n);
   f->position += n;
   return static_cast<tmsize_t>(n);
 }
 tmsize_t RawWrite(thandle_t h, void* buffer, tmsize_t size) {
   auto* f = static_cast<TRawFile*>(h);
-  if (f->position + static_cast<size_t>(size) > f->bytes.size()) f->bytes.resize(f->position + static_cast<size_t>(size));
+  if (f->position + static_cast<size_t>(size) > f->bytes.size())
+    f->bytes.resize(f->position + static_cast<size_t>(size));
   std::memcpy(f->bytes.data() + f->position, buffer, static_cast<size_t>(size));
   f->position += static_cast<size_t>(size);
   return size;
@@ -61,13 +63,20 @@ toff_t RawSeek(thandle_t h, toff_t offset, int whence) {
   f->position = base + static_cast<size_t>(offset);
   return f->position;
 }
-int RawClose(thandle_t) { return 0; }
-toff_t RawSize(thandle_t h) { return static_cast<TRawFile*>(h)->bytes.size(); }
-int RawMap(thandle_t, void**, toff_t*) { return 0; }
+int RawClose(thandle_t) {
+  return 0;
+}
+toff_t RawSize(thandle_t h) {
+  return static_cast<TRawFile*>(h)->bytes.size();
+}
+int RawMap(thandle_t, void**, toff_t*) {
+  return 0;
+}
 void RawUnmap(thandle_t, void*, toff_t) {}
 
 TIFF* RawOpen(TRawFile& file, const char* mode) {
-  return TIFFClientOpen("", mode, &file, RawRead, RawWrite, RawSeek, RawClose, RawSize, RawMap, RawUnmap);
+  return TIFFClientOpen("", mode, &file, RawRead, RawWrite, RawSeek, RawClose, RawSize, RawMap,
+                        RawUnmap);
 }
 
 void OursWrite(benchmark::State& state, TFixture& fixture) {
@@ -98,7 +107,8 @@ void RawWrite(benchmark::State& state, TFixture& fixture) {
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(page.Height()));
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(page.BitCount()));
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, bilevel ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                 bilevel ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
     for (int y = 0; y < page.Height(); ++y)
       TIFFWriteScanline(tiff, rows[static_cast<size_t>(y)].data(), static_cast<uint32_t>(y), 0);
     TIFFClose(tiff);
@@ -121,7 +131,8 @@ void RawRead(benchmark::State& state, TFixture& fixture) {
   for (auto _ : state) {
     file.position = 0;
     TIFF* tiff = RawOpen(file, "r");
-    std::vector<uint8_t> pixels(static_cast<size_t>(TIFFScanlineSize(tiff)) * static_cast<size_t>(fixture.page.Height()));
+    std::vector<uint8_t> pixels(static_cast<size_t>(TIFFScanlineSize(tiff)) *
+                                static_cast<size_t>(fixture.page.Height()));
     const tmsize_t stripSize = TIFFStripSize(tiff);
     uint8_t* at = pixels.data();
     for (uint32_t strip = 0; strip < TIFFNumberOfStrips(tiff); ++strip) {

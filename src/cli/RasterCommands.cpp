@@ -75,7 +75,8 @@ int MakePage(int argc, char** argv) {
   layout.SkewDegrees = args.Number("skew", 0.0);
   layout.Seed = static_cast<uint64_t>(args.Integer("seed", 1));
   layout.Specks = args.Has("specks");
-  if (layout.Bits != 1 && layout.Bits != 8 && layout.Bits != 24) throw TUsageError{"--bits is 1, 8 or 24"};
+  if (layout.Bits != 1 && layout.Bits != 8 && layout.Bits != 24)
+    throw TUsageError{"--bits is 1, 8 or 24"};
   TDIB page;
   GeneratePage(page, layout);
   Write(page, args.Positional()[0], false, 0, args.Integer("compression", 0));
@@ -85,7 +86,8 @@ int MakePage(int argc, char** argv) {
 const TCommandRegistration registrations[] = {
     TCommandRegistration({"info", "info FILE", Info}),
     TCommandRegistration(
-        {"convert", "convert IN OUT [--page N] [--compression CODE] [--rows-per-strip N] [--append]",
+        {"convert",
+         "convert IN OUT [--page N] [--compression CODE] [--rows-per-strip N] [--append]",
          Convert}),
     TCommandRegistration({"make-page",
                           "make-page OUT --width W --height H --dpi D --bits B [--skew DEG] "

@@ -55,11 +55,12 @@ TDecoding ChooseDecoding(TIFF* tiff, const TTiffPage& page) {
     const bool grey = (page.photometric == PHOTOMETRIC_MINISBLACK ||
                        page.photometric == PHOTOMETRIC_MINISWHITE) &&
                       page.samplesPerPixel == 1;
-    const bool colour = (page.photometric == PHOTOMETRIC_RGB ||
-                         page.photometric == PHOTOMETRIC_YCBCR) &&
-                        page.samplesPerPixel == 3;
-    const bool fast = !page.tiled && page.planar == PLANARCONFIG_CONTIG && page.bitsPerSample == 8 &&
-                      orientation == ORIENTATION_TOPLEFT && (grey || colour);
+    const bool colour =
+        (page.photometric == PHOTOMETRIC_RGB || page.photometric == PHOTOMETRIC_YCBCR) &&
+        page.samplesPerPixel == 3;
+    const bool fast = !page.tiled && page.planar == PLANARCONFIG_CONTIG &&
+                      page.bitsPerSample == 8 && orientation == ORIENTATION_TOPLEFT &&
+                      (grey || colour);
     return fast ? TDecoding::JpegStrips : TDecoding::Rgba;
   }
   if (!plainSamples) return TDecoding::Rgba;
@@ -69,14 +70,18 @@ TDecoding ChooseDecoding(TIFF* tiff, const TTiffPage& page) {
 
 const char* DecodingFunction(TDecoding decoding) {
   switch (decoding) {
-  case TDecoding::Scanlines: return "TIFFReadScanline";
-  case TDecoding::Tiles: return "TIFFReadEncodedTile";
-  case TDecoding::Rgba: return "TIFFReadRGBAImage";
-  default: return "TIFFReadEncodedStrip";
+  case TDecoding::Scanlines:
+    return "TIFFReadScanline";
+  case TDecoding::Tiles:
+    return "TIFFReadEncodedTile";
+  case TDecoding::Rgba:
+    return "TIFFReadRGBAImage";
+  default:
+    return "TIFFReadEncodedStrip";
   }
 }
 
-// Hands every row of the page to store(y, x0, count, bytes), strip by strip.
+// Hands every row of the page to store(y, x0, count, bytes, size), strip by strip.
 template <typename Store>
 void ReadStrips(TIFF* tiff, const TTiffPage& page, tmsize_t scanlineSize, Store&& store) {
   // The strip layout libtiff actually uses (one strip when the tag is missing).
@@ -93,12 +98,12 @@ void ReadStrips(TIFF* tiff, const TTiffPage& page, tmsize_t scanlineSize, Store&
     if (TIFFReadEncodedStrip(tiff, strip, buffer.data(), scanlineSize * rows) < 0)
       throw ETiffError("TIFFReadEncodedStrip");
     for (uint32_t i = 0; i < rows; ++i)
-      store(start + i, 0u, page.width, buffer.data() + static_cast<size_t>(i) * scanlineSize);
+      store(start + i, 0u, page.width, buffer.data() + static_cast<size_t>(i) * scanlineSize,
+            static_cast<size_t>(scanlineSize));
   }
 }
 
-template <typename Store>
-void ReadTiles(TIFF* tiff, const TTiffPage& page, Store&& store) {
+template <typename Store> void ReadTiles(TIFF* tiff, const TTiffPage& page, Store&& store) {
   uint32_t tileWidth = 0, tileLength = 0;
   TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
   TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileLength);
@@ -109,11 +114,14 @@ void ReadTiles(TIFF* tiff, const TTiffPage& page, Store&& store) {
   std::vector<uint8_t> buffer(static_cast<size_t>(tileSize));
   for (uint32_t y0 = 0; y0 < page.length; y0 += tileLength)
     for (uint32_t x0 = 0; x0 < page.width; x0 += tileWidth) {
-      if (TIFFReadEncodedTile(tiff, TIFFComputeTile(tiff, x0, y0, 0, 0), buffer.data(), tileSize) < 0)
+      if (TIFFReadEncodedTile(tiff, TIFFComputeTile(tiff, x0, y0, 0, 0), buffer.data(), tileSize) <
+          0)
         throw ETiffError("TIFFReadEncodedTile");
       const uint32_t columns = std::min(tileWidth, page.width - x0);
       for (uint32_t i = 0; i < tileLength && y0 + i < page.length; ++i)
-        store(y0 + i, x0, columns, buffer.data() + static_cast<size_t>(i) * static_cast<size_t>(tileRowSize));
+        store(y0 + i, x0, columns,
+              buffer.data() + static_cast<size_t>(i) * static_cast<size_t>(tileRowSize),
+              static_cast<size_t>(tileRowSize));
     }
 }
 
@@ -127,7 +135,9 @@ std::vector<uint32_t> ReadColourMap(TIFF* tiff, uint16_t bitsPerSample) {
   const bool wide = std::any_of(red, red + entries, wideValue) ||
                     std::any_of(green, green + entries, wideValue) ||
                     std::any_of(blue, blue + entries, wideValue);
-  auto component = [wide](uint16_t v) { return static_cast<uint8_t>(wide ? v * 255 / 65535 : v & 0xFF); };
+  auto component = [wide](uint16_t v) {
+    return static_cast<uint8_t>(wide ? v * 255 / 65535 : v & 0xFF);
+  };
   std::vector<uint32_t> palette;
   for (size_t i = 0; i < entries; ++i)
     palette.push_back(PaletteColor(component(red[i]), component(green[i]), component(blue[i])));
@@ -198,8 +208,10 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
   // become true colour.
   TPixelFormat format = pf24bit;
   std::vector<uint32_t> palette;
-  const bool grey = page.photometric == PHOTOMETRIC_MINISWHITE || page.photometric == PHOTOMETRIC_MINISBLACK;
-  const bool invert = grey && page.photometric == PHOTOMETRIC_MINISWHITE && decoding != TDecoding::Rgba;
+  const bool grey =
+      page.photometric == PHOTOMETRIC_MINISWHITE || page.photometric == PHOTOMETRIC_MINISBLACK;
+  const bool invert =
+      grey && page.photometric == PHOTOMETRIC_MINISWHITE && decoding != TDecoding::Rgba;
   bool expandPaletteBits = false;
   if (grey && page.bitsPerSample == 1) {
     format = pf1bit;
@@ -218,22 +230,30 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
   }
 
   NewImage(static_cast<int>(page.width), static_cast<int>(page.length), format, xDpi, yDpi);
-  for (size_t i = 0; i < palette.size() && i < static_cast<size_t>(FColorCount); ++i) FPalette[i] = palette[i];
+  for (size_t i = 0; i < palette.size() && i < static_cast<size_t>(FColorCount); ++i)
+    FPalette[i] = palette[i];
 
   uint32_t rowsPerStrip = 16;
   if (TIFFGetField(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip) && rowsPerStrip == 0xFFFFFFFF)
     rowsPerStrip = page.length;
 
   const int bits = BitCount();
-  auto store = [&](uint32_t y, uint32_t x0, uint32_t count, const uint8_t* source) {
+  // Stores count pixels of row y from x0 on, taken from at most sourceBytes
+  // bytes: a directory whose fields disagree must not make us read or write
+  // past either buffer.
+  auto store = [&](uint32_t y, uint32_t x0, uint32_t count, const uint8_t* source,
+                   size_t sourceBytes) {
     uint8_t* row = ScanLine(static_cast<int>(y));
     if (expandPaletteBits) {
+      count = static_cast<uint32_t>(std::min<size_t>(count, sourceBytes * 8));
       for (uint32_t i = 0; i < count; ++i)
         FPixelWriter(row, static_cast<int>(x0 + i), (source[i >> 3] >> (7 - (i & 7))) & 1);
     } else if (page.bytesPerPixel == 3 || page.bytesPerPixel == 4) {
+      const auto step = static_cast<size_t>(page.bytesPerPixel);
+      count = static_cast<uint32_t>(std::min<size_t>(count, sourceBytes / step));
       const uint8_t* p = source;
       uint8_t* q = row + 3 * static_cast<size_t>(x0);
-      for (uint32_t i = 0; i < count; ++i, p += page.bytesPerPixel, q += 3) {
+      for (uint32_t i = 0; i < count; ++i, p += step, q += 3) {
         q[0] = p[2];
         q[1] = p[1];
         q[2] = p[0];
@@ -241,19 +261,24 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
     } else {
       const size_t offset = static_cast<size_t>(x0) * static_cast<size_t>(bits) / 8;
       const size_t wanted = (static_cast<size_t>(count) * static_cast<size_t>(bits) + 7) / 8;
-      std::memcpy(row + offset, source, std::min(wanted, static_cast<size_t>(FRowBytes) - offset));
+      std::memcpy(row + offset, source,
+                  std::min({wanted, sourceBytes, static_cast<size_t>(FRowBytes) - offset}));
     }
   };
 
   switch (decoding) {
   case TDecoding::Strips:
-  case TDecoding::JpegStrips: ReadStrips(tiff, page, scanlineSize, store); break;
-  case TDecoding::Tiles: ReadTiles(tiff, page, store); break;
+  case TDecoding::JpegStrips:
+    ReadStrips(tiff, page, scanlineSize, store);
+    break;
+  case TDecoding::Tiles:
+    ReadTiles(tiff, page, store);
+    break;
   case TDecoding::Scanlines: {
     std::vector<uint8_t> buffer(static_cast<size_t>(scanlineSize));
     for (uint32_t y = 0; y < page.length; ++y) {
       if (TIFFReadScanline(tiff, buffer.data(), y, 0) < 0) throw ETiffError("TIFFReadScanline");
-      store(y, 0, page.width, buffer.data());
+      store(y, 0, page.width, buffer.data(), buffer.size());
     }
     break;
   }
@@ -264,7 +289,8 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
       throw ETiffError("TIFFReadRGBAImage");
     // The first row of the raster is the bottom of the page.
     for (uint32_t y = 0; y < page.length; ++y) {
-      const uint32_t* source = raster.data() + static_cast<size_t>(page.length - 1 - y) * page.width;
+      const uint32_t* source =
+          raster.data() + static_cast<size_t>(page.length - 1 - y) * page.width;
       uint8_t* row = ScanLine(static_cast<int>(y));
       for (uint32_t x = 0; x < page.width; ++x)
         FPixelWriter(row, static_cast<int>(x),

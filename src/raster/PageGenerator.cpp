@@ -26,7 +26,8 @@ private:
 };
 
 uint32_t Noise(uint64_t seed, int x, int y) {
-  uint64_t z = seed ^ (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) ^ static_cast<uint32_t>(y);
+  uint64_t z =
+      seed ^ (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) ^ static_cast<uint32_t>(y);
   z = (z ^ (z >> 33)) * 0xFF51AFD7ED558CCDull;
   z = (z ^ (z >> 33)) * 0xC4CEB9FE1A85EC53ull;
   return static_cast<uint32_t>(z ^ (z >> 33));
@@ -89,7 +90,8 @@ public:
         int j = (i + 1) % 4;
         double ya = py[i], yb = py[j];
         if ((cy < std::min(ya, yb)) || (cy > std::max(ya, yb))) continue;
-        double x = ya == yb ? std::min(px[i], px[j]) : px[i] + (cy - ya) * (px[j] - px[i]) / (yb - ya);
+        double x =
+            ya == yb ? std::min(px[i], px[j]) : px[i] + (cy - ya) * (px[j] - px[i]) / (yb - ya);
         double x2 = ya == yb ? std::max(px[i], px[j]) : x;
         left = std::min(left, x);
         right = std::max(right, x2);
@@ -155,7 +157,8 @@ public:
       Rect(x, baseline - stroke, x + width, baseline);
       Rect(x, top, x + stroke, baseline);
       Rect(x + width - stroke, top, x + width, baseline);
-      if (FRandom.Below(2)) Rect(x, top + xHeight / 2 - stroke / 2, x + width, top + xHeight / 2 + stroke / 2);
+      if (FRandom.Below(2))
+        Rect(x, top + xHeight / 2 - stroke / 2, x + width, top + xHeight / 2 + stroke / 2);
       break;
     case 2: // l, d, b, h: an ascender
       Rect(x + width / 2 - stroke / 2, baseline - ascent, x + width / 2 + stroke / 2, baseline);
@@ -190,7 +193,8 @@ public:
       for (int k = 0; k < 4; ++k) {
         double t = k / 4.0, dy = xHeight / 4;
         Rect(x + t * width / 2, top + k * dy, x + t * width / 2 + 1.4 * stroke, top + (k + 1) * dy);
-        Rect(x + width - t * width / 2 - 1.4 * stroke, top + k * dy, x + width - t * width / 2, top + (k + 1) * dy);
+        Rect(x + width - t * width / 2 - 1.4 * stroke, top + k * dy, x + width - t * width / 2,
+             top + (k + 1) * dy);
       }
       break;
     default: // r, c, a
@@ -229,7 +233,10 @@ private:
 } // namespace
 
 void GeneratePage(TDIB& page, const TPageSpec& layout) {
-  TPixelFormat format = layout.Bits == 1 ? pf1bit : layout.Bits == 8 ? pf8bit : layout.Bits == 24 ? pf24bit : pfCustom;
+  TPixelFormat format = layout.Bits == 1    ? pf1bit
+                        : layout.Bits == 8  ? pf8bit
+                        : layout.Bits == 24 ? pf24bit
+                                            : pfCustom;
   page.NewImage(layout.Width, layout.Height, format, layout.Dpi, layout.Dpi);
   TRandom random(layout.Seed);
   TInk ink(page, layout.Seed);

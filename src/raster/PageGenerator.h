@@ -10,10 +10,10 @@ struct TPageSpec {
   int Width = 2480;
   int Height = 3508;
   int Dpi = 300;
-  int Bits = 1;              // 1, 8 or 24
+  int Bits = 1; // 1, 8 or 24
   uint64_t Seed = 1;
-  double SkewDegrees = 0.0;  // positive: text lines rise from left to right
-  bool Specks = false;       // dust and toner specks smaller than half a millimetre
+  double SkewDegrees = 0.0; // positive: text lines rise from left to right
+  bool Specks = false;      // dust and toner specks smaller than half a millimetre
 };
 
 // Draws a page of text-like lines: paragraphs of words made of glyph-shaped

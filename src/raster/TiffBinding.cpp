@@ -8,7 +8,9 @@
 
 namespace {
 
-TStream& StreamOf(thandle_t handle) { return *static_cast<TStream*>(handle); }
+TStream& StreamOf(thandle_t handle) {
+  return *static_cast<TStream*>(handle);
+}
 
 tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
   if (size <= 0) return 0;
@@ -32,17 +34,23 @@ toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
   return position < 0 ? static_cast<toff_t>(-1) : static_cast<toff_t>(position);
 }
 
-int CloseProc(thandle_t) { return 0; }
+int CloseProc(thandle_t) {
+  return 0;
+}
 
 toff_t SizeProc(thandle_t handle) {
   int64_t size = StreamOf(handle).Size();
   return size < 0 ? 0 : static_cast<toff_t>(size);
 }
 
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
+int MapProc(thandle_t, void**, toff_t*) {
+  return 0;
+}
 void UnmapProc(thandle_t, void*, toff_t) {}
 
-int SilentHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int SilentHandler(TIFF*, void*, const char*, const char*, va_list) {
+  return 1;
+}
 
 void SilenceGlobalHandlers() {
   static std::once_flag once;

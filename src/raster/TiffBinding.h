@@ -42,7 +42,8 @@ private:
 // ETiffError naming the tag.
 template <typename T> T GetTiffField(TIFF* tiff, ttag_t tag) {
   T value{};
-  if (!TIFFGetField(tiff, tag, &value)) throw ETiffError("TIFFGetField: Tag = " + std::to_string(tag));
+  if (!TIFFGetField(tiff, tag, &value))
+    throw ETiffError("TIFFGetField: Tag = " + std::to_string(tag));
   return value;
 }
 void SetTiffIntField(TIFF* tiff, ttag_t tag, uint32_t value);

@@ -40,9 +40,11 @@ std::vector<Sample> GoodFiles() {
   const std::string tif = dir.File("p.tif");
   page.SaveToTiffFile(tif, false, 0, 1);
   if (test::Run({"tiff2pdf", "-o", dir.File("p.pdf"), tif}).status == 0 &&
-      test::Run({"pdftoppm", "-png", "-r", "30", "-singlefile", dir.File("p.pdf"), dir.File("p")}).status == 0)
+      test::Run({"pdftoppm", "-png", "-r", "30", "-singlefile", dir.File("p.pdf"), dir.File("p")})
+              .status == 0)
     files.push_back({"png", test::ReadFile(dir.File("p.png"))});
-  if (test::Run({"pdftoppm", "-jpeg", "-r", "30", "-singlefile", dir.File("p.pdf"), dir.File("p")}).status == 0)
+  if (test::Run({"pdftoppm", "-jpeg", "-r", "30", "-singlefile", dir.File("p.pdf"), dir.File("p")})
+          .status == 0)
     files.push_back({"jpeg", test::ReadFile(dir.File("p.jpg"))});
   return files;
 }
@@ -71,8 +73,8 @@ TEST(BadInput, TheSampleFilesAreGood) {
 TEST(BadInput, TruncatedFilesRaiseAnError) {
   for (const auto& file : GoodFiles()) {
     const size_t size = file.bytes.size();
-    for (size_t length : {size_t{0}, size_t{1}, size_t{2}, size_t{9}, size_t{30}, size / 4, size / 2,
-                          size - 20, size - 3, size - 1}) {
+    for (size_t length : {size_t{0}, size_t{1}, size_t{2}, size_t{9}, size_t{30}, size / 4,
+                          size / 2, size - 20, size - 3, size - 1}) {
       std::vector<uint8_t> cut(file.bytes.begin(), file.bytes.begin() + static_cast<long>(length));
       EXPECT_FALSE(Decodes(cut)) << file.name << " cut to " << length;
     }

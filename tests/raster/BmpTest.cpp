@@ -24,8 +24,8 @@ struct Bitmap {
   uint16_t bits = 24;
   uint32_t compression = 0;
   uint32_t colorsUsed = 0;
-  std::vector<uint32_t> palette;     // 0x00RRGGBB
-  std::vector<uint32_t> masks;       // written after a 40-byte header, or inside a larger one
+  std::vector<uint32_t> palette; // 0x00RRGGBB
+  std::vector<uint32_t> masks;   // written after a 40-byte header, or inside a larger one
   std::function<void(std::vector<uint8_t>& row, int storedRow)> fill;
 };
 
@@ -120,9 +120,9 @@ TEST(Bmp, FilesFromOtherWritersAreConverted) {
   topDown.height = -3;
   topDown.fill = [](std::vector<uint8_t>& row, int r) {
     for (int x = 0; x < 5; ++x) {
-      row[3 * x] = static_cast<uint8_t>(r);          // blue
-      row[3 * x + 1] = static_cast<uint8_t>(x);      // green
-      row[3 * x + 2] = static_cast<uint8_t>(200);    // red
+      row[3 * x] = static_cast<uint8_t>(r);       // blue
+      row[3 * x + 1] = static_cast<uint8_t>(x);   // green
+      row[3 * x + 2] = static_cast<uint8_t>(200); // red
     }
   };
   TDIB page = Decode(Encode(topDown));
@@ -161,7 +161,10 @@ TEST(Bmp, FilesFromOtherWritersAreConverted) {
   shortPalette.bits = 8;
   shortPalette.colorsUsed = 3;
   shortPalette.palette = {0xFF0000, 0x00FF00, 0x0000FF};
-  shortPalette.fill = [](std::vector<uint8_t>& row, int) { row[0] = 2; row[1] = 1; };
+  shortPalette.fill = [](std::vector<uint8_t>& row, int) {
+    row[0] = 2;
+    row[1] = 1;
+  };
   page = Decode(Encode(shortPalette));
   EXPECT_EQ(test::Look(page, 0, 0), 0x0000FFu);
   EXPECT_EQ(test::Look(page, 1, 0), 0x00FF00u);

@@ -15,8 +15,8 @@ test::RunResult Cli(std::vector<std::string> arguments) {
 TEST(Cli, MakePageInfoAndConvert) {
   test::TempDir dir;
   const std::string page = dir.File("page.tif");
-  ASSERT_EQ(Cli({"make-page", page, "--width", "2480", "--height", "3508", "--dpi", "300", "--bits", "1",
-                 "--skew", "1.5", "--seed", "4"})
+  ASSERT_EQ(Cli({"make-page", page, "--width", "2480", "--height", "3508", "--dpi", "300", "--bits",
+                 "1", "--skew", "1.5", "--seed", "4"})
                 .status,
             0);
   test::RunResult info = Cli({"info", page});
@@ -24,11 +24,13 @@ TEST(Cli, MakePageInfoAndConvert) {
   EXPECT_EQ(info.out, "1 2480 3508 1 300 300\n");
 
   // A three-page file made by libtiff's tools.
-  ASSERT_EQ(Cli({"make-page", dir.File("g.tif"), "--width", "300", "--height", "200", "--dpi", "150",
-                 "--bits", "8"})
+  ASSERT_EQ(Cli({"make-page", dir.File("g.tif"), "--width", "300", "--height", "200", "--dpi",
+                 "150", "--bits", "8"})
                 .status,
             0);
-  ASSERT_EQ(test::Run({"tiffcp", "-c", "lzw", page, dir.File("g.tif"), page, dir.File("three.tif")}).status, 0);
+  ASSERT_EQ(test::Run({"tiffcp", "-c", "lzw", page, dir.File("g.tif"), page, dir.File("three.tif")})
+                .status,
+            0);
   info = Cli({"info", dir.File("three.tif")});
   EXPECT_EQ(info.out, "1 2480 3508 1 300 300\n2 300 200 8 150 150\n3 2480 3508 1 300 300\n");
 
@@ -43,7 +45,8 @@ TEST(Cli, MakePageInfoAndConvert) {
   test::RunResult tags = test::Run({"tiffinfo", dir.File("out.tif")});
   EXPECT_NE(tags.out.find("Rows/Strip: 5"), std::string::npos);
   EXPECT_NE(tags.out.find("LZW"), std::string::npos);
-  EXPECT_EQ(test::ReadTiffLook(dir.File("out.tif")).pixels, test::ReadTiffLook(dir.File("g.tif")).pixels);
+  EXPECT_EQ(test::ReadTiffLook(dir.File("out.tif")).pixels,
+            test::ReadTiffLook(dir.File("g.tif")).pixels);
 }
 
 TEST(Cli, UnreadableInputFailsCleanly) {

@@ -1,5 +1,5 @@
-#include "core/MemoryStream.h"
 #include "raster/DIB.h"
+#include "core/MemoryStream.h"
 #include "raster/RasterTestSupport.h"
 
 #include <cstring>
@@ -64,7 +64,8 @@ TEST(DIBLayout, NewPagesAreBlankWithTheirStandardPalettes) {
   EXPECT_EQ(page.PaletteEntry(1), 0x101010u);
   EXPECT_EQ(page.PaletteEntry(15), 0xF0F0F0u);
   page.NewImage(3, 3, pf8bit, 0, 0);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(page.PaletteEntry(i), static_cast<uint32_t>(i * 0x010101));
+  for (int i = 0; i < 256; ++i)
+    ASSERT_EQ(page.PaletteEntry(i), static_cast<uint32_t>(i * 0x010101));
 }
 
 TEST(DIBLayout, OtherPixelFormatsAreRefusedAndLeaveNoImage) {

@@ -1,5 +1,5 @@
-#include "raster/DIB.h"
 #include "raster/PageGenerator.h"
+#include "raster/DIB.h"
 #include "raster/RasterTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,8 @@ int Offset(const TDIB& page, int left0, int left1, int right0, int right1) {
   for (int d = -60; d <= 60; ++d) {
     long score = 0;
     for (int y = 0; y < page.Height(); ++y)
-      if (y + d >= 0 && y + d < page.Height()) score += long{left[static_cast<size_t>(y)]} * right[static_cast<size_t>(y + d)];
+      if (y + d >= 0 && y + d < page.Height())
+        score += long{left[static_cast<size_t>(y)]} * right[static_cast<size_t>(y + d)];
     if (score > bestScore) bestScore = score, best = d;
   }
   return best;
@@ -42,7 +43,8 @@ int Offset(const TDIB& page, int left0, int left1, int right0, int right1) {
 int TopInk(const TDIB& page, int x0, int x1) {
   for (int y = 0; y < page.Height(); ++y)
     for (int x = x0; x < x1; ++x)
-      if (page.BitCount() == 1 ? page.GetPixel(x, y) == 0 : (page.GetPixel(x, y) & 0xFF) < 128) return y;
+      if (page.BitCount() == 1 ? page.GetPixel(x, y) == 0 : (page.GetPixel(x, y) & 0xFF) < 128)
+        return y;
   return -1;
 }
 

@@ -28,15 +28,15 @@ std::vector<uint8_t> EncodePng(const PngImage& image) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, AppendTo, nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height),
-               image.bitDepth, image.colourType,
-               image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
+               static_cast<png_uint_32>(image.height), image.bitDepth, image.colourType,
+               image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!image.palette.empty())
     png_set_PLTE(png, info, image.palette.data(), static_cast<int>(image.palette.size()));
   if (image.ppm)
-    png_set_pHYs(png, info, static_cast<png_uint_32>(image.ppm), static_cast<png_uint_32>(image.ppm),
-                 PNG_RESOLUTION_METER);
+    png_set_pHYs(png, info, static_cast<png_uint_32>(image.ppm),
+                 static_cast<png_uint_32>(image.ppm), PNG_RESOLUTION_METER);
   png_write_info(png, info);
   const int channels = png_get_channels(png, info);
   std::vector<std::vector<uint8_t>> rows(static_cast<size_t>(image.height));
@@ -116,9 +116,13 @@ std::string DecodeError(const std::vector<uint8_t>& bytes) {
   return "no error";
 }
 
-int Gradient(int x, int y, int c) { return (x * 11 + y * 5 + c * 60) % 256; }
+int Gradient(int x, int y, int c) {
+  return (x * 11 + y * 5 + c * 60) % 256;
+}
 // Colour JPEG halves the chroma resolution: judge it on a gentle slope.
-int Slope(int x, int y, int c) { return x * 3 + y * 2 + c * 60; }
+int Slope(int x, int y, int c) {
+  return x * 3 + y * 2 + c * 60;
+}
 
 } // namespace
 
@@ -156,7 +160,8 @@ TEST(Png, GreyPaletteAndColourFilesAtEveryDepth) {
     EXPECT_EQ(page.XResolution(), 300);
     for (int y = 0; y < colour.height; ++y)
       for (int x = 0; x < colour.width; ++x)
-        ASSERT_EQ(page.GetPixel(x, y), RGBValue(Gradient(x, y, 0), Gradient(x, y, 1), Gradient(x, y, 2)));
+        ASSERT_EQ(page.GetPixel(x, y),
+                  RGBValue(Gradient(x, y, 0), Gradient(x, y, 1), Gradient(x, y, 2)));
   }
 }
 

@@ -76,7 +76,8 @@ void WriteTiff(const std::string& path, const TiffSpec& layout,
   TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, layout.samplesPerPixel);
   TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, layout.photometric);
   TIFFSetField(tiff, TIFFTAG_COMPRESSION, layout.compression);
-  if (layout.t4Options >= 0) TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, static_cast<uint32_t>(layout.t4Options));
+  if (layout.t4Options >= 0)
+    TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, static_cast<uint32_t>(layout.t4Options));
   if (layout.samplesPerPixel > 1) TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, layout.planar);
   TIFFSetField(tiff, TIFFTAG_XRESOLUTION, layout.xResolution);
   TIFFSetField(tiff, TIFFTAG_YRESOLUTION, layout.yResolution);
@@ -109,7 +110,8 @@ void WriteTiff(const std::string& path, const TiffSpec& layout,
           std::memcpy(&row[bit / 8], &w16, 2);
         } else {
           for (int b = 0; b < bits; ++b)
-            if (v >> (bits - 1 - b) & 1) row[(bit + b) / 8] |= static_cast<uint8_t>(0x80 >> ((bit + b) % 8));
+            if (v >> (bits - 1 - b) & 1)
+              row[(bit + b) / 8] |= static_cast<uint8_t>(0x80 >> ((bit + b) % 8));
         }
       }
   };
@@ -146,13 +148,14 @@ void WriteTiff(const std::string& path, const TiffSpec& layout,
   TIFFClose(tiff);
 }
 
-int CountDifferences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int tolerance) {
+int CountDifferences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b,
+                     int tolerance) {
   if (a.size() != b.size()) return -1;
   int count = 0;
   for (size_t i = 0; i < a.size(); ++i)
     for (int shift = 0; shift < 24; shift += 8)
-      if (std::abs(static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF)) >
-          tolerance) {
+      if (std::abs(static_cast<int>((a[i] >> shift) & 0xFF) -
+                   static_cast<int>((b[i] >> shift) & 0xFF)) > tolerance) {
         ++count;
         break;
       }
@@ -164,7 +167,8 @@ double MeanDifference(const std::vector<uint32_t>& a, const std::vector<uint32_t
   double total = 0;
   for (size_t i = 0; i < a.size(); ++i)
     for (int shift = 0; shift < 24; shift += 8)
-      total += std::abs(static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF));
+      total += std::abs(static_cast<int>((a[i] >> shift) & 0xFF) -
+                        static_cast<int>((b[i] >> shift) & 0xFF));
   return total / (3.0 * static_cast<double>(a.size()));
 }
 

@@ -36,8 +36,8 @@ struct TiffSpec {
   uint16_t photometric = 1;
   uint16_t compression = 1;
   uint16_t planar = 1;
-  uint32_t tileSize = 0;          // 0: strips
-  uint32_t rowsPerStrip = 0;      // 0: libtiff's default
+  uint32_t tileSize = 0;     // 0: strips
+  uint32_t rowsPerStrip = 0; // 0: libtiff's default
   bool writeBitsPerSample = true;
   bool writeRowsPerStrip = true;
   float xResolution = 300;

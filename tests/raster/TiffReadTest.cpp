@@ -42,7 +42,8 @@ TEST(TiffRead, WhiteIsZeroGroup4ReadsBlackAsZeroAndWritesBackTheSame) {
   layout.bitsPerSample = 1;
   layout.photometric = PHOTOMETRIC_MINISWHITE;
   layout.compression = COMPRESSION_CCITTFAX4;
-  test::WriteTiff(dir.File("in.tif"), layout, [](uint32_t x, uint32_t y, int) { return (x * y + x) % 5 == 0; });
+  test::WriteTiff(dir.File("in.tif"), layout,
+                  [](uint32_t x, uint32_t y, int) { return (x * y + x) % 5 == 0; });
   TDIB page = Load(dir.File("in.tif"));
   ASSERT_EQ(page.BitCount(), 1);
   EXPECT_EQ(page.PaletteEntry(0), 0u);
@@ -111,7 +112,8 @@ TEST(TiffRead, BitCountsThePageCannotHoldAndWideSamples) {
   EXPECT_EQ(LoadError(dir.File("two.tif")), "Unsupported bit count: 2");
 
   layout.bitsPerSample = 16;
-  test::WriteTiff(dir.File("sixteen.tif"), layout, [](uint32_t x, uint32_t y, int) { return (x * 1000 + y * 300) & 0xFFFF; });
+  test::WriteTiff(dir.File("sixteen.tif"), layout,
+                  [](uint32_t x, uint32_t y, int) { return (x * 1000 + y * 300) & 0xFFFF; });
   TDIB page = Load(dir.File("sixteen.tif"));
   EXPECT_EQ(page.BitCount(), 24);
   EXPECT_EQ(test::Looks(page), test::ReadTiffLook(dir.File("sixteen.tif")).pixels);
@@ -167,7 +169,8 @@ TEST(TiffRead, FilesRecodedByTiffcpReadToTheSamePage) {
     const std::vector<uint32_t> want = test::ReadTiffLook(plain).pixels;
     std::vector<std::vector<std::string>> recodings = {
         {"-c", "lzw"}, {"-c", "packbits"}, {"-c", "zip"}, {"-t"}, {"-r", "7"}};
-    if (source.format == pf8bit || source.format == pf24bit) recodings.push_back({"-p", "separate"});
+    if (source.format == pf8bit || source.format == pf24bit)
+      recodings.push_back({"-p", "separate"});
     if (source.format == pf1bit) {
       recodings.push_back({"-c", "g3:1d"});
       recodings.push_back({"-c", "g3:2d"});
@@ -210,9 +213,12 @@ TEST(TiffRead, PaletteFilesOfOneFourAndEightBits) {
     const size_t n = size_t{1} << bits;
     for (int channel = 0; channel < 3; ++channel)
       for (size_t i = 0; i < n; ++i)
-        layout.colorMap.push_back(static_cast<uint16_t>(((i * 37 + static_cast<size_t>(channel) * 80) % 256) * 257));
+        layout.colorMap.push_back(
+            static_cast<uint16_t>(((i * 37 + static_cast<size_t>(channel) * 80) % 256) * 257));
     const std::string path = dir.File("pal" + std::to_string(bits) + ".tif");
-    test::WriteTiff(path, layout, [n](uint32_t x, uint32_t y, int) { return static_cast<uint32_t>((x + y) % n); });
+    test::WriteTiff(path, layout, [n](uint32_t x, uint32_t y, int) {
+      return static_cast<uint32_t>((x + y) % n);
+    });
     TDIB page = Load(path);
     EXPECT_EQ(page.BitCount(), bits < 5 ? 4 : 8);
     EXPECT_EQ(test::Looks(page), test::ReadTiffLook(path).pixels) << bits;
@@ -240,9 +246,11 @@ TEST(TiffRead, MinIsWhiteAndMinIsBlackInStripsAndTiles) {
         layout.photometric = photometric;
         layout.tileSize = tile;
         const uint32_t max = (1u << bits) - 1;
-        const std::string path = dir.File("p" + std::to_string(photometric) + "b" + std::to_string(bits) +
-                                          "t" + std::to_string(tile) + ".tif");
-        test::WriteTiff(path, layout, [max](uint32_t x, uint32_t y, int) { return (x * 3 + y) % (max + 1); });
+        const std::string path =
+            dir.File("p" + std::to_string(photometric) + "b" + std::to_string(bits) + "t" +
+                     std::to_string(tile) + ".tif");
+        test::WriteTiff(path, layout,
+                        [max](uint32_t x, uint32_t y, int) { return (x * 3 + y) % (max + 1); });
         SCOPED_TRACE(path);
         TDIB page;
         ASSERT_NO_THROW(page = Load(path));
@@ -278,7 +286,8 @@ TEST(TiffRead, PagesOfAMultiPageFile) {
     test::TiffSpec layout;
     layout.width = 10 + i;
     layout.height = 5;
-    test::WriteTiff(path, layout, [i](uint32_t x, uint32_t, int) { return x * 20 + i; }, i > 0);
+    test::WriteTiff(
+        path, layout, [i](uint32_t x, uint32_t, int) { return x * 20 + i; }, i > 0);
   }
   TFileStream file(path, TFileStream::fmOpenRead);
   EXPECT_EQ(TDIB::TiffPageCount(file), 4);
@@ -300,9 +309,10 @@ TEST(TiffRead, ColourFilesInEveryLayout) {
     uint16_t planar;
     uint32_t tile;
   };
-  for (Case c : {Case{"rgb", 1, PHOTOMETRIC_RGB, 1, 0}, Case{"sep", 5, PHOTOMETRIC_RGB, 2, 0},
-                 Case{"tiled", 8, PHOTOMETRIC_RGB, 1, 16}, Case{"jpegrgb", 7, PHOTOMETRIC_RGB, 1, 0},
-                 Case{"jpegycc", 7, PHOTOMETRIC_YCBCR, 1, 0}}) {
+  for (Case c :
+       {Case{"rgb", 1, PHOTOMETRIC_RGB, 1, 0}, Case{"sep", 5, PHOTOMETRIC_RGB, 2, 0},
+        Case{"tiled", 8, PHOTOMETRIC_RGB, 1, 16}, Case{"jpegrgb", 7, PHOTOMETRIC_RGB, 1, 0},
+        Case{"jpegycc", 7, PHOTOMETRIC_YCBCR, 1, 0}}) {
     test::TiffSpec layout;
     layout.width = 48;
     layout.height = 32;

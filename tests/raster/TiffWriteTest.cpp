@@ -102,7 +102,8 @@ TEST(TiffWrite, EveryCompressionAndDepthRoundTripsThroughLibtiffsTools) {
       const int bits = format == pf1bit ? 1 : format == pf4bit ? 4 : format == pf8bit ? 8 : 24;
       const bool jpeg = code == 7 || (code == 0 && bits >= 8);
       MakePage(page, format, code * 10 + bits, jpeg);
-      const std::string path = dir.File("c" + std::to_string(code) + "b" + std::to_string(bits) + ".tif");
+      const std::string path =
+          dir.File("c" + std::to_string(code) + "b" + std::to_string(bits) + ".tif");
       SCOPED_TRACE(path);
       if (!Accepts(code, bits)) {
         EXPECT_THROW(page.SaveToTiffFile(path, false, 0, code), ETiffError);
@@ -162,7 +163,8 @@ TEST(TiffWrite, TagsCompressionCodesAndPhotometric) {
     EXPECT_EQ(v.rowsPerStrip, 16u);
     EXPECT_EQ(v.planar, 1);
     EXPECT_EQ(v.software, "Vellumtrace Image Library");
-    EXPECT_TRUE(std::regex_match(v.dateTime, std::regex(R"(\d{4}:\d\d:\d\d \d\d:\d\d:\d\d)"))) << v.dateTime;
+    EXPECT_TRUE(std::regex_match(v.dateTime, std::regex(R"(\d{4}:\d\d:\d\d \d\d:\d\d:\d\d)")))
+        << v.dateTime;
     EXPECT_EQ(v.unit, 2);
     EXPECT_FLOAT_EQ(v.xres, 300);
     EXPECT_FLOAT_EQ(v.yres, 200);
@@ -211,7 +213,8 @@ TEST(TiffWrite, PalettePagesKeepTheirColours) {
     TDIB back;
     back.LoadTiffFromStream(file, 0);
     ASSERT_EQ(back.PixelFormat(), format);
-    for (int i = 0; i < page.ColorCount(); ++i) EXPECT_EQ(back.PaletteEntry(i), page.PaletteEntry(i)) << i;
+    for (int i = 0; i < page.ColorCount(); ++i)
+      EXPECT_EQ(back.PaletteEntry(i), page.PaletteEntry(i)) << i;
     for (int y = 0; y < page.Height(); ++y)
       for (int x = 0; x < page.Width(); ++x) ASSERT_EQ(back.GetPixel(x, y), page.GetPixel(x, y));
   }
@@ -231,7 +234,8 @@ TEST(TiffWrite, BilevelPagesWithWhiteAtIndexZeroKeepTheirLook) {
   for (int code : {0, 1, 3, 4, 5, 8}) {
     const std::string path = dir.File("w" + std::to_string(code) + ".tif");
     page.SaveToTiffFile(path, false, 0, code);
-    EXPECT_EQ(test::CountDifferences(test::ReadTiffLook(path).pixels, test::Looks(page), 0), 0) << code;
+    EXPECT_EQ(test::CountDifferences(test::ReadTiffLook(path).pixels, test::Looks(page), 0), 0)
+        << code;
   }
 }
 
@@ -256,7 +260,8 @@ TEST(TiffWrite, AppendingBuildsAMultiPageFile) {
     EXPECT_EQ(back.Width(), 20 + i);
   }
   ExpectCleanTiff(path);
-  EXPECT_EQ(test::Run({"tiffinfo", path}).out.find("TIFF Directory at offset") != std::string::npos, true);
+  EXPECT_EQ(test::Run({"tiffinfo", path}).out.find("TIFF Directory at offset") != std::string::npos,
+            true);
 }
 
 TEST(TiffWrite, AFailedAppendLeavesTheFileAsItWas) {

@@ -18,13 +18,15 @@ void PlainShiftLine(const TDIB& source, TDIB& expected, int row, int n) {
   const int white = source.WhiteIndex();
   for (int x = 0; x < source.Width(); ++x) {
     int from = x - n;
-    expected.SetPixel(x, row, from >= 0 && from < source.Width() ? source.GetPixel(from, row) : white);
+    expected.SetPixel(x, row,
+                      from >= 0 && from < source.Width() ? source.GetPixel(from, row) : white);
   }
 }
 
 void CopyPage(const TDIB& source, TDIB& target) {
   TPixelFormat format = source.PixelFormat();
-  target.NewImage(source.Width(), source.Height(), format, source.XResolution(), source.YResolution());
+  target.NewImage(source.Width(), source.Height(), format, source.XResolution(),
+                  source.YResolution());
   for (int y = 0; y < source.Height(); ++y)
     for (int x = 0; x < source.Width(); ++x) target.SetPixel(x, y, source.GetPixel(x, y));
   for (int i = 0; i < source.ColorCount(); ++i) target.SetPaletteEntry(i, source.PaletteEntry(i));
@@ -209,7 +211,8 @@ TEST(Tone, ResizeCanvasKeepsTheTopLeftAndFillsTheRest) {
     struct Size {
       int w, h;
     };
-    for (Size size : {Size{13, 9}, Size{40, 20}, Size{5, 3}, Size{40, 2}, Size{2, 30}, Size{13, 9}}) {
+    for (Size size :
+         {Size{13, 9}, Size{40, 20}, Size{5, 3}, Size{40, 2}, Size{2, 30}, Size{13, 9}}) {
       const int oldW = page.Width(), oldH = page.Height();
       TDIB before;
       CopyPage(page, before);
@@ -217,8 +220,12 @@ TEST(Tone, ResizeCanvasKeepsTheTopLeftAndFillsTheRest) {
       ASSERT_EQ(page.Width(), size.w);
       ASSERT_EQ(page.Height(), size.h);
       EXPECT_EQ(page.Handle(), handle); // the same block, resized
-      EXPECT_EQ(page.BlockSize(), static_cast<size_t>(40 + 4 * page.ColorCount() + size.h * page.Stride()));
-      const int fill = format == pf1bit ? 1 : format == pf4bit ? 15 : format == pf8bit ? 255 : 0xFFFFFF;
+      EXPECT_EQ(page.BlockSize(),
+                static_cast<size_t>(40 + 4 * page.ColorCount() + size.h * page.Stride()));
+      const int fill = format == pf1bit   ? 1
+                       : format == pf4bit ? 15
+                       : format == pf8bit ? 255
+                                          : 0xFFFFFF;
       for (int y = 0; y < size.h; ++y)
         for (int x = 0; x < size.w; ++x) {
           int want = x < oldW && y < oldH ? before.GetPixel(x, y) : fill;
