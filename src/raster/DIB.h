@@ -32,7 +32,7 @@ public:
   // Memory
   void NewImage(int width, int height, TPixelFormat pixelFormat, int xDpi, int yDpi);
   void AttachHandle(TSV_HANDLE handle);
-  TSV_HANDLE Handle() const;
+  TSV_HANDLE Handle() const { return FHandle; }
   void* Lock();
   void Unlock();
   void Clear();
@@ -49,6 +49,8 @@ public:
   int Stride() const { return FStride; }
   int RowBytes() const { return FRowBytes; }
   int ColorCount() const { return FColorCount; }
+  // biClrUsed as the header had it; the palette always has ColorCount entries.
+  uint32_t ColorsUsed() const { return FColorsUsed; }
   size_t BlockSize() const { return FBlockSize; }
   bool Empty() const { return FInfoHeader == nullptr; }
   const TBitmapFileHeader& FileHeader() const { return FFileHeader; }
