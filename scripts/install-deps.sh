@@ -11,6 +11,7 @@ packages=(
   libsane-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools qpdf poppler-utils
+  libleptonica-dev unpaper
   xvfb xauth
 )
 
