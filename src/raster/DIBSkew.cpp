@@ -3,6 +3,7 @@
 #include "core/Rounding.h"
 #include "raster/BitImage.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <numbers>
@@ -52,18 +53,46 @@ TBitImage DarkPixels(const TDIB& page) {
 }
 
 // Dark pixels in the run of length pixels from x (length >= 0); reads at most
-// one word past the run.
-__attribute__((target_clones("popcnt", "default"))) int CountDark(const uint64_t* row, int x,
-                                                                 int length) {
-  if (length <= 0) return 0;
+// one word past the run. Runs of up to 64 pixels, the most common, are
+// counted without a branch on where they lie.
+inline __attribute__((always_inline)) int CountDark(const uint64_t* row, int x, int length) {
   const uint64_t* word = row + (x >> 6);
   const int offset = x & 63;
-  if (offset + length <= 64) return std::popcount((*word << offset) >> (64 - length));
+  if (static_cast<unsigned>(length - 1) < 64) {
+    const uint64_t window = (word[0] << offset) | ((word[1] >> 1) >> (63 - offset));
+    return std::popcount(window & (~uint64_t{0} << (64 - length)));
+  }
+  if (length <= 0) return 0;
   int count = std::popcount(*word << offset);
   length -= 64 - offset;
   for (++word; length >= 64; ++word, length -= 64) count += std::popcount(*word);
   if (length > 0) count += std::popcount(*word >> (64 - length));
   return count;
+}
+
+// The dark pixels of the left and right lines of samples 0 .. n - 1, whose
+// segments have the given bounds. Built twice, the processor's population
+// count instruction used where there is one.
+__attribute__((target_clones("popcnt", "default"))) void CountLines(
+    const TBitImage& dark, const std::vector<int>& bounds, int strip, int n,
+    std::vector<int64_t>& left, std::vector<int64_t>& right) {
+  const int width = dark.RowBits();
+  const int parts = static_cast<int>(bounds.size()) - 1;
+  std::fill(left.begin(), left.begin() + n, 0);
+  std::fill(right.begin(), right.begin() + n, 0);
+  // Row by row, so that each row is read while it is in the cache: row y
+  // holds segment k = y - r * strip of every sample r that reaches it.
+  const int lastRow = (n - 1) * strip + parts - 1;
+  for (int y = 0; y <= lastRow; ++y) {
+    const uint64_t* row = dark.Row(y);
+    const int firstSample = y < parts ? 0 : (y - parts + strip) / strip;
+    for (int r = std::min(n - 1, y / strip); r >= firstSample; --r) {
+      const int k = y - r * strip;
+      const int x0 = bounds[static_cast<size_t>(k)], x1 = bounds[static_cast<size_t>(k) + 1];
+      left[static_cast<size_t>(r)] += CountDark(row, x0, x1 - x0);
+      right[static_cast<size_t>(r)] += CountDark(row, width - x1, x1 - x0);
+    }
+  }
 }
 
 // Sum of squared distances from the mean, the mean taken in integers.
@@ -127,18 +156,7 @@ double TDIB::DetectSkew(int stripHeight, double maxAngle, double angleStep) cons
         ++x;
       }
     }
-    for (int r = 0; r < n; ++r) {
-      const int y0 = static_cast<int>(r * strip);
-      int64_t l = 0, rt = 0;
-      for (int k = 0; k < parts; ++k) {
-        const uint64_t* row = dark.Row(y0 + k);
-        const int x0 = bounds[static_cast<size_t>(k)], x1 = bounds[static_cast<size_t>(k) + 1];
-        l += CountDark(row, x0, x1 - x0);
-        rt += CountDark(row, width - x1, x1 - x0);
-      }
-      left[static_cast<size_t>(r)] = l;
-      right[static_cast<size_t>(r)] = rt;
-    }
+    CountLines(dark, bounds, static_cast<int>(strip), n, left, right);
     const int64_t leftScore = Score(left, n);
     if (leftScore > bestScore) {
       bestScore = leftScore;
