@@ -55,7 +55,8 @@ TPix ToPix(const TDIB& page) {
     const uint8_t* row = page.ScanLine(y);
     l_uint32* line = data + y * wpl;
     if (bits == 1)
-      for (int i = 0; i < page.RowBytes(); ++i) SET_DATA_BYTE(line, i, static_cast<uint8_t>(~row[i]));
+      for (int i = 0; i < page.RowBytes(); ++i)
+        SET_DATA_BYTE(line, i, static_cast<uint8_t>(~row[i]));
     else if (bits == 8)
       for (int x = 0; x < page.Width(); ++x) SET_DATA_BYTE(line, x, row[x]);
     else
@@ -129,14 +130,14 @@ void LeptonicaSelectBySize(benchmark::State& state, double skew) {
 
 BENCHMARK_CAPTURE(TessivaneDeskew, bits1_skew2, 1, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LeptonicaDeskew, bits1_skew2, 1, 2.0)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(TessivaneDeskew, bits1_skew-4.5, 1, -4.5)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(LeptonicaDeskew, bits1_skew-4.5, 1, -4.5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TessivaneDeskew, bits1_skew - 4.5, 1, -4.5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(LeptonicaDeskew, bits1_skew - 4.5, 1, -4.5)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(TessivaneDetectSkew, bits1_skew2, 1, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LeptonicaFindSkew, bits1_skew2, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(TessivaneDespeckle, skew2, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LeptonicaSelectBySize, skew2, 2.0)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(TessivaneDespeckle, skew-4.5, -4.5)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(LeptonicaSelectBySize, skew-4.5, -4.5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TessivaneDespeckle, skew - 4.5, -4.5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(LeptonicaSelectBySize, skew - 4.5, -4.5)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(TessivaneDeskew, bits8_skew2, 8, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LeptonicaDeskew, bits8_skew2, 8, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(TessivaneDeskew, bits24_skew2, 24, 2.0)->Unit(benchmark::kMillisecond);

@@ -23,8 +23,8 @@ void Save(TDIB& page, const std::string& output) {
   const std::string bmp = ".bmp";
   bool isBmp = output.size() >= bmp.size();
   for (size_t i = 0; isBmp && i < bmp.size(); ++i)
-    isBmp = std::tolower(static_cast<unsigned char>(output[output.size() - bmp.size() + i])) ==
-            bmp[i];
+    isBmp =
+        std::tolower(static_cast<unsigned char>(output[output.size() - bmp.size() + i])) == bmp[i];
   if (isBmp)
     page.SaveToBmpFile(output);
   else
@@ -62,8 +62,8 @@ int Despeckle(int argc, char** argv) {
 
 const TCommandRegistration registrations[] = {
     TCommandRegistration({"deskew", "deskew IN OUT [--max-angle DEG]", Deskew}),
-    TCommandRegistration({"despeckle", "despeckle IN OUT [--max-width W] [--max-height H]",
-                          Despeckle}),
+    TCommandRegistration(
+        {"despeckle", "despeckle IN OUT [--max-width W] [--max-height H]", Despeckle}),
 };
 
 } // namespace

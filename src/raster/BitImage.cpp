@@ -116,8 +116,11 @@ void CopyBitRange(uint64_t* dst, const uint64_t* src, int64_t begin, int64_t end
 
 uint64_t FillPattern(int bits, int value) {
   switch (bits) {
-  case 1: return (value & 1) ? ~uint64_t{0} : 0;
-  case 4: return static_cast<uint64_t>(value & 0x0F) * 0x1111111111111111ull;
-  default: return static_cast<uint64_t>(value & 0xFF) * 0x0101010101010101ull;
+  case 1:
+    return (value & 1) ? ~uint64_t{0} : 0;
+  case 4:
+    return static_cast<uint64_t>(value & 0x0F) * 0x1111111111111111ull;
+  default:
+    return static_cast<uint64_t>(value & 0xFF) * 0x0101010101010101ull;
   }
 }

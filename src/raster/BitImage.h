@@ -19,9 +19,7 @@ public:
   int Height() const { return FHeight; }
   int WordsPerRow() const { return FWordsPerRow; }
   uint64_t* Row(int y) { return FWords.data() + static_cast<size_t>(y) * FWordsPerRow; }
-  const uint64_t* Row(int y) const {
-    return FWords.data() + static_cast<size_t>(y) * FWordsPerRow;
-  }
+  const uint64_t* Row(int y) const { return FWords.data() + static_cast<size_t>(y) * FWordsPerRow; }
 
   // Writes the bits back into the page's rows; bits beyond the width keep
   // what they held.

@@ -41,8 +41,7 @@ struct TFound {
 
 class TGroupFinder {
 public:
-  TGroupFinder(int minWidth, int minHeight, int minCount, int maxWidth, int maxHeight,
-               int maxCount)
+  TGroupFinder(int minWidth, int minHeight, int minCount, int maxWidth, int maxHeight, int maxCount)
       : FMinWidth(minWidth), FMinHeight(minHeight), FMinCount(std::max(0, minCount)),
         FMaxWidth(maxWidth), FMaxHeight(maxHeight), FMaxCount(maxCount) {}
 
@@ -150,9 +149,10 @@ private:
     const int height = group.bottom - group.top + 1;
     if (width < FMinWidth || width > FMaxWidth || height < FMinHeight || height > FMaxHeight)
       return;
-    FFound.push_back({group.left, group.topOfLeft,
-                      {{group.left, group.top, group.right, group.bottom},
-                       static_cast<int32_t>(group.count)}});
+    FFound.push_back(
+        {group.left,
+         group.topOfLeft,
+         {{group.left, group.top, group.right, group.bottom}, static_cast<int32_t>(group.count)}});
   }
 
   int FMinWidth, FMinHeight;

@@ -18,7 +18,9 @@
 
 namespace {
 
-double SinDegrees(double angle) { return std::sin(angle * std::numbers::pi / 180); }
+double SinDegrees(double angle) {
+  return std::sin(angle * std::numbers::pi / 180);
+}
 
 // The whole and fractional parts of a shift.
 struct TShift {
@@ -288,9 +290,9 @@ void MoveColumnsWhole(TBitImage& image, int bits, double b, bool moveDown, int f
       if (moveDown ? y < run.j : y >= height - run.j)
         FillBitRange(row, begin, end, pattern);
       else
-        CopyBitRange(row, image.Row(moveDown ? y - static_cast<int>(run.j)
-                                             : y + static_cast<int>(run.j)),
-                     begin, end);
+        CopyBitRange(
+            row, image.Row(moveDown ? y - static_cast<int>(run.j) : y + static_cast<int>(run.j)),
+            begin, end);
     }
   }
 }

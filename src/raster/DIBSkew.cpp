@@ -73,9 +73,9 @@ inline __attribute__((always_inline)) int CountDark(const uint64_t* row, int x, 
 // The dark pixels of the left and right lines of samples 0 .. n - 1, whose
 // segments have the given bounds. Built twice, the processor's population
 // count instruction used where there is one.
-__attribute__((target_clones("popcnt", "default"))) void CountLines(
-    const TBitImage& dark, const std::vector<int>& bounds, int strip, int n,
-    std::vector<int64_t>& left, std::vector<int64_t>& right) {
+__attribute__((target_clones("popcnt", "default"))) void
+CountLines(const TBitImage& dark, const std::vector<int>& bounds, int strip, int n,
+           std::vector<int64_t>& left, std::vector<int64_t>& right) {
   const int width = dark.RowBits();
   const int parts = static_cast<int>(bounds.size()) - 1;
   std::fill(left.begin(), left.begin() + n, 0);

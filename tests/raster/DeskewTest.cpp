@@ -41,8 +41,8 @@ TEST(DetectSkew, MatchesThePlainFormOnRandomPages) {
         for (int strip : {0, 1, 3, 7}) {
           const double step = seed % 3 == 0 ? 0.25 : 0.1;
           SCOPED_TRACE(std::to_string(bits) + " bit, " + std::to_string(width) + " x " +
-                       std::to_string(height) + ", max " + std::to_string(maxAngle) +
-                       ", strip " + std::to_string(strip));
+                       std::to_string(height) + ", max " + std::to_string(maxAngle) + ", strip " +
+                       std::to_string(strip));
           EXPECT_EQ(page.DetectSkew(strip, maxAngle, step),
                     plain::DetectSkew(page, strip, maxAngle, step));
         }
@@ -90,8 +90,8 @@ TEST(DetectSkew, CountsBlackByThePaletteOfABilevelPage) {
 // measures at most one step (below 0.1 degree at 200 and 300 dpi) on most
 // pages and at most two on every page.
 TEST(DetectSkew, FindsTheSkewOfGeneratedTextPages) {
-  const double skews[] = {-5.0, -4.3, -3.1, -2.0, -1.2, -0.6, -0.25, 0.25,
-                          0.6,  1.2,  2.0,  3.1,  4.3,  5.0};
+  const double skews[] = {-5.0, -4.3, -3.1, -2.0, -1.2, -0.6, -0.25,
+                          0.25, 0.6,  1.2,  2.0,  3.1,  4.3,  5.0};
   int i = 0, pages = 0, withinOneStep = 0, straightAfterOne = 0;
   for (int dpi : {300, 200})
     for (int bits : {1, 8, 24})
@@ -110,8 +110,8 @@ TEST(DetectSkew, FindsTheSkewOfGeneratedTextPages) {
           TDIB page;
           GeneratePage(page, spec);
           const double detected = page.DetectSkew(0, 5.0, 0.1);
-          const int maxShift = static_cast<int>(
-              std::lround(std::sin(5.0 * std::numbers::pi / 180) * spec.Width));
+          const int maxShift =
+              static_cast<int>(std::lround(std::sin(5.0 * std::numbers::pi / 180) * spec.Width));
           const double step = ShiftAngle(maxShift / 50, spec.Width);
           const double twoSteps = ShiftAngle(2 * (maxShift / 50), spec.Width);
           const double error = std::abs(detected - spec.SkewDegrees);

@@ -220,7 +220,7 @@ TEST(Despeckle, RequiresABilevelPage) {
 TEST(Despeckle, UsesTwoByTwoPixelsOnAPageWithoutResolution) {
   TDIB page;
   WhitePage(page, 30, 30, 0);
-  page.FillRect({2, 2, 3, 3}, 0);   // 2 x 2: removed
+  page.FillRect({2, 2, 3, 3}, 0);     // 2 x 2: removed
   page.FillRect({10, 10, 12, 10}, 0); // 3 x 1: kept
   page.FillRect({20, 20, 20, 22}, 0); // 1 x 3: kept
   EXPECT_EQ(page.Despeckle(-1, -1), 1);
@@ -263,10 +263,14 @@ TEST(Despeckle, MatchesThePlainFormOnGeneratedPages) {
 TEST(FillRect, TakesCornersInEitherOrderAndKeepsToThePage) {
   for (TPixelFormat format : {pf1bit, pf4bit, pf8bit, pf24bit}) {
     TDIB fast, slow;
-    test::BlockPage(fast, format == pf1bit ? 1 : format == pf4bit ? 4 : format == pf8bit ? 8 : 24,
+    test::BlockPage(fast,
+                    format == pf1bit   ? 1
+                    : format == pf4bit ? 4
+                    : format == pf8bit ? 8
+                                       : 24,
                     45, 21, 6, 9);
     test::CopyPage(fast, slow);
-    const TPixelRect rects[] = {{3, 4, 40, 9}, {40, 9, 3, 4}, {-5, -3, 7, 2}, {30, 15, 90, 60},
+    const TPixelRect rects[] = {{3, 4, 40, 9}, {40, 9, 3, 4},  {-5, -3, 7, 2}, {30, 15, 90, 60},
                                 {8, 8, 8, 8},  {60, 1, 70, 5}, {9, 2, 16, 2}};
     int value = 0;
     for (const TPixelRect& rect : rects) {

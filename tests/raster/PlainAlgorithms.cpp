@@ -13,7 +13,9 @@ namespace plain {
 
 namespace {
 
-double Sin(double degrees) { return std::sin(degrees * std::numbers::pi / 180); }
+double Sin(double degrees) {
+  return std::sin(degrees * std::numbers::pi / 180);
+}
 
 int64_t Score(const std::vector<int64_t>& v, int64_t n) {
   int64_t sum = 0;
@@ -156,8 +158,8 @@ double DetectSkew(const TDIB& page, int stripHeight, double maxAngle, double ang
   return std::atan(v / std::sqrt(1 - v * v)) * 180 / std::numbers::pi;
 }
 
-void Rotate(TDIB& page, bool fillWithWhite, bool interpolate, double rowAngle,
-            double columnAngle, bool enlarge) {
+void Rotate(TDIB& page, bool fillWithWhite, bool interpolate, double rowAngle, double columnAngle,
+            bool enlarge) {
   if (!interpolate) {
     RotateWhole(page, fillWithWhite, rowAngle, enlarge);
     return;

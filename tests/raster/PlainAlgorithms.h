@@ -8,8 +8,8 @@
 namespace plain {
 
 double DetectSkew(const TDIB& page, int stripHeight, double maxAngle, double angleStep);
-void Rotate(TDIB& page, bool fillWithWhite, bool interpolate, double rowAngle,
-            double columnAngle, bool enlarge);
+void Rotate(TDIB& page, bool fillWithWhite, bool interpolate, double rowAngle, double columnAngle,
+            bool enlarge);
 void FindBlobs(const TDIB& page, int minWidth, int minHeight, int minPixelCount, int maxWidth,
                int maxHeight, int maxPixelCount, TBlobList* blobs);
 void FillRect(TDIB& page, const TPixelRect& rect, int value);

@@ -18,9 +18,9 @@ struct TRotation {
 // Angles on both sides of the 0.1-degree threshold, small and large shears,
 // and row and column angles of different signs.
 const TRotation kRotations[] = {
-    {0.09, 0.09}, {0.1, 0.1},   {-0.1, -0.1}, {0.11, -0.11}, {-0.09, 0.5}, {1.0, 1.0},
-    {-1.0, -1.0}, {3.0, -2.0},  {-4.7, 4.7},  {7.5, 7.5},    {-30, -30},   {45, 12},
-    {0.0, -2.5},  {-2.5, 0.0},  {89, -89},
+    {0.09, 0.09}, {0.1, 0.1},   {-0.1, -0.1}, {0.11, -0.11}, {-0.09, 0.5},
+    {1.0, 1.0},   {-1.0, -1.0}, {3.0, -2.0},  {-4.7, 4.7},   {7.5, 7.5},
+    {-30, -30},   {45, 12},     {0.0, -2.5},  {-2.5, 0.0},   {89, -89},
 };
 
 std::string Describe(const TDIB& page, const TRotation& r, bool white, bool interpolate,

@@ -9,9 +9,12 @@ namespace {
 
 int DarkValue(int bits, std::mt19937_64& random) {
   switch (bits) {
-  case 1: return 0;
-  case 4: return static_cast<int>(random() % 6);
-  case 8: return static_cast<int>(random() % 90);
+  case 1:
+    return 0;
+  case 4:
+    return static_cast<int>(random() % 6);
+  case 8:
+    return static_cast<int>(random() % 90);
   default:
     return static_cast<int>(random() % 120) | static_cast<int>(random() % 90) << 8 |
            static_cast<int>(random() % 100) << 16;
@@ -20,9 +23,12 @@ int DarkValue(int bits, std::mt19937_64& random) {
 
 int LightValue(int bits, std::mt19937_64& random) {
   switch (bits) {
-  case 1: return 1;
-  case 4: return 10 + static_cast<int>(random() % 6);
-  case 8: return 170 + static_cast<int>(random() % 86);
+  case 1:
+    return 1;
+  case 4:
+    return 10 + static_cast<int>(random() % 6);
+  case 8:
+    return 170 + static_cast<int>(random() % 86);
   default:
     return (160 + static_cast<int>(random() % 96)) | (150 + static_cast<int>(random() % 106)) << 8 |
            (170 + static_cast<int>(random() % 86)) << 16;
@@ -94,8 +100,9 @@ std::string PixelDifference(const TDIB& a, const TDIB& b) {
     if (std::memcmp(a.ScanLine(y), b.ScanLine(y), static_cast<size_t>(a.RowBytes())) == 0) continue;
     for (int x = 0; x < a.Width(); ++x)
       if (a.GetPixel(x, y) != b.GetPixel(x, y))
-        return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + "): " +
-               std::to_string(a.GetPixel(x, y)) + " and " + std::to_string(b.GetPixel(x, y));
+        return "pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+               "): " + std::to_string(a.GetPixel(x, y)) + " and " +
+               std::to_string(b.GetPixel(x, y));
   }
   return "";
 }
