@@ -130,14 +130,14 @@ void LeptonicaSelectBySize(benchmark::State& state, double skew) {
 
 BENCHMARK_CAPTURE(TessivaneDeskew, bits1_skew2, 1, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LeptonicaDeskew, bits1_skew2, 1, 2.0)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(TessivaneDeskew, bits1_skew - 4.5, 1, -4.5)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(LeptonicaDeskew, bits1_skew - 4.5, 1, -4.5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TessivaneDeskew, bits1_skew_minus4_5, 1, -4.5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(LeptonicaDeskew, bits1_skew_minus4_5, 1, -4.5)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(TessivaneDetectSkew, bits1_skew2, 1, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LeptonicaFindSkew, bits1_skew2, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(TessivaneDespeckle, skew2, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LeptonicaSelectBySize, skew2, 2.0)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(TessivaneDespeckle, skew - 4.5, -4.5)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(LeptonicaSelectBySize, skew - 4.5, -4.5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TessivaneDespeckle, skew_minus4_5, -4.5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(LeptonicaSelectBySize, skew_minus4_5, -4.5)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(TessivaneDeskew, bits8_skew2, 8, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LeptonicaDeskew, bits8_skew2, 8, 2.0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(TessivaneDeskew, bits24_skew2, 24, 2.0)->Unit(benchmark::kMillisecond);
