@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools qpdf poppler-utils
   shared-mime-info desktop-file-utils
+  libleptonica-dev unpaper
   xvfb xauth
 )
 
