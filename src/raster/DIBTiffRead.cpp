@@ -194,11 +194,15 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
     TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
   const tmsize_t scanlineSize = TIFFScanlineSize(tiff);
   if (scanlineSize <= 0) throw ETiffError("Invalid image size");
-  page.bytesPerPixel =
+  // Samples per pixel and bits per sample come straight from the file: the
+  // products are taken wide and capped, so no value can overflow them.
+  const int64_t bytesPerPixel =
       page.photometric == PHOTOMETRIC_YCBCR && page.compression != COMPRESSION_JPEG
-          ? page.samplesPerPixel
-          : std::max(1, static_cast<int>(Round(static_cast<double>(scanlineSize) / page.width)));
-  const int bitCount = std::min(page.bitsPerSample * page.bytesPerPixel, 24);
+          ? int64_t{page.samplesPerPixel}
+          : std::max<int64_t>(1, Round(static_cast<double>(scanlineSize) / page.width));
+  page.bytesPerPixel = static_cast<int>(std::min<int64_t>(bytesPerPixel, 65536));
+  const int bitCount =
+      static_cast<int>(std::min<int64_t>(int64_t{page.bitsPerSample} * page.bytesPerPixel, 24));
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24)
     throw ETiffError("Unsupported bit count: " + std::to_string(bitCount));
   const TDecoding decoding = ChooseDecoding(tiff, page);
