@@ -17,7 +17,8 @@ bool IsFaxCompression(uint16_t compression) {
 
 int ResolutionDpi(TIFF* tiff, ttag_t tag, uint16_t unit) {
   float value = 0;
-  if (!TIFFGetField(tiff, tag, &value)) return 0;
+  // A resolution that no scanner gives (not a number, negative, absurd) counts as unknown.
+  if (!TIFFGetField(tiff, tag, &value) || !(value > 0 && value < 1e6f)) return 0;
   return static_cast<int>(unit == RESUNIT_INCH ? Round(value) : Round(value * 2.54));
 }
 
