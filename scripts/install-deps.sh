@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools qpdf poppler-utils
   xvfb xauth
+  nettle-dev img2pdf
 )
 
 as_root=()
