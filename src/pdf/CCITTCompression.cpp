@@ -4,18 +4,17 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace {
 
 constexpr size_t kBufferSize = 16 * 1024;
 
 // Leading 0 bits and leading 1 bits of every byte value (8 for 0 and 255).
-constexpr std::array<uint8_t, 256> LeadingBits(int colour) {
+constexpr std::array<uint8_t, 256> LeadingBits(int bit) {
   std::array<uint8_t, 256> table{};
   for (int value = 0; value < 256; ++value) {
     int n = 0;
-    while (n < 8 && ((value >> (7 - n)) & 1) == colour) ++n;
+    while (n < 8 && ((value >> (7 - n)) & 1) == bit) ++n;
     table[static_cast<size_t>(value)] = static_cast<uint8_t>(n);
   }
   return table;
@@ -23,10 +22,28 @@ constexpr std::array<uint8_t, 256> LeadingBits(int colour) {
 constexpr std::array<uint8_t, 256> kLeadingZeros = LeadingBits(0);
 constexpr std::array<uint8_t, 256> kLeadingOnes = LeadingBits(1);
 
-constexpr int kWhite = 0;
-constexpr int kBlack = 1;
+// End markers after a row's changes: the 2-D coder looks up to two entries
+// past the last change it has reached.
+constexpr int kEndMarkers = 3;
 
-inline int Pixel(const uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+// The run of equal bits starting at bit position p of a source row, up to
+// end: whole bytes equal to full are skipped eight pixels at a time, the
+// partial bytes at either end go through the table of leading bits.
+inline int RunFrom(const uint8_t* row, int rowLength, int p, int end, uint8_t full,
+                   const std::array<uint8_t, 256>& leading) {
+  int index = p >> 3;
+  const int bit = p & 7;
+  const int head = leading[static_cast<uint8_t>(row[index] << bit)];
+  if (head < 8 - bit) return std::min(p + head, end);
+  int position = (index + 1) << 3;
+  ++index;
+  while (index < rowLength && row[index] == full) {
+    ++index;
+    position += 8;
+  }
+  if (index < rowLength) position += leading[row[index]];
+  return std::min(position, end);
+}
 
 } // namespace
 
@@ -38,31 +55,20 @@ void TCCITTCompression::CompressBitmap(const TDIB& bitmap, TStream& output, TCCI
   coder.Compress(bitmap);
 }
 
-// The run of colour from position on, up to the width. Whole bytes of the
-// colour are skipped eight pixels at a time.
-int TCCITTCompression::Run(const uint8_t* row, int position, int colour) const {
-  if (position >= FWidth) return 0;
-  const std::array<uint8_t, 256>& leading = colour == kWhite ? kLeadingZeros : kLeadingOnes;
-  const uint8_t full = colour == kWhite ? 0x00 : 0xFF;
-  int index = position >> 3;
-  const int bit = position & 7;
-  // The first byte, shifted so that position is its leading bit; the bits
-  // shifted in from the right are not part of the run.
-  int run = std::min<int>(leading[static_cast<uint8_t>(row[index] << bit)], 8 - bit);
-  if (run == 8 - bit) {
-    ++index;
-    while (index < FRowLength && row[index] == full) {
-      run += 8;
-      ++index;
-    }
-    if (index < FRowLength) run += leading[row[index]];
+int TCCITTCompression::FindChanges(const uint8_t* row, std::vector<int>& changes) const {
+  // In the source a set bit is white: a white run is a run of 1 bits.
+  int count = 0;
+  int p = 0;
+  bool white = true;
+  for (;;) {
+    p = white ? RunFrom(row, FRowLength, p, FWidth, 0xFF, kLeadingOnes)
+              : RunFrom(row, FRowLength, p, FWidth, 0x00, kLeadingZeros);
+    if (p >= FWidth) break;
+    changes[static_cast<size_t>(count++)] = p;
+    white = !white;
   }
-  return std::min(run, FWidth - position);
-}
-
-int TCCITTCompression::NextChange(const uint8_t* row, int position) const {
-  if (position >= FWidth) return FWidth;
-  return position + Run(row, position, Pixel(row, position));
+  for (int i = 0; i < kEndMarkers; ++i) changes[static_cast<size_t>(count + i)] = FWidth;
+  return count;
 }
 
 void TCCITTCompression::Put(uint32_t code, int length) {
@@ -80,9 +86,9 @@ void TCCITTCompression::Put(uint32_t code, int length) {
   }
 }
 
-void TCCITTCompression::PutRun(int run, int colour) {
-  const TFaxCode* terminating = colour == kWhite ? kWhiteTerminating : kBlackTerminating;
-  const TFaxCode* makeUp = colour == kWhite ? kWhiteMakeUp : kBlackMakeUp;
+void TCCITTCompression::PutRun(int run, bool white) {
+  const TFaxCode* terminating = white ? kWhiteTerminating : kBlackTerminating;
+  const TFaxCode* makeUp = white ? kWhiteMakeUp : kBlackMakeUp;
   while (run > 2623) {
     Put(kExtendedMakeUp[12].code, kExtendedMakeUp[12].length);
     run -= 2560;
@@ -117,26 +123,35 @@ void TCCITTCompression::FlushBuffer() {
   FFill = 0;
 }
 
-void TCCITTCompression::CodeRowOneD(const uint8_t* row) {
-  int p = 0;
-  for (;;) {
-    const int white = Run(row, p, kWhite);
-    PutRun(white, kWhite);
-    p += white;
-    if (p >= FWidth) return;
-    const int black = Run(row, p, kBlack);
-    PutRun(black, kBlack);
-    p += black;
-    if (p >= FWidth) return;
+// Runs alternate from white; a row that starts black starts with a white run of 0.
+void TCCITTCompression::CodeRowOneD(const std::vector<int>& changes, int count) {
+  int start = 0;
+  bool white = true;
+  for (int i = 0; i <= count; ++i) {
+    const int end = changes[static_cast<size_t>(i)];
+    PutRun(end - start, white);
+    start = end;
+    white = !white;
   }
 }
 
-void TCCITTCompression::CodeRowTwoD(const uint8_t* row, const uint8_t* reference) {
+// Changes at even indices turn the row black, at odd indices white. a1 is
+// coding[ci]; b1 is the first change of the row above beyond a0 that turns
+// it the same way as a1 does, b2 the change after it. a0 starts before the
+// row (so b1 may be 0 there) and only moves right, so the index of the first
+// reference change beyond a0 only moves right too.
+void TCCITTCompression::CodeRowTwoD(const std::vector<int>& coding,
+                                    const std::vector<int>& reference) {
+  const int* c = coding.data();
+  const int* r = reference.data();
   int a0 = 0;
-  int a1 = Pixel(row, 0) == kBlack ? 0 : Run(row, 0, kWhite);
-  int b1 = Pixel(reference, 0) == kBlack ? 0 : Run(reference, 0, kWhite);
+  int ci = 0;
+  int beyond = 0; // first reference index whose change lies beyond a0
   for (;;) {
-    const int b2 = b1 < FWidth ? NextChange(reference, b1) : FWidth;
+    const int bi = beyond + ((beyond ^ ci) & 1);
+    const int a1 = c[ci];
+    const int b1 = r[bi];
+    const int b2 = r[bi + 1];
     if (b2 < a1) {
       Put(kPassCode.code, kPassCode.length);
       a0 = b2;
@@ -144,49 +159,49 @@ void TCCITTCompression::CodeRowTwoD(const uint8_t* row, const uint8_t* reference
       const TFaxCode& code = kVerticalCodes[a1 - b1 + 3];
       Put(code.code, code.length);
       a0 = a1;
+      ++ci;
     } else {
-      const int a2 = a1 < FWidth ? NextChange(row, a1) : FWidth;
+      const int a2 = c[ci + 1];
       Put(kHorizontalCode.code, kHorizontalCode.length);
-      const int first = (a0 == 0 && a1 == 0) ? kWhite : Pixel(row, a0);
-      PutRun(a1 - a0, first);
-      PutRun(a2 - a1, 1 - first);
+      const bool white = (ci & 1) == 0;
+      PutRun(a1 - a0, white);
+      PutRun(a2 - a1, !white);
       a0 = a2;
+      ci += 2;
     }
     if (a0 >= FWidth) return;
-    const int colour = Pixel(row, a0);
-    a1 = a0 + Run(row, a0, colour);
-    b1 = a0 + Run(reference, a0, 1 - colour);
-    b1 += Run(reference, b1, colour);
+    while (r[beyond] <= a0) ++beyond;
   }
 }
 
 void TCCITTCompression::Compress(const TDIB& bitmap) {
   if (FOutput == nullptr) throw Exception("Not set output stream.");
   if (bitmap.BitCount() != 1) throw Exception("Not b/w image.");
-  if (bitmap.Width() == 0 || bitmap.Height() == 0) return;
+  const int height = bitmap.Height();
+  if (bitmap.Width() == 0 || height == 0) return;
   FWidth = bitmap.Width();
   FRowLength = (FWidth + 7) / 8;
-  const auto rowLength = static_cast<size_t>(FRowLength);
-  std::vector<uint8_t> row(rowLength);
-  std::vector<uint8_t> reference(FMode == cmGroup3OneD ? 0 : rowLength, 0);
+  const auto listLength = static_cast<size_t>(FWidth + kEndMarkers);
+  std::vector<int> coding(listLength);
+  // The row above the first is all white: no changes.
+  std::vector<int> reference(listLength, FWidth);
   FBuffer.assign(kBufferSize, 0);
   FFill = 0;
   FBits = 0;
   FBitCount = 0;
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    const uint8_t* source = bitmap.ScanLine(y);
-    for (size_t i = 0; i < rowLength; ++i) row[i] = static_cast<uint8_t>(~source[i]);
+  for (int y = 0; y < height; ++y) {
+    const int count = FindChanges(bitmap.ScanLine(y), coding);
     switch (FMode) {
-    case cmGroup3OneD: CodeRowOneD(row.data()); break;
+    case cmGroup3OneD: CodeRowOneD(coding, count); break;
     case cmGroup3TwoD:
       Put(kEndOfLine.code, kEndOfLine.length);
       Put(0, 1);
-      CodeRowTwoD(row.data(), reference.data());
-      std::memcpy(reference.data(), row.data(), rowLength);
+      CodeRowTwoD(coding, reference);
+      coding.swap(reference);
       break;
     case cmGroup4:
-      CodeRowTwoD(row.data(), reference.data());
-      std::memcpy(reference.data(), row.data(), rowLength);
+      CodeRowTwoD(coding, reference);
+      coding.swap(reference);
       break;
     }
   }

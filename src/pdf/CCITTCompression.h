@@ -15,9 +15,13 @@ enum TCCITTMode : int {
 // Codes a 1-bit picture as CCITT fax data for a PDF CCITTFaxDecode stream.
 // Source bit 0 is black and bit 1 white (the palette is not consulted), so a
 // page kept 0 = black decodes with black where the page is black. The coded
-// bytes are appended to the output stream as they are produced; the coder
-// holds two rows of the picture. Bits beyond the width in a row's last byte
-// are never looked at.
+// bytes are appended to the output stream as they are produced.
+//
+// Each row is read once, a byte at a time through leading-bit tables, into
+// the list of its changing elements; two-dimensional coding then walks the
+// lists of the coding row and the row above, so the coder holds two such
+// lists and no copy of the picture. Bits beyond the width in a row's last
+// byte are never looked at.
 class TCCITTCompression {
 public:
   explicit TCCITTCompression(TCCITTMode mode = cmGroup4, TStream* output = nullptr);
@@ -35,11 +39,13 @@ public:
   static void CompressBitmap(const TDIB& bitmap, TStream& output, TCCITTMode mode);
 
 private:
-  void CodeRowOneD(const uint8_t* row);
-  void CodeRowTwoD(const uint8_t* row, const uint8_t* reference);
-  int Run(const uint8_t* row, int position, int colour) const;
-  int NextChange(const uint8_t* row, int position) const;
-  void PutRun(int run, int colour);
+  // Fills changes with the positions where the row's colour changes, the row
+  // starting white, followed by the width repeated as an end marker; returns
+  // the count of real changes.
+  int FindChanges(const uint8_t* row, std::vector<int>& changes) const;
+  void CodeRowOneD(const std::vector<int>& changes, int count);
+  void CodeRowTwoD(const std::vector<int>& coding, const std::vector<int>& reference);
+  void PutRun(int run, bool white);
   void Put(uint32_t code, int length);
   void FlushBits();
   void FlushBuffer();

@@ -1,4 +1,5 @@
 #include "PdfTestSupport.h"
+#include "ReferenceFaxCoder.h"
 
 #include "core/MemoryStream.h"
 #include "pdf/CCITTCompression.h"
@@ -160,6 +161,28 @@ TEST(CCITTCompression, LibtiffDecodesSpecialPages) {
   }
 }
 
+TEST(CCITTCompression, MatchesThePlainCoderBitForBit) {
+  std::mt19937 random(77);
+  std::uniform_int_distribution<int> widths(1, 3000);
+  std::uniform_int_distribution<int> means(1, 200);
+  for (int i = 0; i < 40; ++i) {
+    TDIB page;
+    pdftest::RandomRunsPage(page, i < 10 ? 1 + i : widths(random), 1 + i % 7, 500 + i, means(random));
+    for (TCCITTMode mode : {cmGroup3OneD, cmGroup3TwoD, cmGroup4})
+      ASSERT_EQ(Code(page, mode), pdftest::ReferenceFaxCode(page, mode))
+          << "mode " << mode << ", width " << page.Width();
+  }
+  TDIB text;
+  TPageSpec spec;
+  spec.Width = 600;
+  spec.Height = 400;
+  spec.Dpi = 100;
+  spec.SkewDegrees = -2;
+  GeneratePage(text, spec);
+  for (TCCITTMode mode : {cmGroup3OneD, cmGroup3TwoD, cmGroup4})
+    EXPECT_EQ(Code(text, mode), pdftest::ReferenceFaxCode(text, mode)) << "mode " << mode;
+}
+
 TEST(CCITTCompression, LibtiffDecodesRandomPagesOfRandomWidths) {
   std::mt19937 random(20240611);
   std::uniform_int_distribution<int> widths(1, 5000);
@@ -172,6 +195,14 @@ TEST(CCITTCompression, LibtiffDecodesRandomPagesOfRandomWidths) {
     ExpectLibtiffDecodes(page, cmGroup4);
     ExpectLibtiffDecodes(page, cmGroup3TwoD);
   }
+}
+
+TEST(CCITTCompression, Group4CodesAsLibtiffDoes) {
+  TDIB page;
+  GeneratePage(page, TPageSpec{});
+  EXPECT_TRUE(Code(page, cmGroup4) == pdftest::LibtiffGroup4(page));
+  pdftest::RandomRunsPage(page, 3001, 50, 12, 40);
+  EXPECT_TRUE(Code(page, cmGroup4) == pdftest::LibtiffGroup4(page));
 }
 
 TEST(CCITTCompression, LibtiffDecodesGeneratedTextPages) {

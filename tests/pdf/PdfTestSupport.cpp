@@ -179,6 +179,35 @@ std::vector<uint8_t> DecodeWithLibtiff(const std::vector<uint8_t>& coded, int wi
   return rows;
 }
 
+std::vector<uint8_t> LibtiffGroup4(const TDIB& page) {
+  test::TempDir dir;
+  const std::string path = dir.File("g4.tif");
+  const size_t rowBytes = static_cast<size_t>(page.Width() + 7) / 8;
+  std::vector<uint8_t> rows(rowBytes * static_cast<size_t>(page.Height()));
+  for (int y = 0; y < page.Height(); ++y)
+    for (size_t i = 0; i < rowBytes; ++i)
+      rows[rowBytes * static_cast<size_t>(y) + i] = static_cast<uint8_t>(~page.ScanLine(y)[i]);
+  TIFF* out = TIFFOpen(path.c_str(), "w");
+  TIFFSetField(out, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(page.Width()));
+  TIFFSetField(out, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(page.Height()));
+  TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(page.Height()));
+  const tmsize_t written =
+      TIFFWriteEncodedStrip(out, 0, rows.data(), static_cast<tmsize_t>(rows.size()));
+  TIFFClose(out);
+  if (written < 0) throw std::runtime_error("libtiff could not code the page");
+  TIFF* in = TIFFOpen(path.c_str(), "r");
+  uint64_t* counts = nullptr;
+  TIFFGetField(in, TIFFTAG_STRIPBYTECOUNTS, &counts);
+  std::vector<uint8_t> coded(static_cast<size_t>(counts[0]));
+  TIFFReadRawStrip(in, 0, coded.data(), static_cast<tmsize_t>(coded.size()));
+  TIFFClose(in);
+  return coded;
+}
+
 int FirstDifferentRow(const TDIB& page, const std::vector<uint8_t>& rows) {
   const size_t rowBytes = static_cast<size_t>(page.Width() + 7) / 8;
   for (int y = 0; y < page.Height(); ++y) {

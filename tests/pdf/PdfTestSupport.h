@@ -50,6 +50,10 @@ void RandomRunsPage(TDIB& page, int width, int height, uint64_t seed, int meanRu
 std::vector<uint8_t> DecodeWithLibtiff(const std::vector<uint8_t>& coded, int width, int height,
                                        int mode);
 
+// libtiff's own Group 4 coding of a page (kept 0 = black), as the strip
+// bytes of a one-strip TIFF file.
+std::vector<uint8_t> LibtiffGroup4(const TDIB& page);
+
 // Compares decoded rows (1 = black) with a page kept 0 = black, within the width.
 // Returns the first differing row, or -1.
 int FirstDifferentRow(const TDIB& page, const std::vector<uint8_t>& rows);
