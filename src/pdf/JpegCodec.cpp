@@ -2,6 +2,7 @@
 
 #include "core/MemoryStream.h"
 
+#include <array>
 #include <csetjmp>
 #include <cstring>
 #include <memory>
@@ -135,22 +136,45 @@ bool GuardedReadHeader(jpeg_decompress_struct* cinfo, TErrorManager* errors,
   return true;
 }
 
-// A page row as blue, green, red bytes: 24-bit rows are that already, the
-// others go through their palette.
-void ExpandRow(const TDIB& page, int y, uint8_t* out) {
-  const uint8_t* row = page.ScanLine(y);
-  const int width = page.Width();
-  if (page.BitCount() == 24) {
-    std::memcpy(out, row, static_cast<size_t>(width) * 3);
-    return;
+// Turns the rows of a page with a palette into blue, green, red samples
+// through a table of the three bytes of every pixel value (kept in four, so
+// that each pixel is one store; the fourth byte is overwritten by the next
+// pixel or lands in the row's spare byte).
+class TRowExpander {
+public:
+  explicit TRowExpander(const TDIB& page)
+      : FPage(page), FRow(static_cast<size_t>(page.Width()) * 3 + 1) {
+    for (int i = 0; i < page.ColorCount(); ++i) {
+      const uint32_t entry = page.PaletteEntry(i);
+      FTable[static_cast<size_t>(i)] = static_cast<uint32_t>(PaletteBlue(entry)) |
+                                       static_cast<uint32_t>(PaletteGreen(entry)) << 8 |
+                                       static_cast<uint32_t>(PaletteRed(entry)) << 16;
+    }
   }
-  for (int x = 0; x < width; ++x, out += 3) {
-    const uint32_t entry = page.PaletteEntry(page.GetPixel(x, y));
-    out[0] = PaletteBlue(entry);
-    out[1] = PaletteGreen(entry);
-    out[2] = PaletteRed(entry);
+
+  uint8_t* Row(int y) {
+    const uint8_t* in = FPage.ScanLine(y);
+    uint8_t* out = FRow.data();
+    const int width = FPage.Width();
+    const int bits = FPage.BitCount();
+    if (bits == 8) {
+      for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, &FTable[in[x]], 4);
+    } else {
+      const int perByte = 8 / bits;
+      const int mask = (1 << bits) - 1;
+      for (int x = 0; x < width; ++x, out += 3) {
+        const int shift = 8 - bits * (x % perByte + 1);
+        std::memcpy(out, &FTable[static_cast<size_t>((in[x / perByte] >> shift) & mask)], 4);
+      }
+    }
+    return FRow.data();
   }
-}
+
+private:
+  const TDIB& FPage;
+  std::vector<uint8_t> FRow;
+  std::array<uint32_t, 256> FTable{};
+};
 
 } // namespace
 
@@ -160,15 +184,13 @@ void EncodeJpeg(const TDIB& page, int quality, TStream& output) {
   info.image_width = static_cast<JDIMENSION>(page.Width());
   info.image_height = static_cast<JDIMENSION>(page.Height());
   info.input_components = 3;
+  const bool direct = page.BitCount() == 24;
   info.in_color_space = JCS_EXT_BGR;
   encoder.Check(GuardedStart(&info, encoder.Errors(), quality));
-  std::vector<uint8_t> expanded(page.BitCount() == 24 ? 0 : static_cast<size_t>(page.Width()) * 3);
+  std::unique_ptr<TRowExpander> expander;
+  if (!direct) expander = std::make_unique<TRowExpander>(page);
   for (int y = 0; y < page.Height(); ++y) {
-    uint8_t* row = const_cast<uint8_t*>(page.ScanLine(y));
-    if (!expanded.empty()) {
-      ExpandRow(page, y, expanded.data());
-      row = expanded.data();
-    }
+    uint8_t* row = direct ? const_cast<uint8_t*>(page.ScanLine(y)) : expander->Row(y);
     encoder.Check(GuardedWrite(&info, encoder.Errors(), row));
   }
   encoder.Check(GuardedFinish(&info, encoder.Errors()));

@@ -286,3 +286,27 @@ TEST(PDFImage, ShowImageWritesTheRotationOnlyWhenItCounts) {
   EXPECT_EQ(target.Content(), expected);
   file.Finish();
 }
+
+TEST(PDFImage, PagesWithAPaletteCodeAsTheir24BitForm) {
+  TDIB grey, bilevel, custom;
+  GeneratedPage(grey, 8, 203, 117, 72, 9);
+  pdftest::RandomRunsPage(bilevel, 203, 117, 10, 6);
+  // Four bits with a colour palette.
+  custom.NewImage(203, 117, pf4bit, 72, 72);
+  for (int i = 0; i < 16; ++i) custom.SetPaletteEntry(i, PaletteColor(16 * i, 255 - 9 * i, (i * 77) & 255));
+  for (int y = 0; y < 117; ++y)
+    for (int x = 0; x < 203; ++x) custom.SetPixel(x, y, (x / 7 + y / 5) % 16);
+  for (const TDIB* page : {&grey, &bilevel, &custom}) {
+    TDIB rgb;
+    rgb.NewImage(page->Width(), page->Height(), pf24bit, 72, 72);
+    for (int y = 0; y < page->Height(); ++y)
+      for (int x = 0; x < page->Width(); ++x) {
+        const uint32_t entry = page->PaletteEntry(page->GetPixel(x, y));
+        rgb.SetPixel(x, y, RGBValue(PaletteRed(entry), PaletteGreen(entry), PaletteBlue(entry)));
+      }
+    TMemoryStream direct, converted;
+    EncodeJpeg(*page, 80, direct);
+    EncodeJpeg(rgb, 80, converted);
+    EXPECT_TRUE(direct.Bytes() == converted.Bytes()) << page->BitCount() << " bits";
+  }
+}
