@@ -27,7 +27,6 @@ public:
   // n := n + 1; the offset table grows by one entry.
   int NewObjectNumber();
   int ObjectCount() const { return static_cast<int>(FOffsets.size()); }
-  int64_t Offset(int number) const { return FOffsets[static_cast<size_t>(number - 1)]; }
   // Gives number a new object number when it is below 1; raises "Out of
   // range" above the numbers handed out. Records the position and writes the
   // header line "N 0 obj" and "<<" with no line end, so the first entry of

@@ -120,7 +120,9 @@ TEST(CCITTCompression, RefusesWhatItCannotCode) {
   } catch (const Exception& error) {
     EXPECT_EQ(error.Message(), "Not b/w image.");
   }
-  TCCITTCompression coder(cmGroup4);
+  TCCITTCompression coder(cmGroup3OneD);
+  coder.SetMode(cmGroup4);
+  EXPECT_EQ(coder.Mode(), cmGroup4);
   TDIB page;
   WhitePage(page, 4, 4);
   try {

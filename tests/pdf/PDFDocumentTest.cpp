@@ -320,9 +320,11 @@ TEST(PDFDocument, PageSizeIsFixedOnceDrawingStarted) {
   document.BeginDoc();
   TPDFPage& page = *document.CurrentPage();
   page.SetHeight(500);
+  EXPECT_FALSE(page.DrawingStarted());
   TDIB bitmap;
   bitmap.NewImage(8, 8, pf1bit, 72, 72);
   page.ShowImage(document.AddImage(bitmap, icCCITT4), 0, 0, 100, 100, 0);
+  EXPECT_TRUE(page.DrawingStarted());
   EXPECT_EQ(MessageOf([&] { page.SetHeight(600); }), "Page in progress");
   EXPECT_EQ(MessageOf([&] { page.SetWidth(600); }), "Page in progress");
   EXPECT_EQ(MessageOf([&] { page.SetPageSize(1); }), "Page in progress");
@@ -541,6 +543,7 @@ TEST(PDFDocument, OutputStreamReceivesTheWholeFileAndNoFileIsMade) {
   Prepare(document, dir.File("memory.pdf"));
   TMemoryStream out;
   document.SetOutputStream(&out);
+  EXPECT_EQ(document.OutputStream(), &out);
   document.BeginDoc();
   DrawOnePage(document, 20, 30);
   document.EndDoc();

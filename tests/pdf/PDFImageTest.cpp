@@ -216,6 +216,13 @@ TEST(PDFImage, JPEGDataIsKeptUnchanged) {
   file.Show(file.document.AddImage(TJPEGImage(jpeg), icFlate), false);
   EXPECT_EQ(MessageOf([&] { file.document.AddImage(dir.File("grey.jpg"), icCCITT4); }),
             "CCITT compression work only for bitmap");
+  const TPDFImage& kept = file.document.Images()[0];
+  EXPECT_EQ(kept.Kind(), icJPEG);
+  EXPECT_TRUE(kept.Grayscale());
+  EXPECT_EQ(kept.BitsPerComponent(), 8);
+  EXPECT_EQ(kept.Width(), 300);
+  EXPECT_FALSE(kept.Written());
+  EXPECT_EQ(kept.ObjectNumber(), -1);
   const std::string text = file.Finish();
   for (int nth : {0, 1}) {
     EXPECT_EQ(XObjectHead(text, nth)[3], "/ColorSpace /DeviceGray");
