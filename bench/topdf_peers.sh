@@ -10,7 +10,7 @@
 # divided by the peer's, measured in the same run. Every output is checked
 # with qpdf --check.
 #
-# Usage: bench/topdf-vs-peers.sh [BIN_DIR] (default build/default/bin)
+# Usage: bench/topdf_peers.sh [BIN_DIR] (default build/default/bin)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=${1:-build/default/bin}
