@@ -5,6 +5,11 @@ if(TESSIVANE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Coverage instrumentation for libFuzzer in every library of ours.
+if(TESSIVANE_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Warnings as errors for our code only; third-party headers come in as system headers.
 function(tessivane_warnings target)
   target_compile_options(${target} PRIVATE

@@ -11,6 +11,8 @@ packages=(
   libsane-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools qpdf poppler-utils
+  shared-mime-info desktop-file-utils
+  libleptonica-dev unpaper
   xvfb xauth
   nettle-dev img2pdf
 )

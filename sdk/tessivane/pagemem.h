@@ -21,14 +21,14 @@
 extern "C" {
 #endif
 
-typedef struct tsv_mem_block *TSV_HANDLE;
+typedef struct tsv_mem_block* TSV_HANDLE;
 
 /* A new zero-filled block of `size` bytes, or NULL when memory is short
  * (errno ENOMEM). A size of 0 gives a valid, empty block. */
 TSV_HANDLE tsv_mem_alloc(size_t size);
 
 /* Locks the block and returns its address, or NULL for an invalid handle. */
-void *tsv_mem_lock(TSV_HANDLE handle);
+void* tsv_mem_lock(TSV_HANDLE handle);
 
 /* Undoes one lock. Returns the number of locks still held; 0 also for an
  * invalid or unlocked handle (errno EINVAL then). */
@@ -52,7 +52,7 @@ TSV_HANDLE tsv_mem_free(TSV_HANDLE handle);
 
 /* The handle of the block whose address `address` is (as returned by
  * tsv_mem_lock), or NULL. */
-TSV_HANDLE tsv_mem_handle(const void *address);
+TSV_HANDLE tsv_mem_handle(const void* address);
 
 #ifdef __cplusplus
 }

@@ -67,17 +67,18 @@ int Convert(int argc, char** argv) {
 int MakePage(int argc, char** argv) {
   TCommandLine args(argc, argv, {"specks"});
   if (args.Positional().size() != 1) throw TUsageError{"make-page needs an output"};
-  TPageSpec spec;
-  spec.Width = args.Integer("width", spec.Width);
-  spec.Height = args.Integer("height", spec.Height);
-  spec.Dpi = args.Integer("dpi", spec.Dpi);
-  spec.Bits = args.Integer("bits", spec.Bits);
-  spec.SkewDegrees = args.Number("skew", 0.0);
-  spec.Seed = static_cast<uint64_t>(args.Integer("seed", 1));
-  spec.Specks = args.Has("specks");
-  if (spec.Bits != 1 && spec.Bits != 8 && spec.Bits != 24) throw TUsageError{"--bits is 1, 8 or 24"};
+  TPageSpec layout;
+  layout.Width = args.Integer("width", layout.Width);
+  layout.Height = args.Integer("height", layout.Height);
+  layout.Dpi = args.Integer("dpi", layout.Dpi);
+  layout.Bits = args.Integer("bits", layout.Bits);
+  layout.SkewDegrees = args.Number("skew", 0.0);
+  layout.Seed = static_cast<uint64_t>(args.Integer("seed", 1));
+  layout.Specks = args.Has("specks");
+  if (layout.Bits != 1 && layout.Bits != 8 && layout.Bits != 24)
+    throw TUsageError{"--bits is 1, 8 or 24"};
   TDIB page;
-  GeneratePage(page, spec);
+  GeneratePage(page, layout);
   Write(page, args.Positional()[0], false, 0, args.Integer("compression", 0));
   return 0;
 }
@@ -85,7 +86,8 @@ int MakePage(int argc, char** argv) {
 const TCommandRegistration registrations[] = {
     TCommandRegistration({"info", "info FILE", Info}),
     TCommandRegistration(
-        {"convert", "convert IN OUT [--page N] [--compression CODE] [--rows-per-strip N] [--append]",
+        {"convert",
+         "convert IN OUT [--page N] [--compression CODE] [--rows-per-strip N] [--append]",
          Convert}),
     TCommandRegistration({"make-page",
                           "make-page OUT --width W --height H --dpi D --bits B [--skew DEG] "

@@ -24,12 +24,15 @@ void PrintUsage(std::FILE* out, const std::vector<TCommand>& commands) {
 
 TCommandRegistration::TCommandRegistration(const TCommand& command) {
   auto& commands = Registry();
-  auto at = std::lower_bound(commands.begin(), commands.end(), command,
-                             [](const TCommand& a, const TCommand& b) { return std::strcmp(a.name, b.name) < 0; });
+  auto at = std::lower_bound(
+      commands.begin(), commands.end(), command,
+      [](const TCommand& a, const TCommand& b) { return std::strcmp(a.name, b.name) < 0; });
   commands.insert(at, command);
 }
 
-const std::vector<TCommand>& Commands() { return Registry(); }
+const std::vector<TCommand>& Commands() {
+  return Registry();
+}
 
 int main(int argc, char** argv) {
   const std::vector<TCommand>& commands = Commands();

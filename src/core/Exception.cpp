@@ -7,7 +7,8 @@ Exception::Exception(std::string message) : FMessage(std::move(message)) {}
 
 EAbort::EAbort() : Exception("Operation aborted") {}
 
-EOSError::EOSError(int errorNumber) : Exception(std::strerror(errorNumber)), FErrorCode(errorNumber) {}
+EOSError::EOSError(int errorNumber)
+    : Exception(std::strerror(errorNumber)), FErrorCode(errorNumber) {}
 
 EOSError::EOSError(int errorNumber, const std::string& context)
     : Exception(context + ": " + std::strerror(errorNumber)), FErrorCode(errorNumber) {}

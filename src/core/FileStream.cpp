@@ -13,10 +13,14 @@ namespace {
 
 int OpenFlags(TFileStream::TMode mode) {
   switch (mode) {
-  case TFileStream::fmOpenRead: return O_RDONLY;
-  case TFileStream::fmOpenWrite: return O_WRONLY;
-  case TFileStream::fmOpenReadWrite: return O_RDWR;
-  case TFileStream::fmCreate: return O_RDWR | O_CREAT | O_TRUNC;
+  case TFileStream::fmOpenRead:
+    return O_RDONLY;
+  case TFileStream::fmOpenWrite:
+    return O_WRONLY;
+  case TFileStream::fmOpenReadWrite:
+    return O_RDWR;
+  case TFileStream::fmCreate:
+    return O_RDWR | O_CREAT | O_TRUNC;
   }
   return O_RDONLY;
 }
@@ -115,6 +119,10 @@ TReplacingFileStream::~TReplacingFileStream() {
 }
 
 void TReplacingFileStream::Commit() {
-  if (::rename(FileName().c_str(), FTargetName.c_str()) != 0) throw EFCreateError(FTargetName, errno);
+  // The data reaches the disk before the name does, so a power cut leaves
+  // the old file or the new one, never an empty one.
+  if (::fdatasync(Descriptor()) != 0) throw EFCreateError(FTargetName, errno);
+  if (::rename(FileName().c_str(), FTargetName.c_str()) != 0)
+    throw EFCreateError(FTargetName, errno);
   FCommitted = true;
 }

@@ -32,4 +32,6 @@ TBlockLock::TBlockLock(TSV_HANDLE handle) : FHandle(handle), FAddress(tsv_mem_lo
   if (FAddress == nullptr) throw EOSError(EINVAL);
 }
 
-TBlockLock::~TBlockLock() { tsv_mem_unlock(FHandle); }
+TBlockLock::~TBlockLock() {
+  tsv_mem_unlock(FHandle);
+}

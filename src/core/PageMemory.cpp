@@ -34,7 +34,9 @@ unsigned char* allocate_zeroed(size_t size) {
   return static_cast<unsigned char*>(std::calloc(size == 0 ? 1 : size, 1));
 }
 
-bool is_valid(Registry& r, tsv_mem_block* block) { return r.handles.count(block) != 0; }
+bool is_valid(Registry& r, tsv_mem_block* block) {
+  return r.handles.count(block) != 0;
+}
 
 } // namespace
 

@@ -7,12 +7,15 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
 constexpr double kInchesPerMetre = 39.37;
 
-int Read1(const uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+int Read1(const uint8_t* row, int x) {
+  return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
 void Write1(uint8_t* row, int x, int value) {
   uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
   if (value > 0)
@@ -30,8 +33,12 @@ void Write4(uint8_t* row, int x, int value) {
   byte = (x & 1) ? static_cast<uint8_t>((byte & 0xF0) | nibble)
                  : static_cast<uint8_t>((byte & 0x0F) | (nibble << 4));
 }
-int Read8(const uint8_t* row, int x) { return row[x]; }
-void Write8(uint8_t* row, int x, int value) { row[x] = static_cast<uint8_t>(value); }
+int Read8(const uint8_t* row, int x) {
+  return row[x];
+}
+void Write8(uint8_t* row, int x, int value) {
+  row[x] = static_cast<uint8_t>(value);
+}
 int Read24(const uint8_t* row, int x) {
   const uint8_t* p = row + 3 * x;
   return RGBValue(p[2], p[1], p[0]);
@@ -43,10 +50,16 @@ void Write24(uint8_t* row, int x, int value) {
   p[2] = static_cast<uint8_t>(value);
 }
 
-bool IsWhite(uint32_t entry) { return (entry & 0xFFFFFF) == 0xFFFFFF; }
-bool IsBlack(uint32_t entry) { return (entry & 0xFFFFFF) == 0; }
+bool IsWhite(uint32_t entry) {
+  return (entry & 0xFFFFFF) == 0xFFFFFF;
+}
+bool IsBlack(uint32_t entry) {
+  return (entry & 0xFFFFFF) == 0;
+}
 
-int32_t PelsPerMetre(int dpi) { return static_cast<int32_t>(Round(dpi * kInchesPerMetre)); }
+int32_t PelsPerMetre(int dpi) {
+  return static_cast<int32_t>(Round(dpi * kInchesPerMetre));
+}
 
 } // namespace
 
@@ -59,7 +72,37 @@ void CheckImageSize(int64_t width, int64_t height, int bits) {
 
 TDIB::TDIB() = default;
 
-TDIB::~TDIB() { Clear(); }
+TDIB::~TDIB() {
+  Clear();
+}
+
+TDIB::TDIB(TDIB&& other) noexcept {
+  *this = std::move(other);
+}
+
+TDIB& TDIB::operator=(TDIB&& other) noexcept {
+  if (this == &other) return *this;
+  Clear();
+  FRows = std::move(other.FRows);
+  FHandle = std::exchange(other.FHandle, nullptr);
+  FHeader = std::exchange(other.FHeader, nullptr);
+  FOwnsHandle = std::exchange(other.FOwnsHandle, true);
+  FBlockSize = std::exchange(other.FBlockSize, 0);
+  FPixelFormat = std::exchange(other.FPixelFormat, pf8bit);
+  FLockCount = std::exchange(other.FLockCount, 0);
+  FFileHeader = std::exchange(other.FFileHeader, {});
+  FInfoHeader = std::exchange(other.FInfoHeader, nullptr);
+  FPalette = std::exchange(other.FPalette, nullptr);
+  FBits = std::exchange(other.FBits, nullptr);
+  FColorCount = std::exchange(other.FColorCount, 0);
+  FColorsUsed = std::exchange(other.FColorsUsed, 0);
+  FStride = std::exchange(other.FStride, 0);
+  FRowBytes = std::exchange(other.FRowBytes, 0);
+  FPixelWriter = std::exchange(other.FPixelWriter, nullptr);
+  FPixelReader = std::exchange(other.FPixelReader, nullptr);
+  other.FRows.clear();
+  return *this;
+}
 
 void TDIB::Clear() {
   FRows.clear();
@@ -101,10 +144,6 @@ void TDIB::Unlock() {
   }
 }
 
-TSV_HANDLE TDIB::Handle() const {
-  if (FHandle == nullptr && FHeader != nullptr) return tsv_mem_handle(FHeader);
-  return FHandle;
-}
 
 void TDIB::AllocateBlock(size_t size) {
   FHandle = tsv_mem_alloc(size);
@@ -117,11 +156,20 @@ void TDIB::NewImage(int width, int height, TPixelFormat pixelFormat, int xDpi, i
   Clear();
   int bits;
   switch (pixelFormat) {
-  case pf1bit: bits = 1; break;
-  case pf4bit: bits = 4; break;
-  case pf8bit: bits = 8; break;
-  case pf24bit: bits = 24; break;
-  default: throw EDIBError("Bit depht not allowed");
+  case pf1bit:
+    bits = 1;
+    break;
+  case pf4bit:
+    bits = 4;
+    break;
+  case pf8bit:
+    bits = 8;
+    break;
+  case pf24bit:
+    bits = 24;
+    break;
+  default:
+    throw EDIBError("Bit depht not allowed");
   }
   CheckImageSize(width, height, bits);
   int colours = bits <= 8 ? 1 << bits : 0;
@@ -183,11 +231,29 @@ void TDIB::ParseHeader() {
   const TBitmapInfoHeader& h = *FInfoHeader;
   int bits = h.biBitCount;
   switch (bits) {
-  case 1: FPixelFormat = pf1bit; FPixelReader = Read1; FPixelWriter = Write1; break;
-  case 4: FPixelFormat = pf4bit; FPixelReader = Read4; FPixelWriter = Write4; break;
-  case 8: FPixelFormat = pf8bit; FPixelReader = Read8; FPixelWriter = Write8; break;
-  case 24: FPixelFormat = pf24bit; FPixelReader = Read24; FPixelWriter = Write24; break;
-  default: FInfoHeader = nullptr; throw EDIBError("Bit depht not allowed");
+  case 1:
+    FPixelFormat = pf1bit;
+    FPixelReader = Read1;
+    FPixelWriter = Write1;
+    break;
+  case 4:
+    FPixelFormat = pf4bit;
+    FPixelReader = Read4;
+    FPixelWriter = Write4;
+    break;
+  case 8:
+    FPixelFormat = pf8bit;
+    FPixelReader = Read8;
+    FPixelWriter = Write8;
+    break;
+  case 24:
+    FPixelFormat = pf24bit;
+    FPixelReader = Read24;
+    FPixelWriter = Write24;
+    break;
+  default:
+    FInfoHeader = nullptr;
+    throw EDIBError("Bit depht not allowed");
   }
   if (h.biSize != 40 || h.biCompression != 0 || h.biWidth < 0 || h.biHeight < 0) {
     FInfoHeader = nullptr;
@@ -220,9 +286,15 @@ void TDIB::ParseHeader() {
     FRows[static_cast<size_t>(y)] = FBits + static_cast<size_t>(height - 1 - y) * FStride;
 }
 
-int TDIB::Width() const { return FInfoHeader ? FInfoHeader->biWidth : 0; }
-int TDIB::Height() const { return FInfoHeader ? FInfoHeader->biHeight : 0; }
-int TDIB::BitCount() const { return FInfoHeader ? FInfoHeader->biBitCount : 0; }
+int TDIB::Width() const {
+  return FInfoHeader ? FInfoHeader->biWidth : 0;
+}
+int TDIB::Height() const {
+  return FInfoHeader ? FInfoHeader->biHeight : 0;
+}
+int TDIB::BitCount() const {
+  return FInfoHeader ? FInfoHeader->biBitCount : 0;
+}
 
 int TDIB::XResolution() const {
   return FInfoHeader ? static_cast<int>(Round(FInfoHeader->biXPelsPerMeter / kInchesPerMetre)) : 0;
@@ -265,14 +337,16 @@ int TDIB::BlackIndex() const {
 
 bool TDIB::HasStandardPalette() const {
   switch (BitCount()) {
-  case 1: return IsWhite(FPalette[0]) && IsBlack(FPalette[1]);
+  case 1:
+    return IsWhite(FPalette[0]) && IsBlack(FPalette[1]);
   case 8:
     for (int i = 0; i < 256; ++i)
-      if ((FPalette[i] & 0xFFFFFF) != PaletteColor(static_cast<uint8_t>(i), static_cast<uint8_t>(i),
-                                                   static_cast<uint8_t>(i)))
+      if ((FPalette[i] & 0xFFFFFF) !=
+          PaletteColor(static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)))
         return false;
     return true;
-  default: return true;
+  default:
+    return true;
   }
 }
 

@@ -12,7 +12,9 @@ constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiBitFields = 3;
 constexpr uint32_t kBiAlphaBitFields = 6;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t U16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 uint32_t U32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -108,13 +110,22 @@ void TDIB::LoadBmpFromStream(TStream& stream) {
       throw EDIBError("Unsupported bitmap compression");
     TPixelFormat format;
     switch (h.bits) {
-    case 1: format = pf1bit; break;
-    case 4: format = pf4bit; break;
-    case 8: format = pf8bit; break;
+    case 1:
+      format = pf1bit;
+      break;
+    case 4:
+      format = pf4bit;
+      break;
+    case 8:
+      format = pf8bit;
+      break;
     case 16:
     case 24:
-    case 32: format = pf24bit; break;
-    default: throw EDIBError("Bit depht not allowed");
+    case 32:
+      format = pf24bit;
+      break;
+    default:
+      throw EDIBError("Bit depht not allowed");
     }
     if (h.compression == kBiRgb) {
       if (h.bits == 16) {

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,8 +36,10 @@ void OnEmitMessage(j_common_ptr cinfo, int level) {
   case JWRN_HIT_MARKER:
   case JWRN_MUST_RESYNC:
   case JWRN_JPEG_EOF:
-  case JWRN_HUFF_BAD_CODE: OnErrorExit(cinfo);
-  default: break;
+  case JWRN_HUFF_BAD_CODE:
+    OnErrorExit(cinfo);
+  default:
+    break;
   }
 }
 
@@ -105,8 +107,8 @@ bool GuardedStart(jpeg_decompress_struct* cinfo, TJpegErrorManager* errors) {
   return true;
 }
 
-bool GuardedReadScanlines(jpeg_decompress_struct* cinfo, TJpegErrorManager* errors,
-                          JSAMPARRAY rows, JDIMENSION count, JDIMENSION* read) {
+bool GuardedReadScanlines(jpeg_decompress_struct* cinfo, TJpegErrorManager* errors, JSAMPARRAY rows,
+                          JDIMENSION count, JDIMENSION* read) {
   if (setjmp(errors->jump)) return false;
   *read = jpeg_read_scanlines(cinfo, rows, count);
   return true;
@@ -179,9 +181,14 @@ void TDIB::LoadJpegFromStream(TStream& stream) {
     decoder->Check(GuardedStart(&info, errors));
     TPixelFormat format;
     switch (info.output_components) {
-    case 1: format = pf8bit; break;
-    case 3: format = pf24bit; break;
-    default: throw EDIBError("Invalid samples count: " + std::to_string(info.output_components));
+    case 1:
+      format = pf8bit;
+      break;
+    case 3:
+      format = pf24bit;
+      break;
+    default:
+      throw EDIBError("Invalid samples count: " + std::to_string(info.output_components));
     }
     int xDpi = 0, yDpi = 0;
     if (info.density_unit == 1) {
@@ -200,7 +207,8 @@ void TDIB::LoadJpegFromStream(TStream& stream) {
       const int count = std::min(8, height - first);
       for (int i = 0; i < count; ++i) rows[static_cast<size_t>(i)] = ScanLine(first + i);
       JDIMENSION read = 0;
-      decoder->Check(GuardedReadScanlines(&info, errors, rows.data(), static_cast<JDIMENSION>(count), &read));
+      decoder->Check(
+          GuardedReadScanlines(&info, errors, rows.data(), static_cast<JDIMENSION>(count), &read));
       if (read == 0) throw EDIBError("JPEG decoding stopped early");
       if (swapRedBlue) {
         for (JDIMENSION i = 0; i < read; ++i) {

@@ -43,6 +43,7 @@ bool GuardedReadInfo(png_structp png, png_infop info) {
 bool GuardedReadImage(png_structp png, png_bytepp rows) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_read_image(png, rows);
+  png_read_end(png, nullptr); // a file cut short after its pixels is still cut short
   return true;
 }
 
@@ -93,11 +94,20 @@ void TDIB::LoadPngFromStream(TStream& stream) {
     const int bits = png_get_bit_depth(png, info) * png_get_channels(png, info);
     TPixelFormat format;
     switch (bits) {
-    case 1: format = pf1bit; break;
-    case 4: format = pf4bit; break;
-    case 8: format = pf8bit; break;
-    case 24: format = pf24bit; break;
-    default: throw EDIBError("Bit depht not allowed");
+    case 1:
+      format = pf1bit;
+      break;
+    case 4:
+      format = pf4bit;
+      break;
+    case 8:
+      format = pf8bit;
+      break;
+    case 24:
+      format = pf24bit;
+      break;
+    default:
+      throw EDIBError("Bit depht not allowed");
     }
     int xDpi = 0, yDpi = 0;
     png_uint_32 xPpm = 0, yPpm = 0;

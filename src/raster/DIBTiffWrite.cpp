@@ -21,22 +21,38 @@ struct TCompressionChoice {
 TCompressionChoice ResolveCompression(int code, TPixelFormat format) {
   if (code == 0) {
     switch (format) {
-    case pf1bit: code = 5; break;
-    case pf4bit: code = 2; break;
+    case pf1bit:
+      code = 5;
+      break;
+    case pf4bit:
+      code = 2;
+      break;
     case pf8bit:
-    case pf24bit: code = 7; break;
-    default: code = 1; break;
+    case pf24bit:
+      code = 7;
+      break;
+    default:
+      code = 1;
+      break;
     }
   }
   switch (code) {
-  case 2: return {COMPRESSION_PACKBITS, -1, false, false};
-  case 3: return {COMPRESSION_CCITTFAX3, 0, true, false};
-  case 4: return {COMPRESSION_CCITTFAX3, 1, true, false};
-  case 5: return {COMPRESSION_CCITTFAX4, -1, true, false};
-  case 6: return {COMPRESSION_ADOBE_DEFLATE, -1, false, false};
-  case 7: return {COMPRESSION_JPEG, -1, false, true};
-  case 8: return {COMPRESSION_LZW, -1, false, false};
-  default: return {COMPRESSION_NONE, -1, false, false};
+  case 2:
+    return {COMPRESSION_PACKBITS, -1, false, false};
+  case 3:
+    return {COMPRESSION_CCITTFAX3, 0, true, false};
+  case 4:
+    return {COMPRESSION_CCITTFAX3, 1, true, false};
+  case 5:
+    return {COMPRESSION_CCITTFAX4, -1, true, false};
+  case 6:
+    return {COMPRESSION_DEFLATE, -1, false, false};
+  case 7:
+    return {COMPRESSION_JPEG, -1, false, true};
+  case 8:
+    return {COMPRESSION_LZW, -1, false, false};
+  default:
+    return {COMPRESSION_NONE, -1, false, false};
   }
 }
 
@@ -49,12 +65,10 @@ std::string TiffDateTime() {
   return text;
 }
 
-} // namespace
-
 // Whether a 4- or 8-bit page's palette is a grey ramp, so that its pixel
 // values can be stored as grey levels: the ramp new pages get, or the exact
 // ramp of grey TIFF files (i x 17 for 16 levels).
-static bool HasGreyRamp(const uint32_t* palette, int colours) {
+bool HasGreyRamp(const uint32_t* palette, int colours) {
   bool newImageRamp = true, exactRamp = true;
   for (int i = 0; i < colours; ++i) {
     auto ramp = static_cast<uint8_t>(Round(i * 256.0 / colours));
@@ -65,6 +79,8 @@ static bool HasGreyRamp(const uint32_t* palette, int colours) {
   }
   return newImageRamp || exactRamp;
 }
+
+} // namespace
 
 void TDIB::SaveToTiffStream(TStream& stream, bool append, int rowsPerStrip, int compression) {
   RequireImage();
@@ -132,7 +148,8 @@ void TDIB::SaveToTiffStream(TStream& stream, bool append, int rowsPerStrip, int 
   for (int y = 0; y < Height(); ++y) {
     uint8_t* row = ScanLine(y);
     if (complementRows) {
-      for (int i = 0; i < FStride; ++i) copy[static_cast<size_t>(i)] = static_cast<uint8_t>(~row[i]);
+      for (int i = 0; i < FStride; ++i)
+        copy[static_cast<size_t>(i)] = static_cast<uint8_t>(~row[i]);
       row = copy.data();
     } else if (bits == 24) {
       const uint8_t* p = row;

@@ -65,10 +65,12 @@ TDIB::THistogram TDIB::Histogram() const {
   case 24:
     for (int y = 0; y < height; ++y) {
       const uint8_t* p = ScanLine(y);
-      for (int x = 0; x < width; ++x, p += 3) ++bins[static_cast<size_t>(GreyLevel(p[2], p[1], p[0]))];
+      for (int x = 0; x < width; ++x, p += 3)
+        ++bins[static_cast<size_t>(GreyLevel(p[2], p[1], p[0]))];
     }
     break;
-  default: throw EDIBError(kNeeds8Bit);
+  default:
+    throw EDIBError(kNeeds8Bit);
   }
   return bins;
 }
@@ -77,7 +79,8 @@ int TDIB::HistogramThreshold(const THistogram& histogram, double k) {
   double total = 0;
   for (uint64_t bin : histogram) total += static_cast<double>(bin);
   double mean = 0;
-  for (int i = 0; i < 256; ++i) mean += i * (static_cast<double>(histogram[static_cast<size_t>(i)]) / total);
+  for (int i = 0; i < 256; ++i)
+    mean += i * (static_cast<double>(histogram[static_cast<size_t>(i)]) / total);
   double variance = 0;
   for (int i = 0; i < 256; ++i) {
     double d = i - mean;
@@ -112,19 +115,24 @@ int TDIB::CountRun(int x, int row, int colourOrThreshold, int length) const {
   case 24: {
     int count = 0;
     const uint8_t* p = line + 3 * x;
-    for (int i = 0; i < length; ++i, p += 3) count += GreyLevel(p[2], p[1], p[0]) < colourOrThreshold;
+    for (int i = 0; i < length; ++i, p += 3)
+      count += GreyLevel(p[2], p[1], p[0]) < colourOrThreshold;
     return count;
   }
-  default: throw EDIBError(kNeeds8Bit);
+  default:
+    throw EDIBError(kNeeds8Bit);
   }
 }
 
 uint8_t TDIB::WhiteFillByte() const {
   int white = WhiteIndex();
   switch (BitCount()) {
-  case 1: return (white & 1) ? 0xFF : 0x00;
-  case 4: return static_cast<uint8_t>((white & 0x0F) * 0x11);
-  default: return static_cast<uint8_t>(white);
+  case 1:
+    return (white & 1) ? 0xFF : 0x00;
+  case 4:
+    return static_cast<uint8_t>((white & 0x0F) * 0x11);
+  default:
+    return static_cast<uint8_t>(white);
   }
 }
 
@@ -132,11 +140,24 @@ void TDIB::ShiftLine(int row, int n) {
   int byteShift, bitShift;
   const int magnitude = std::abs(n);
   switch (BitCount()) {
-  case 1: byteShift = magnitude / 8; bitShift = magnitude % 8; break;
-  case 4: byteShift = magnitude / 2; bitShift = 4 * (magnitude % 2); break;
-  case 8: byteShift = magnitude; bitShift = 0; break;
-  case 24: byteShift = 3 * magnitude; bitShift = 0; break;
-  default: throw EDIBError("Bit depht not supported for ShiftLine !");
+  case 1:
+    byteShift = magnitude / 8;
+    bitShift = magnitude % 8;
+    break;
+  case 4:
+    byteShift = magnitude / 2;
+    bitShift = 4 * (magnitude % 2);
+    break;
+  case 8:
+    byteShift = magnitude;
+    bitShift = 0;
+    break;
+  case 24:
+    byteShift = 3 * magnitude;
+    bitShift = 0;
+    break;
+  default:
+    throw EDIBError("Bit depht not supported for ShiftLine !");
   }
   if (n == 0) return;
   const uint8_t fill = WhiteFillByte();

@@ -70,17 +70,27 @@ constexpr uint32_t PaletteColor(uint8_t red, uint8_t green, uint8_t blue) {
   return static_cast<uint32_t>(blue) | (static_cast<uint32_t>(green) << 8) |
          (static_cast<uint32_t>(red) << 16);
 }
-constexpr uint8_t PaletteRed(uint32_t entry) { return static_cast<uint8_t>(entry >> 16); }
-constexpr uint8_t PaletteGreen(uint32_t entry) { return static_cast<uint8_t>(entry >> 8); }
-constexpr uint8_t PaletteBlue(uint32_t entry) { return static_cast<uint8_t>(entry); }
+constexpr uint8_t PaletteRed(uint32_t entry) {
+  return static_cast<uint8_t>(entry >> 16);
+}
+constexpr uint8_t PaletteGreen(uint32_t entry) {
+  return static_cast<uint8_t>(entry >> 8);
+}
+constexpr uint8_t PaletteBlue(uint32_t entry) {
+  return static_cast<uint8_t>(entry);
+}
 constexpr int RGBValue(uint8_t red, uint8_t green, uint8_t blue) {
   return static_cast<int>(red) | (static_cast<int>(green) << 8) | (static_cast<int>(blue) << 16);
 }
 
 // Stride of a row: bytes from one row to the next, a multiple of 4.
-constexpr int64_t DIBStride(int64_t width, int bits) { return ((width * bits + 31) / 32) * 4; }
+constexpr int64_t DIBStride(int64_t width, int bits) {
+  return ((width * bits + 31) / 32) * 4;
+}
 // Significant bytes of a row, without the padding.
-constexpr int64_t DIBRowBytes(int64_t width, int bits) { return (width * bits + 7) / 8; }
+constexpr int64_t DIBRowBytes(int64_t width, int bits) {
+  return (width * bits + 7) / 8;
+}
 
 // The largest pixel area a page may have: refuses absurd sizes announced by
 // damaged or hostile files before anything is allocated.

@@ -26,7 +26,8 @@ private:
 };
 
 uint32_t Noise(uint64_t seed, int x, int y) {
-  uint64_t z = seed ^ (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) ^ static_cast<uint32_t>(y);
+  uint64_t z =
+      seed ^ (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) ^ static_cast<uint32_t>(y);
   z = (z ^ (z >> 33)) * 0xFF51AFD7ED558CCDull;
   z = (z ^ (z >> 33)) * 0xC4CEB9FE1A85EC53ull;
   return static_cast<uint32_t>(z ^ (z >> 33));
@@ -89,7 +90,8 @@ public:
         int j = (i + 1) % 4;
         double ya = py[i], yb = py[j];
         if ((cy < std::min(ya, yb)) || (cy > std::max(ya, yb))) continue;
-        double x = ya == yb ? std::min(px[i], px[j]) : px[i] + (cy - ya) * (px[j] - px[i]) / (yb - ya);
+        double x =
+            ya == yb ? std::min(px[i], px[j]) : px[i] + (cy - ya) * (px[j] - px[i]) / (yb - ya);
         double x2 = ya == yb ? std::max(px[i], px[j]) : x;
         left = std::min(left, x);
         right = std::max(right, x2);
@@ -155,7 +157,8 @@ public:
       Rect(x, baseline - stroke, x + width, baseline);
       Rect(x, top, x + stroke, baseline);
       Rect(x + width - stroke, top, x + width, baseline);
-      if (FRandom.Below(2)) Rect(x, top + xHeight / 2 - stroke / 2, x + width, top + xHeight / 2 + stroke / 2);
+      if (FRandom.Below(2))
+        Rect(x, top + xHeight / 2 - stroke / 2, x + width, top + xHeight / 2 + stroke / 2);
       break;
     case 2: // l, d, b, h: an ascender
       Rect(x + width / 2 - stroke / 2, baseline - ascent, x + width / 2 + stroke / 2, baseline);
@@ -190,7 +193,8 @@ public:
       for (int k = 0; k < 4; ++k) {
         double t = k / 4.0, dy = xHeight / 4;
         Rect(x + t * width / 2, top + k * dy, x + t * width / 2 + 1.4 * stroke, top + (k + 1) * dy);
-        Rect(x + width - t * width / 2 - 1.4 * stroke, top + k * dy, x + width - t * width / 2, top + (k + 1) * dy);
+        Rect(x + width - t * width / 2 - 1.4 * stroke, top + k * dy, x + width - t * width / 2,
+             top + (k + 1) * dy);
       }
       break;
     default: // r, c, a
@@ -228,19 +232,22 @@ private:
 
 } // namespace
 
-void GeneratePage(TDIB& page, const TPageSpec& spec) {
-  TPixelFormat format = spec.Bits == 1 ? pf1bit : spec.Bits == 8 ? pf8bit : spec.Bits == 24 ? pf24bit : pfCustom;
-  page.NewImage(spec.Width, spec.Height, format, spec.Dpi, spec.Dpi);
-  TRandom random(spec.Seed);
-  TInk ink(page, spec.Seed);
+void GeneratePage(TDIB& page, const TPageSpec& layout) {
+  TPixelFormat format = layout.Bits == 1    ? pf1bit
+                        : layout.Bits == 8  ? pf8bit
+                        : layout.Bits == 24 ? pf24bit
+                                            : pfCustom;
+  page.NewImage(layout.Width, layout.Height, format, layout.Dpi, layout.Dpi);
+  TRandom random(layout.Seed);
+  TInk ink(page, layout.Seed);
   ink.Paper();
 
-  const double dpi = spec.Dpi > 0 ? spec.Dpi : 300;
+  const double dpi = layout.Dpi > 0 ? layout.Dpi : 300;
   const double size = dpi * 11.0 / 72.0;  // 11-point type
   const double pitch = dpi * 14.0 / 72.0; // on 14-point lines
-  const double margin = std::min(dpi * 0.9, std::min(spec.Width, spec.Height) / 8.0);
-  const double left = margin, right = spec.Width - margin;
-  TSkew skew(spec.SkewDegrees, spec.Width / 2.0, spec.Height / 2.0);
+  const double margin = std::min(dpi * 0.9, std::min(layout.Width, layout.Height) / 8.0);
+  const double left = margin, right = layout.Width - margin;
+  TSkew skew(layout.SkewDegrees, layout.Width / 2.0, layout.Height / 2.0);
   TTypesetter setter(ink, skew, random);
 
   double baseline = margin + 1.6 * size;
@@ -250,7 +257,7 @@ void GeneratePage(TDIB& page, const TPageSpec& spec) {
     baseline += 2.2 * pitch;
     int linesLeft = 3 + random.Below(8);
     bool first = true;
-    while (baseline + 0.3 * size < spec.Height - margin) {
+    while (baseline + 0.3 * size < layout.Height - margin) {
       bool last = --linesLeft == 0;
       setter.Line(first ? left + 2 * size : left, right, baseline, size, last);
       first = false;
@@ -263,13 +270,13 @@ void GeneratePage(TDIB& page, const TPageSpec& spec) {
     }
   }
 
-  if (spec.Specks) {
-    // About fifty specks to the square decimetre, one to three pixels across.
-    const double area = (spec.Width / dpi) * (spec.Height / dpi) * 6.4516;
-    const int count = static_cast<int>(area * 50);
+  if (layout.Specks) {
+    // About three specks to the square centimetre, one to three pixels across.
+    const double squareCentimetres = (layout.Width / dpi) * (layout.Height / dpi) * 6.4516;
+    const int count = static_cast<int>(squareCentimetres * 3);
     const int largest = std::max(1, std::min(3, static_cast<int>(dpi / 100)));
     for (int i = 0; i < count; ++i) {
-      int x = random.Below(std::max(1, spec.Width)), y = random.Below(std::max(1, spec.Height));
+      int x = random.Below(std::max(1, layout.Width)), y = random.Below(std::max(1, layout.Height));
       int w = 1 + random.Below(largest), h = 1 + random.Below(largest);
       for (int dy = 0; dy < h; ++dy)
         for (int dx = 0; dx < w; ++dx) ink.Dot(x + dx, y + dy);

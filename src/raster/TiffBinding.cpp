@@ -1,13 +1,16 @@
 #include "raster/TiffBinding.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <set>
 
 namespace {
 
-TStream& StreamOf(thandle_t handle) { return *static_cast<TStream*>(handle); }
+TStream& StreamOf(thandle_t handle) {
+  return *static_cast<TStream*>(handle);
+}
 
 tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
   if (size <= 0) return 0;
@@ -31,17 +34,23 @@ toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
   return position < 0 ? static_cast<toff_t>(-1) : static_cast<toff_t>(position);
 }
 
-int CloseProc(thandle_t) { return 0; }
+int CloseProc(thandle_t) {
+  return 0;
+}
 
 toff_t SizeProc(thandle_t handle) {
   int64_t size = StreamOf(handle).Size();
   return size < 0 ? 0 : static_cast<toff_t>(size);
 }
 
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
+int MapProc(thandle_t, void**, toff_t*) {
+  return 0;
+}
 void UnmapProc(thandle_t, void*, toff_t) {}
 
-int SilentHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int SilentHandler(TIFF*, void*, const char*, const char*, va_list) {
+  return 1;
+}
 
 void SilenceGlobalHandlers() {
   static std::once_flag once;
@@ -53,12 +62,21 @@ void SilenceGlobalHandlers() {
 
 } // namespace
 
+int TTiffHandle::OnWarning(TIFF*, void* handle, const char*, const char* format, va_list args) {
+  char message[512];
+  std::vsnprintf(message, sizeof message, format, args);
+  if (std::strstr(message, "IO error") || std::strstr(message, "Premature EOF") ||
+      std::strstr(message, "Premature end"))
+    static_cast<TTiffHandle*>(handle)->FDataMissing = true;
+  return 1;
+}
+
 TTiffHandle::TTiffHandle(TStream& stream, const char* mode) {
   SilenceGlobalHandlers();
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   if (options == nullptr) return;
   TIFFOpenOptionsSetErrorHandlerExtR(options, SilentHandler, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, SilentHandler, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, this);
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxImageBytes));
   FTiff = TIFFClientOpenExt("", mode, &stream, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
                             MapProc, UnmapProc, options);

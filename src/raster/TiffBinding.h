@@ -3,6 +3,7 @@
 #include "core/Stream.h"
 #include "raster/DIBTypes.h"
 
+#include <cstdarg>
 #include <string>
 #include <tiffio.h>
 
@@ -15,8 +16,10 @@ public:
 // libtiff opened on one of our streams through client procedures: read,
 // write, seek and size map to the stream, close does nothing (the caller owns
 // the stream), nothing is memory-mapped. libtiff's own error and warning
-// reports for the handle are swallowed: failures reach the caller as results
-// that the raster library turns into ETiffError.
+// reports for the handle never reach the terminal: failures reach the caller
+// as results that the raster library turns into ETiffError. Warnings that
+// mean data was missing from the file (libtiff goes on after them, filling
+// in blanks) are remembered, so a cut-off file is not taken for a good one.
 class TTiffHandle {
 public:
   TTiffHandle(TStream& stream, const char* mode);
@@ -26,16 +29,21 @@ public:
 
   bool IsOpen() const { return FTiff != nullptr; }
   TIFF* Get() const { return FTiff; }
+  // Whether libtiff met the end of the data where more was expected.
+  bool DataMissing() const { return FDataMissing; }
 
 private:
+  static int OnWarning(TIFF*, void* handle, const char* module, const char* format, va_list args);
   TIFF* FTiff = nullptr;
+  bool FDataMissing = false;
 };
 
 // Tag access with the checking step: a tag that cannot be read or set raises
 // ETiffError naming the tag.
 template <typename T> T GetTiffField(TIFF* tiff, ttag_t tag) {
   T value{};
-  if (!TIFFGetField(tiff, tag, &value)) throw ETiffError("TIFFGetField: Tag = " + std::to_string(tag));
+  if (!TIFFGetField(tiff, tag, &value))
+    throw ETiffError("TIFFGetField: Tag = " + std::to_string(tag));
   return value;
 }
 void SetTiffIntField(TIFF* tiff, ttag_t tag, uint32_t value);

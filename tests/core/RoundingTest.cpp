@@ -1,5 +1,5 @@
-#include "core/Exception.h"
 #include "core/Rounding.h"
+#include "core/Exception.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -81,7 +81,9 @@ RunResult Run(const std::vector<std::string>& arguments) {
   return result;
 }
 
-std::string BinPath(const std::string& program) { return std::string(TESSIVANE_BIN_DIR) + "/" + program; }
+std::string BinPath(const std::string& program) {
+  return std::string(TESSIVANE_BIN_DIR) + "/" + program;
+}
 
 std::string SourcePath(const std::string& relative) {
   return std::string(TESSIVANE_SOURCE_DIR) + "/" + relative;
@@ -95,7 +97,8 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 

@@ -22,9 +22,9 @@ private:
 };
 
 struct RunResult {
-  int status = -1;   // exit status, or -1 when the program did not exit normally
-  std::string out;   // standard output
-  std::string err;   // standard error
+  int status = -1; // exit status, or -1 when the program did not exit normally
+  std::string out; // standard output
+  std::string err; // standard error
 };
 
 // Runs a program without a shell; arguments are passed as they are.

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Makes the small seed corpora of the fuzz targets from generated pages,
+# recoded by libtiff's and poppler's tools. Run from a built tree:
+#   fuzz/make-corpus.sh build/default/bin/tessivane-cli
+set -euo pipefail
+cli=${1:?path to tessivane-cli}
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+load="$here/corpus/load_from_stream"
+count="$here/corpus/tiff_page_count"
+mkdir -p "$load" "$count"
+
+for bits in 1 8 24; do
+  "$cli" make-page "$work/p$bits.tif" --width 48 --height 32 --dpi 100 --bits "$bits" --compression 1 --seed "$bits"
+  "$cli" convert "$work/p$bits.tif" "$load/page$bits.bmp"
+done
+"$cli" make-page "$work/skew.tif" --width 64 --height 40 --dpi 100 --bits 1 --skew 3 --specks --compression 1
+cp "$work/p1.tif" "$load/none1.tif"
+for c in g3:1d g3:2d g4; do tiffcp -c "$c" "$work/skew.tif" "$load/fax-${c/:/}.tif"; done
+for c in lzw packbits zip; do tiffcp -c "$c" "$work/p8.tif" "$load/grey-$c.tif"; done
+tiffcp -c jpeg "$work/p24.tif" "$load/colour-jpeg.tif"
+tiffcp -c jpeg "$work/p8.tif" "$load/grey-jpeg.tif"
+tiffcp -t -c g4 "$work/skew.tif" "$load/tiled-g4.tif"
+tiffcp -p separate "$work/p24.tif" "$load/separate.tif"
+tiffcp -c lzw "$work/p1.tif" "$work/p8.tif" "$work/p24.tif" "$load/three-pages.tif"
+"$cli" convert "$work/p24.tif" "$load/colour-lzw.tif" --compression 8
+"$cli" convert "$work/p8.tif" "$load/grey-own-jpeg.tif"
+tiffcp -c packbits "$work/p1.tif" "$load/big-endian.tif" -B
+tiff2pdf -o "$work/p.pdf" "$work/p24.tif"
+pdftoppm -png -r 20 -singlefile "$work/p.pdf" "$load/page"
+pdftoppm -jpeg -r 20 -singlefile "$work/p.pdf" "$load/page"
+pdftoppm -jpeg -jpegopt progressive=y -r 15 -singlefile "$work/p.pdf" "$load/progressive"
+pdftoppm -png -gray -r 20 -singlefile "$work/p.pdf" "$load/grey"
+pdftoppm -png -mono -r 20 -singlefile "$work/p.pdf" "$load/mono"
+cp "$load"/*.tif "$count/"
