@@ -216,6 +216,9 @@ TEST(PDFImage, JPEGDataIsKeptUnchanged) {
   file.Show(file.document.AddImage(TJPEGImage(jpeg), icFlate), false);
   EXPECT_EQ(MessageOf([&] { file.document.AddImage(dir.File("grey.jpg"), icCCITT4); }),
             "CCITT compression work only for bitmap");
+  // CMYK data cannot be shown as the grey or RGB image the XObject names.
+  EXPECT_EQ(MessageOf([&] { file.document.AddImage(TJPEGImage(pdftest::CmykJpeg(16, 16)), icJPEG); }),
+            "Not valid image.");
   const TPDFImage& kept = file.document.Images()[0];
   EXPECT_EQ(kept.Kind(), icJPEG);
   EXPECT_TRUE(kept.Grayscale());

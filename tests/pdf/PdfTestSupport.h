@@ -60,6 +60,8 @@ int FirstDifferentRow(const TDIB& page, const std::vector<uint8_t>& rows);
 
 // A one-component JPEG file of an 8-bit grey page (its palette ignored).
 std::vector<uint8_t> GreyJpeg(const TDIB& page, int quality);
+// A small four-component (CMYK) JPEG file.
+std::vector<uint8_t> CmykJpeg(int width, int height);
 
 // The inflated bytes of a zlib stream.
 std::vector<uint8_t> Inflate(const uint8_t* data, size_t size);
