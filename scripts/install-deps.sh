@@ -14,6 +14,7 @@ packages=(
   shared-mime-info desktop-file-utils
   libleptonica-dev unpaper
   xvfb xauth
+  nettle-dev img2pdf
 )
 
 as_root=()
