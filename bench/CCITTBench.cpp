@@ -13,8 +13,8 @@ namespace {
 const TDIB& TextPage() {
   static TDIB page;
   if (page.Empty()) {
-    TPageSpec spec; // 2480 x 3508 at 300 dpi, 1 bit
-    GeneratePage(page, spec);
+    TPageSpec layout; // 2480 x 3508 at 300 dpi, 1 bit
+    GeneratePage(page, layout);
   }
   return page;
 }

@@ -12,13 +12,13 @@
 namespace {
 
 void MakePage(TDIB& page, int bits, int width, int height, int dpi, uint64_t seed) {
-  TPageSpec spec;
-  spec.Width = width;
-  spec.Height = height;
-  spec.Dpi = dpi;
-  spec.Bits = bits;
-  spec.Seed = seed;
-  GeneratePage(page, spec);
+  TPageSpec layout;
+  layout.Width = width;
+  layout.Height = height;
+  layout.Dpi = dpi;
+  layout.Bits = bits;
+  layout.Seed = seed;
+  GeneratePage(page, layout);
 }
 
 // A TIFF file of pages given as (bits, width, height, dpi).

@@ -175,12 +175,12 @@ TEST(CCITTCompression, MatchesThePlainCoderBitForBit) {
           << "mode " << mode << ", width " << page.Width();
   }
   TDIB text;
-  TPageSpec spec;
-  spec.Width = 600;
-  spec.Height = 400;
-  spec.Dpi = 100;
-  spec.SkewDegrees = -2;
-  GeneratePage(text, spec);
+  TPageSpec layout;
+  layout.Width = 600;
+  layout.Height = 400;
+  layout.Dpi = 100;
+  layout.SkewDegrees = -2;
+  GeneratePage(text, layout);
   for (TCCITTMode mode : {cmGroup3OneD, cmGroup3TwoD, cmGroup4})
     EXPECT_EQ(Code(text, mode), pdftest::ReferenceFaxCode(text, mode)) << "mode " << mode;
 }
@@ -210,13 +210,13 @@ TEST(CCITTCompression, Group4CodesAsLibtiffDoes) {
 TEST(CCITTCompression, LibtiffDecodesGeneratedTextPages) {
   for (double skew : {0.0, 1.5}) {
     TDIB page;
-    TPageSpec spec;
-    spec.Width = 1275;
-    spec.Height = 1650;
-    spec.Dpi = 150;
-    spec.SkewDegrees = skew;
-    spec.Specks = true;
-    GeneratePage(page, spec);
+    TPageSpec layout;
+    layout.Width = 1275;
+    layout.Height = 1650;
+    layout.Dpi = 150;
+    layout.SkewDegrees = skew;
+    layout.Specks = true;
+    GeneratePage(page, layout);
     ExpectLibtiffDecodes(page, cmGroup4);
     ExpectLibtiffDecodes(page, cmGroup3TwoD);
   }

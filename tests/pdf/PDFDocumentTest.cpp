@@ -126,11 +126,11 @@ template <typename Action> std::string MessageOf(Action action) {
 TEST(PDFDocument, WritesTheOnePageFileLineForLine) {
   test::TempDir dir;
   TDIB page;
-  TPageSpec spec;
-  spec.Width = 2550;
-  spec.Height = 3300;
-  spec.Dpi = 300;
-  GeneratePage(page, spec);
+  TPageSpec layout;
+  layout.Width = 2550;
+  layout.Height = 3300;
+  layout.Dpi = 300;
+  GeneratePage(page, layout);
   for (TPDFVersion version : {v13, v14}) {
     const std::string path = dir.File(version == v13 ? "example.pdf" : "example14.pdf");
     TPDFDocument document;

@@ -64,13 +64,13 @@ std::string XObjectData(const std::string& text, int nth = 0) {
 }
 
 void GeneratedPage(TDIB& page, int bits, int width, int height, int dpi, uint64_t seed = 1) {
-  TPageSpec spec;
-  spec.Width = width;
-  spec.Height = height;
-  spec.Dpi = dpi;
-  spec.Bits = bits;
-  spec.Seed = seed;
-  GeneratePage(page, spec);
+  TPageSpec layout;
+  layout.Width = width;
+  layout.Height = height;
+  layout.Dpi = dpi;
+  layout.Bits = bits;
+  layout.Seed = seed;
+  GeneratePage(page, layout);
 }
 
 // Poppler's render of a page of the document at 72 dpi (one point, one pixel).
