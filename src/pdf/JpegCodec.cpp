@@ -2,12 +2,13 @@
 
 #include "core/MemoryStream.h"
 
+#include <algorithm>
 #include <array>
 #include <csetjmp>
 #include <cstring>
-#include <memory>
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
+#include <memory>
 
 namespace {
 
@@ -71,10 +72,12 @@ bool GuardedCreate(jpeg_compress_struct* cinfo, TErrorManager* errors) {
   return true;
 }
 
-bool GuardedStart(jpeg_compress_struct* cinfo, TErrorManager* errors, int quality) {
+bool GuardedStart(jpeg_compress_struct* cinfo, TErrorManager* errors, int quality,
+                  bool rawData = false) {
   if (setjmp(errors->jump)) return false;
   jpeg_set_defaults(cinfo);
   jpeg_set_quality(cinfo, quality, TRUE);
+  cinfo->raw_data_in = rawData ? TRUE : FALSE;
   jpeg_start_compress(cinfo, TRUE);
   return true;
 }
@@ -82,6 +85,13 @@ bool GuardedStart(jpeg_compress_struct* cinfo, TErrorManager* errors, int qualit
 bool GuardedWrite(jpeg_compress_struct* cinfo, TErrorManager* errors, JSAMPROW row) {
   if (setjmp(errors->jump)) return false;
   jpeg_write_scanlines(cinfo, &row, 1);
+  return true;
+}
+
+bool GuardedWriteRaw(jpeg_compress_struct* cinfo, TErrorManager* errors, JSAMPIMAGE planes,
+                     JDIMENSION lines) {
+  if (setjmp(errors->jump)) return false;
+  jpeg_write_raw_data(cinfo, planes, lines);
   return true;
 }
 
@@ -176,6 +186,66 @@ private:
   std::array<uint32_t, 256> FTable{};
 };
 
+bool HasGreyPalette(const TDIB& page) {
+  if (page.BitCount() == 24) return false;
+  for (int i = 0; i < page.ColorCount(); ++i) {
+    const uint32_t entry = page.PaletteEntry(i);
+    if (PaletteRed(entry) != PaletteGreen(entry) || PaletteGreen(entry) != PaletteBlue(entry))
+      return false;
+  }
+  return true;
+}
+
+// A page whose palette holds only greys is handed to the coder as planes that
+// are already in its own colour space: the grey as luminance and neutral
+// chroma (128). Its colour conversion would turn every grey (v, v, v) into
+// exactly (v, 128, 128), and its downsampling and edge padding the chroma
+// into 128 again, so the coded data are the same bytes; only the work of
+// getting there is saved.
+void EncodeGreyJpeg(const TDIB& page, TJpegEncoder& encoder, int quality) {
+  jpeg_compress_struct& info = encoder.Info();
+  info.in_color_space = JCS_YCbCr;
+  encoder.Check(GuardedStart(&info, encoder.Errors(), quality, true));
+  const jpeg_component_info& luma = info.comp_info[0];
+  const size_t lumaWidth = luma.width_in_blocks * DCTSIZE;
+  const int groupRows = info.max_v_samp_factor * DCTSIZE;
+  std::array<uint8_t, 256> level{};
+  for (int i = 0; i < page.ColorCount(); ++i)
+    level[static_cast<size_t>(i)] = PaletteBlue(page.PaletteEntry(i));
+  std::vector<uint8_t> lumaRows(lumaWidth * static_cast<size_t>(groupRows));
+  std::vector<JSAMPROW> lumaPointers(static_cast<size_t>(groupRows));
+  for (int r = 0; r < groupRows; ++r)
+    lumaPointers[static_cast<size_t>(r)] = &lumaRows[lumaWidth * static_cast<size_t>(r)];
+  // The chroma planes never change: neutral rows, wide enough for every component.
+  size_t chromaWidth = 0;
+  for (int c = 1; c < info.num_components; ++c)
+    chromaWidth = std::max<size_t>(chromaWidth, info.comp_info[c].width_in_blocks * DCTSIZE);
+  std::vector<uint8_t> neutral(chromaWidth, 128);
+  std::vector<JSAMPROW> chromaPointers(static_cast<size_t>(groupRows), neutral.data());
+  JSAMPARRAY planes[MAX_COMPONENTS] = {lumaPointers.data(), chromaPointers.data(),
+                                       chromaPointers.data()};
+  const int width = page.Width(), height = page.Height(), bits = page.BitCount();
+  const int perByte = 8 / bits, mask = (1 << bits) - 1;
+  for (int top = 0; top < height; top += groupRows) {
+    for (int r = 0; r < groupRows; ++r) {
+      // Rows below the page repeat its last row, as the coder's own padding does.
+      const uint8_t* in = page.ScanLine(std::min(top + r, height - 1));
+      uint8_t* out = lumaPointers[static_cast<size_t>(r)];
+      if (bits == 8) {
+        for (int x = 0; x < width; ++x) out[x] = level[in[x]];
+      } else {
+        for (int x = 0; x < width; ++x)
+          out[x] = level[static_cast<size_t>((in[x / perByte] >> (8 - bits * (x % perByte + 1))) &
+                                             mask)];
+      }
+      std::memset(out + width, out[width - 1], lumaWidth - static_cast<size_t>(width));
+    }
+    encoder.Check(
+        GuardedWriteRaw(&info, encoder.Errors(), planes, static_cast<JDIMENSION>(groupRows)));
+  }
+  encoder.Check(GuardedFinish(&info, encoder.Errors()));
+}
+
 } // namespace
 
 void EncodeJpeg(const TDIB& page, int quality, TStream& output) {
@@ -184,6 +254,8 @@ void EncodeJpeg(const TDIB& page, int quality, TStream& output) {
   info.image_width = static_cast<JDIMENSION>(page.Width());
   info.image_height = static_cast<JDIMENSION>(page.Height());
   info.input_components = 3;
+  if (page.Width() > 0 && page.Height() > 0 && HasGreyPalette(page))
+    return EncodeGreyJpeg(page, encoder, quality);
   const bool direct = page.BitCount() == 24;
   info.in_color_space = JCS_EXT_BGR;
   encoder.Check(GuardedStart(&info, encoder.Errors(), quality));

@@ -130,8 +130,7 @@ template <typename Store> void ReadTiles(TIFF* tiff, const TTiffPage& page, Stor
 }
 
 // Red, green, blue samples (and any extra sample) to a row's blue, green, red.
-template <size_t Step>
-void RgbToBgrPlain(const uint8_t* source, uint8_t* target, uint32_t count) {
+template <size_t Step> void RgbToBgrPlain(const uint8_t* source, uint8_t* target, uint32_t count) {
   for (uint32_t i = 0; i < count; ++i, source += Step, target += 3) {
     target[0] = source[2];
     target[1] = source[1];
@@ -143,7 +142,7 @@ void RgbToBgrPlain(const uint8_t* source, uint8_t* target, uint32_t count) {
 // Five pixels per byte shuffle. Each step reads and writes 16 bytes, of
 // which 15 are the five pixels, so it stops while 16 bytes remain on both sides.
 __attribute__((target("ssse3"))) void RgbToBgrShuffled(const uint8_t* source, uint8_t* target,
-                                                        uint32_t count) {
+                                                       uint32_t count) {
   const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
   uint32_t i = 0;
   for (; i + 6 <= count; i += 5, source += 15, target += 15) {

@@ -99,12 +99,11 @@ TEST(PDFImage, BilevelPageAsGroup4) {
   const std::string text = file.Finish();
   const std::vector<std::string> head = XObjectHead(text);
   EXPECT_EQ(std::vector<std::string>(head.begin() + 1, head.end()),
-            (std::vector<std::string>{"<</Type /XObject", "/Subtype /Image", "/ColorSpace /DeviceGray",
-                                      "/BitsPerComponent 1", "/Width 1700", "/Height 2200",
-                                      "/Filter [/CCITTFaxDecode]",
-                                      "/Length " + std::to_string(XObjectData(text).size()),
-                                      "/DecodeParms [<</K -1 /Columns 1700 /Rows 2200>>]", ">>",
-                                      "stream"}));
+            (std::vector<std::string>{
+                "<</Type /XObject", "/Subtype /Image", "/ColorSpace /DeviceGray",
+                "/BitsPerComponent 1", "/Width 1700", "/Height 2200", "/Filter [/CCITTFaxDecode]",
+                "/Length " + std::to_string(XObjectData(text).size()),
+                "/DecodeParms [<</K -1 /Columns 1700 /Rows 2200>>]", ">>", "stream"}));
   // Rendered at the page's own resolution, poppler gives back every pixel.
   TDIB original;
   GeneratedPage(original, 1, 1700, 2200, 200);
@@ -217,8 +216,9 @@ TEST(PDFImage, JPEGDataIsKeptUnchanged) {
   EXPECT_EQ(MessageOf([&] { file.document.AddImage(dir.File("grey.jpg"), icCCITT4); }),
             "CCITT compression work only for bitmap");
   // CMYK data cannot be shown as the grey or RGB image the XObject names.
-  EXPECT_EQ(MessageOf([&] { file.document.AddImage(TJPEGImage(pdftest::CmykJpeg(16, 16)), icJPEG); }),
-            "Not valid image.");
+  EXPECT_EQ(
+      MessageOf([&] { file.document.AddImage(TJPEGImage(pdftest::CmykJpeg(16, 16)), icJPEG); }),
+      "Not valid image.");
   const TPDFImage& kept = file.document.Images()[0];
   EXPECT_EQ(kept.Kind(), icJPEG);
   EXPECT_TRUE(kept.Grayscale());
@@ -254,7 +254,8 @@ TEST(PDFImage, FileIsReadAsBmpThenAsJpeg) {
   const std::string message =
       MessageOf([&] { file.document.AddImage(dir.File("colour.bmp"), icCCITT2D); });
   EXPECT_NE(message.find("JPEG"), std::string::npos) << message;
-  EXPECT_NE(MessageOf([&] { file.document.AddImage(dir.File("missing.bmp"), icJPEG); }), "(no error)");
+  EXPECT_NE(MessageOf([&] { file.document.AddImage(dir.File("missing.bmp"), icJPEG); }),
+            "(no error)");
   TDIB empty;
   EXPECT_EQ(MessageOf([&] { file.document.AddImage(empty, icJPEG); }), "Not valid image.");
   EXPECT_EQ(MessageOf([&] { file.document.AddImage(colour, icCCITT4); }), "Not b/w image.");
@@ -291,8 +292,9 @@ TEST(PDFImage, ShowImageWritesTheRotationOnlyWhenItCounts) {
   EXPECT_EQ(MessageOf([&] { target.ShowImage(1, 0, 0, 1, 1, 0); }), "Out of range");
   EXPECT_EQ(MessageOf([&] { target.ShowImage(-1, 0, 0, 1, 1, 0); }), "Out of range");
   const std::vector<std::string> expected = {
-      "q", "q", "1 0 0 1 10 772 cm", "100 0 0 50 0 0 cm", "/Im0 Do", "Q",
-      "q", "1 0 0 1 10 772 cm", "0.866 0.5 -0.5 0.866 0 0 cm", "100 0 0 50 0 0 cm", "/Im0 Do", "Q"};
+      "q",       "q", "1 0 0 1 10 772 cm", "100 0 0 50 0 0 cm",           "/Im0 Do",
+      "Q",       "q", "1 0 0 1 10 772 cm", "0.866 0.5 -0.5 0.866 0 0 cm", "100 0 0 50 0 0 cm",
+      "/Im0 Do", "Q"};
   EXPECT_EQ(target.Content(), expected);
   file.Finish();
 }
@@ -303,7 +305,8 @@ TEST(PDFImage, PagesWithAPaletteCodeAsTheir24BitForm) {
   pdftest::RandomRunsPage(bilevel, 203, 117, 10, 6);
   // Four bits with a colour palette.
   custom.NewImage(203, 117, pf4bit, 72, 72);
-  for (int i = 0; i < 16; ++i) custom.SetPaletteEntry(i, PaletteColor(16 * i, 255 - 9 * i, (i * 77) & 255));
+  for (int i = 0; i < 16; ++i)
+    custom.SetPaletteEntry(i, PaletteColor(16 * i, 255 - 9 * i, (i * 77) & 255));
   for (int y = 0; y < 117; ++y)
     for (int x = 0; x < 203; ++x) custom.SetPixel(x, y, (x / 7 + y / 5) % 16);
   for (const TDIB* page : {&grey, &bilevel, &custom}) {
@@ -318,5 +321,32 @@ TEST(PDFImage, PagesWithAPaletteCodeAsTheir24BitForm) {
     EncodeJpeg(*page, 80, direct);
     EncodeJpeg(rgb, 80, converted);
     EXPECT_TRUE(direct.Bytes() == converted.Bytes()) << page->BitCount() << " bits";
+  }
+}
+
+TEST(PDFImage, GreyPagesOfEverySizeCodeAsTheir24BitForm) {
+  // Grey pages skip the coder's colour conversion; the edges of the coding
+  // blocks must come out as the conversion would have made them.
+  struct Size {
+    int width, height;
+  };
+  for (Size size : {Size{1, 1}, Size{16, 16}, Size{17, 33}, Size{31, 8}, Size{640, 15}}) {
+    TDIB grey, rgb;
+    GeneratedPage(grey, 8, size.width, size.height, 72, 3);
+    rgb.NewImage(size.width, size.height, pf24bit, 72, 72);
+    for (int y = 0; y < size.height; ++y)
+      for (int x = 0; x < size.width; ++x) {
+        const int level = grey.GetPixel(x, y);
+        rgb.SetPixel(x, y,
+                     RGBValue(static_cast<uint8_t>(level), static_cast<uint8_t>(level),
+                              static_cast<uint8_t>(level)));
+      }
+    for (int quality : {30, 80, 100}) {
+      TMemoryStream direct, converted;
+      EncodeJpeg(grey, quality, direct);
+      EncodeJpeg(rgb, quality, converted);
+      EXPECT_TRUE(direct.Bytes() == converted.Bytes())
+          << size.width << " x " << size.height << " at " << quality;
+    }
   }
 }
