@@ -144,7 +144,6 @@ void TDIB::Unlock() {
   }
 }
 
-
 void TDIB::AllocateBlock(size_t size) {
   FHandle = tsv_mem_alloc(size);
   if (FHandle == nullptr) throw EOSError(ENOMEM);

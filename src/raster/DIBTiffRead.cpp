@@ -1,12 +1,10 @@
 #include "raster/DIB.h"
 
 #include "core/Rounding.h"
+#include "raster/RowOps.h"
 #include "raster/TiffBinding.h"
 
 #include <algorithm>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -127,38 +125,6 @@ template <typename Store> void ReadTiles(TIFF* tiff, const TTiffPage& page, Stor
               buffer.data() + static_cast<size_t>(i) * static_cast<size_t>(tileRowSize),
               static_cast<size_t>(tileRowSize));
     }
-}
-
-// Red, green, blue samples (and any extra sample) to a row's blue, green, red.
-template <size_t Step> void RgbToBgrPlain(const uint8_t* source, uint8_t* target, uint32_t count) {
-  for (uint32_t i = 0; i < count; ++i, source += Step, target += 3) {
-    target[0] = source[2];
-    target[1] = source[1];
-    target[2] = source[0];
-  }
-}
-
-#if defined(__x86_64__)
-// Five pixels per byte shuffle. Each step reads and writes 16 bytes, of
-// which 15 are the five pixels, so it stops while 16 bytes remain on both sides.
-__attribute__((target("ssse3"))) void RgbToBgrShuffled(const uint8_t* source, uint8_t* target,
-                                                       uint32_t count) {
-  const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
-  uint32_t i = 0;
-  for (; i + 6 <= count; i += 5, source += 15, target += 15) {
-    const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(target), _mm_shuffle_epi8(pixels, order));
-  }
-  RgbToBgrPlain<3>(source, target, count - i);
-}
-#endif
-
-void RgbToBgr(const uint8_t* source, uint8_t* target, uint32_t count) {
-#if defined(__x86_64__)
-  static const bool shuffle = __builtin_cpu_supports("ssse3");
-  if (shuffle) return RgbToBgrShuffled(source, target, count);
-#endif
-  RgbToBgrPlain<3>(source, target, count);
 }
 
 std::vector<uint32_t> ReadColourMap(TIFF* tiff, uint16_t bitsPerSample) {
@@ -293,9 +259,9 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
       count = static_cast<uint32_t>(std::min<size_t>(count, sourceBytes / step));
       uint8_t* target = row + 3 * static_cast<size_t>(x0);
       if (step == 3)
-        RgbToBgr(source, target, count);
+        SwapRedBlue(source, target, count);
       else
-        RgbToBgrPlain<4>(source, target, count);
+        SwapRedBlueFromFour(source, target, count);
     } else {
       const size_t offset = static_cast<size_t>(x0) * static_cast<size_t>(bits) / 8;
       const size_t wanted = (static_cast<size_t>(count) * static_cast<size_t>(bits) + 7) / 8;
