@@ -8,7 +8,9 @@
 
 #include "tessivane/twain.h"
 
-/* Product name of the virtual scanner. */
+/* Product name of the virtual scanner (the module virtual.ds). A copy of the
+ * module installed as virtual-NAME.ds is a further scanner, "Virtual Scanner
+ * NAME", with a state of its own. */
 #define VIRTUAL_SCANNER_NAME "Virtual Scanner"
 
 /* Sheets in the feeder at each scan (TWTY_INT32, 0 to 10000, default 3).
@@ -27,6 +29,8 @@
  *                       CAP_DEVICEONLINE (-1: always)
  *   insistui=1          enabling without the user interface is answered
  *                       with TWRC_CHECKSTATUS, and the interface is shown
+ *   closewindow=1       with its interface shown, the operator closes the
+ *                       scanner's window without scanning (MSG_CLOSEDSREQ)
  *   fail=DAT MSG [CAP] CC   that triplet fails with condition code CC
  *   hang=DAT MSG [CAP]  that triplet blocks until the release file exists
  *   throw=DAT MSG [CAP] that triplet throws a C++ exception

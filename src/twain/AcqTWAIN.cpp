@@ -435,6 +435,8 @@ void TAcqTWAIN::RaiseCloseSource(TTwnObject* sender) {
 
 void TAcqTWAIN::HandleDeviceEvent() {
   OnUIThread([&] {
+    // The source may be closed meanwhile (the batch ended): its events went with it.
+    if (!SourceOpen()) return;
     TW_DEVICEEVENT event{};
     if (Triplet(DG_CONTROL, DAT_DEVICEEVENT, MSG_GET, &event, sizeof event) != TWRC_SUCCESS) return;
     if (!OnDeviceEvent) {

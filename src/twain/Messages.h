@@ -27,7 +27,3 @@ constexpr uint32_t TWM_FAILURE = WM_USER + 143;       // 1167: Data = the failur
 constexpr uint32_t TWM_STATE = WM_USER + 144;         // 1168: LParam = the new state
 constexpr uint32_t TWM_XFERREADY = WM_USER + 145;     // 1169: MSG_XFERREADY
 constexpr uint32_t TWM_DSMFAULT = WM_USER + 146;      // 1170: the manager raised; replace the worker
-
-// Return codes of the engine's own.
-constexpr uint16_t TWRC_DSMEXCEPTION = 33668; // the manager's entry point raised an exception
-constexpr uint16_t TWRC_NOANSWER = 33669;     // the worker did not answer in time

@@ -1,6 +1,7 @@
 #include "twain/Queue.h"
 
 #include "twain/Messages.h"
+#include "twain/Types.h"
 
 #include <cstring>
 #include <exception>
@@ -78,6 +79,8 @@ void TAcqTWAINQueue::HandleRequest(TTwnRequest& request) {
   request.Phase = TTwnRequest::Done;
   AckEvent.ResetEvent();
   DoneEvent.SetEvent();
+  // Nobody acknowledges the answer of a caller that already gave up.
+  if (request.CallerGone) return;
   const uint32_t timeout = FSession.Timeout;
   AckEvent.WaitFor(timeout == INFINITE_WAIT ? 1000 : timeout / 10);
 }

@@ -29,6 +29,8 @@ struct TTwnRequest {
   TW_BOOL ShowUI = 0;
   TW_BOOL ModalUI = 0;
   std::atomic<int> Phase{Queued};
+  // Set by a caller that stopped waiting while the worker was at work.
+  std::atomic<bool> CallerGone{false};
 
   // Runs when the request goes, always (resources the triplet borrowed).
   std::function<void()> Cleanup;

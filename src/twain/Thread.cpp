@@ -150,7 +150,7 @@ uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, ui
     request->Taken = true;
   } else {
     int queued = TTwnRequest::Queued;
-    request->Phase.compare_exchange_strong(queued, TTwnRequest::Abandoned);
+    if (!request->Phase.compare_exchange_strong(queued, TTwnRequest::Abandoned)) request->CallerGone = true;
     result = TWRC_NOANSWER;
   }
   worker->AckEvent.SetEvent();

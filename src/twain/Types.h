@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string>
 
+// Return codes of the engine's own, beside the standard's.
+constexpr uint16_t TWRC_DSMEXCEPTION = 33668; // the manager's entry point raised an exception
+constexpr uint16_t TWRC_NOANSWER = 33669;     // the worker did not answer in time
+
 // Anything that raises events: the component itself, or its event thread.
 class TTwnObject {
 public:

@@ -236,8 +236,11 @@ TW_UINT16 TVirtualScanner::GetCapability(TW_UINT16 MSG, pTW_CAPABILITY cap) {
 }
 
 TW_UINT16 TVirtualScanner::SetCapability(pTW_CAPABILITY cap) {
+  // Which device events to report may change at any time; extended
+  // capabilities between pages; everything else before enabling.
   const bool extended = Contains(FSettings.Extended, cap->Cap);
-  if (FState != 4 && !((FState == 5 || FState == 6) && extended)) return Fail(TWCC_CAPSEQERROR);
+  if (FState != 4 && cap->Cap != CAP_DEVICEEVENT && !((FState == 5 || FState == 6) && extended))
+    return Fail(TWCC_CAPSEQERROR);
   if (IsReadOnly(cap->Cap)) return Fail(TWCC_CAPBADOPERATION);
   TReceived received;
   if (!ReadContainer(FMemory, *cap, received)) return Fail(TWCC_BADVALUE);

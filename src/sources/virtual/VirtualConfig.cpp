@@ -68,6 +68,8 @@ TVirtualConfig TVirtualConfig::Read() {
       config.OfflineReads = static_cast<int>(first);
     } else if (key == "insistui") {
       config.InsistUI = first != 0;
+    } else if (key == "closewindow") {
+      config.CloseWindow = first != 0;
     } else if (key == "fail") {
       // DAT MSG CC, or DAT MSG CAP CC
       TFailureFault fault;

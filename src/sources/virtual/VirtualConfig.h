@@ -28,6 +28,7 @@ struct TVirtualConfig {
   int FailPage = 0;
   int OfflineReads = 0;
   bool InsistUI = false;
+  bool CloseWindow = false;
   std::vector<TFailureFault> Failures;
   std::vector<TTripletMatch> Hangs;
   std::vector<TTripletMatch> Throws;

@@ -3,7 +3,10 @@
 #include "tessivane/virtualscanner.h"
 
 #include <chrono>
+#include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <dlfcn.h>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -12,9 +15,22 @@ namespace {
 
 constexpr auto kLongestHang = std::chrono::seconds(60);
 
-void SetText(TW_STR32& field, const char* text) {
+void SetText(TW_STR32& field, const std::string& text) {
   std::memset(field, 0, sizeof field);
-  std::strncpy(field, text, sizeof field - 2);
+  std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 2));
+}
+
+// "Virtual Scanner" for the module virtual.ds; a copy installed as
+// virtual-NAME.ds is the scanner "Virtual Scanner NAME".
+std::string ProductName() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&DS_Entry), &info) == 0 || info.dli_fname == nullptr)
+    return VIRTUAL_SCANNER_NAME;
+  const std::string stem = std::filesystem::path(info.dli_fname).stem().string();
+  const std::string prefix = "virtual-";
+  if (stem.size() > prefix.size() && stem.compare(0, prefix.size(), prefix) == 0)
+    return std::string(VIRTUAL_SCANNER_NAME) + " " + stem.substr(prefix.size());
+  return VIRTUAL_SCANNER_NAME;
 }
 
 } // namespace
@@ -196,7 +212,7 @@ TW_UINT16 TVirtualScanner::Identity(TLock& lock, pTW_IDENTITY origin, TW_UINT16 
     own.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_DS2;
     SetText(own.Manufacturer, "Vellumtrace Technologies");
     SetText(own.ProductFamily, "Tessivane");
-    SetText(own.ProductName, VIRTUAL_SCANNER_NAME);
+    SetText(own.ProductName, ProductName());
     *identity = own;
     return TWRC_SUCCESS;
   }
@@ -257,8 +273,15 @@ TW_UINT16 TVirtualScanner::UserInterface(TW_UINT16 MSG, pTW_USERINTERFACE ui) {
     FShowUI = true;
     result = TWRC_CHECKSTATUS;
   }
-  FPending = pages;
   FPagesDone = 0;
+  if (FShowUI && FConfig->CloseWindow) {
+    // The operator closes the scanner's window without scanning.
+    FPending = 0;
+    FState = 5;
+    FNotifier.Post(MSG_CLOSEDSREQ);
+    return result;
+  }
+  FPending = pages;
   FState = 6;
   FNotifier.Post(MSG_XFERREADY);
   return result;
@@ -303,7 +326,7 @@ void TVirtualScanner::ImageDone() {
     if (static_cast<int>(wanted) == TWDE_IMAGECAPTURED) {
       TW_DEVICEEVENT event{};
       event.Event = TWDE_IMAGECAPTURED;
-      std::strncpy(event.DeviceName, VIRTUAL_SCANNER_NAME, sizeof event.DeviceName - 1);
+      std::snprintf(event.DeviceName, sizeof event.DeviceName, "%s", FIdentity.ProductName);
       FDeviceEvents.push_back(event);
       FNotifier.Post(MSG_DEVICEEVENT);
     }
