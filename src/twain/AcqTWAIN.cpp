@@ -205,19 +205,21 @@ bool TAcqTWAIN::EnableSource(bool showUI) {
     throw EImageReadyError("Event \"OnImageReady\" or \"OnMemXferBuffer\" must be assigned, \r"
                            "before an image acquisition can commence.");
   }
-  if (!SourceEnabled()) {
-    EventThread().Mode = DisableAfterAcquire ? TAcquireMode::DisableAfterAcquire : TAcquireMode::StayEnabled;
-    TW_BOOL shown = 0;
-    TW_BOOL modal = 0;
-    const uint16_t result = EnableDS(showUI, shown, modal);
-    if (result == TWRC_SUCCESS || result == TWRC_CHECKSTATUS) {
-      ShowUI = shown != 0;
-      FModalUI = modal != 0;
-    } else if (!SourceEnabled()) {
-      EventThread().Mode = TAcquireMode::Idle;
-    }
+  if (SourceEnabled()) return true;
+  EventThread().Mode = DisableAfterAcquire ? TAcquireMode::DisableAfterAcquire : TAcquireMode::StayEnabled;
+  TW_BOOL shown = 0;
+  TW_BOOL modal = 0;
+  const uint16_t result = EnableDS(showUI, shown, modal);
+  if (result != TWRC_SUCCESS && result != TWRC_CHECKSTATUS) {
+    EventThread().Mode = TAcquireMode::Idle;
+    return false;
   }
-  return SourceEnabled();
+  ShowUI = shown != 0;
+  FModalUI = modal != 0;
+  // Enabled: the source may already have finished (or the operator closed
+  // its window) by now, which the event thread handles; it was enabled all
+  // the same.
+  return true;
 }
 
 void TAcqTWAIN::DisableSource() {

@@ -34,7 +34,7 @@ struct TSourceLayout {
 };
 
 bool Analyse(const uint8_t* packed, size_t size, TSourceLayout& layout) {
-  if (size != 0 && size < 12) return false;
+  if (size < 12) return false;
   const uint32_t headerSize = Read32(packed);
   TTwnBitmapInfoHeader& h = layout.Header;
   int bitCount;
@@ -45,7 +45,7 @@ bool Analyse(const uint8_t* packed, size_t size, TSourceLayout& layout) {
     bitCount = Read16(packed + 10);
     layout.EntrySize = 3;
   } else if (headerSize >= 40 && headerSize <= 1024) {
-    if (size != 0 && size < headerSize) return false;
+    if (size < headerSize) return false;
     std::memcpy(&h, packed, 40);
     bitCount = h.biBitCount * h.biPlanes;
     colorsUsed = h.biClrUsed;
@@ -89,7 +89,7 @@ bool Analyse(const uint8_t* packed, size_t size, TSourceLayout& layout) {
     layout.BitsSize = h.biSizeImage;
   }
   if (h.biSizeImage == 0) h.biSizeImage = static_cast<uint32_t>(computed);
-  return size == 0 || layout.BitsOffset + layout.BitsSize <= size;
+  return layout.BitsOffset <= size && layout.BitsSize <= size - layout.BitsOffset;
 }
 
 } // namespace

@@ -19,8 +19,8 @@ constexpr int64_t DIBRowSize(int64_t width, int bits) { return ((width * bits + 
 // table is the full one for the depth, entries the source did not give are
 // zero), missing resolutions completed (the other axis, else 11811 pixels per
 // metre = 300 dpi) and biSizeImage filled in, then the table and the bits.
-// `size` is what the packed DIB's memory holds (0: not known). Null when the
-// packed DIB is malformed or too large. The block is unlocked.
+// `size` is what the packed DIB's memory holds. Null when the packed DIB is
+// malformed, larger than its memory or too large. The block is unlocked.
 TSV_HANDLE BuildDIBSection(const uint8_t* packed, size_t size);
 
 // Reads a BMP file: raw, a block with everything after the 14-byte file

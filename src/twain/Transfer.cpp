@@ -329,7 +329,7 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
     }
     table.resize(std::min<size_t>(table.size(), static_cast<size_t>(entries)));
     h.biClrUsed = static_cast<uint32_t>(table.size());
-    std::memcpy(bmpInfo->bmiColors, table.data(), table.size() * 4);
+    if (!table.empty()) std::memcpy(bmpInfo->bmiColors, table.data(), table.size() * 4);
 
     int bufSize = static_cast<int>(setup.Preferred);
     const int minSize = static_cast<int>(setup.MinBufSize);

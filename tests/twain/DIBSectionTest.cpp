@@ -23,9 +23,11 @@ struct TBlock {
   uint8_t* Data;
 };
 
-// A packed DIB: header, `entries` table entries, then rows of `fill`.
+// A packed DIB announcing `entries` colours (biClrUsed), with `table` table
+// entries (the announced number unless given), then rows of `fill`.
 std::vector<uint8_t> Packed(int width, int height, int bits, uint32_t entries, uint8_t fill, int32_t xPels = 0,
-                            int32_t yPels = 0) {
+                            int32_t yPels = 0, int table = -1) {
+  const uint32_t tableEntries = table < 0 ? entries : static_cast<uint32_t>(table);
   TTwnBitmapInfoHeader header{};
   header.biSize = 40;
   header.biWidth = width;
@@ -35,9 +37,9 @@ std::vector<uint8_t> Packed(int width, int height, int bits, uint32_t entries, u
   header.biXPelsPerMeter = xPels;
   header.biYPelsPerMeter = yPels;
   header.biClrUsed = entries;
-  std::vector<uint8_t> packed(40 + 4 * entries + static_cast<size_t>(DIBRowSize(width, bits) * height), fill);
+  std::vector<uint8_t> packed(40 + 4 * tableEntries + static_cast<size_t>(DIBRowSize(width, bits) * height), fill);
   std::memcpy(packed.data(), &header, 40);
-  for (uint32_t i = 0; i < entries; ++i) {
+  for (uint32_t i = 0; i < tableEntries; ++i) {
     const uint32_t entry = GreyEntry(static_cast<uint8_t>(i * 40));
     std::memcpy(packed.data() + 40 + 4 * i, &entry, 4);
   }
@@ -45,8 +47,8 @@ std::vector<uint8_t> Packed(int width, int height, int bits, uint32_t entries, u
 }
 
 TEST(DIBSectionTest, MissingResolutionsAndImageSizeAreCompleted) {
-  const std::vector<uint8_t> packed = Packed(10, 3, 8, 0, 7);
-  TBlock section(BuildDIBSection(packed.data(), 0));
+  const std::vector<uint8_t> packed = Packed(10, 3, 8, 0, 7, 0, 0, 256);
+  TBlock section(BuildDIBSection(packed.data(), packed.size()));
   ASSERT_NE(section.Handle, nullptr);
   EXPECT_EQ(section.Header().biXPelsPerMeter, 11811);
   EXPECT_EQ(section.Header().biYPelsPerMeter, 11811);
@@ -103,14 +105,16 @@ TEST(DIBSectionTest, CoreHeadersBecomeInfoHeaders) {
 }
 
 TEST(DIBSectionTest, MalformedPagesAreRefused) {
-  std::vector<uint8_t> packed = Packed(100, 100, 8, 0, 0);
+  std::vector<uint8_t> packed = Packed(100, 100, 8, 0, 0, 0, 0, 256);
   EXPECT_EQ(BuildDIBSection(packed.data(), packed.size() - 1), nullptr); // bits cut short
-  std::vector<uint8_t> huge = Packed(1, 1, 8, 0, 0);
+  std::vector<uint8_t> huge = Packed(1, 1, 8, 0, 0, 0, 0, 256);
   const int32_t big = 1 << 20;
   std::memcpy(huge.data() + 4, &big, 4);
   std::memcpy(huge.data() + 8, &big, 4);
-  EXPECT_EQ(BuildDIBSection(huge.data(), 0), nullptr); // a terabyte page
-  std::vector<uint8_t> bad = Packed(1, 1, 8, 0, 0);
+  EXPECT_EQ(BuildDIBSection(huge.data(), huge.size()), nullptr); // a terabyte page
+  const std::vector<uint8_t> noTable = Packed(10, 3, 8, 0, 7); // 256 colours announced, none there
+  EXPECT_EQ(BuildDIBSection(noTable.data(), noTable.size()), nullptr);
+  std::vector<uint8_t> bad = Packed(1, 1, 8, 0, 0, 0, 0, 256);
   const uint32_t odd = 20;
   std::memcpy(bad.data(), &odd, 4);
   EXPECT_EQ(BuildDIBSection(bad.data(), bad.size()), nullptr);
