@@ -26,7 +26,10 @@ void TCallQueueDispatcher::Synchronize(const std::function<void()>& call) {
   FCalls.push_back(entry);
   FQueued.notify_all();
   entry->Finished.wait(lock, [&] { return entry->Done; });
-  if (entry->Error) std::rethrow_exception(entry->Error);
+  // The error becomes this thread's alone, so it also ends here.
+  std::exception_ptr error = std::move(entry->Error);
+  lock.unlock();
+  if (error) std::rethrow_exception(error);
 }
 
 void TCallQueueDispatcher::KeepResponsive() { ++FResponsiveCount; }
@@ -40,13 +43,15 @@ bool TCallQueueDispatcher::RunOne() {
     FCalls.pop_front();
   }
   // Runs without the lock, so the call may queue or process further calls.
+  std::exception_ptr error;
   try {
     entry->Work();
   } catch (...) {
-    entry->Error = std::current_exception();
+    error = std::current_exception();
   }
   {
     std::lock_guard guard(FMutex);
+    entry->Error = std::move(error);
     entry->Done = true;
   }
   entry->Finished.notify_all();

@@ -40,7 +40,7 @@ TEST_F(ComponentTest, ApplicationIdentityAsAnnounced) {
   // The manager gives the application its Id.
   ASSERT_TRUE(twain->OpenSourceMgr());
   EXPECT_NE(twain->AppIdentity().Id, 0u);
-  EXPECT_EQ(twain->State(), 3);
+  EXPECT_TRUE(WaitFor([&] { return twain->State() == 3; })); // reported through the event thread
   EXPECT_TRUE(twain->CloseSourceMgr());
 }
 
