@@ -5,6 +5,7 @@
 #include "core/FileStream.h"
 #include "raster/DIB.h"
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -323,22 +324,22 @@ TEST_F(AcquireTest, HandlersRunWhileTheInterfaceThreadSitsInANestedLoop) {
     seenInside.push_back(insideDialog);
     record(s, b, i, h, p);
   };
-  ASSERT_TRUE(twain->Acquire(""));
-  // Another thread opens a "modal dialog" on the interface thread, whose
-  // loop runs until all pages are in.
-  bool dialogDone = false;
+  // Another thread opens a "modal dialog" on the interface thread; the scan
+  // starts from it, and its loop runs until all pages are in.
+  std::atomic<bool> dialogDone{false};
+  bool acquired = false;
   std::thread opener([&] {
     Dispatcher.Synchronize([&] {
       insideDialog = true;
+      acquired = twain->Acquire("");
       Dispatcher.ProcessUntil([&] { return Events.Images.size() == 3; }, 60000);
       insideDialog = false;
     });
+    dialogDone = true;
   });
-  EXPECT_TRUE(WaitFor([&] {
-    dialogDone = Events.Images.size() == 3 && !insideDialog;
-    return dialogDone;
-  }));
+  EXPECT_TRUE(WaitFor([&] { return dialogDone.load(); }));
   opener.join();
+  EXPECT_TRUE(acquired);
   ASSERT_EQ(seenInside.size(), 3u);
   EXPECT_TRUE(seenInside[0] && seenInside[1] && seenInside[2]);
   EXPECT_TRUE(WaitClosed(*twain));

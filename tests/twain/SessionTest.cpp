@@ -219,12 +219,15 @@ TEST_F(SessionTest, DeviceEventsWithoutAHandlerAreSwitchedOff) {
   twain->OnDeviceEvent = nullptr;
   twain->SetDIBHandleType(THDT_DIBRAW);
   twain->ShowUI = false;
+  twain->DisableAfterAcquire = false; // open until the event is in
   twain->SetDeviceEventTypes(DeviceEventBit(TWDE_IMAGECAPTURED));
   SmallPages(*twain, TWPT_BW, 1, 50);
   ASSERT_TRUE(twain->Acquire(""));
-  ASSERT_TRUE(WaitClosed(*twain));
-  EXPECT_EQ(twain->DeviceEventTypes(), 0u);
-  EXPECT_GE(CountTrace("1 1 6 cap=4130 con=3 type=4 items="), 1u);
+  ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 2 && twain->DeviceEventTypes() == 0; }));
+  EXPECT_EQ(CountTrace("1 1 6 cap=4130 con=3 type=4 items=10"), 1u);
+  EXPECT_GE(CountTrace("1 1 6 cap=4130 con=3 type=4 items="), 1u); // the empty list
+  EXPECT_TRUE(twain->CloseSource());
+  EXPECT_TRUE(twain->CloseSourceMgr());
 }
 
 TEST_F(SessionTest, SourceThatInsistsOnItsWindowStillScans) {
