@@ -13,7 +13,9 @@ struct TCallQueueDispatcher::TCall {
 
 TCallQueueDispatcher::TCallQueueDispatcher() : FUIThread(std::this_thread::get_id()) {}
 
-bool TCallQueueDispatcher::IsUIThread() const { return std::this_thread::get_id() == FUIThread; }
+bool TCallQueueDispatcher::IsUIThread() const {
+  return std::this_thread::get_id() == FUIThread;
+}
 
 void TCallQueueDispatcher::Synchronize(const std::function<void()>& call) {
   if (IsUIThread()) {
@@ -32,7 +34,9 @@ void TCallQueueDispatcher::Synchronize(const std::function<void()>& call) {
   if (error) std::rethrow_exception(error);
 }
 
-void TCallQueueDispatcher::KeepResponsive() { ++FResponsiveCount; }
+void TCallQueueDispatcher::KeepResponsive() {
+  ++FResponsiveCount;
+}
 
 bool TCallQueueDispatcher::RunOne() {
   std::shared_ptr<TCall> entry;
@@ -72,7 +76,8 @@ bool TCallQueueDispatcher::ProcessUntil(const std::function<bool()>& done, uint3
     std::unique_lock lock(FMutex);
     // Wakes for new calls, and at least every 5 ms for conditions that
     // other threads change without queueing anything.
-    const auto next = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5));
+    const auto next =
+        std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5));
     FQueued.wait_until(lock, next, [this] { return !FCalls.empty(); });
     if (std::chrono::steady_clock::now() >= deadline && FCalls.empty()) {
       lock.unlock();

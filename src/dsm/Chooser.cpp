@@ -21,7 +21,8 @@ bool GraphicalSession() {
 }
 
 std::string ChooserPath() {
-  if (const char* path = std::getenv(kChooserVariable); path != nullptr && *path != '\0') return path;
+  if (const char* path = std::getenv(kChooserVariable); path != nullptr && *path != '\0')
+    return path;
   return (std::filesystem::path(ManagerFolder()) / kChooserProgram).string();
 }
 
@@ -40,7 +41,8 @@ struct TPipe {
 
 } // namespace
 
-TChoice ChooseSource(const std::string& defaultName, const std::vector<std::string>& names, std::string& chosen) {
+TChoice ChooseSource(const std::string& defaultName, const std::vector<std::string>& names,
+                     std::string& chosen) {
   if (!GraphicalSession()) return TChoice::Unavailable;
   const std::string program = ChooserPath();
   if (::access(program.c_str(), X_OK) != 0) return TChoice::Unavailable;

@@ -17,4 +17,5 @@ enum class TChoice { Chosen, Cancelled, Unavailable };
 // and reads the chosen product name from its output (exit status 0; any other
 // status means the operator cancelled). Without a graphical session or a
 // chooser the answer is Unavailable, and the caller takes the default.
-TChoice ChooseSource(const std::string& defaultName, const std::vector<std::string>& names, std::string& chosen);
+TChoice ChooseSource(const std::string& defaultName, const std::vector<std::string>& names,
+                     std::string& chosen);

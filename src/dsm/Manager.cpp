@@ -36,10 +36,18 @@ struct TOpenSource {
   TW_UINTPTR RefCon = 0;
 };
 
-TW_HANDLE MemAllocate(TW_UINT32 size) { return tsv_mem_alloc(size); }
-void MemFree(TW_HANDLE handle) { tsv_mem_free(static_cast<TSV_HANDLE>(handle)); }
-TW_MEMREF MemLock(TW_HANDLE handle) { return tsv_mem_lock(static_cast<TSV_HANDLE>(handle)); }
-void MemUnlock(TW_HANDLE handle) { tsv_mem_unlock(static_cast<TSV_HANDLE>(handle)); }
+TW_HANDLE MemAllocate(TW_UINT32 size) {
+  return tsv_mem_alloc(size);
+}
+void MemFree(TW_HANDLE handle) {
+  tsv_mem_free(static_cast<TSV_HANDLE>(handle));
+}
+TW_MEMREF MemLock(TW_HANDLE handle) {
+  return tsv_mem_lock(static_cast<TSV_HANDLE>(handle));
+}
+void MemUnlock(TW_HANDLE handle) {
+  tsv_mem_unlock(static_cast<TSV_HANDLE>(handle));
+}
 
 TW_ENTRYPOINT EntryPoint() {
   TW_ENTRYPOINT entry{};
@@ -55,8 +63,8 @@ TW_ENTRYPOINT EntryPoint() {
 class TManager {
 public:
   ~TManager();
-  TW_UINT16 Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
-                  TW_MEMREF data);
+  TW_UINT16 Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT,
+                  TW_UINT16 MSG, TW_MEMREF data);
 
 private:
   TW_UINT16 Fail(TApplication& app, TW_UINT16 condition) {
@@ -65,10 +73,12 @@ private:
   }
   TW_UINT16 OpenDSM(pTW_IDENTITY origin);
   TW_UINT16 CloseDSM(std::unique_lock<std::mutex>& lock, TApplication& app);
-  TW_UINT16 Identity(std::unique_lock<std::mutex>& lock, TApplication& app, TW_UINT16 MSG, pTW_IDENTITY identity);
+  TW_UINT16 Identity(std::unique_lock<std::mutex>& lock, TApplication& app, TW_UINT16 MSG,
+                     pTW_IDENTITY identity);
   TW_UINT16 OpenDS(std::unique_lock<std::mutex>& lock, TApplication& app, pTW_IDENTITY identity);
   TW_UINT16 CloseDS(std::unique_lock<std::mutex>& lock, TApplication& app, pTW_IDENTITY identity);
-  TW_UINT16 UserSelect(std::unique_lock<std::mutex>& lock, TApplication& app, pTW_IDENTITY identity);
+  TW_UINT16 UserSelect(std::unique_lock<std::mutex>& lock, TApplication& app,
+                       pTW_IDENTITY identity);
   TW_UINT16 Notify(pTW_IDENTITY source, pTW_IDENTITY app, TW_UINT16 MSG);
   TSourceModule* FindById(TW_UINT32 id) const;
   TSourceModule* FindByName(const char* name) const;
@@ -117,7 +127,8 @@ TSourceModule* TManager::FindById(TW_UINT32 id) const {
 
 TSourceModule* TManager::FindByName(const char* name) const {
   for (const auto& source : FSources)
-    if (std::strncmp(source->Identity.ProductName, name, sizeof(TW_STR32)) == 0) return source.get();
+    if (std::strncmp(source->Identity.ProductName, name, sizeof(TW_STR32)) == 0)
+      return source.get();
   return nullptr;
 }
 
@@ -131,7 +142,8 @@ TSourceModule* TManager::DefaultSource() const {
 
 TW_UINT16 TManager::SourceCondition(TSourceModule& source, pTW_IDENTITY origin) {
   TW_STATUS status{};
-  if (source.Entry()(origin, DG_CONTROL, DAT_STATUS, MSG_GET, &status) == TWRC_SUCCESS) return status.ConditionCode;
+  if (source.Entry()(origin, DG_CONTROL, DAT_STATUS, MSG_GET, &status) == TWRC_SUCCESS)
+    return status.ConditionCode;
   return TWCC_BUMMER;
 }
 
@@ -142,8 +154,8 @@ void TManager::UnloadSourcesIfUnused() {
   }
 }
 
-TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
-                          TW_MEMREF data) {
+TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT,
+                          TW_UINT16 MSG, TW_MEMREF data) {
   if (origin == nullptr) return TWRC_FAILURE;
   if (DG == DG_CONTROL && DAT == DAT_NULL) return Notify(origin, dest, MSG);
 
@@ -176,14 +188,16 @@ TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, 
       *static_cast<pTW_ENTRYPOINT>(data) = EntryPoint();
       return TWRC_SUCCESS;
     }
-    default: return Fail(app, TWCC_BADPROTOCOL);
+    default:
+      return Fail(app, TWCC_BADPROTOCOL);
     }
   }
 
   // Addressed to a source this application has open.
   auto open = FOpen.find(dest->Id);
   TSourceModule* source = FindById(dest->Id);
-  if (open == FOpen.end() || open->second.AppId != app.Identity.Id || open->second.Opening || source == nullptr)
+  if (open == FOpen.end() || open->second.AppId != app.Identity.Id || open->second.Opening ||
+      source == nullptr)
     return Fail(app, TWCC_BADDEST);
   if (DG == DG_CONTROL && (DAT == DAT_CALLBACK || DAT == DAT_CALLBACK2)) {
     if (MSG != MSG_REGISTER_CALLBACK || data == nullptr) return Fail(app, TWCC_BADPROTOCOL);
@@ -242,14 +256,19 @@ TW_UINT16 TManager::Identity(std::unique_lock<std::mutex>& lock, TApplication& a
     *identity = source->Identity;
     return TWRC_SUCCESS;
   }
-  case MSG_USERSELECT: return UserSelect(lock, app, identity);
-  case MSG_OPENDS: return OpenDS(lock, app, identity);
-  case MSG_CLOSEDS: return CloseDS(lock, app, identity);
-  default: return Fail(app, TWCC_BADPROTOCOL);
+  case MSG_USERSELECT:
+    return UserSelect(lock, app, identity);
+  case MSG_OPENDS:
+    return OpenDS(lock, app, identity);
+  case MSG_CLOSEDS:
+    return CloseDS(lock, app, identity);
+  default:
+    return Fail(app, TWCC_BADPROTOCOL);
   }
 }
 
-TW_UINT16 TManager::OpenDS(std::unique_lock<std::mutex>& lock, TApplication& app, pTW_IDENTITY identity) {
+TW_UINT16 TManager::OpenDS(std::unique_lock<std::mutex>& lock, TApplication& app,
+                           pTW_IDENTITY identity) {
   TSourceModule* source = nullptr;
   if (identity->Id != 0)
     source = FindById(identity->Id);
@@ -292,16 +311,20 @@ TW_UINT16 TManager::OpenDS(std::unique_lock<std::mutex>& lock, TApplication& app
   return TWRC_SUCCESS;
 }
 
-TW_UINT16 TManager::CloseDS(std::unique_lock<std::mutex>& lock, TApplication& app, pTW_IDENTITY identity) {
+TW_UINT16 TManager::CloseDS(std::unique_lock<std::mutex>& lock, TApplication& app,
+                            pTW_IDENTITY identity) {
   auto open = FOpen.find(identity->Id);
   TSourceModule* source = FindById(identity->Id);
-  if (open == FOpen.end() || open->second.AppId != app.Identity.Id || open->second.Opening || source == nullptr)
+  if (open == FOpen.end() || open->second.AppId != app.Identity.Id || open->second.Opening ||
+      source == nullptr)
     return Fail(app, TWCC_NODS);
   TW_IDENTITY origin = app.Identity;
   const TW_UINT32 sourceId = identity->Id;
   lock.unlock();
-  const TW_UINT16 result = source->Entry()(&origin, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, identity);
-  const TW_UINT16 condition = result == TWRC_SUCCESS ? TWCC_SUCCESS : SourceCondition(*source, &origin);
+  const TW_UINT16 result =
+      source->Entry()(&origin, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, identity);
+  const TW_UINT16 condition =
+      result == TWRC_SUCCESS ? TWCC_SUCCESS : SourceCondition(*source, &origin);
   lock.lock();
   if (result == TWRC_SUCCESS) {
     FOpen.erase(sourceId);
@@ -311,7 +334,8 @@ TW_UINT16 TManager::CloseDS(std::unique_lock<std::mutex>& lock, TApplication& ap
   return result;
 }
 
-TW_UINT16 TManager::UserSelect(std::unique_lock<std::mutex>& lock, TApplication& app, pTW_IDENTITY identity) {
+TW_UINT16 TManager::UserSelect(std::unique_lock<std::mutex>& lock, TApplication& app,
+                               pTW_IDENTITY identity) {
   TSourceModule* fallback = DefaultSource();
   if (fallback == nullptr) return Fail(app, TWCC_NODS);
   std::vector<std::string> names;
@@ -327,8 +351,11 @@ TW_UINT16 TManager::UserSelect(std::unique_lock<std::mutex>& lock, TApplication&
   auto again = FApps.find(appId);
   if (again == FApps.end()) return TWRC_FAILURE;
   switch (choice) {
-  case TChoice::Unavailable: *identity = fallbackIdentity; return TWRC_SUCCESS;
-  case TChoice::Cancelled: return TWRC_CANCEL;
+  case TChoice::Unavailable:
+    *identity = fallbackIdentity;
+    return TWRC_SUCCESS;
+  case TChoice::Cancelled:
+    return TWRC_CANCEL;
   case TChoice::Chosen: {
     TSourceModule* source = FindByName(chosen.c_str());
     if (source == nullptr) return Fail(again->second, TWCC_NODS);
@@ -343,7 +370,8 @@ TW_UINT16 TManager::UserSelect(std::unique_lock<std::mutex>& lock, TApplication&
 
 TW_UINT16 TManager::Notify(pTW_IDENTITY source, pTW_IDENTITY app, TW_UINT16 MSG) {
   if (app == nullptr) return TWRC_FAILURE;
-  if (MSG != MSG_XFERREADY && MSG != MSG_CLOSEDSREQ && MSG != MSG_CLOSEDSOK && MSG != MSG_DEVICEEVENT)
+  if (MSG != MSG_XFERREADY && MSG != MSG_CLOSEDSREQ && MSG != MSG_CLOSEDSOK &&
+      MSG != MSG_DEVICEEVENT)
     return TWRC_FAILURE;
   std::unique_lock lock(FLock);
   auto open = FOpen.find(source->Id);
@@ -356,13 +384,14 @@ TW_UINT16 TManager::Notify(pTW_IDENTITY source, pTW_IDENTITY app, TW_UINT16 MSG)
   TW_IDENTITY sourceIdentity = FindById(source->Id)->Identity;
   TW_IDENTITY appIdentity = application->second.Identity;
   lock.unlock();
-  return callback(&sourceIdentity, &appIdentity, DG_CONTROL, DAT_NULL, MSG, reinterpret_cast<TW_MEMREF>(refCon));
+  return callback(&sourceIdentity, &appIdentity, DG_CONTROL, DAT_NULL, MSG,
+                  reinterpret_cast<TW_MEMREF>(refCon));
 }
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) TW_UINT16 DSM_Entry(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest,
-                                                                      TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
-                                                                      TW_MEMREF pData) {
+extern "C" __attribute__((visibility("default"))) TW_UINT16
+DSM_Entry(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+          TW_MEMREF pData) {
   return Manager().Entry(pOrigin, pDest, DG, DAT, MSG, pData);
 }

@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-extern "C" TW_UINT16 DSM_Entry(pTW_IDENTITY, pTW_IDENTITY, TW_UINT32, TW_UINT16, TW_UINT16, TW_MEMREF);
+extern "C" TW_UINT16 DSM_Entry(pTW_IDENTITY, pTW_IDENTITY, TW_UINT32, TW_UINT16, TW_UINT16,
+                               TW_MEMREF);
 
 TSourceModule::~TSourceModule() {
   if (FHandle != nullptr) dlclose(FHandle);
@@ -31,20 +32,25 @@ bool TSourceModule::Load(const std::string& path, pTW_IDENTITY origin) {
 
 std::string ManagerFolder() {
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&DSM_Entry), &info) == 0 || info.dli_fname == nullptr) return ".";
+  if (dladdr(reinterpret_cast<void*>(&DSM_Entry), &info) == 0 || info.dli_fname == nullptr)
+    return ".";
   return std::filesystem::path(info.dli_fname).parent_path().string();
 }
 
 std::string SourcesFolder() {
-  if (const char* folder = std::getenv(kSourcesVariable); folder != nullptr && *folder != '\0') return folder;
+  if (const char* folder = std::getenv(kSourcesVariable); folder != nullptr && *folder != '\0')
+    return folder;
   return (std::filesystem::path(ManagerFolder()) / kSourcesFolder).string();
 }
 
-std::vector<std::unique_ptr<TSourceModule>> LoadSources(const std::string& folder, pTW_IDENTITY origin) {
+std::vector<std::unique_ptr<TSourceModule>> LoadSources(const std::string& folder,
+                                                        pTW_IDENTITY origin) {
   std::vector<std::string> paths;
   std::error_code error;
-  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-    if (it->path().extension() == kSourceExtension && it->is_regular_file(error)) paths.push_back(it->path().string());
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error))
+    if (it->path().extension() == kSourceExtension && it->is_regular_file(error))
+      paths.push_back(it->path().string());
   std::sort(paths.begin(), paths.end());
   std::vector<std::unique_ptr<TSourceModule>> sources;
   for (const std::string& path : paths) {

@@ -41,4 +41,5 @@ std::string ManagerFolder();
 std::string SourcesFolder();
 // Every source module of the folder, in file-name order; modules that do not
 // load or answer are left out.
-std::vector<std::unique_ptr<TSourceModule>> LoadSources(const std::string& folder, pTW_IDENTITY origin);
+std::vector<std::unique_ptr<TSourceModule>> LoadSources(const std::string& folder,
+                                                        pTW_IDENTITY origin);

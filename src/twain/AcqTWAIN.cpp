@@ -1,7 +1,7 @@
 #include "twain/AcqTWAIN.h"
 
-#include "twain/Fix32.h"
 #include "twain/FileNames.h"
+#include "twain/Fix32.h"
 #include "twain/Messages.h"
 
 #include <cstring>
@@ -13,8 +13,8 @@ namespace {
 constexpr TTwnFileFmts kRefusedFormats = FileFmtBit(TWFF_PICT) | FileFmtBit(TWFF_XBM);
 
 bool IsContainerFormat(TTwnFileFmt format) {
-  return format == TWFF_TIFF || format == TWFF_JFIF || format == TWFF_TIFFMULTI || format == TWFF_SPIFF ||
-         format == TWFF_EXIF;
+  return format == TWFF_TIFF || format == TWFF_JFIF || format == TWFF_TIFFMULTI ||
+         format == TWFF_SPIFF || format == TWFF_EXIF;
 }
 
 bool FolderExists(const std::string& path) {
@@ -26,7 +26,8 @@ bool FolderExists(const std::string& path) {
 
 } // namespace
 
-TAcqTWAIN::TAcqTWAIN(TUIDispatcher& dispatcher) : TAcqTWAINIntf(dispatcher), FFileFormats(FileFmtBit(TWFF_BMP)) {
+TAcqTWAIN::TAcqTWAIN(TUIDispatcher& dispatcher)
+    : TAcqTWAINIntf(dispatcher), FFileFormats(FileFmtBit(TWFF_BMP)) {
   EventThread().SetSink(this);
 }
 
@@ -57,7 +58,8 @@ TTwnXferType TAcqTWAIN::XferMech() const {
 void TAcqTWAIN::SetXferMech(TTwnXferType mech) {
   std::lock_guard guard(FSettingsLock);
   FSettings.XferMech = mech;
-  if (mech != TWFX_MEMORY && FSettings.DIBHandleType == THDT_MEMPTR) FSettings.DIBHandleType = THDT_DIBHANDLE;
+  if (mech != TWFX_MEMORY && FSettings.DIBHandleType == THDT_MEMPTR)
+    FSettings.DIBHandleType = THDT_DIBHANDLE;
 }
 
 TTwnFileFmt TAcqTWAIN::FileFormat() const {
@@ -206,7 +208,8 @@ bool TAcqTWAIN::EnableSource(bool showUI) {
                            "before an image acquisition can commence.");
   }
   if (SourceEnabled()) return true;
-  EventThread().Mode = DisableAfterAcquire ? TAcquireMode::DisableAfterAcquire : TAcquireMode::StayEnabled;
+  EventThread().Mode =
+      DisableAfterAcquire ? TAcquireMode::DisableAfterAcquire : TAcquireMode::StayEnabled;
   TW_BOOL shown = 0;
   TW_BOOL modal = 0;
   const uint16_t result = EnableDS(showUI, shown, modal);
@@ -244,13 +247,19 @@ uint16_t TAcqTWAIN::SetImageLayout(const TTwnImageLayout& layout) {
   return Triplet(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &record, sizeof record);
 }
 
-double TAcqTWAIN::GetPhysicalWidth() { return ReadCurrentFloat(ICAP_PHYSICALWIDTH); }
+double TAcqTWAIN::GetPhysicalWidth() {
+  return ReadCurrentFloat(ICAP_PHYSICALWIDTH);
+}
 
-double TAcqTWAIN::GetPhysicalHeight() { return ReadCurrentFloat(ICAP_PHYSICALHEIGHT); }
+double TAcqTWAIN::GetPhysicalHeight() {
+  return ReadCurrentFloat(ICAP_PHYSICALHEIGHT);
+}
 
 double TAcqTWAIN::ReadCurrentFloat(uint16_t capability) {
   TTwnContainer* container = nullptr;
-  if (GetCapabilityMsg(capability, MSG_GETCURRENT, container) != TWRC_SUCCESS || container == nullptr) return -1;
+  if (GetCapabilityMsg(capability, MSG_GETCURRENT, container) != TWRC_SUCCESS ||
+      container == nullptr)
+    return -1;
   try {
     return container->CurrentValue().AsFloat();
   } catch (const EVariantError&) {
@@ -283,7 +292,8 @@ bool TAcqTWAIN::NegotiateXferMech() {
     if (SourceProtocol() < 19 && mech == TWFX_FILES2) mech = TWFX_FILES;
     if (SourceProtocol() >= 19 && mech == TWFX_FILES) mech = TWFX_FILES2;
     SetXferMech(mech);
-    if (SetOneValue(ICAP_XFERMECH, TWTY_UINT16, int32_t{mech}) != TWRC_SUCCESS && mech == TWFX_FILES2) {
+    if (SetOneValue(ICAP_XFERMECH, TWTY_UINT16, int32_t{mech}) != TWRC_SUCCESS &&
+        mech == TWFX_FILES2) {
       mech = TWFX_FILES;
       SetXferMech(mech);
       SetOneValue(ICAP_XFERMECH, TWTY_UINT16, int32_t{mech});
@@ -298,7 +308,8 @@ bool TAcqTWAIN::NegotiateXferMech() {
     }
     bool success = true;
     if (current != mech) {
-      if (current >= TWFX_NATIVE && current <= TWFX_FILES2) SetXferMech(static_cast<TTwnXferType>(current));
+      if (current >= TWFX_NATIVE && current <= TWFX_FILES2)
+        SetXferMech(static_cast<TTwnXferType>(current));
       success = LenientOnCaps;
     }
     const TTwnXferType agreed = XferMech();
@@ -311,7 +322,8 @@ bool TAcqTWAIN::NegotiateXferMech() {
 
 bool TAcqTWAIN::NegotiateFileFormat() {
   TTwnFileFmt requested = FileFormat();
-  TTwnFileFmts allowed = FFileFormats | (ReturnHandle() ? FileFmtBit(TWFF_BMP) : 0) | FileFmtBit(requested);
+  TTwnFileFmts allowed =
+      FFileFormats | (ReturnHandle() ? FileFmtBit(TWFF_BMP) : 0) | FileFmtBit(requested);
   TTwnFileFmt final = requested;
   bool agreed = false;
   while (allowed != 0) {
@@ -332,7 +344,8 @@ bool TAcqTWAIN::NegotiateFileFormat() {
       agreed = true;
       break;
     }
-    if (reported >= 0 && reported <= TWFF_EXIF && (allowed & FileFmtBit(static_cast<TTwnFileFmt>(reported)))) {
+    if (reported >= 0 && reported <= TWFF_EXIF &&
+        (allowed & FileFmtBit(static_cast<TTwnFileFmt>(reported)))) {
       final = static_cast<TTwnFileFmt>(reported);
       agreed = true;
       break;
@@ -376,8 +389,8 @@ bool TAcqTWAIN::RaiseXferReady(TTwnObject* sender) {
   return assigned;
 }
 
-bool TAcqTWAIN::RaiseImageReady(TTwnObject* sender, void* pBmp, TTwnBitmapInfo* pBmpInfo, TW_HANDLE hImage,
-                                 const std::string& filePath) {
+bool TAcqTWAIN::RaiseImageReady(TTwnObject* sender, void* pBmp, TTwnBitmapInfo* pBmpInfo,
+                                TW_HANDLE hImage, const std::string& filePath) {
   bool assigned = false;
   OnUIThread([&] {
     assigned = static_cast<bool>(OnImageReady);
@@ -396,8 +409,8 @@ bool TAcqTWAIN::RaiseMemXferSize(TTwnObject* sender, int minSize, int maxSize, i
   return assigned;
 }
 
-bool TAcqTWAIN::RaiseMemXferBuffer(TTwnObject* sender, TTwnBitmapInfo* pBmpInfo, int bytesPerRow, int rows,
-                                   int dataSize, void*& pData) {
+bool TAcqTWAIN::RaiseMemXferBuffer(TTwnObject* sender, TTwnBitmapInfo* pBmpInfo, int bytesPerRow,
+                                   int rows, int dataSize, void*& pData) {
   bool assigned = false;
   OnUIThread([&] {
     assigned = static_cast<bool>(OnMemXferBuffer);
@@ -418,8 +431,8 @@ bool TAcqTWAIN::RaiseXferNext(TTwnObject* sender, int& numImages, bool& skipNext
 void TAcqTWAIN::RaiseFailure(TTwnObject* sender, const TTwnFailure& failure) {
   OnUIThread([&] {
     if (OnFailure)
-      OnFailure(sender, static_cast<int>(failure.DG), failure.DAT, failure.CAP, failure.MSG, failure.Error,
-                failure.Status);
+      OnFailure(sender, static_cast<int>(failure.DG), failure.DAT, failure.CAP, failure.MSG,
+                failure.Error, failure.Status);
   });
 }
 
@@ -457,14 +470,21 @@ void TAcqTWAIN::HandleDeviceEvent() {
       a = static_cast<int32_t>(event.BatteryMinutes);
       b = int32_t{event.BatteryPercentage};
       break;
-    case TWDE_CHECKFLASH: a = static_cast<int32_t>(event.FlashUsed2); break;
-    case TWDE_CHECKPOWERSUPPLY: a = event.PowerSupply; break;
+    case TWDE_CHECKFLASH:
+      a = static_cast<int32_t>(event.FlashUsed2);
+      break;
+    case TWDE_CHECKPOWERSUPPLY:
+      a = event.PowerSupply;
+      break;
     case TWDE_CHECKRESOLUTION:
       a = Fix32ToFloat(event.XResolution);
       b = Fix32ToFloat(event.YResolution);
       break;
-    default: break;
+    default:
+      break;
     }
-    OnDeviceEvent(this, static_cast<TTwnDeviceEvent>(event.Event), std::string(event.DeviceName, strnlen(event.DeviceName, sizeof event.DeviceName)), a, b, c);
+    OnDeviceEvent(this, static_cast<TTwnDeviceEvent>(event.Event),
+                  std::string(event.DeviceName, strnlen(event.DeviceName, sizeof event.DeviceName)),
+                  a, b, c);
   });
 }

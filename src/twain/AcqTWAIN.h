@@ -25,16 +25,19 @@ struct TTwnImageLayout {
 
 using TNotifyEvent = std::function<void(TTwnObject* Sender)>;
 using TDeviceNotReadyEvent = std::function<void(TTwnObject* Sender, bool& DoOpenSource)>;
-using TDeviceEventEvent = std::function<void(TTwnObject* Sender, TTwnDeviceEvent Event, const std::string& DeviceName,
-                                             const TTwnVariant& A, const TTwnVariant& B, const TTwnVariant& C)>;
-using TFailureEvent = std::function<void(TTwnObject* Sender, int DG, uint16_t DAT, uint16_t CAP, uint16_t MSG,
-                                         int Error, int Status)>;
-using TImageReadyEvent = std::function<void(TTwnObject* Sender, void* pBmp, TTwnBitmapInfo* pBmpInfo,
-                                            TW_HANDLE hImage, const std::string& FilePath)>;
-using TMemXferSizeEvent =
-    std::function<void(TTwnObject* Sender, int MinSize, int MaxSize, int& BufSize, TTwnBitmapInfo* pBmpInfo)>;
-using TMemXferBufferEvent = std::function<void(TTwnObject* Sender, TTwnBitmapInfo* pBmpInfo, int BytesPerRow,
-                                               int Rows, int DataSize, void*& pData)>;
+using TDeviceEventEvent =
+    std::function<void(TTwnObject* Sender, TTwnDeviceEvent Event, const std::string& DeviceName,
+                       const TTwnVariant& A, const TTwnVariant& B, const TTwnVariant& C)>;
+using TFailureEvent = std::function<void(TTwnObject* Sender, int DG, uint16_t DAT, uint16_t CAP,
+                                         uint16_t MSG, int Error, int Status)>;
+using TImageReadyEvent =
+    std::function<void(TTwnObject* Sender, void* pBmp, TTwnBitmapInfo* pBmpInfo, TW_HANDLE hImage,
+                       const std::string& FilePath)>;
+using TMemXferSizeEvent = std::function<void(TTwnObject* Sender, int MinSize, int MaxSize,
+                                             int& BufSize, TTwnBitmapInfo* pBmpInfo)>;
+using TMemXferBufferEvent =
+    std::function<void(TTwnObject* Sender, TTwnBitmapInfo* pBmpInfo, int BytesPerRow, int Rows,
+                       int DataSize, void*& pData)>;
 using TXferNextEvent = std::function<void(TTwnObject* Sender, int& NumImages, bool& SkipNext)>;
 
 // The acquisition component: chooses and opens a data source, runs the
@@ -118,8 +121,8 @@ private:
                        const std::string& filePath) override;
   bool RaiseMemXferSize(TTwnObject* sender, int minSize, int maxSize, int& bufSize,
                         TTwnBitmapInfo* pBmpInfo) override;
-  bool RaiseMemXferBuffer(TTwnObject* sender, TTwnBitmapInfo* pBmpInfo, int bytesPerRow, int rows, int dataSize,
-                          void*& pData) override;
+  bool RaiseMemXferBuffer(TTwnObject* sender, TTwnBitmapInfo* pBmpInfo, int bytesPerRow, int rows,
+                          int dataSize, void*& pData) override;
   bool RaiseXferNext(TTwnObject* sender, int& numImages, bool& skipNext) override;
   void RaiseFailure(TTwnObject* sender, const TTwnFailure& failure) override;
   void RaiseEnableMenus(TTwnObject* sender) override;

@@ -23,7 +23,9 @@ bool TAcqTWAINIntf::IsCapSupported(uint16_t capability) const {
   return !FSupportedCaps || LenientOnCaps || Contains(FSupportedCaps.get(), capability);
 }
 
-bool TAcqTWAINIntf::IsCapExtended(uint16_t capability) const { return Contains(FExtendedCaps.get(), capability); }
+bool TAcqTWAINIntf::IsCapExtended(uint16_t capability) const {
+  return Contains(FExtendedCaps.get(), capability);
+}
 
 TTwnContainer* TAcqTWAINIntf::CachedContainer(uint16_t capability) {
   if (TTwnContainer* found = FContainers.Find(capability)) return found;
@@ -38,14 +40,16 @@ void TAcqTWAINIntf::FreeContainers() {
   FExtendedCaps.reset();
 }
 
-uint16_t TAcqTWAINIntf::GetCapabilityMsg(uint16_t capability, uint16_t msg, TTwnContainer*& container) {
+uint16_t TAcqTWAINIntf::GetCapabilityMsg(uint16_t capability, uint16_t msg,
+                                         TTwnContainer*& container) {
   if (!IsCapSupported(capability)) return 0xFFFF;
-  const bool loads = msg == MSG_GET || msg == MSG_GETCURRENT || msg == MSG_GETDEFAULT || msg == MSG_RESET;
+  const bool loads =
+      msg == MSG_GET || msg == MSG_GETCURRENT || msg == MSG_GETDEFAULT || msg == MSG_RESET;
   if (!loads && msg != MSG_QUERYSUPPORT) return TWRC_FAILURE;
 
   TW_CAPABILITY cap{capability, TWON_DONTCARE16, nullptr};
-  const uint16_t result =
-      Triplet(DG_CONTROL, DAT_CAPABILITY, msg, &cap, sizeof cap, true, {kSessionTimeout, {}, FreeLateContainer});
+  const uint16_t result = Triplet(DG_CONTROL, DAT_CAPABILITY, msg, &cap, sizeof cap, true,
+                                  {kSessionTimeout, {}, FreeLateContainer});
   std::vector<uint8_t> buffer;
   bool converted = false;
   if (result == TWRC_SUCCESS && cap.hContainer != nullptr) {
@@ -68,7 +72,8 @@ uint16_t TAcqTWAINIntf::GetCapabilityMsg(uint16_t capability, uint16_t msg, TTwn
     if (converted && cap.ConType == TWON_ONEVALUE) {
       TTwnContainer reply;
       reply.LoadFromTwain(capability, cap.ConType, std::move(buffer));
-      if (reply.ItemType() == TWTY_INT32) container->QuerySupport = reply.CurrentValue().AsInteger();
+      if (reply.ItemType() == TWTY_INT32)
+        container->QuerySupport = reply.CurrentValue().AsInteger();
     }
     return result;
   }
@@ -80,7 +85,8 @@ uint16_t TAcqTWAINIntf::GetCapabilityMsg(uint16_t capability, uint16_t msg, TTwn
 }
 
 uint16_t TAcqTWAINIntf::SetCapabilityMsg(uint16_t msg, int index, TTwnContainer* container) {
-  if (msg != MSG_SET || container == nullptr || !IsCapSupported(container->Capability())) return 0xFFFF;
+  if (msg != MSG_SET || container == nullptr || !IsCapSupported(container->Capability()))
+    return 0xFFFF;
   uint16_t containerType = 0;
   const std::vector<uint8_t>* buffer = container->BufferForSending(index, containerType);
   if (buffer == nullptr) return TWRC_FAILURE;
@@ -108,7 +114,8 @@ void TAcqTWAINIntf::SetDeviceEventTypes(TTwnDeviceEvents events) {
   container->SetItemType(TWTY_UINT16);
   container->SetCount(0);
   for (int event = 0; event < kDeviceEventCount; ++event)
-    if (events & DeviceEventBit(static_cast<TTwnDeviceEvent>(event))) container->AddItem(int32_t{event});
+    if (events & DeviceEventBit(static_cast<TTwnDeviceEvent>(event)))
+      container->AddItem(int32_t{event});
   SetCapabilityMsg(MSG_SET, 0, container);
 }
 
@@ -124,5 +131,6 @@ void TAcqTWAINIntf::ReadSupportedCaps() {
 void TAcqTWAINIntf::ReadExtendedCaps() {
   auto list = std::make_unique<TTwnContainer>();
   TTwnContainer* target = list.get();
-  if (GetCapabilityMsg(CAP_EXTENDEDCAPS, MSG_GET, target) == TWRC_SUCCESS) FExtendedCaps = std::move(list);
+  if (GetCapabilityMsg(CAP_EXTENDEDCAPS, MSG_GET, target) == TWRC_SUCCESS)
+    FExtendedCaps = std::move(list);
 }

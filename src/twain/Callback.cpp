@@ -17,8 +17,8 @@ TTargets& Targets() {
 
 } // namespace
 
-TW_UINT16 TwainCallback(pTW_IDENTITY, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
-                        TW_MEMREF) {
+TW_UINT16 TwainCallback(pTW_IDENTITY, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT16 DAT,
+                        TW_UINT16 MSG, TW_MEMREF) {
   if (pDest == nullptr || DG != DG_CONTROL || DAT != DAT_NULL) return TWRC_FAILURE;
   TTargets& targets = Targets();
   std::lock_guard guard(targets.Lock);

@@ -18,7 +18,8 @@ constexpr size_t kEnumCurrent = 6;
 constexpr size_t kEnumDefault = 10;
 constexpr size_t kEnumItems = 14;
 constexpr size_t kEnumSpare = 18;
-constexpr size_t kRangeMin = 2, kRangeMax = 6, kRangeStep = 10, kRangeDefault = 14, kRangeCurrent = 18;
+constexpr size_t kRangeMin = 2, kRangeMax = 6, kRangeStep = 10, kRangeDefault = 14,
+                 kRangeCurrent = 18;
 constexpr int kInitialItems = 10;
 
 uint16_t Read16(const std::vector<uint8_t>& buffer, size_t offset) {
@@ -31,11 +32,15 @@ uint32_t Read32(const uint8_t* p) {
   std::memcpy(&value, p, 4);
   return value;
 }
-uint32_t Read32(const std::vector<uint8_t>& buffer, size_t offset) { return Read32(buffer.data() + offset); }
+uint32_t Read32(const std::vector<uint8_t>& buffer, size_t offset) {
+  return Read32(buffer.data() + offset);
+}
 void Write16(std::vector<uint8_t>& buffer, size_t offset, uint16_t value) {
   std::memcpy(buffer.data() + offset, &value, 2);
 }
-void Write32(uint8_t* p, uint32_t value) { std::memcpy(p, &value, 4); }
+void Write32(uint8_t* p, uint32_t value) {
+  std::memcpy(p, &value, 4);
+}
 void Write32(std::vector<uint8_t>& buffer, size_t offset, uint32_t value) {
   Write32(buffer.data() + offset, value);
 }
@@ -43,12 +48,17 @@ void Write32(std::vector<uint8_t>& buffer, size_t offset, uint32_t value) {
 // The small integer types widened to 32 bits, as the internal form keeps them.
 uint32_t Widen(uint16_t itemType, uint32_t raw) {
   switch (itemType) {
-  case TWTY_INT8: return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(raw)));
+  case TWTY_INT8:
+    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(raw)));
   case TWTY_INT16:
-  case TWTY_BOOL: return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(raw)));
-  case TWTY_UINT8: return raw & 0xFF;
-  case TWTY_UINT16: return raw & 0xFFFF;
-  default: return raw;
+  case TWTY_BOOL:
+    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(raw)));
+  case TWTY_UINT8:
+    return raw & 0xFF;
+  case TWTY_UINT16:
+    return raw & 0xFFFF;
+  default:
+    return raw;
   }
 }
 
@@ -56,14 +66,19 @@ TTwnVariant SlotToVariant(uint16_t itemType, const uint8_t* slot) {
   if (IsStringType(itemType)) {
     const int size = ItemWireSize(itemType);
     const auto* end = static_cast<const uint8_t*>(std::memchr(slot, 0, static_cast<size_t>(size)));
-    return std::string(reinterpret_cast<const char*>(slot), end ? static_cast<size_t>(end - slot) : static_cast<size_t>(size));
+    return std::string(reinterpret_cast<const char*>(slot),
+                       end ? static_cast<size_t>(end - slot) : static_cast<size_t>(size));
   }
   const uint32_t raw = Read32(slot);
   switch (itemType) {
-  case TWTY_BOOL: return raw != 0;
-  case TWTY_FIX32: return Fix32BitsToFloat(raw);
-  case TWTY_FRAME: return int32_t{0};
-  default: return static_cast<int32_t>(raw);
+  case TWTY_BOOL:
+    return raw != 0;
+  case TWTY_FIX32:
+    return Fix32BitsToFloat(raw);
+  case TWTY_FRAME:
+    return int32_t{0};
+  default:
+    return static_cast<int32_t>(raw);
   }
 }
 
@@ -76,14 +91,24 @@ void VariantToSlot(uint16_t itemType, const TTwnVariant& value, uint8_t* slot) {
     return;
   }
   switch (itemType) {
-  case TWTY_BOOL: Write32(slot, value.AsBoolean() ? 1 : 0); break;
-  case TWTY_FIX32: Write32(slot, FloatToFix32Bits(value.AsFloat())); break;
-  case TWTY_FRAME: std::memset(slot, 0, 16); break;
-  default: Write32(slot, static_cast<uint32_t>(value.AsInteger())); break;
+  case TWTY_BOOL:
+    Write32(slot, value.AsBoolean() ? 1 : 0);
+    break;
+  case TWTY_FIX32:
+    Write32(slot, FloatToFix32Bits(value.AsFloat()));
+    break;
+  case TWTY_FRAME:
+    std::memset(slot, 0, 16);
+    break;
+  default:
+    Write32(slot, static_cast<uint32_t>(value.AsInteger()));
+    break;
   }
 }
 
-bool HasNumericOrder(uint16_t itemType) { return itemType != TWTY_FRAME && !IsStringType(itemType); }
+bool HasNumericOrder(uint16_t itemType) {
+  return itemType != TWTY_FRAME && !IsStringType(itemType);
+}
 
 } // namespace
 
@@ -95,23 +120,36 @@ TW_FRAME TTwnFrame::Frame() const {
   return frame;
 }
 
-void TTwnFrame::SetFrame(const TW_FRAME& frame) { std::memcpy(FItem, &frame, sizeof frame); }
+void TTwnFrame::SetFrame(const TW_FRAME& frame) {
+  std::memcpy(FItem, &frame, sizeof frame);
+}
 
-double TTwnFrame::Edge(int index) const { return Fix32BitsToFloat(Read32(FItem + 4 * index)); }
+double TTwnFrame::Edge(int index) const {
+  return Fix32BitsToFloat(Read32(FItem + 4 * index));
+}
 
-void TTwnFrame::SetEdge(int index, double value) { Write32(FItem + 4 * index, FloatToFix32Bits(value)); }
+void TTwnFrame::SetEdge(int index, double value) {
+  Write32(FItem + 4 * index, FloatToFix32Bits(value));
+}
 
 // ---- TTwnContainer
 
-TTwnContainer::TTwnContainer() : FOneValue(kOneValueSize, 0) { Write16(FOneValue, 0, FItemType); }
+TTwnContainer::TTwnContainer() : FOneValue(kOneValueSize, 0) {
+  Write16(FOneValue, 0, FItemType);
+}
 
 std::vector<uint8_t>* TTwnContainer::OwnBuffer() {
   switch (FContainerType) {
-  case TWON_ARRAY: return FArray.empty() ? nullptr : &FArray;
-  case TWON_ENUMERATION: return FEnumeration.empty() ? nullptr : &FEnumeration;
-  case TWON_RANGE: return FRange.empty() ? nullptr : &FRange;
-  case TWON_ONEVALUE: return &FOneValue;
-  default: return nullptr;
+  case TWON_ARRAY:
+    return FArray.empty() ? nullptr : &FArray;
+  case TWON_ENUMERATION:
+    return FEnumeration.empty() ? nullptr : &FEnumeration;
+  case TWON_RANGE:
+    return FRange.empty() ? nullptr : &FRange;
+  case TWON_ONEVALUE:
+    return &FOneValue;
+  default:
+    return nullptr;
   }
 }
 
@@ -156,11 +194,16 @@ void TTwnContainer::SetItemType(uint16_t itemType) {
 
 int TTwnContainer::Count() const {
   switch (FContainerType) {
-  case TWON_ARRAY: return FArray.empty() ? -1 : static_cast<int>(Read32(FArray, 2));
-  case TWON_ENUMERATION: return FEnumeration.empty() ? -1 : static_cast<int>(Read32(FEnumeration, 2));
-  case TWON_RANGE: return FRange.empty() ? -1 : 1;
-  case TWON_ONEVALUE: return 1;
-  default: return -1;
+  case TWON_ARRAY:
+    return FArray.empty() ? -1 : static_cast<int>(Read32(FArray, 2));
+  case TWON_ENUMERATION:
+    return FEnumeration.empty() ? -1 : static_cast<int>(Read32(FEnumeration, 2));
+  case TWON_RANGE:
+    return FRange.empty() ? -1 : 1;
+  case TWON_ONEVALUE:
+    return 1;
+  default:
+    return -1;
   }
 }
 
@@ -184,8 +227,10 @@ void TTwnContainer::SetCount(int count) {
 
 TTwnVariant TTwnContainer::Item(int index) const {
   switch (FContainerType) {
-  case TWON_ONEVALUE: return SlotToVariant(FItemType, FOneValue.data() + 2);
-  case TWON_RANGE: return CurrentValue();
+  case TWON_ONEVALUE:
+    return SlotToVariant(FItemType, FOneValue.data() + 2);
+  case TWON_RANGE:
+    return CurrentValue();
   case TWON_ARRAY:
   case TWON_ENUMERATION: {
     if (index < 0 || index >= Count()) return EmptyValue();
@@ -195,14 +240,19 @@ TTwnVariant TTwnContainer::Item(int index) const {
     if (offset + static_cast<size_t>(ItemSlotSize(FItemType)) > buffer.size()) return EmptyValue();
     return SlotToVariant(FItemType, buffer.data() + offset);
   }
-  default: return EmptyValue();
+  default:
+    return EmptyValue();
   }
 }
 
 void TTwnContainer::SetItem(int index, const TTwnVariant& value) {
   switch (FContainerType) {
-  case TWON_ONEVALUE: VariantToSlot(FItemType, value, FOneValue.data() + 2); break;
-  case TWON_RANGE: SetCurrentValue(value); break;
+  case TWON_ONEVALUE:
+    VariantToSlot(FItemType, value, FOneValue.data() + 2);
+    break;
+  case TWON_RANGE:
+    SetCurrentValue(value);
+    break;
   case TWON_ARRAY:
   case TWON_ENUMERATION: {
     if (index < 0 || index >= Count()) return;
@@ -213,7 +263,8 @@ void TTwnContainer::SetItem(int index, const TTwnVariant& value) {
     VariantToSlot(FItemType, value, buffer.data() + offset);
     break;
   }
-  default: break;
+  default:
+    break;
   }
 }
 
@@ -245,7 +296,8 @@ int TTwnContainer::DefaultIndex() const {
 
 TTwnVariant TTwnContainer::CurrentValue() const {
   switch (FContainerType) {
-  case TWON_ONEVALUE: return Item(0);
+  case TWON_ONEVALUE:
+    return Item(0);
   case TWON_ENUMERATION: {
     const int index = CurrentIndex();
     return index >= 0 && index < Count() ? Item(index) : EmptyValue();
@@ -253,13 +305,16 @@ TTwnVariant TTwnContainer::CurrentValue() const {
   case TWON_RANGE:
     if (FRange.empty() || !HasNumericOrder(FItemType)) return EmptyValue();
     return SlotToVariant(FItemType, FRange.data() + kRangeCurrent);
-  default: return EmptyValue();
+  default:
+    return EmptyValue();
   }
 }
 
 void TTwnContainer::SetCurrentValue(const TTwnVariant& value) {
   switch (FContainerType) {
-  case TWON_ONEVALUE: SetItem(0, value); break;
+  case TWON_ONEVALUE:
+    SetItem(0, value);
+    break;
   case TWON_ENUMERATION: {
     const int index = IndexOf(value);
     if (index >= 0) Write32(FEnumeration, kEnumCurrent, static_cast<uint32_t>(index));
@@ -281,15 +336,19 @@ void TTwnContainer::SetCurrentValue(const TTwnVariant& value) {
     VariantToSlot(FItemType, v, FRange.data() + kRangeCurrent);
     break;
   }
-  default: break;
+  default:
+    break;
   }
 }
 
 TTwnVariant TTwnContainer::MinValue() const {
   if (!HasNumericOrder(FItemType)) return int32_t{-1};
   switch (FContainerType) {
-  case TWON_ONEVALUE: return Item(0);
-  case TWON_RANGE: return FRange.empty() ? TTwnVariant(int32_t{-1}) : SlotToVariant(FItemType, FRange.data() + kRangeMin);
+  case TWON_ONEVALUE:
+    return Item(0);
+  case TWON_RANGE:
+    return FRange.empty() ? TTwnVariant(int32_t{-1})
+                          : SlotToVariant(FItemType, FRange.data() + kRangeMin);
   case TWON_ARRAY:
   case TWON_ENUMERATION: {
     if (Count() <= 0) return int32_t{-1};
@@ -298,15 +357,19 @@ TTwnVariant TTwnContainer::MinValue() const {
       if (Item(i) < best) best = Item(i);
     return best;
   }
-  default: return int32_t{-1};
+  default:
+    return int32_t{-1};
   }
 }
 
 TTwnVariant TTwnContainer::MaxValue() const {
   if (!HasNumericOrder(FItemType)) return int32_t{-1};
   switch (FContainerType) {
-  case TWON_ONEVALUE: return Item(0);
-  case TWON_RANGE: return FRange.empty() ? TTwnVariant(int32_t{-1}) : SlotToVariant(FItemType, FRange.data() + kRangeMax);
+  case TWON_ONEVALUE:
+    return Item(0);
+  case TWON_RANGE:
+    return FRange.empty() ? TTwnVariant(int32_t{-1})
+                          : SlotToVariant(FItemType, FRange.data() + kRangeMax);
   case TWON_ARRAY:
   case TWON_ENUMERATION: {
     if (Count() <= 0) return int32_t{-1};
@@ -315,12 +378,14 @@ TTwnVariant TTwnContainer::MaxValue() const {
       if (best < Item(i)) best = Item(i);
     return best;
   }
-  default: return int32_t{-1};
+  default:
+    return int32_t{-1};
   }
 }
 
 TTwnVariant TTwnContainer::StepSize() const {
-  if (FContainerType != TWON_RANGE || FRange.empty() || !HasNumericOrder(FItemType)) return int32_t{-1};
+  if (FContainerType != TWON_RANGE || FRange.empty() || !HasNumericOrder(FItemType))
+    return int32_t{-1};
   return SlotToVariant(FItemType, FRange.data() + kRangeStep);
 }
 
@@ -369,7 +434,8 @@ void TTwnContainer::RebuildFrames() {
 }
 
 void TTwnContainer::MirrorCurrentValue() {
-  const TTwnVariant current = FContainerType == TWON_ARRAY ? TTwnVariant(int32_t{0}) : CurrentValue();
+  const TTwnVariant current =
+      FContainerType == TWON_ARRAY ? TTwnVariant(int32_t{0}) : CurrentValue();
   std::fill(FOneValue.begin(), FOneValue.end(), 0);
   Write16(FOneValue, 0, FItemType);
   if (FContainerType == TWON_ENUMERATION && !(CurrentIndex() >= 0 && CurrentIndex() < Count())) {
@@ -377,13 +443,15 @@ void TTwnContainer::MirrorCurrentValue() {
     return;
   }
   if (FContainerType == TWON_ENUMERATION && FItemType == TWTY_FRAME) {
-    std::memcpy(FOneValue.data() + 2, FEnumeration.data() + kEnumItems + static_cast<size_t>(CurrentIndex()) * 16, 16);
+    std::memcpy(FOneValue.data() + 2,
+                FEnumeration.data() + kEnumItems + static_cast<size_t>(CurrentIndex()) * 16, 16);
     return;
   }
   VariantToSlot(FItemType, current, FOneValue.data() + 2);
 }
 
-void TTwnContainer::LoadFromTwain(uint16_t capability, uint16_t containerType, std::vector<uint8_t> buffer) {
+void TTwnContainer::LoadFromTwain(uint16_t capability, uint16_t containerType,
+                                  std::vector<uint8_t> buffer) {
   ClearBuffers();
   FCapability = capability;
   FContainerType = containerType;
@@ -393,9 +461,15 @@ void TTwnContainer::LoadFromTwain(uint16_t capability, uint16_t containerType, s
   } else {
     FItemType = Read16(buffer, 0);
     switch (containerType) {
-    case TWON_ARRAY: FArray = std::move(buffer); break;
-    case TWON_ENUMERATION: FEnumeration = std::move(buffer); break;
-    default: FRange = std::move(buffer); break;
+    case TWON_ARRAY:
+      FArray = std::move(buffer);
+      break;
+    case TWON_ENUMERATION:
+      FEnumeration = std::move(buffer);
+      break;
+    default:
+      FRange = std::move(buffer);
+      break;
     }
     MirrorCurrentValue();
   }
@@ -483,15 +557,18 @@ std::vector<uint8_t> PackContainer(uint16_t containerType, const std::vector<uin
     const size_t first = isArray ? kArrayItems : kEnumItems;
     if (count > MaxItems(buffer.size(), first, slotSize))
       throw ETwnContainerError("Container holds fewer items than it counts");
-    const size_t header = isArray ? offsetof(TW_ARRAY, ItemList) : offsetof(TW_ENUMERATION, ItemList);
+    const size_t header =
+        isArray ? offsetof(TW_ARRAY, ItemList) : offsetof(TW_ENUMERATION, ItemList);
     wire.assign(header + count * static_cast<size_t>(wireSize) + 4, 0);
     std::memcpy(wire.data(), &itemType, 2);
     if (isArray) {
       std::memcpy(wire.data() + offsetof(TW_ARRAY, NumItems), &count, 4);
     } else {
       std::memcpy(wire.data() + offsetof(TW_ENUMERATION, NumItems), &count, 4);
-      std::memcpy(wire.data() + offsetof(TW_ENUMERATION, CurrentIndex), buffer.data() + kEnumCurrent, 4);
-      std::memcpy(wire.data() + offsetof(TW_ENUMERATION, DefaultIndex), buffer.data() + kEnumDefault, 4);
+      std::memcpy(wire.data() + offsetof(TW_ENUMERATION, CurrentIndex),
+                  buffer.data() + kEnumCurrent, 4);
+      std::memcpy(wire.data() + offsetof(TW_ENUMERATION, DefaultIndex),
+                  buffer.data() + kEnumDefault, 4);
     }
     for (uint32_t i = 0; i < count; ++i)
       NarrowItem(itemType, buffer.data() + first + i * static_cast<size_t>(slotSize),
@@ -510,7 +587,8 @@ std::vector<uint8_t> PackContainer(uint16_t containerType, const std::vector<uin
     std::memcpy(wire.data(), &range, sizeof range);
     break;
   }
-  default: throw ETwnContainerError("Unknown container type " + std::to_string(containerType));
+  default:
+    throw ETwnContainerError("Unknown container type " + std::to_string(containerType));
   }
   return wire;
 }
@@ -524,7 +602,8 @@ std::vector<uint8_t> UnpackContainer(uint16_t containerType, const uint8_t* wire
   std::vector<uint8_t> buffer;
   switch (containerType) {
   case TWON_ONEVALUE: {
-    if (size < offsetof(TW_ONEVALUE, Item) + static_cast<size_t>(wireSize)) throw ETwnContainerError("Container too short");
+    if (size < offsetof(TW_ONEVALUE, Item) + static_cast<size_t>(wireSize))
+      throw ETwnContainerError("Container too short");
     buffer.assign(kOneValueSize, 0);
     Write16(buffer, 0, itemType);
     WidenItem(itemType, wire + offsetof(TW_ONEVALUE, Item), buffer.data() + 2);
@@ -533,10 +612,13 @@ std::vector<uint8_t> UnpackContainer(uint16_t containerType, const uint8_t* wire
   case TWON_ARRAY:
   case TWON_ENUMERATION: {
     const bool isArray = containerType == TWON_ARRAY;
-    const size_t header = isArray ? offsetof(TW_ARRAY, ItemList) : offsetof(TW_ENUMERATION, ItemList);
+    const size_t header =
+        isArray ? offsetof(TW_ARRAY, ItemList) : offsetof(TW_ENUMERATION, ItemList);
     if (size < header) throw ETwnContainerError("Container too short");
     uint32_t count;
-    std::memcpy(&count, wire + (isArray ? offsetof(TW_ARRAY, NumItems) : offsetof(TW_ENUMERATION, NumItems)), 4);
+    std::memcpy(
+        &count,
+        wire + (isArray ? offsetof(TW_ARRAY, NumItems) : offsetof(TW_ENUMERATION, NumItems)), 4);
     if (count > MaxItems(size, header, wireSize))
       throw ETwnContainerError("Container counts more items than its block holds");
     const size_t first = isArray ? kArrayItems : kEnumItems;
@@ -565,7 +647,8 @@ std::vector<uint8_t> UnpackContainer(uint16_t containerType, const uint8_t* wire
     Write32(buffer, kRangeCurrent, Widen(itemType, range.CurrentValue));
     break;
   }
-  default: throw ETwnContainerError("Unknown container type " + std::to_string(containerType));
+  default:
+    throw ETwnContainerError("Unknown container type " + std::to_string(containerType));
   }
   return buffer;
 }

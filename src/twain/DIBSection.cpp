@@ -24,13 +24,13 @@ uint16_t Read16(const uint8_t* p) {
 }
 
 struct TSourceLayout {
-  TTwnBitmapInfoHeader Header{};   // completed header of the section
-  size_t TableOffset = 0;          // where the source's table starts
-  int SourceEntries = 0;           // entries the source gives
-  int EntrySize = 4;               // 3 for a 12-byte header
-  size_t BitsOffset = 0;           // where the source's bits start
+  TTwnBitmapInfoHeader Header{}; // completed header of the section
+  size_t TableOffset = 0;        // where the source's table starts
+  int SourceEntries = 0;         // entries the source gives
+  int EntrySize = 4;             // 3 for a 12-byte header
+  size_t BitsOffset = 0;         // where the source's bits start
   size_t BitsSize = 0;
-  int SectionEntries = 0;          // entries of the section's table
+  int SectionEntries = 0; // entries of the section's table
 };
 
 bool Analyse(const uint8_t* packed, size_t size, TSourceLayout& layout) {
@@ -59,27 +59,37 @@ bool Analyse(const uint8_t* packed, size_t size, TSourceLayout& layout) {
 
   layout.TableOffset = headerSize;
   switch (bitCount) {
-  case 1: layout.SourceEntries = layout.SectionEntries = 2; break;
-  case 4: layout.SourceEntries = layout.SectionEntries = 16; break;
+  case 1:
+    layout.SourceEntries = layout.SectionEntries = 2;
+    break;
+  case 4:
+    layout.SourceEntries = layout.SectionEntries = 16;
+    break;
   case 8:
-    layout.SourceEntries = colorsUsed != 0 ? static_cast<int>(std::min<uint32_t>(colorsUsed, 256)) : 256;
+    layout.SourceEntries =
+        colorsUsed != 0 ? static_cast<int>(std::min<uint32_t>(colorsUsed, 256)) : 256;
     layout.SectionEntries = 256;
     break;
-  default: layout.SourceEntries = layout.SectionEntries = 0; break;
+  default:
+    layout.SourceEntries = layout.SectionEntries = 0;
+    break;
   }
   size_t skipped = 0;
   if (bitCount == 24 && colorsUsed != 0) {
     if (colorsUsed > 256) return false;
     skipped = size_t{colorsUsed} * 4; // a table a 24-bit image does not need
   }
-  layout.BitsOffset = headerSize + static_cast<size_t>(layout.SourceEntries) * static_cast<size_t>(layout.EntrySize) + skipped;
+  layout.BitsOffset =
+      headerSize +
+      static_cast<size_t>(layout.SourceEntries) * static_cast<size_t>(layout.EntrySize) + skipped;
 
   h.biSize = 40;
   h.biPlanes = 1;
   h.biBitCount = static_cast<uint16_t>(bitCount);
   h.biClrUsed = 0;
   h.biClrImportant = 0;
-  if (h.biXPelsPerMeter < 1) h.biXPelsPerMeter = h.biYPelsPerMeter >= 1 ? h.biYPelsPerMeter : kDefaultPelsPerMetre;
+  if (h.biXPelsPerMeter < 1)
+    h.biXPelsPerMeter = h.biYPelsPerMeter >= 1 ? h.biYPelsPerMeter : kDefaultPelsPerMetre;
   if (h.biYPelsPerMeter < 1) h.biYPelsPerMeter = h.biXPelsPerMeter;
   const auto computed = static_cast<size_t>(DIBRowSize(width, bitCount) * height);
   if (h.biCompression == 0) {
@@ -131,7 +141,8 @@ bool PackedDIBSize(const void* packed, int& width, int& height) {
 TSV_HANDLE ReadBmpFile(const std::string& path, bool raw) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return nullptr;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                             std::istreambuf_iterator<char>());
   if (bytes.size() < 14 + 40 || bytes[0] != 'B' || bytes[1] != 'M') return nullptr;
   const uint32_t bitsOffset = Read32(bytes.data() + 10);
   const uint8_t* info = bytes.data() + 14;
@@ -153,13 +164,15 @@ TSV_HANDLE ReadBmpFile(const std::string& path, bool raw) {
   // zero), the announced one above, never more than lies before the bits.
   const size_t fullEntries = bitCount <= 8 ? (size_t{1} << bitCount) : 0;
   size_t fileEntries = bitCount <= 8 && colorsUsed == 0 ? fullEntries : colorsUsed;
-  fileEntries = std::min({fileEntries, size_t{256}, static_cast<size_t>((bitsOffset - 14 - headerSize) / 4)});
+  fileEntries =
+      std::min({fileEntries, size_t{256}, static_cast<size_t>((bitsOffset - 14 - headerSize) / 4)});
   const size_t tableEntries = bitCount <= 8 ? fullEntries : fileEntries;
   std::vector<uint8_t> packed(info, info + headerSize);
   const uint32_t packedColorsUsed = bitCount <= 8 ? 0 : static_cast<uint32_t>(fileEntries);
   std::memcpy(packed.data() + 32, &packedColorsUsed, 4);
   packed.resize(headerSize + tableEntries * 4, 0);
-  std::memcpy(packed.data() + headerSize, info + headerSize, std::min(fileEntries, tableEntries) * 4);
+  std::memcpy(packed.data() + headerSize, info + headerSize,
+              std::min(fileEntries, tableEntries) * 4);
   packed.insert(packed.end(), bytes.begin() + bitsOffset, bytes.end());
   return BuildDIBSection(packed.data(), packed.size());
 }
@@ -167,12 +180,23 @@ TSV_HANDLE ReadBmpFile(const std::string& path, bool raw) {
 int32_t PelsPerMetre(double resolution, int units) {
   double perMetre;
   switch (units) {
-  case TWUN_INCHES: perMetre = resolution * 100 / 2.54; break;
-  case TWUN_CENTIMETERS: perMetre = resolution * 100; break;
-  case TWUN_PICAS: perMetre = resolution * 6 * 100 / 2.54; break;
-  case TWUN_POINTS: perMetre = resolution * 72 * 100 / 2.54; break;
-  case TWUN_TWIPS: perMetre = resolution * 1440 * 100 / 2.54; break;
-  default: return kDefaultPelsPerMetre;
+  case TWUN_INCHES:
+    perMetre = resolution * 100 / 2.54;
+    break;
+  case TWUN_CENTIMETERS:
+    perMetre = resolution * 100;
+    break;
+  case TWUN_PICAS:
+    perMetre = resolution * 6 * 100 / 2.54;
+    break;
+  case TWUN_POINTS:
+    perMetre = resolution * 72 * 100 / 2.54;
+    break;
+  case TWUN_TWIPS:
+    perMetre = resolution * 1440 * 100 / 2.54;
+    break;
+  default:
+    return kDefaultPelsPerMetre;
   }
   if (!(perMetre >= 0 && perMetre < 2e9)) return kDefaultPelsPerMetre;
   return static_cast<int32_t>(Round(perMetre));

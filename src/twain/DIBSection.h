@@ -12,7 +12,9 @@
 constexpr int64_t kMaxTransferBytes = int64_t{1} << 30;
 
 // Bytes from one DIB row to the next.
-constexpr int64_t DIBRowSize(int64_t width, int bits) { return ((width * bits + 31) / 32) * 4; }
+constexpr int64_t DIBRowSize(int64_t width, int bits) {
+  return ((width * bits + 31) / 32) * 4;
+}
 
 // A DIB section made from a packed DIB (a 40-byte or 12-byte header, colour
 // table, bits): a new block with a 40-byte header whose biClrUsed is 0 (the
@@ -39,7 +41,9 @@ int32_t PelsPerMetre(double resolution, int units);
 // white, 16 entries 0 then 17 i - 1 (16, 33 ... 254), 256 entries i;
 // inverted (255 - level) for TWPF_VANILLA.
 std::vector<uint32_t> GreyRamp(int entries, bool vanilla);
-constexpr uint32_t GreyEntry(uint8_t level) { return level | (uint32_t{level} << 8) | (uint32_t{level} << 16); }
+constexpr uint32_t GreyEntry(uint8_t level) {
+  return level | (uint32_t{level} << 8) | (uint32_t{level} << 16);
+}
 
 // Row i swapped with row height - 1 - i.
 void FlipRows(uint8_t* bits, size_t rowSize, int height);

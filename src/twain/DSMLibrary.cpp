@@ -6,7 +6,8 @@
 #include <system_error>
 
 std::string DSMPath() {
-  if (const char* path = std::getenv(kDSMPathVariable); path != nullptr && *path != '\0') return path;
+  if (const char* path = std::getenv(kDSMPathVariable); path != nullptr && *path != '\0')
+    return path;
   std::error_code error;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) return kDSMFileName;

@@ -14,12 +14,12 @@ public:
 
   virtual TTwnTransferSettings TransferSettings() const = 0;
   virtual bool RaiseXferReady(TTwnObject* sender) = 0;
-  virtual bool RaiseImageReady(TTwnObject* sender, void* pBmp, TTwnBitmapInfo* pBmpInfo, TW_HANDLE hImage,
-                               const std::string& filePath) = 0;
+  virtual bool RaiseImageReady(TTwnObject* sender, void* pBmp, TTwnBitmapInfo* pBmpInfo,
+                               TW_HANDLE hImage, const std::string& filePath) = 0;
   virtual bool RaiseMemXferSize(TTwnObject* sender, int minSize, int maxSize, int& bufSize,
                                 TTwnBitmapInfo* pBmpInfo) = 0;
-  virtual bool RaiseMemXferBuffer(TTwnObject* sender, TTwnBitmapInfo* pBmpInfo, int bytesPerRow, int rows,
-                                  int dataSize, void*& pData) = 0;
+  virtual bool RaiseMemXferBuffer(TTwnObject* sender, TTwnBitmapInfo* pBmpInfo, int bytesPerRow,
+                                  int rows, int dataSize, void*& pData) = 0;
   virtual bool RaiseXferNext(TTwnObject* sender, int& numImages, bool& skipNext) = 0;
   virtual void RaiseFailure(TTwnObject* sender, const TTwnFailure& failure) = 0;
   virtual void RaiseEnableMenus(TTwnObject* sender) = 0;

@@ -31,16 +31,24 @@ size_t ExtensionDot(const std::string& path) {
 std::string FormatExtension(TTwnFileFmt format) {
   switch (format) {
   case TWFF_TIFF:
-  case TWFF_TIFFMULTI: return "tif";
-  case TWFF_PICT: return "pct";
-  case TWFF_BMP: return "bmp";
-  case TWFF_XBM: return "xbm";
+  case TWFF_TIFFMULTI:
+    return "tif";
+  case TWFF_PICT:
+    return "pct";
+  case TWFF_BMP:
+    return "bmp";
+  case TWFF_XBM:
+    return "xbm";
   case TWFF_JFIF:
   case TWFF_SPIFF:
-  case TWFF_EXIF: return "jpg";
-  case TWFF_FPX: return "fpx";
-  case TWFF_PNG: return "png";
-  default: return {};
+  case TWFF_EXIF:
+    return "jpg";
+  case TWFF_FPX:
+    return "fpx";
+  case TWFF_PNG:
+    return "png";
+  default:
+    return {};
   }
 }
 

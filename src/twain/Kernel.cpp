@@ -19,7 +19,9 @@ void SetStr32(TW_STR32& field, const std::string& text) {
   std::memcpy(field, text.data(), std::min<size_t>(text.size(), 32));
 }
 
-std::string Str32(const TW_STR32& field) { return std::string(field, strnlen(field, sizeof field)); }
+std::string Str32(const TW_STR32& field) {
+  return std::string(field, strnlen(field, sizeof field));
+}
 
 TAcqTWAINKernel::TAcqTWAINKernel(TUIDispatcher& dispatcher) : FDispatcher(dispatcher) {
   TW_IDENTITY& app = FSession.AppIdentity;
@@ -28,7 +30,8 @@ TAcqTWAINKernel::TAcqTWAINKernel(TUIDispatcher& dispatcher) : FDispatcher(dispat
   app.Version.MinorNum = kVersionMinor;
   app.Version.Language = static_cast<TW_UINT16>(LanguageCode(TAcqLanguage::ENGLISH_INTL));
   app.Version.Country = CountryCode(TAcqCountry::UNITEDKINGDOM);
-  std::snprintf(app.Version.Info, sizeof app.Version.Info, "TWAIN Toolkit v %u.%u", kVersionMajor, kVersionMinor);
+  std::snprintf(app.Version.Info, sizeof app.Version.Info, "TWAIN Toolkit v %u.%u", kVersionMajor,
+                kVersionMinor);
   app.ProtocolMajor = 1;
   app.ProtocolMinor = 9;
   // DF_APP2: events come through the callback and blocks through the
@@ -40,18 +43,23 @@ TAcqTWAINKernel::TAcqTWAINKernel(TUIDispatcher& dispatcher) : FDispatcher(dispat
   FThread = std::make_unique<TAcqTWAINThread>(FSession, dispatcher);
 }
 
-TAcqTWAINKernel::~TAcqTWAINKernel() { StopThreads(); }
+TAcqTWAINKernel::~TAcqTWAINKernel() {
+  StopThreads();
+}
 
 void TAcqTWAINKernel::StopThreads() {
   if (FThread) FThread->Stop();
 }
 
-void TAcqTWAINKernel::UpdateIdentity(void (*change)(TW_IDENTITY&, const std::string&), const std::string& text) {
+void TAcqTWAINKernel::UpdateIdentity(void (*change)(TW_IDENTITY&, const std::string&),
+                                     const std::string& text) {
   std::lock_guard guard(FSession.IdentityLock);
   change(FSession.AppIdentity, text);
 }
 
-TAcqCountry TAcqTWAINKernel::Country() const { return CountryFromCode(AppIdentity().Version.Country); }
+TAcqCountry TAcqTWAINKernel::Country() const {
+  return CountryFromCode(AppIdentity().Version.Country);
+}
 
 void TAcqTWAINKernel::SetCountry(TAcqCountry country) {
   std::lock_guard guard(FSession.IdentityLock);
@@ -67,20 +75,29 @@ void TAcqTWAINKernel::SetLanguage(TAcqLanguage language) {
   FSession.AppIdentity.Version.Language = static_cast<TW_UINT16>(LanguageCode(language));
 }
 
-std::string TAcqTWAINKernel::Manufacturer() const { return Str32(AppIdentity().Manufacturer); }
+std::string TAcqTWAINKernel::Manufacturer() const {
+  return Str32(AppIdentity().Manufacturer);
+}
 void TAcqTWAINKernel::SetManufacturer(const std::string& text) {
   UpdateIdentity([](TW_IDENTITY& id, const std::string& t) { SetStr32(id.Manufacturer, t); }, text);
 }
-std::string TAcqTWAINKernel::ProductFamily() const { return Str32(AppIdentity().ProductFamily); }
-void TAcqTWAINKernel::SetProductFamily(const std::string& text) {
-  UpdateIdentity([](TW_IDENTITY& id, const std::string& t) { SetStr32(id.ProductFamily, t); }, text);
+std::string TAcqTWAINKernel::ProductFamily() const {
+  return Str32(AppIdentity().ProductFamily);
 }
-std::string TAcqTWAINKernel::ProductName() const { return Str32(AppIdentity().ProductName); }
+void TAcqTWAINKernel::SetProductFamily(const std::string& text) {
+  UpdateIdentity([](TW_IDENTITY& id, const std::string& t) { SetStr32(id.ProductFamily, t); },
+                 text);
+}
+std::string TAcqTWAINKernel::ProductName() const {
+  return Str32(AppIdentity().ProductName);
+}
 void TAcqTWAINKernel::SetProductName(const std::string& text) {
   UpdateIdentity([](TW_IDENTITY& id, const std::string& t) { SetStr32(id.ProductName, t); }, text);
 }
 
-std::string TAcqTWAINKernel::SourceName() const { return Str32(SourceIdentity().ProductName); }
+std::string TAcqTWAINKernel::SourceName() const {
+  return Str32(SourceIdentity().ProductName);
+}
 
 TTwnFailure TAcqTWAINKernel::LastFailure() const {
   std::lock_guard guard(FSession.FailureLock);
@@ -117,8 +134,8 @@ uint16_t TAcqTWAINKernel::DisableDS() {
   return FThread->Connect(TWM_DISABLEDS, kSessionTimeout);
 }
 
-uint16_t TAcqTWAINKernel::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void* data, size_t size, bool toSource,
-                                  TTripletOptions options) {
+uint16_t TAcqTWAINKernel::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void* data, size_t size,
+                                  bool toSource, TTripletOptions options) {
   if ((DAT == DAT_IDENTITY || DAT == DAT_PARENT) &&
       (MSG == MSG_GETDEFAULT || MSG == MSG_GETFIRST || MSG == MSG_GETNEXT))
     options.Timeout = INFINITE_WAIT;
@@ -138,15 +155,20 @@ uint16_t TAcqTWAINKernel::Enumerate(uint16_t msg, std::string& productName) {
   return result;
 }
 
-uint16_t TAcqTWAINKernel::GetFirstSource(std::string& productName) { return Enumerate(MSG_GETFIRST, productName); }
+uint16_t TAcqTWAINKernel::GetFirstSource(std::string& productName) {
+  return Enumerate(MSG_GETFIRST, productName);
+}
 
-uint16_t TAcqTWAINKernel::GetNextSource(std::string& productName) { return Enumerate(MSG_GETNEXT, productName); }
+uint16_t TAcqTWAINKernel::GetNextSource(std::string& productName) {
+  return Enumerate(MSG_GETNEXT, productName);
+}
 
 bool TAcqTWAINKernel::SelectSourceByName(const std::string& productName) {
   const TW_IDENTITY saved = SourceIdentity();
   if (!productName.empty()) {
     std::string name;
-    for (uint16_t result = GetFirstSource(name); result == TWRC_SUCCESS; result = GetNextSource(name))
+    for (uint16_t result = GetFirstSource(name); result == TWRC_SUCCESS;
+         result = GetNextSource(name))
       if (name == productName) return true;
   }
   SetSourceIdentity(saved);

@@ -56,8 +56,8 @@ public:
   uint16_t EnableDS(bool showUI, TW_BOOL& shownUI, TW_BOOL& modalUI);
   uint16_t DisableDS();
   // Any other triplet; DAT_IDENTITY and DAT_PARENT always go to the manager.
-  uint16_t Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void* data, size_t size, bool toSource = true,
-                   TTripletOptions options = {});
+  uint16_t Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void* data, size_t size,
+                   bool toSource = true, TTripletOptions options = {});
 
   // Source enumeration: the returned identity becomes the source identity.
   // Both fail (1) while a source is open.

@@ -42,37 +42,64 @@ void TAcqTWAINQueue::Execute() {
   DoneEvent.SetEvent();
 }
 
-void TAcqTWAINQueue::SourceMessage(uint16_t msg) { PostMessage(TWM_SOURCEMESSAGE, msg); }
+void TAcqTWAINQueue::SourceMessage(uint16_t msg) {
+  PostMessage(TWM_SOURCEMESSAGE, msg);
+}
 
 void TAcqTWAINQueue::HandleSourceMessage(uint16_t msg) {
   if (!FSession.SourceOpen) return;
   switch (msg) {
-  case MSG_XFERREADY: FEvents.PostMessage(TWM_XFERREADY); break;
+  case MSG_XFERREADY:
+    FEvents.PostMessage(TWM_XFERREADY);
+    break;
   case MSG_CLOSEDSREQ:
-  case MSG_CLOSEDSOK: FEvents.PostMessage(TWM_CLOSEREQUEST); break;
-  case MSG_DEVICEEVENT: FEvents.PostMessage(TWM_DEVICEEVENT); break;
-  default: break;
+  case MSG_CLOSEDSOK:
+    FEvents.PostMessage(TWM_CLOSEREQUEST);
+    break;
+  case MSG_DEVICEEVENT:
+    FEvents.PostMessage(TWM_DEVICEEVENT);
+    break;
+  default:
+    break;
   }
 }
 
 void TAcqTWAINQueue::HandleRequest(TTwnRequest& request) {
   int queued = TTwnRequest::Queued;
-  if (!request.Phase.compare_exchange_strong(queued, TTwnRequest::Started)) return; // the caller gave up
+  if (!request.Phase.compare_exchange_strong(queued, TTwnRequest::Started))
+    return; // the caller gave up
   AcknowledgedKey = request.Key;
   FApp = FSession.App();
   FSource = FSession.Source();
 
   uint16_t result = TWRC_FAILURE;
   switch (request.Message) {
-  case TWM_OPENDSM: result = OpenDSM(); break;
-  case TWM_CLOSEDSM: result = CloseDSM(); break;
-  case TWM_OPENDS: result = OpenDS(); break;
-  case TWM_CLOSEDS: result = CloseDS(); break;
-  case TWM_ENABLEDS: result = EnableDS(request); break;
-  case TWM_DISABLEDS: result = DisableDS(); break;
-  case TWM_TRIPLET: result = Triplet(request); break;
-  case TWM_PING: result = TWRC_SUCCESS; break;
-  default: break;
+  case TWM_OPENDSM:
+    result = OpenDSM();
+    break;
+  case TWM_CLOSEDSM:
+    result = CloseDSM();
+    break;
+  case TWM_OPENDS:
+    result = OpenDS();
+    break;
+  case TWM_CLOSEDS:
+    result = CloseDS();
+    break;
+  case TWM_ENABLEDS:
+    result = EnableDS(request);
+    break;
+  case TWM_DISABLEDS:
+    result = DisableDS();
+    break;
+  case TWM_TRIPLET:
+    result = Triplet(request);
+    break;
+  case TWM_PING:
+    result = TWRC_SUCCESS;
+    break;
+  default:
+    break;
   }
 
   request.Result = result;
@@ -138,7 +165,8 @@ uint16_t TAcqTWAINQueue::OpenDS() {
   TW_CALLBACK callback{};
   callback.CallBackProc = reinterpret_cast<TW_MEMREF>(&TwainCallback);
   callback.RefCon = FApp.Id;
-  const uint16_t registered = Call(true, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &callback);
+  const uint16_t registered =
+      Call(true, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &callback);
   if (registered != TWRC_SUCCESS) {
     // Without the callback the source could never deliver a page.
     if (registered != TWRC_DSMEXCEPTION) CloseDS();
@@ -156,7 +184,8 @@ uint16_t TAcqTWAINQueue::CloseDS() {
     {
       std::lock_guard guard(FSession.IdentityLock);
       FSession.SourceIdentity.Id = 0;
-      std::memset(FSession.SourceIdentity.ProductName, 0, sizeof FSession.SourceIdentity.ProductName);
+      std::memset(FSession.SourceIdentity.ProductName, 0,
+                  sizeof FSession.SourceIdentity.ProductName);
     }
     ReportState(3);
     FEvents.PostMessage(TWM_SOURCECLOSED);
@@ -193,8 +222,10 @@ uint16_t TAcqTWAINQueue::DisableDS() {
 }
 
 uint16_t TAcqTWAINQueue::Triplet(TTwnRequest& request) {
-  const bool toSource = request.ToSource && request.DAT != DAT_IDENTITY && request.DAT != DAT_PARENT;
-  return Call(toSource, request.DG, request.DAT, request.MSG, request.Data.empty() ? nullptr : request.Data.data());
+  const bool toSource =
+      request.ToSource && request.DAT != DAT_IDENTITY && request.DAT != DAT_PARENT;
+  return Call(toSource, request.DG, request.DAT, request.MSG,
+              request.Data.empty() ? nullptr : request.Data.data());
 }
 
 uint16_t TAcqTWAINQueue::Call(bool toSource, uint32_t DG, uint16_t DAT, uint16_t MSG, void* data) {
@@ -220,7 +251,8 @@ uint16_t TAcqTWAINQueue::Call(bool toSource, uint32_t DG, uint16_t DAT, uint16_t
     condition = TWCC_BUMMER;
     TW_STATUS status{};
     try {
-      if (entry != nullptr && entry(&FApp, destination, DG_CONTROL, DAT_STATUS, MSG_GET, &status) == TWRC_SUCCESS)
+      if (entry != nullptr &&
+          entry(&FApp, destination, DG_CONTROL, DAT_STATUS, MSG_GET, &status) == TWRC_SUCCESS)
         condition = status.ConditionCode;
     } catch (...) {
       // The follow-up question must not turn one failure into two.
@@ -231,7 +263,8 @@ uint16_t TAcqTWAINQueue::Call(bool toSource, uint32_t DG, uint16_t DAT, uint16_t
     auto failure = std::make_shared<TTwnFailure>();
     failure->DG = DG;
     failure->DAT = DAT;
-    failure->CAP = DAT == DAT_CAPABILITY && data != nullptr ? static_cast<TW_CAPABILITY*>(data)->Cap : 0;
+    failure->CAP =
+        DAT == DAT_CAPABILITY && data != nullptr ? static_cast<TW_CAPABILITY*>(data)->Cap : 0;
     failure->MSG = MSG;
     failure->Error = result;
     failure->Status = condition;
@@ -254,4 +287,6 @@ void TAcqTWAINQueue::DSMBroken() {
   FSession.SourceIdentity.Id = 0;
 }
 
-void TAcqTWAINQueue::ReportState(int state) { FEvents.PostMessage(TWM_STATE, 0, state); }
+void TAcqTWAINQueue::ReportState(int state) {
+  FEvents.PostMessage(TWM_STATE, 0, state);
+}

@@ -22,7 +22,9 @@ TAcqTWAINThread::TAcqTWAINThread(TTwnSession& session, TUIDispatcher& dispatcher
   Start();
 }
 
-TAcqTWAINThread::~TAcqTWAINThread() { Stop(); }
+TAcqTWAINThread::~TAcqTWAINThread() {
+  Stop();
+}
 
 void TAcqTWAINThread::StartWorker() {
   auto worker = std::make_shared<TAcqTWAINQueue>(FSession, *this);
@@ -68,8 +70,8 @@ void TAcqTWAINThread::Stop() {
   WaitFor();
 }
 
-uint16_t TAcqTWAINThread::Connect(uint32_t message, uint32_t timeout, int64_t wParam, TW_BOOL* showUI,
-                                  TW_BOOL* modalUI) {
+uint16_t TAcqTWAINThread::Connect(uint32_t message, uint32_t timeout, int64_t wParam,
+                                  TW_BOOL* showUI, TW_BOOL* modalUI) {
   auto request = std::make_shared<TTwnRequest>();
   request->Message = message;
   request->Key = message;
@@ -82,8 +84,8 @@ uint16_t TAcqTWAINThread::Connect(uint32_t message, uint32_t timeout, int64_t wP
   return result;
 }
 
-uint16_t TAcqTWAINThread::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void* data, size_t size, bool toSource,
-                                  TTripletOptions options) {
+uint16_t TAcqTWAINThread::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void* data, size_t size,
+                                  bool toSource, TTripletOptions options) {
   auto request = std::make_shared<TTwnRequest>();
   request->Message = TWM_TRIPLET;
   request->Key = static_cast<uint32_t>(DAT) + MSG;
@@ -92,7 +94,8 @@ uint16_t TAcqTWAINThread::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void*
   request->MSG = MSG;
   request->ToSource = toSource;
   if (data != nullptr && size > 0)
-    request->Data.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    request->Data.assign(static_cast<const uint8_t*>(data),
+                         static_cast<const uint8_t*>(data) + size);
   request->Cleanup = std::move(options.Cleanup);
   request->ReleaseUntaken = std::move(options.ReleaseUntaken);
   const uint16_t result = Submit(request, options.Timeout, true);
@@ -103,7 +106,8 @@ uint16_t TAcqTWAINThread::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void*
   return result;
 }
 
-uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, uint32_t timeout, bool isTriplet) {
+uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, uint32_t timeout,
+                                 bool isTriplet) {
   if (timeout == kSessionTimeout) timeout = FSession.Timeout;
   std::lock_guard requestGuard(FRequestLock);
   std::shared_ptr<TAcqTWAINQueue> worker = Worker();
@@ -132,9 +136,10 @@ uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, ui
   while (request->Phase != TTwnRequest::Done) {
     uint32_t slice = kSlice;
     if (timeout != INFINITE_WAIT) {
-      const auto elapsed = static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                     std::chrono::steady_clock::now() - start)
-                                                     .count());
+      const auto elapsed =
+          static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count());
       if (elapsed >= timeout) break;
       slice = std::min(kSlice, timeout - elapsed);
     } else if (FSession.ShuttingDown && request->Phase == TTwnRequest::Queued) {
@@ -150,7 +155,8 @@ uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, ui
     request->Taken = true;
   } else {
     int queued = TTwnRequest::Queued;
-    if (!request->Phase.compare_exchange_strong(queued, TTwnRequest::Abandoned)) request->CallerGone = true;
+    if (!request->Phase.compare_exchange_strong(queued, TTwnRequest::Abandoned))
+      request->CallerGone = true;
     result = TWRC_NOANSWER;
   }
   worker->AckEvent.SetEvent();
@@ -178,9 +184,15 @@ void TAcqTWAINThread::Execute() {
 void TAcqTWAINThread::Dispatch(const TThreadMessage& message) {
   TTwnEventSink* sink = Sink();
   switch (message.Message) {
-  case TWM_NEXTXFER: TransferOne(); break;
-  case TWM_DETACH: FSink = nullptr; break;
-  case TWM_CLOSEREQUEST: CloseRequest(); break;
+  case TWM_NEXTXFER:
+    TransferOne();
+    break;
+  case TWM_DETACH:
+    FSink = nullptr;
+    break;
+  case TWM_CLOSEREQUEST:
+    CloseRequest();
+    break;
   case TWM_SOURCECLOSED:
     if (sink) sink->RaiseEnableMenus(this);
     break;
@@ -188,12 +200,20 @@ void TAcqTWAINThread::Dispatch(const TThreadMessage& message) {
     if (sink) sink->HandleDeviceEvent();
     break;
   case TWM_FAILURE:
-    if (sink && message.Data) sink->RaiseFailure(this, *std::static_pointer_cast<TTwnFailure>(message.Data));
+    if (sink && message.Data)
+      sink->RaiseFailure(this, *std::static_pointer_cast<TTwnFailure>(message.Data));
     break;
-  case TWM_STATE: FSession.State = static_cast<int>(message.LParam); break;
-  case TWM_XFERREADY: XferReady(); break;
-  case TWM_DSMFAULT: ReplaceWorker(); break;
-  default: break;
+  case TWM_STATE:
+    FSession.State = static_cast<int>(message.LParam);
+    break;
+  case TWM_XFERREADY:
+    XferReady();
+    break;
+  case TWM_DSMFAULT:
+    ReplaceWorker();
+    break;
+  default:
+    break;
   }
 }
 
@@ -225,7 +245,8 @@ void TAcqTWAINThread::ExitShutdown() {
   }
   if (FSession.SourceOpen) {
     TW_PENDINGXFERS pending{};
-    if (Triplet(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &pending, sizeof pending, true) == TWRC_SUCCESS &&
+    if (Triplet(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &pending, sizeof pending, true) ==
+            TWRC_SUCCESS &&
         pending.Count != 0) {
       pending = {};
       Triplet(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending, sizeof pending, true);

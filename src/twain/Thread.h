@@ -40,8 +40,8 @@ public:
   void SetSink(TTwnEventSink* sink) { FSink = sink; }
 
   // One of the connection requests (TWM_OPENDSM ... TWM_DISABLEDS).
-  uint16_t Connect(uint32_t message, uint32_t timeout, int64_t wParam = 0, TW_BOOL* showUI = nullptr,
-                   TW_BOOL* modalUI = nullptr);
+  uint16_t Connect(uint32_t message, uint32_t timeout, int64_t wParam = 0,
+                   TW_BOOL* showUI = nullptr, TW_BOOL* modalUI = nullptr);
   // A triplet with the application as origin and the source (toSource) or
   // nobody as destination; `data` (size bytes) is copied to the worker and
   // back.
@@ -80,14 +80,15 @@ private:
   void FileTransfer(const TTwnTransferSettings& settings);
   void MemoryTransfer(const TTwnTransferSettings& settings);
   void ShutDownIfDone(bool anyMode);
-  void ImageReady(void* pBmp, TTwnBitmapInfo* pBmpInfo, TW_HANDLE hImage, const std::string& filePath);
+  void ImageReady(void* pBmp, TTwnBitmapInfo* pBmpInfo, TW_HANDLE hImage,
+                  const std::string& filePath);
   bool ReadCurrent(uint16_t capability, double& value);
 
   TTwnSession& FSession;
   TUIDispatcher& FDispatcher;
   std::atomic<TTwnEventSink*> FSink{nullptr};
   std::mutex FSelectLock;
-  std::mutex FRequestLock;  // one request in flight at a time
+  std::mutex FRequestLock; // one request in flight at a time
   std::mutex FWorkerLock;
   std::shared_ptr<TAcqTWAINQueue> FWorker;
   TSyncEvent FEnded;

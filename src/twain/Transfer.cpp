@@ -51,9 +51,15 @@ void TAcqTWAINThread::TransferOne() {
   FImageWidth = FImageHeight = 0;
   switch (settings.XferMech) {
   case TWFX_FILES:
-  case TWFX_FILES2: FileTransfer(settings); break;
-  case TWFX_MEMORY: MemoryTransfer(settings); break;
-  default: NativeTransfer(settings); break;
+  case TWFX_FILES2:
+    FileTransfer(settings);
+    break;
+  case TWFX_MEMORY:
+    MemoryTransfer(settings);
+    break;
+  default:
+    NativeTransfer(settings);
+    break;
   }
   NextImageStep();
   if (FPending != 0 && FSession.SourceOpen) {
@@ -104,8 +110,8 @@ void TAcqTWAINThread::CloseRequest() {
 
 void TAcqTWAINThread::EndXfer() {
   TW_PENDINGXFERS pending{};
-  const uint16_t result =
-      Triplet(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending, sizeof pending, true, {INFINITE_WAIT, {}, {}});
+  const uint16_t result = Triplet(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending,
+                                  sizeof pending, true, {INFINITE_WAIT, {}, {}});
   FPending = result == TWRC_SUCCESS ? static_cast<int16_t>(pending.Count) : 0;
   FSession.State = FPending != 0 ? 6 : 5;
 }
@@ -138,8 +144,8 @@ void TAcqTWAINThread::NativeTransfer(const TTwnTransferSettings& settings) {
                             std::memcpy(&late, data.data(), sizeof late);
                             tsv_mem_free(static_cast<TSV_HANDLE>(late));
                           }};
-  const uint16_t result =
-      Triplet(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image, sizeof image, true, std::move(options));
+  const uint16_t result = Triplet(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image, sizeof image,
+                                  true, std::move(options));
   EndXfer();
 
   if (result == TWRC_XFERDONE && image != nullptr) {
@@ -194,9 +200,11 @@ void TAcqTWAINThread::FileTransfer(const TTwnTransferSettings& settings) {
     std::snprintf(setup.FileName, sizeof setup.FileName, "%s", settings.Filename.c_str());
     setup.Format = settings.FileFormat;
     setup.VRefNum = -1;
-    result = Triplet(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup, sizeof setup, true, {INFINITE_WAIT, {}, {}});
+    result = Triplet(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup, sizeof setup, true,
+                     {INFINITE_WAIT, {}, {}});
     if (result == TWRC_SUCCESS)
-      result = Triplet(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr, 0, true, {INFINITE_WAIT, {}, {}});
+      result =
+          Triplet(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr, 0, true, {INFINITE_WAIT, {}, {}});
   }
   FSession.State = result == TWRC_SUCCESS || result == TWRC_XFERDONE ? 7 : 6;
 
@@ -232,7 +240,8 @@ bool TAcqTWAINThread::ReadCurrent(uint16_t capability, double& value) {
                             std::memcpy(&late, data.data(), sizeof late);
                             tsv_mem_free(static_cast<TSV_HANDLE>(late.hContainer));
                           }};
-  if (Triplet(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &cap, sizeof cap, true, std::move(options)) != TWRC_SUCCESS ||
+  if (Triplet(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &cap, sizeof cap, true,
+              std::move(options)) != TWRC_SUCCESS ||
       cap.hContainer == nullptr)
     return false;
   auto handle = static_cast<TSV_HANDLE>(cap.hContainer);
@@ -240,7 +249,8 @@ bool TAcqTWAINThread::ReadCurrent(uint16_t capability, double& value) {
   if (const auto* wire = static_cast<const uint8_t*>(tsv_mem_lock(handle))) {
     try {
       TTwnContainer container;
-      container.LoadFromTwain(capability, cap.ConType, UnpackContainer(cap.ConType, wire, tsv_mem_size(handle)));
+      container.LoadFromTwain(capability, cap.ConType,
+                              UnpackContainer(cap.ConType, wire, tsv_mem_size(handle)));
       value = container.CurrentValue().AsFloat();
       read = true;
     } catch (const Exception&) {
@@ -257,7 +267,8 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
   const bool stripMode = settings.DIBHandleType == THDT_MEMPTR;
 
   TW_IMAGEINFO info{};
-  uint16_t result = Triplet(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info, sizeof info, true, {INFINITE_WAIT, {}, {}});
+  uint16_t result =
+      Triplet(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info, sizeof info, true, {INFINITE_WAIT, {}, {}});
   const int bits = info.BitsPerPixel;
   const bool sane = info.ImageWidth > 0 && info.ImageLength > 0 &&
                     (bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32) &&
@@ -281,7 +292,8 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
   FImageHeight = info.ImageLength;
 
   TW_SETUPMEMXFER setup{};
-  result = Triplet(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup, sizeof setup, true, {INFINITE_WAIT, {}, {}});
+  result = Triplet(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup, sizeof setup, true,
+                   {INFINITE_WAIT, {}, {}});
   std::vector<uint8_t> infoBlock(40 + 4 * static_cast<size_t>(entries), 0);
   auto* bmpInfo = reinterpret_cast<TTwnBitmapInfo*>(infoBlock.data());
   TSV_HANDLE image = nullptr;
@@ -310,12 +322,16 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
     const bool vanilla = static_cast<int>(flavor) == TWPF_VANILLA;
     std::vector<uint32_t> table;
     switch (info.PixelType) {
-    case TWPT_BW: table = {GreyEntry(vanilla ? 255 : 0), GreyEntry(vanilla ? 0 : 255)}; break;
-    case TWPT_GRAY: table = GreyRamp(entries, vanilla); break;
+    case TWPT_BW:
+      table = {GreyEntry(vanilla ? 255 : 0), GreyEntry(vanilla ? 0 : 255)};
+      break;
+    case TWPT_GRAY:
+      table = GreyRamp(entries, vanilla);
+      break;
     case TWPT_PALETTE: {
       TW_PALETTE8 palette{};
-      if (Triplet(DG_IMAGE, DAT_PALETTE8, MSG_GET, &palette, sizeof palette, true, {INFINITE_WAIT, {}, {}}) ==
-          TWRC_SUCCESS) {
+      if (Triplet(DG_IMAGE, DAT_PALETTE8, MSG_GET, &palette, sizeof palette, true,
+                  {INFINITE_WAIT, {}, {}}) == TWRC_SUCCESS) {
         for (int i = 0; i < entries && i < palette.NumColors && i < 256; ++i) {
           const TW_ELEMENT8& e = palette.Colors[i];
           table.push_back(e.Channel3 | (uint32_t{e.Channel2} << 8) | (uint32_t{e.Channel1} << 16));
@@ -325,7 +341,8 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
       }
       break;
     }
-    default: break;
+    default:
+      break;
     }
     table.resize(std::min<size_t>(table.size(), static_cast<size_t>(entries)));
     h.biClrUsed = static_cast<uint32_t>(table.size());
@@ -359,28 +376,32 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
       do {
         TW_IMAGEMEMXFER strip{};
         strip.Compression = TWON_DONTCARE16;
-        strip.BytesPerRow = strip.Columns = strip.Rows = strip.XOffset = strip.YOffset = strip.BytesWritten =
-            TWON_DONTCARE32;
+        strip.BytesPerRow = strip.Columns = strip.Rows = strip.XOffset = strip.YOffset =
+            strip.BytesWritten = TWON_DONTCARE32;
         strip.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
         if (stripMode) {
           strip.Memory.Length = static_cast<TW_UINT32>(bufSize);
           strip.Memory.TheMem = stripBuffer;
         } else {
-          strip.Memory.Length = static_cast<TW_UINT32>(std::min(static_cast<size_t>(bufSize), imageSize - filled));
+          strip.Memory.Length =
+              static_cast<TW_UINT32>(std::min(static_cast<size_t>(bufSize), imageSize - filled));
           strip.Memory.TheMem = pixels + filled;
         }
-        result = Triplet(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip, sizeof strip, true, {INFINITE_WAIT, {}, {}});
+        result = Triplet(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip, sizeof strip, true,
+                         {INFINITE_WAIT, {}, {}});
         if (result != TWRC_SUCCESS && result != TWRC_XFERDONE) break;
         const size_t written = std::min<size_t>(strip.BytesWritten, strip.Memory.Length);
         if (stripMode) {
           if (written > 0) {
             if (settings.SwapMemRGB && info.PixelType == TWPT_RGB && strip.BytesPerRow > 0)
-              for (size_t row = 0; row < strip.Rows && (row + 1) * strip.BytesPerRow <= written; ++row)
+              for (size_t row = 0; row < strip.Rows && (row + 1) * strip.BytesPerRow <= written;
+                   ++row)
                 SwapRedBlue(static_cast<uint8_t*>(stripBuffer) + row * strip.BytesPerRow,
                             strip.BytesPerRow / 3);
             if (sink)
               sink->RaiseMemXferBuffer(this, bmpInfo, static_cast<int>(strip.BytesPerRow),
-                                       static_cast<int>(strip.Rows), static_cast<int>(written), stripBuffer);
+                                       static_cast<int>(strip.Rows), static_cast<int>(written),
+                                       stripBuffer);
             if (stripBuffer == nullptr) {
               result = TWRC_CANCEL;
               break;
@@ -395,9 +416,11 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
           const size_t copy = std::min<size_t>(strip.BytesPerRow, rowSize);
           uint8_t* base = pixels + filled;
           if (rowSize > strip.BytesPerRow) {
-            for (size_t r = rows; r-- > 0;) std::memmove(base + r * rowSize, base + r * strip.BytesPerRow, copy);
+            for (size_t r = rows; r-- > 0;)
+              std::memmove(base + r * rowSize, base + r * strip.BytesPerRow, copy);
           } else {
-            for (size_t r = 0; r < rows; ++r) std::memmove(base + r * rowSize, base + r * strip.BytesPerRow, copy);
+            for (size_t r = 0; r < rows; ++r)
+              std::memmove(base + r * rowSize, base + r * strip.BytesPerRow, copy);
           }
           filled += rowSize * rows;
         }

@@ -24,7 +24,12 @@ enum TTwnXferType : uint16_t { TWFX_NATIVE = 0, TWFX_FILES = 1, TWFX_MEMORY = 2,
 // header and bits stay valid until the receiver frees it), THDT_DIBRAW the
 // source's own block unchanged, THDT_MEMPTR no image but the strips of a
 // memory transfer.
-enum TTwnHdlType : uint8_t { THDT_DIBHANDLE = 0, THDT_DIBSEC = 1, THDT_DIBRAW = 2, THDT_MEMPTR = 3 };
+enum TTwnHdlType : uint8_t {
+  THDT_DIBHANDLE = 0,
+  THDT_DIBSEC = 1,
+  THDT_DIBRAW = 2,
+  THDT_MEMPTR = 3
+};
 
 enum TTwnErrorLevel : uint8_t { ML_NONE, ML_ERROR, ML_INFO, ML_FULL };
 
@@ -32,13 +37,17 @@ enum TTwnErrorLevel : uint8_t { ML_NONE, ML_ERROR, ML_INFO, ML_FULL };
 // holds bit n for code n.
 using TTwnFileFmt = uint16_t;
 using TTwnFileFmts = uint32_t;
-constexpr TTwnFileFmts FileFmtBit(TTwnFileFmt format) { return TTwnFileFmts{1} << format; }
+constexpr TTwnFileFmts FileFmtBit(TTwnFileFmt format) {
+  return TTwnFileFmts{1} << format;
+}
 
 // A device event is its TWDE_ code (TWDE_CHECKAUTOMATICCAPTURE 0 to
 // TWDE_POWERSAVENOTIFY 16); a set holds bit n for code n.
 using TTwnDeviceEvent = uint16_t;
 using TTwnDeviceEvents = uint32_t;
-constexpr TTwnDeviceEvents DeviceEventBit(TTwnDeviceEvent event) { return TTwnDeviceEvents{1} << event; }
+constexpr TTwnDeviceEvents DeviceEventBit(TTwnDeviceEvent event) {
+  return TTwnDeviceEvents{1} << event;
+}
 constexpr int kDeviceEventCount = 17;
 
 #pragma pack(push, 1)

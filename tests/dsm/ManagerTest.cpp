@@ -26,7 +26,8 @@ struct TCallbackLog {
 };
 TCallbackLog gCallbacks;
 
-TW_UINT16 Callback(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF) {
+TW_UINT16 Callback(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT,
+                   TW_UINT16 MSG, TW_MEMREF) {
   if (DG != DG_CONTROL || DAT != DAT_NULL) return TWRC_FAILURE;
   std::lock_guard guard(gCallbacks.Lock);
   gCallbacks.Messages.emplace_back(origin->Id, MSG);
@@ -39,8 +40,9 @@ class ManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {
     setenv("XDG_CONFIG_HOME", Dir.Path().c_str(), 1);
-    for (const char* name : {"TESSIVANE_TWAIN_SOURCES", "TESSIVANE_TWAIN_CHOOSER", VIRTUAL_SHEETS_VARIABLE,
-                             VIRTUAL_CONFIG_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
+    for (const char* name :
+         {"TESSIVANE_TWAIN_SOURCES", "TESSIVANE_TWAIN_CHOOSER", VIRTUAL_SHEETS_VARIABLE,
+          VIRTUAL_CONFIG_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
       unsetenv(name);
     {
       std::lock_guard guard(gCallbacks.Lock);
@@ -63,14 +65,16 @@ protected:
     Library = nullptr;
   }
 
-  static TW_IDENTITY Application(const char* name, TW_UINT32 groups = DG_CONTROL | DG_IMAGE | DF_APP2) {
+  static TW_IDENTITY Application(const char* name,
+                                 TW_UINT32 groups = DG_CONTROL | DG_IMAGE | DF_APP2) {
     TW_IDENTITY app{};
     app.ProtocolMajor = 2;
     app.SupportedGroups = groups;
     std::strncpy(app.ProductName, name, sizeof app.ProductName - 1);
     return app;
   }
-  TW_UINT16 Call(TW_IDENTITY& app, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, void* data) {
+  TW_UINT16 Call(TW_IDENTITY& app, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                 void* data) {
     return Entry(&app, dest, DG, DAT, MSG, data);
   }
   TW_UINT16 Condition(TW_IDENTITY& app, pTW_IDENTITY dest = nullptr) {
@@ -78,8 +82,12 @@ protected:
     EXPECT_EQ(Call(app, dest, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_SUCCESS);
     return status.ConditionCode;
   }
-  TW_UINT16 OpenDSM(TW_IDENTITY& app) { return Call(app, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &Parent); }
-  TW_UINT16 CloseDSM(TW_IDENTITY& app) { return Call(app, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &Parent); }
+  TW_UINT16 OpenDSM(TW_IDENTITY& app) {
+    return Call(app, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &Parent);
+  }
+  TW_UINT16 CloseDSM(TW_IDENTITY& app) {
+    return Call(app, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &Parent);
+  }
   TW_UINT16 OpenDS(TW_IDENTITY& app, TW_IDENTITY& source) {
     return Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source);
   }
@@ -89,7 +97,8 @@ protected:
   std::vector<std::string> Names(TW_IDENTITY& app) {
     std::vector<std::string> names;
     TW_IDENTITY source{};
-    for (TW_UINT16 rc = Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &source); rc == TWRC_SUCCESS;
+    for (TW_UINT16 rc = Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &source);
+         rc == TWRC_SUCCESS;
          rc = Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &source))
       names.emplace_back(source.ProductName);
     return names;
@@ -139,7 +148,8 @@ TEST_F(ManagerTest, SourcesComeFromTheFolderInNameOrder) {
   test::WriteFile(Dir.File("sources/readme.txt"), {'x'});
   TW_IDENTITY app = Application("App");
   ASSERT_EQ(OpenDSM(app), TWRC_SUCCESS);
-  EXPECT_EQ(Names(app), (std::vector<std::string>{"Virtual Scanner A", "Virtual Scanner B", "Virtual Scanner"}));
+  EXPECT_EQ(Names(app), (std::vector<std::string>{"Virtual Scanner A", "Virtual Scanner B",
+                                                  "Virtual Scanner"}));
   TW_IDENTITY source{};
   EXPECT_EQ(Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &source), TWRC_SUCCESS);
   EXPECT_STREQ(source.ProductName, "Virtual Scanner");
@@ -234,7 +244,8 @@ TEST_F(ManagerTest, SourceAnnouncementsReachTheApplicationsCallback) {
   ASSERT_EQ(OpenDS(app, source), TWRC_SUCCESS);
   TW_CALLBACK callback{};
   callback.CallBackProc = reinterpret_cast<TW_MEMREF>(&Callback);
-  ASSERT_EQ(Call(app, &source, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &callback), TWRC_SUCCESS);
+  ASSERT_EQ(Call(app, &source, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &callback),
+            TWRC_SUCCESS);
 
   TW_USERINTERFACE ui{};
   ASSERT_EQ(Call(app, &source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
@@ -253,7 +264,8 @@ TEST_F(ManagerTest, SourceAnnouncementsReachTheApplicationsCallback) {
     ASSERT_EQ(Call(app, &source, DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image), TWRC_XFERDONE);
     EXPECT_GT(tsv_mem_size(static_cast<TSV_HANDLE>(image)), 40u);
     tsv_mem_free(static_cast<TSV_HANDLE>(image));
-    ASSERT_EQ(Call(app, &source, DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending), TWRC_SUCCESS);
+    ASSERT_EQ(Call(app, &source, DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending),
+              TWRC_SUCCESS);
     EXPECT_EQ(pending.Count, 1 - page);
   }
   EXPECT_EQ(Call(app, &source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);

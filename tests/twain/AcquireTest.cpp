@@ -127,7 +127,8 @@ TEST_F(AcquireTest, DIBSectionsCarryPointersIntoTheirBlock) {
   const TRecordedImage& image = Events.Images[0];
   ASSERT_NE(image.Handle, nullptr);
   ASSERT_NE(image.Info, nullptr);
-  const auto* base = static_cast<const uint8_t*>(tsv_mem_lock(static_cast<TSV_HANDLE>(image.Handle)));
+  const auto* base =
+      static_cast<const uint8_t*>(tsv_mem_lock(static_cast<TSV_HANDLE>(image.Handle)));
   EXPECT_EQ(static_cast<const void*>(image.Info), base);
   EXPECT_EQ(image.Bits, base + 40 + 4 * 256);
   EXPECT_EQ(image.Info->bmiHeader.biClrUsed, 0u);
@@ -146,7 +147,8 @@ TEST_F(AcquireTest, MemoryTransferOfAFourBitGreyPage) {
   EXPECT_EQ(page.InfoHeader()->biXPelsPerMeter, 3937);
   EXPECT_EQ(page.InfoHeader()->biYPelsPerMeter, 3937);
   const int ramp[16] = {0, 16, 33, 50, 67, 84, 101, 118, 135, 152, 169, 186, 203, 220, 237, 254};
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(page.PaletteEntry(i), PaletteColor(ramp[i], ramp[i], ramp[i])) << i;
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(page.PaletteEntry(i), PaletteColor(ramp[i], ramp[i], ramp[i])) << i;
   ExpectSamePixels(page, expected);
 }
 
@@ -171,7 +173,8 @@ TEST_F(AcquireTest, MemoryTransferWithoutSwapKeepsTheSourcesOrder) {
   int differences = 0;
   for (int x = 0; x < page.Width(); ++x) {
     const int rgb = expected.GetPixel(x, 0);
-    if (stored[3 * x] != (rgb & 0xFF) || stored[3 * x + 1] != ((rgb >> 8) & 0xFF) || stored[3 * x + 2] != (rgb >> 16))
+    if (stored[3 * x] != (rgb & 0xFF) || stored[3 * x + 1] != ((rgb >> 8) & 0xFF) ||
+        stored[3 * x + 2] != (rgb >> 16))
       ++differences;
   }
   EXPECT_EQ(differences, 0);
@@ -204,7 +207,8 @@ TEST_F(AcquireTest, MemoryTransferIntoADIBSectionOfBilevelVanillaPixels) {
   int differences = 0;
   for (int y = 0; y < page.Height(); ++y)
     for (int x = 0; x < page.Width(); ++x)
-      if (page.PaletteEntry(page.GetPixel(x, y)) != expected.PaletteEntry(expected.GetPixel(x, y))) ++differences;
+      if (page.PaletteEntry(page.GetPixel(x, y)) != expected.PaletteEntry(expected.GetPixel(x, y)))
+        ++differences;
   EXPECT_EQ(differences, 0);
 }
 
@@ -225,7 +229,8 @@ TEST_F(AcquireTest, StripModeHandsOverEveryStripAndNoImage) {
     EXPECT_GT(minSize, 0);
     bufSize = 3 * minSize + 5; // a few rows at a time, not a whole number of them
   };
-  twain->OnMemXferBuffer = [&](TTwnObject*, TTwnBitmapInfo* info, int perRow, int stripRows, int size, void*& data) {
+  twain->OnMemXferBuffer = [&](TTwnObject*, TTwnBitmapInfo* info, int perRow, int stripRows,
+                               int size, void*& data) {
     EXPECT_NE(info, nullptr);
     if (size == 0) {
       ++zeroCalls;
@@ -237,7 +242,8 @@ TEST_F(AcquireTest, StripModeHandsOverEveryStripAndNoImage) {
     }
     bytesPerRow = perRow;
     rows += stripRows;
-    received.insert(received.end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+    received.insert(received.end(), static_cast<uint8_t*>(data),
+                    static_cast<uint8_t*>(data) + size);
   };
   ASSERT_TRUE(twain->Acquire(""));
   ASSERT_TRUE(WaitClosed(*twain));
@@ -249,8 +255,8 @@ TEST_F(AcquireTest, StripModeHandsOverEveryStripAndNoImage) {
   View(expected, Events.Images[native].Handle);
   int differences = 0;
   for (int y = 0; y < rows; ++y)
-    if (std::memcmp(received.data() + static_cast<size_t>(y) * static_cast<size_t>(bytesPerRow), expected.ScanLine(y),
-                    static_cast<size_t>(bytesPerRow)) != 0)
+    if (std::memcmp(received.data() + static_cast<size_t>(y) * static_cast<size_t>(bytesPerRow),
+                    expected.ScanLine(y), static_cast<size_t>(bytesPerRow)) != 0)
       ++differences;
   EXPECT_EQ(differences, 0);
 }
@@ -307,7 +313,8 @@ TEST_F(AcquireTest, FileTransferWithoutReadBackNamesTheFile) {
   int differences = 0;
   for (int y = 0; y < page.Height(); ++y)
     for (int x = 0; x < page.Width(); ++x)
-      if (page.PaletteEntry(page.GetPixel(x, y)) != expected.PaletteEntry(expected.GetPixel(x, y))) ++differences;
+      if (page.PaletteEntry(page.GetPixel(x, y)) != expected.PaletteEntry(expected.GetPixel(x, y)))
+        ++differences;
   EXPECT_EQ(differences, 0);
 }
 
@@ -320,7 +327,8 @@ TEST_F(AcquireTest, HandlersRunWhileTheInterfaceThreadSitsInANestedLoop) {
   bool insideDialog = false;
   std::vector<bool> seenInside;
   auto record = twain->OnImageReady;
-  twain->OnImageReady = [&](TTwnObject* s, void* b, TTwnBitmapInfo* i, TW_HANDLE h, const std::string& p) {
+  twain->OnImageReady = [&](TTwnObject* s, void* b, TTwnBitmapInfo* i, TW_HANDLE h,
+                            const std::string& p) {
     seenInside.push_back(insideDialog);
     record(s, b, i, h, p);
   };

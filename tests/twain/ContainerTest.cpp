@@ -11,15 +11,15 @@
 
 namespace {
 
-template <typename T>
-std::vector<uint8_t> Bytes(const T& record, size_t extra = 0) {
+template <typename T> std::vector<uint8_t> Bytes(const T& record, size_t extra = 0) {
   std::vector<uint8_t> bytes(sizeof record + extra, 0);
   std::memcpy(bytes.data(), &record, sizeof record);
   return bytes;
 }
 
 // An enumeration of 16-bit items as a source sends it.
-std::vector<uint8_t> WireEnumeration(uint16_t itemType, std::initializer_list<uint16_t> items, uint32_t current) {
+std::vector<uint8_t> WireEnumeration(uint16_t itemType, std::initializer_list<uint16_t> items,
+                                     uint32_t current) {
   std::vector<uint8_t> wire(offsetof(TW_ENUMERATION, ItemList) + 2 * items.size(), 0);
   TW_ENUMERATION header{};
   header.ItemType = itemType;
@@ -34,7 +34,8 @@ std::vector<uint8_t> WireEnumeration(uint16_t itemType, std::initializer_list<ui
   return wire;
 }
 
-std::vector<uint8_t> WireRange(uint16_t itemType, uint32_t low, uint32_t high, uint32_t step, uint32_t current) {
+std::vector<uint8_t> WireRange(uint16_t itemType, uint32_t low, uint32_t high, uint32_t step,
+                               uint32_t current) {
   TW_RANGE range{};
   range.ItemType = itemType;
   range.MinValue = low;
@@ -52,7 +53,8 @@ std::vector<uint8_t> WireOneValue(uint16_t itemType, uint32_t item) {
   return Bytes(value);
 }
 
-void Load(TTwnContainer& container, uint16_t capability, uint16_t conType, const std::vector<uint8_t>& wire) {
+void Load(TTwnContainer& container, uint16_t capability, uint16_t conType,
+          const std::vector<uint8_t>& wire) {
   container.LoadFromTwain(capability, conType, UnpackContainer(conType, wire.data(), wire.size()));
 }
 
@@ -63,7 +65,9 @@ std::vector<uint8_t> Sent(TTwnContainer& container, int index, uint16_t& conType
   return PackContainer(conType, *buffer);
 }
 
-uint32_t Fix(double value) { return FloatToFix32Bits(value); }
+uint32_t Fix(double value) {
+  return FloatToFix32Bits(value);
+}
 
 TEST(Fix32Test, ConversionsBothWays) {
   EXPECT_EQ(FloatToFix32(300).Whole, 300);
@@ -179,11 +183,13 @@ TEST(ContainerTest, EnumerationWithoutAValidIndexHasNoCurrentValue) {
 
 TEST(ContainerTest, RangeClampsAndSnapsToTheStep) {
   TTwnContainer container;
-  Load(container, ICAP_XRESOLUTION, TWON_RANGE, WireRange(TWTY_FIX32, Fix(50), Fix(600), Fix(50), Fix(300)));
+  Load(container, ICAP_XRESOLUTION, TWON_RANGE,
+       WireRange(TWTY_FIX32, Fix(50), Fix(600), Fix(50), Fix(300)));
   EXPECT_EQ(container.Count(), 1);
   EXPECT_DOUBLE_EQ(container.CurrentValue().AsFloat(), 300);
   // 75 and 125 lie halfway between steps: they go to the even step count.
-  for (auto [written, stored] : {std::pair{333.0, 350.0}, {20.0, 50.0}, {700.0, 600.0}, {75.0, 50.0}, {125.0, 150.0}}) {
+  for (auto [written, stored] :
+       {std::pair{333.0, 350.0}, {20.0, 50.0}, {700.0, 600.0}, {75.0, 50.0}, {125.0, 150.0}}) {
     container.SetCurrentValue(written);
     EXPECT_DOUBLE_EQ(container.CurrentValue().AsFloat(), stored) << written;
   }
@@ -252,7 +258,8 @@ TEST(ContainerTest, ArraysListItemsAndHaveNoCurrentValue) {
   TTwnContainer container;
   container.SetCapability(CAP_SUPPORTEDCAPS);
   container.SetContainerType(TWON_ARRAY);
-  for (int32_t cap : {CAP_XFERCOUNT, ICAP_XFERMECH, CAP_INDICATORS, CAP_XFERCOUNT}) container.AddItem(cap);
+  for (int32_t cap : {CAP_XFERCOUNT, ICAP_XFERMECH, CAP_INDICATORS, CAP_XFERCOUNT})
+    container.AddItem(cap);
   EXPECT_EQ(container.Count(), 4);
   EXPECT_EQ(container.IndexOf(int32_t{CAP_INDICATORS}), 2);
   EXPECT_EQ(container.MinValue().AsInteger(), CAP_XFERCOUNT);
@@ -318,7 +325,8 @@ TEST(ContainerTest, WireLayoutsAreTheNaturallyAlignedRecords) {
   EXPECT_EQ(sizeof(TW_RANGE), 24u);
   EXPECT_EQ(sizeof(TW_IDENTITY), 160u);
   TTwnContainer range;
-  Load(range, ICAP_XRESOLUTION, TWON_RANGE, WireRange(TWTY_FIX32, Fix(50), Fix(600), Fix(50), Fix(300)));
+  Load(range, ICAP_XRESOLUTION, TWON_RANGE,
+       WireRange(TWTY_FIX32, Fix(50), Fix(600), Fix(50), Fix(300)));
   uint16_t conType;
   EXPECT_EQ(Sent(range, 0, conType), WireRange(TWTY_FIX32, Fix(50), Fix(600), Fix(50), Fix(300)));
 }
@@ -331,7 +339,8 @@ TEST(ContainerTest, MalformedRepliesAreRefused) {
   const std::vector<uint8_t> handle = WireOneValue(TWTY_HANDLE, 0);
   EXPECT_THROW(UnpackContainer(TWON_ONEVALUE, handle.data(), handle.size()), ETwnContainerError);
   const std::vector<uint8_t> shortRange(10, 0);
-  EXPECT_THROW(UnpackContainer(TWON_RANGE, shortRange.data(), shortRange.size()), ETwnContainerError);
+  EXPECT_THROW(UnpackContainer(TWON_RANGE, shortRange.data(), shortRange.size()),
+               ETwnContainerError);
   EXPECT_THROW(UnpackContainer(9, handle.data(), handle.size()), ETwnContainerError);
 }
 

@@ -1,8 +1,8 @@
 // Pages made from what sources deliver: DIB sections, BMP files read back,
 // colour tables and resolutions of memory transfers.
+#include "twain/DIBSection.h"
 #include "support/TestSupport.h"
 #include "tessivane/pagemem.h"
-#include "twain/DIBSection.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,12 @@
 namespace {
 
 struct TBlock {
-  explicit TBlock(TSV_HANDLE handle) : Handle(handle), Data(static_cast<uint8_t*>(tsv_mem_lock(handle))) {}
+  explicit TBlock(TSV_HANDLE handle)
+      : Handle(handle), Data(static_cast<uint8_t*>(tsv_mem_lock(handle))) {}
   ~TBlock() { tsv_mem_free(Handle); }
-  const TTwnBitmapInfoHeader& Header() const { return *reinterpret_cast<const TTwnBitmapInfoHeader*>(Data); }
+  const TTwnBitmapInfoHeader& Header() const {
+    return *reinterpret_cast<const TTwnBitmapInfoHeader*>(Data);
+  }
   uint32_t Entry(int i) const {
     uint32_t value;
     std::memcpy(&value, Data + 40 + 4 * i, 4);
@@ -25,8 +28,8 @@ struct TBlock {
 
 // A packed DIB announcing `entries` colours (biClrUsed), with `table` table
 // entries (the announced number unless given), then rows of `fill`.
-std::vector<uint8_t> Packed(int width, int height, int bits, uint32_t entries, uint8_t fill, int32_t xPels = 0,
-                            int32_t yPels = 0, int table = -1) {
+std::vector<uint8_t> Packed(int width, int height, int bits, uint32_t entries, uint8_t fill,
+                            int32_t xPels = 0, int32_t yPels = 0, int table = -1) {
   const uint32_t tableEntries = table < 0 ? entries : static_cast<uint32_t>(table);
   TTwnBitmapInfoHeader header{};
   header.biSize = 40;
@@ -37,7 +40,8 @@ std::vector<uint8_t> Packed(int width, int height, int bits, uint32_t entries, u
   header.biXPelsPerMeter = xPels;
   header.biYPelsPerMeter = yPels;
   header.biClrUsed = entries;
-  std::vector<uint8_t> packed(40 + 4 * tableEntries + static_cast<size_t>(DIBRowSize(width, bits) * height), fill);
+  std::vector<uint8_t> packed(
+      40 + 4 * tableEntries + static_cast<size_t>(DIBRowSize(width, bits) * height), fill);
   std::memcpy(packed.data(), &header, 40);
   for (uint32_t i = 0; i < tableEntries; ++i) {
     const uint32_t entry = GreyEntry(static_cast<uint8_t>(i * 40));
@@ -134,7 +138,8 @@ TEST(DIBSectionTest, BmpFilesAreReadBackWholeOrAsASection) {
   file.insert(file.end(), packed.begin(), packed.begin() + 40);
   for (int i = 0; i < 16; ++i) {
     const uint32_t entry = GreyEntry(static_cast<uint8_t>(17 * i));
-    file.insert(file.end(), reinterpret_cast<const uint8_t*>(&entry), reinterpret_cast<const uint8_t*>(&entry) + 4);
+    file.insert(file.end(), reinterpret_cast<const uint8_t*>(&entry),
+                reinterpret_cast<const uint8_t*>(&entry) + 4);
   }
   file.insert(file.end(), packed.begin() + 40, packed.end());
   test::WriteFile(dir.File("page.bmp"), file);

@@ -87,7 +87,8 @@ TEST_F(FailureTest, ManagerThatThrowsIsReplacedByAFreshSession) {
   ASSERT_TRUE(twain->OpenSource(""));
   ASSERT_TRUE(WaitFor([&] { return twain->State() == 4; }));
   TTwnContainer* container = nullptr;
-  EXPECT_EQ(twain->GetCapabilityMsg(ICAP_PHYSICALHEIGHT, MSG_GETCURRENT, container), TWRC_DSMEXCEPTION);
+  EXPECT_EQ(twain->GetCapabilityMsg(ICAP_PHYSICALHEIGHT, MSG_GETCURRENT, container),
+            TWRC_DSMEXCEPTION);
   EXPECT_FALSE(twain->DSMOpen());
   EXPECT_FALSE(twain->SourceOpen());
   ASSERT_TRUE(WaitFor([&] { return Events.EnableMenus == 1 && twain->State() == 1; }));

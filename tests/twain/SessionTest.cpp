@@ -46,7 +46,8 @@ TEST_F(SessionTest, SourceListNamesEveryScannerAndKeepsTheIdentity) {
   const TW_IDENTITY before = twain->SourceIdentity();
   std::vector<std::string> names;
   twain->GetSourceList(names);
-  EXPECT_EQ(names, (std::vector<std::string>{"Virtual Scanner B", "Virtual Scanner C", "Virtual Scanner"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Virtual Scanner B", "Virtual Scanner C",
+                                             "Virtual Scanner"}));
   const TW_IDENTITY after = twain->SourceIdentity();
   EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
   EXPECT_TRUE(twain->DSMOpen()); // it was open before
@@ -108,8 +109,8 @@ TEST_F(SessionTest, SelectionDialogChoiceBecomesTheDefault) {
   std::ifstream arguments(Dir.File("chooser-args.txt"));
   std::vector<std::string> lines;
   for (std::string line; std::getline(arguments, line);) lines.push_back(line);
-  EXPECT_EQ(lines, (std::vector<std::string>{"Virtual Scanner", "Virtual Scanner B", "Virtual Scanner C",
-                                             "Virtual Scanner"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"Virtual Scanner", "Virtual Scanner B",
+                                             "Virtual Scanner C", "Virtual Scanner"}));
   // The next scan without a chosen source opens the operator's choice.
   ASSERT_TRUE(twain->OpenSourceMgr());
   twain->SetSourceIdentity(TW_IDENTITY{});
@@ -192,7 +193,8 @@ TEST_F(SessionTest, PaperJamFailsOnePageAndTheBatchGoesOn) {
   twain->SetDeviceEventTypes(DeviceEventBit(TWDE_PAPERJAM) | DeviceEventBit(TWDE_IMAGECAPTURED));
   SmallPages(*twain, TWPT_BW, 1, 50);
   ASSERT_TRUE(twain->Acquire(""));
-  ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 3 && Events.DeviceEvents.size() == 3; }));
+  ASSERT_TRUE(
+      WaitFor([&] { return Events.Images.size() == 3 && Events.DeviceEvents.size() == 3; }));
   EXPECT_NE(Events.Images[0].Handle, nullptr);
   EXPECT_EQ(Events.Images[1].Handle, nullptr);
   EXPECT_NE(Events.Images[2].Handle, nullptr);

@@ -14,13 +14,16 @@ TRecorder::~TRecorder() {
 void TwainTest::SetUp() {
   setenv("XDG_CONFIG_HOME", Dir.Path().c_str(), 1);
   setenv("XDG_STATE_HOME", Dir.Path().c_str(), 1);
-  for (const char* name : {"TESSIVANE_TWAIN_DSM", "TESSIVANE_TWAIN_SOURCES", "TESSIVANE_TWAIN_CHOOSER",
-                           VIRTUAL_SHEETS_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
+  for (const char* name :
+       {"TESSIVANE_TWAIN_DSM", "TESSIVANE_TWAIN_SOURCES", "TESSIVANE_TWAIN_CHOOSER",
+        VIRTUAL_SHEETS_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
     unsetenv(name);
   Configure("");
 }
 
-void TwainTest::TearDown() { unsetenv(VIRTUAL_CONFIG_VARIABLE); }
+void TwainTest::TearDown() {
+  unsetenv(VIRTUAL_CONFIG_VARIABLE);
+}
 
 void TwainTest::Configure(const std::string& lines) {
   const std::string path = Dir.File("scanner.conf");
@@ -38,7 +41,9 @@ std::vector<std::string> TwainTest::Trace() const {
 size_t TwainTest::CountTrace(const std::string& start) const {
   size_t count = 0;
   for (const std::string& line : Trace())
-    if (line.compare(0, start.size(), start) == 0 && (line.size() == start.size() || line[start.size()] == ' ')) ++count;
+    if (line.compare(0, start.size(), start) == 0 &&
+        (line.size() == start.size() || line[start.size()] == ' '))
+      ++count;
   return count;
 }
 
@@ -52,14 +57,16 @@ std::unique_ptr<TAcqTWAIN> TwainTest::MakeTwain(uint32_t timeoutMs) {
     events.Images.push_back({handle, bits, info, path, dispatcher.IsUIThread()});
     events.Senders.push_back(sender);
   };
-  twain->OnFailure = [&events](TTwnObject*, int dg, uint16_t dat, uint16_t cap, uint16_t msg, int error,
-                               int status) { events.Failures.push_back({dg, dat, cap, msg, error, status}); };
+  twain->OnFailure = [&events](TTwnObject*, int dg, uint16_t dat, uint16_t cap, uint16_t msg,
+                               int error, int status) {
+    events.Failures.push_back({dg, dat, cap, msg, error, status});
+  };
   twain->OnEnableMenus = [&events](TTwnObject*) { ++events.EnableMenus; };
   twain->OnDisableMenus = [&events](TTwnObject*) { ++events.DisableMenus; };
   twain->OnCloseSource = [&events](TTwnObject*) { ++events.CloseSource; };
   twain->OnXferReady = [&events](TTwnObject*) { ++events.XferReady; };
-  twain->OnDeviceEvent = [&events](TTwnObject*, TTwnDeviceEvent event, const std::string& name, const TTwnVariant&,
-                                   const TTwnVariant&, const TTwnVariant&) {
+  twain->OnDeviceEvent = [&events](TTwnObject*, TTwnDeviceEvent event, const std::string& name,
+                                   const TTwnVariant&, const TTwnVariant&, const TTwnVariant&) {
     events.DeviceEvents.emplace_back(event, name);
   };
   return twain;
@@ -71,8 +78,10 @@ void TwainTest::SmallPages(TAcqTWAIN& twain, int pixelType, int bitDepth, int dp
     ++events.Negotiations;
     TTwnContainer* container = nullptr;
     for (auto [cap, value] : {std::pair<uint16_t, double>{ICAP_SUPPORTEDSIZES, TWSS_A6},
-                              {ICAP_PIXELTYPE, pixelType}, {ICAP_BITDEPTH, bitDepth},
-                              {ICAP_XRESOLUTION, dpi}, {ICAP_YRESOLUTION, dpi}}) {
+                              {ICAP_PIXELTYPE, pixelType},
+                              {ICAP_BITDEPTH, bitDepth},
+                              {ICAP_XRESOLUTION, dpi},
+                              {ICAP_YRESOLUTION, dpi}}) {
       container = nullptr;
       ASSERT_EQ(twain.GetCapabilityMsg(cap, MSG_GET, container), TWRC_SUCCESS) << cap;
       container->SetCurrentValue(value);

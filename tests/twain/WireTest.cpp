@@ -60,7 +60,8 @@ TEST_F(WireTest, RangeValuesAreClampedAndSnappedBeforeSending) {
   EXPECT_DOUBLE_EQ(resolution->MinValue().AsFloat(), 50);
   EXPECT_DOUBLE_EQ(resolution->MaxValue().AsFloat(), 600);
   EXPECT_DOUBLE_EQ(resolution->StepSize().AsFloat(), 50);
-  for (auto [written, sent] : {std::pair<double, const char*>{333, "350:0"}, {20, "50:0"}, {700, "600:0"}}) {
+  for (auto [written, sent] :
+       {std::pair<double, const char*>{333, "350:0"}, {20, "50:0"}, {700, "600:0"}}) {
     resolution->SetCurrentValue(written);
     EXPECT_EQ(Twain->SetCapabilityMsg(MSG_SET, -1, resolution), TWRC_SUCCESS);
     EXPECT_EQ(LastSet(ICAP_XRESOLUTION), std::string("con=5 type=7 items=") + sent) << written;
@@ -75,8 +76,9 @@ TEST_F(WireTest, SmallTypesAndTextsAreNarrowedOnTheWire) {
   sheets.SetCapability(CAP_VIRTUAL_SHEETS);
   sheets.SetItemType(TWTY_INT32);
   sheets.SetCurrentValue(int32_t{-1});
-  EXPECT_EQ(Twain->SetCapabilityMsg(MSG_SET, 0, &sheets), TWRC_FAILURE); // the scanner refuses it...
-  EXPECT_EQ(LastSet(CAP_VIRTUAL_SHEETS), "con=5 type=2 items=-1");      // ...as the 32-bit -1
+  EXPECT_EQ(Twain->SetCapabilityMsg(MSG_SET, 0, &sheets),
+            TWRC_FAILURE);                                         // the scanner refuses it...
+  EXPECT_EQ(LastSet(CAP_VIRTUAL_SHEETS), "con=5 type=2 items=-1"); // ...as the 32-bit -1
 
   TTwnContainer count;
   count.SetCapability(CAP_XFERCOUNT);

@@ -38,14 +38,15 @@ bool ParseMatch(const std::vector<long>& numbers, bool withCapability, TTripletM
 bool TTripletMatch::Matches(uint16_t dat, uint16_t msg, const void* data) const {
   if (dat != DAT || msg != MSG) return false;
   if (CAP < 0) return true;
-  return dat == DAT_CAPABILITY && data != nullptr && static_cast<const TW_CAPABILITY*>(data)->Cap == CAP;
+  return dat == DAT_CAPABILITY && data != nullptr &&
+         static_cast<const TW_CAPABILITY*>(data)->Cap == CAP;
 }
 
 TVirtualConfig TVirtualConfig::Read() {
   TVirtualConfig config;
   long value;
-  if (const char* sheets = std::getenv(VIRTUAL_SHEETS_VARIABLE); sheets != nullptr && ParseNumber(sheets, value) &&
-      value >= 0 && value <= 10000)
+  if (const char* sheets = std::getenv(VIRTUAL_SHEETS_VARIABLE);
+      sheets != nullptr && ParseNumber(sheets, value) && value >= 0 && value <= 10000)
     config.Sheets = static_cast<int>(value);
   const char* path = std::getenv(VIRTUAL_CONFIG_VARIABLE);
   if (path == nullptr || *path == '\0') return config;

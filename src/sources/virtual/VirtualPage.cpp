@@ -23,7 +23,9 @@ constexpr std::array<std::array<uint8_t, 7>, 10> kDigits = {{
     {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C},
 }};
 
-int Black(const TDIB& page) { return page.BitCount() == 1 ? page.BlackIndex() : 0; }
+int Black(const TDIB& page) {
+  return page.BitCount() == 1 ? page.BlackIndex() : 0;
+}
 int White(const TDIB& page) {
   if (page.BitCount() == 1) return page.WhiteIndex();
   return page.BitCount() == 24 ? 0xFFFFFF : 255;
@@ -57,8 +59,8 @@ void DrawPageNumber(TDIB& page, int number, int dpi) {
     for (int row = 0; row < 7; ++row)
       for (int column = 0; column < 5; ++column)
         if (glyph[static_cast<size_t>(row)] & (0x10 >> column))
-          FillRect(page, x0 + column * cell, top + row * cell, x0 + (column + 1) * cell, top + (row + 1) * cell,
-                   Black(page));
+          FillRect(page, x0 + column * cell, top + row * cell, x0 + (column + 1) * cell,
+                   top + (row + 1) * cell, Black(page));
   }
 }
 
@@ -90,7 +92,10 @@ std::unique_ptr<TDIB> RenderPage(const TPageLayout& layout, int pageNumber) {
 
   auto grey4 = std::make_unique<TDIB>();
   grey4->NewImage(page->Width(), page->Height(), pf4bit, layout.XDpi, layout.YDpi);
-  for (int i = 0; i < 16; ++i) grey4->SetPaletteEntry(i, PaletteColor(static_cast<uint8_t>(17 * i), static_cast<uint8_t>(17 * i), static_cast<uint8_t>(17 * i)));
+  for (int i = 0; i < 16; ++i)
+    grey4->SetPaletteEntry(i,
+                           PaletteColor(static_cast<uint8_t>(17 * i), static_cast<uint8_t>(17 * i),
+                                        static_cast<uint8_t>(17 * i)));
   for (int y = 0; y < page->Height(); ++y)
     for (int x = 0; x < page->Width(); ++x) grey4->SetPixel(x, y, GreyLevel(*page, x, y) >> 4);
   if (layout.YDpi != layout.XDpi) SetYResolution(*grey4, layout.YDpi);

@@ -6,12 +6,12 @@
 
 // What one scanned page looks like.
 struct TPageLayout {
-  int Width = 0;        // pixels
+  int Width = 0; // pixels
   int Height = 0;
   int XDpi = 300;
   int YDpi = 300;
-  int PixelType = 0;    // TWPT_BW, TWPT_GRAY, TWPT_RGB
-  int BitDepth = 1;     // 1; 4 or 8; 24
+  int PixelType = 0; // TWPT_BW, TWPT_GRAY, TWPT_RGB
+  int BitDepth = 1;  // 1; 4 or 8; 24
 };
 
 // The page of that number: the same text-like document page for the same

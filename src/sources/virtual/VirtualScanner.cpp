@@ -2,9 +2,9 @@
 
 #include "tessivane/virtualscanner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
@@ -138,18 +138,22 @@ bool TVirtualScanner::Misbehave(TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF data, TW
   return false;
 }
 
-TW_UINT16 TVirtualScanner::Entry(pTW_IDENTITY origin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF data) {
+TW_UINT16 TVirtualScanner::Entry(pTW_IDENTITY origin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                 TW_MEMREF data) {
   Trace(DG, DAT, MSG, data);
   TW_UINT16 faulted = TWRC_SUCCESS;
-  if (!(DG == DG_CONTROL && DAT == DAT_STATUS) && Misbehave(DAT, MSG, data, faulted)) return faulted;
+  if (!(DG == DG_CONTROL && DAT == DAT_STATUS) && Misbehave(DAT, MSG, data, faulted))
+    return faulted;
 
   TLock lock(FLock);
-  if (DG == DG_CONTROL && DAT == DAT_IDENTITY) return Identity(lock, origin, MSG, static_cast<pTW_IDENTITY>(data));
+  if (DG == DG_CONTROL && DAT == DAT_IDENTITY)
+    return Identity(lock, origin, MSG, static_cast<pTW_IDENTITY>(data));
   if (DG == DG_CONTROL && DAT == DAT_ENTRYPOINT) {
     if (MSG != MSG_SET || data == nullptr) return Fail(TWCC_BADPROTOCOL);
     const auto* entry = static_cast<const TW_ENTRYPOINT*>(data);
     FDSMEntry = entry->DSM_Entry;
-    FMemory = TSourceMemory{entry->DSM_MemAllocate, entry->DSM_MemFree, entry->DSM_MemLock, entry->DSM_MemUnlock};
+    FMemory = TSourceMemory{entry->DSM_MemAllocate, entry->DSM_MemFree, entry->DSM_MemLock,
+                            entry->DSM_MemUnlock};
     return TWRC_SUCCESS;
   }
   if (DG == DG_CONTROL && DAT == DAT_STATUS) {
@@ -168,35 +172,49 @@ TW_UINT16 TVirtualScanner::Entry(pTW_IDENTITY origin, TW_UINT32 DG, TW_UINT16 DA
 
   if (DG == DG_CONTROL) {
     switch (DAT) {
-    case DAT_CAPABILITY: return Capability(MSG, static_cast<pTW_CAPABILITY>(data));
-    case DAT_USERINTERFACE: return UserInterface(MSG, static_cast<pTW_USERINTERFACE>(data));
-    case DAT_PENDINGXFERS: return PendingXfers(MSG, static_cast<pTW_PENDINGXFERS>(data));
+    case DAT_CAPABILITY:
+      return Capability(MSG, static_cast<pTW_CAPABILITY>(data));
+    case DAT_USERINTERFACE:
+      return UserInterface(MSG, static_cast<pTW_USERINTERFACE>(data));
+    case DAT_PENDINGXFERS:
+      return PendingXfers(MSG, static_cast<pTW_PENDINGXFERS>(data));
     case DAT_SETUPMEMXFER:
-      return MSG == MSG_GET ? SetupMemXfer(static_cast<pTW_SETUPMEMXFER>(data)) : Fail(TWCC_BADPROTOCOL);
-    case DAT_SETUPFILEXFER: return SetupFileXfer(MSG, static_cast<pTW_SETUPFILEXFER>(data));
+      return MSG == MSG_GET ? SetupMemXfer(static_cast<pTW_SETUPMEMXFER>(data))
+                            : Fail(TWCC_BADPROTOCOL);
+    case DAT_SETUPFILEXFER:
+      return SetupFileXfer(MSG, static_cast<pTW_SETUPFILEXFER>(data));
     case DAT_DEVICEEVENT:
-      return MSG == MSG_GET ? DeviceEvent(static_cast<pTW_DEVICEEVENT>(data)) : Fail(TWCC_BADPROTOCOL);
-    case DAT_EVENT: return TWRC_NOTDSEVENT;
-    default: return Fail(TWCC_BADPROTOCOL);
+      return MSG == MSG_GET ? DeviceEvent(static_cast<pTW_DEVICEEVENT>(data))
+                            : Fail(TWCC_BADPROTOCOL);
+    case DAT_EVENT:
+      return TWRC_NOTDSEVENT;
+    default:
+      return Fail(TWCC_BADPROTOCOL);
     }
   }
   if (DG == DG_IMAGE) {
     switch (DAT) {
-    case DAT_IMAGEINFO: return MSG == MSG_GET ? ImageInfo(static_cast<pTW_IMAGEINFO>(data)) : Fail(TWCC_BADPROTOCOL);
-    case DAT_IMAGELAYOUT: return ImageLayout(MSG, static_cast<pTW_IMAGELAYOUT>(data));
-    case DAT_PALETTE8: return MSG == MSG_GET ? Palette(static_cast<pTW_PALETTE8>(data)) : Fail(TWCC_BADPROTOCOL);
+    case DAT_IMAGEINFO:
+      return MSG == MSG_GET ? ImageInfo(static_cast<pTW_IMAGEINFO>(data)) : Fail(TWCC_BADPROTOCOL);
+    case DAT_IMAGELAYOUT:
+      return ImageLayout(MSG, static_cast<pTW_IMAGELAYOUT>(data));
+    case DAT_PALETTE8:
+      return MSG == MSG_GET ? Palette(static_cast<pTW_PALETTE8>(data)) : Fail(TWCC_BADPROTOCOL);
     case DAT_IMAGENATIVEXFER:
       return MSG == MSG_GET ? NativeXfer(static_cast<TW_HANDLE*>(data)) : Fail(TWCC_BADPROTOCOL);
     case DAT_IMAGEMEMXFER:
       return MSG == MSG_GET ? MemXfer(static_cast<pTW_IMAGEMEMXFER>(data)) : Fail(TWCC_BADPROTOCOL);
-    case DAT_IMAGEFILEXFER: return MSG == MSG_GET ? FileXfer() : Fail(TWCC_BADPROTOCOL);
-    default: return Fail(TWCC_BADPROTOCOL);
+    case DAT_IMAGEFILEXFER:
+      return MSG == MSG_GET ? FileXfer() : Fail(TWCC_BADPROTOCOL);
+    default:
+      return Fail(TWCC_BADPROTOCOL);
     }
   }
   return Fail(TWCC_BADPROTOCOL);
 }
 
-TW_UINT16 TVirtualScanner::Identity(TLock& lock, pTW_IDENTITY origin, TW_UINT16 MSG, pTW_IDENTITY identity) {
+TW_UINT16 TVirtualScanner::Identity(TLock& lock, pTW_IDENTITY origin, TW_UINT16 MSG,
+                                    pTW_IDENTITY identity) {
   if (identity == nullptr) return Fail(TWCC_BADVALUE);
   switch (MSG) {
   case MSG_GET: {
@@ -248,7 +266,8 @@ TW_UINT16 TVirtualScanner::Identity(TLock& lock, pTW_IDENTITY origin, TW_UINT16 
     lock.lock();
     return TWRC_SUCCESS;
   }
-  default: return Fail(TWCC_BADPROTOCOL);
+  default:
+    return Fail(TWCC_BADPROTOCOL);
   }
 }
 
@@ -310,7 +329,8 @@ TW_UINT16 TVirtualScanner::PendingXfers(TW_UINT16 MSG, pTW_PENDINGXFERS pending)
     FPending = 0;
     FState = 5;
     return TWRC_SUCCESS;
-  default: return Fail(TWCC_BADPROTOCOL);
+  default:
+    return Fail(TWCC_BADPROTOCOL);
   }
 }
 
@@ -332,7 +352,7 @@ void TVirtualScanner::ImageDone() {
     }
 }
 
-extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG,
-                                                                     TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
+extern "C" __attribute__((visibility("default"))) TW_UINT16
+DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
   return TVirtualScanner::Instance().Entry(pOrigin, DG, DAT, MSG, pData);
 }

@@ -45,7 +45,7 @@ struct TScannerSettings {
   double XDpi = 300;
   double YDpi = 300;
   int Units = TWUN_INCHES;
-  TW_FRAME Frame{};                 // inches
+  TW_FRAME Frame{}; // inches
   int SupportedSize = TWSS_A4;
   bool Feeder = true;
   bool Duplex = false;

@@ -77,7 +77,9 @@ TW_UINT16 TVirtualScanner::ImageLayout(TW_UINT16 MSG, pTW_IMAGELAYOUT layout) {
   };
   switch (MSG) {
   case MSG_GET:
-  case MSG_GETCURRENT: report(FSettings.Frame); return TWRC_SUCCESS;
+  case MSG_GETCURRENT:
+    report(FSettings.Frame);
+    return TWRC_SUCCESS;
   case MSG_GETDEFAULT: {
     const TW_FRAME current = FSettings.Frame;
     const int size = FSettings.SupportedSize;
@@ -99,8 +101,8 @@ TW_UINT16 TVirtualScanner::ImageLayout(TW_UINT16 MSG, pTW_IMAGELAYOUT layout) {
     const double right = FromFix32(layout->Frame.Right) / u;
     const double bottom = FromFix32(layout->Frame.Bottom) / u;
     constexpr double slack = 0.001;
-    if (left < -slack || top < -slack || right <= left || bottom <= top || right > kPhysicalWidth + slack ||
-        bottom > kPhysicalHeight + slack)
+    if (left < -slack || top < -slack || right <= left || bottom <= top ||
+        right > kPhysicalWidth + slack || bottom > kPhysicalHeight + slack)
       return Fail(TWCC_BADVALUE);
     FSettings.Frame.Left = ToFix32(left);
     FSettings.Frame.Top = ToFix32(top);
@@ -109,7 +111,8 @@ TW_UINT16 TVirtualScanner::ImageLayout(TW_UINT16 MSG, pTW_IMAGELAYOUT layout) {
     FSettings.SupportedSize = TWSS_NONE;
     return TWRC_SUCCESS;
   }
-  default: return Fail(TWCC_BADPROTOCOL);
+  default:
+    return Fail(TWCC_BADPROTOCOL);
   }
 }
 
@@ -140,7 +143,8 @@ TW_UINT16 TVirtualScanner::SetupFileXfer(TW_UINT16 MSG, pTW_SETUPFILEXFER setup)
     FFileName.assign(setup->FileName, strnlen(setup->FileName, sizeof setup->FileName));
     FFileFormat = setup->Format;
     return TWRC_SUCCESS;
-  default: return Fail(TWCC_BADPROTOCOL);
+  default:
+    return Fail(TWCC_BADPROTOCOL);
   }
 }
 
@@ -217,12 +221,14 @@ TW_UINT16 TVirtualScanner::MemXfer(pTW_IMAGEMEMXFER strip) {
     FState = 7;
   }
   if (!FPage) return Fail(TWCC_SEQERROR);
-  if (!(strip->Memory.Flags & TWMF_POINTER) || strip->Memory.TheMem == nullptr) return Fail(TWCC_BADVALUE);
+  if (!(strip->Memory.Flags & TWMF_POINTER) || strip->Memory.TheMem == nullptr)
+    return Fail(TWCC_BADVALUE);
 
   const TPageLayout layout = Layout();
   const size_t bytesPerRow = RowBytes(layout);
   const int left = FPage->Height() - FRowsSent;
-  const int rows = static_cast<int>(std::min<size_t>(strip->Memory.Length / bytesPerRow, static_cast<size_t>(left)));
+  const int rows = static_cast<int>(
+      std::min<size_t>(strip->Memory.Length / bytesPerRow, static_cast<size_t>(left)));
   if (rows <= 0) return Fail(TWCC_BADVALUE);
 
   const bool vanilla = FSettings.PixelFlavor == TWPF_VANILLA;

@@ -11,23 +11,34 @@ namespace {
 size_t ItemSize(uint16_t itemType) {
   switch (itemType) {
   case TWTY_INT8:
-  case TWTY_UINT8: return 1;
+  case TWTY_UINT8:
+    return 1;
   case TWTY_INT16:
   case TWTY_UINT16:
-  case TWTY_BOOL: return 2;
+  case TWTY_BOOL:
+    return 2;
   case TWTY_INT32:
   case TWTY_UINT32:
-  case TWTY_FIX32: return 4;
-  case TWTY_FRAME: return sizeof(TW_FRAME);
-  case TWTY_STR32: return sizeof(TW_STR32);
-  case TWTY_STR64: return sizeof(TW_STR64);
-  case TWTY_STR128: return sizeof(TW_STR128);
-  case TWTY_STR255: return sizeof(TW_STR255);
-  default: return 0;
+  case TWTY_FIX32:
+    return 4;
+  case TWTY_FRAME:
+    return sizeof(TW_FRAME);
+  case TWTY_STR32:
+    return sizeof(TW_STR32);
+  case TWTY_STR64:
+    return sizeof(TW_STR64);
+  case TWTY_STR128:
+    return sizeof(TW_STR128);
+  case TWTY_STR255:
+    return sizeof(TW_STR255);
+  default:
+    return 0;
   }
 }
 
-std::string Fix32Text(TW_FIX32 fix) { return std::to_string(fix.Whole) + ":" + std::to_string(fix.Frac); }
+std::string Fix32Text(TW_FIX32 fix) {
+  return std::to_string(fix.Whole) + ":" + std::to_string(fix.Frac);
+}
 
 // One item: its value (numbers), frame, and text for the trace.
 void ReadItem(uint16_t itemType, const uint8_t* p, TReceived& received, std::string& text) {
@@ -39,7 +50,10 @@ void ReadItem(uint16_t itemType, const uint8_t* p, TReceived& received, std::str
     text += std::to_string(v);
     break;
   }
-  case TWTY_UINT8: received.Values.push_back(*p); text += std::to_string(*p); break;
+  case TWTY_UINT8:
+    received.Values.push_back(*p);
+    text += std::to_string(*p);
+    break;
   case TWTY_INT16: {
     int16_t v;
     std::memcpy(&v, p, 2);
@@ -81,14 +95,15 @@ void ReadItem(uint16_t itemType, const uint8_t* p, TReceived& received, std::str
     std::memcpy(&frame, p, sizeof frame);
     received.Frames.push_back(frame);
     received.Values.push_back(0);
-    text += Fix32Text(frame.Left) + "/" + Fix32Text(frame.Top) + "/" + Fix32Text(frame.Right) + "/" +
-            Fix32Text(frame.Bottom);
+    text += Fix32Text(frame.Left) + "/" + Fix32Text(frame.Top) + "/" + Fix32Text(frame.Right) +
+            "/" + Fix32Text(frame.Bottom);
     break;
   }
   default: {
     const size_t size = ItemSize(itemType);
     const auto* end = static_cast<const uint8_t*>(std::memchr(p, 0, size));
-    const std::string value(reinterpret_cast<const char*>(p), end ? static_cast<size_t>(end - p) : size);
+    const std::string value(reinterpret_cast<const char*>(p),
+                            end ? static_cast<size_t>(end - p) : size);
     received.Values.push_back(0);
     text += "\"" + value + "\"(" + std::to_string(value.size()) + ")";
     break;
@@ -118,7 +133,8 @@ void WriteItem(uint16_t itemType, double value, uint8_t* p) {
     }
     break;
   }
-  default: break;
+  default:
+    break;
   }
 }
 
@@ -128,8 +144,10 @@ uint32_t RangeField(uint16_t itemType, double value) {
   uint32_t field;
   std::memcpy(&field, bytes, 4);
   // The small types go sign- or zero-extended into the 32-bit fields.
-  if (itemType == TWTY_INT16 || itemType == TWTY_BOOL) return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(field)));
-  if (itemType == TWTY_INT8) return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(field)));
+  if (itemType == TWTY_INT16 || itemType == TWTY_BOOL)
+    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(field)));
+  if (itemType == TWTY_INT8)
+    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(field)));
   return field;
 }
 
@@ -165,7 +183,9 @@ TW_FIX32 ToFix32(double value) {
   return fix;
 }
 
-double FromFix32(TW_FIX32 value) { return value.Whole + value.Frac / 65536.0; }
+double FromFix32(TW_FIX32 value) {
+  return value.Whole + value.Frac / 65536.0;
+}
 
 bool TReceived::Current(double& value) const {
   switch (ConType) {
@@ -181,7 +201,8 @@ bool TReceived::Current(double& value) const {
     if (Values.size() != 5) return false;
     value = Values[4];
     return true;
-  default: return false;
+  default:
+    return false;
   }
 }
 
@@ -196,7 +217,8 @@ bool ReadContainer(const TSourceMemory& memory, const TW_CAPABILITY& cap, TRecei
   std::memcpy(&itemType, base, 2);
   received.ItemType = itemType;
   const size_t size = ItemSize(itemType);
-  std::string text = "con=" + std::to_string(cap.ConType) + " type=" + std::to_string(itemType) + " items=";
+  std::string text =
+      "con=" + std::to_string(cap.ConType) + " type=" + std::to_string(itemType) + " items=";
   bool sound = size != 0;
   auto fits = [&](size_t end) { return known == 0 || end <= known; };
   if (sound) {
@@ -208,9 +230,12 @@ bool ReadContainer(const TSourceMemory& memory, const TW_CAPABILITY& cap, TRecei
     case TWON_ARRAY:
     case TWON_ENUMERATION: {
       const bool isArray = cap.ConType == TWON_ARRAY;
-      const size_t first = isArray ? offsetof(TW_ARRAY, ItemList) : offsetof(TW_ENUMERATION, ItemList);
+      const size_t first =
+          isArray ? offsetof(TW_ARRAY, ItemList) : offsetof(TW_ENUMERATION, ItemList);
       uint32_t count;
-      std::memcpy(&count, base + (isArray ? offsetof(TW_ARRAY, NumItems) : offsetof(TW_ENUMERATION, NumItems)), 4);
+      std::memcpy(
+          &count,
+          base + (isArray ? offsetof(TW_ARRAY, NumItems) : offsetof(TW_ENUMERATION, NumItems)), 4);
       sound = count <= 100000 && fits(first + count * size);
       for (uint32_t i = 0; sound && i < count; ++i) {
         if (i > 0) text += ",";
@@ -219,7 +244,8 @@ bool ReadContainer(const TSourceMemory& memory, const TW_CAPABILITY& cap, TRecei
       if (sound && !isArray) {
         std::memcpy(&received.CurrentIndex, base + offsetof(TW_ENUMERATION, CurrentIndex), 4);
         std::memcpy(&received.DefaultIndex, base + offsetof(TW_ENUMERATION, DefaultIndex), 4);
-        text += " cur=" + std::to_string(received.CurrentIndex) + " def=" + std::to_string(received.DefaultIndex);
+        text += " cur=" + std::to_string(received.CurrentIndex) +
+                " def=" + std::to_string(received.DefaultIndex);
       }
       break;
     }
@@ -228,8 +254,8 @@ bool ReadContainer(const TSourceMemory& memory, const TW_CAPABILITY& cap, TRecei
       if (!sound) break;
       TW_RANGE range;
       std::memcpy(&range, base, sizeof range);
-      const TW_UINT32 fields[] = {range.MinValue, range.MaxValue, range.StepSize, range.DefaultValue,
-                                  range.CurrentValue};
+      const TW_UINT32 fields[] = {range.MinValue, range.MaxValue, range.StepSize,
+                                  range.DefaultValue, range.CurrentValue};
       for (size_t i = 0; i < 5; ++i) {
         if (i > 0) text += ",";
         uint8_t bytes[4];
@@ -238,7 +264,9 @@ bool ReadContainer(const TSourceMemory& memory, const TW_CAPABILITY& cap, TRecei
       }
       break;
     }
-    default: sound = false; break;
+    default:
+      sound = false;
+      break;
     }
   }
   memory.UnlockHandle(cap.hContainer);
@@ -253,8 +281,8 @@ TW_HANDLE OneValue(const TSourceMemory& memory, uint16_t itemType, double value)
   return Filled(memory, bytes.size(), bytes.data());
 }
 
-TW_HANDLE Enumeration(const TSourceMemory& memory, uint16_t itemType, const std::vector<double>& values,
-                      uint32_t current, uint32_t defaultIndex) {
+TW_HANDLE Enumeration(const TSourceMemory& memory, uint16_t itemType,
+                      const std::vector<double>& values, uint32_t current, uint32_t defaultIndex) {
   const size_t size = ItemSize(itemType);
   std::vector<uint8_t> bytes(offsetof(TW_ENUMERATION, ItemList) + values.size() * size + 4, 0);
   const auto count = static_cast<uint32_t>(values.size());
@@ -267,8 +295,8 @@ TW_HANDLE Enumeration(const TSourceMemory& memory, uint16_t itemType, const std:
   return Filled(memory, bytes.size(), bytes.data());
 }
 
-TW_HANDLE Range(const TSourceMemory& memory, uint16_t itemType, double minimum, double maximum, double step,
-                double defaultValue, double current) {
+TW_HANDLE Range(const TSourceMemory& memory, uint16_t itemType, double minimum, double maximum,
+                double step, double defaultValue, double current) {
   TW_RANGE range{};
   range.ItemType = itemType;
   range.MinValue = RangeField(itemType, minimum);

@@ -23,11 +23,12 @@ struct TSourceMemory {
 struct TReceived {
   uint16_t ConType = 0;
   uint16_t ItemType = 0;
-  std::vector<double> Values;       // one value: 1; array, enumeration: the items; range: min max step default current
-  std::vector<TW_FRAME> Frames;     // TWTY_FRAME items
+  std::vector<double>
+      Values; // one value: 1; array, enumeration: the items; range: min max step default current
+  std::vector<TW_FRAME> Frames; // TWTY_FRAME items
   uint32_t CurrentIndex = 0;
   uint32_t DefaultIndex = 0;
-  std::string Trace;                // the container as text, for the trace file
+  std::string Trace; // the container as text, for the trace file
 
   // The value the application means: the one value, the enumeration's
   // current item, the range's current value.
@@ -39,10 +40,10 @@ bool ReadContainer(const TSourceMemory& memory, const TW_CAPABILITY& cap, TRecei
 
 // Containers for replies, allocated through the manager's memory.
 TW_HANDLE OneValue(const TSourceMemory& memory, uint16_t itemType, double value);
-TW_HANDLE Enumeration(const TSourceMemory& memory, uint16_t itemType, const std::vector<double>& values,
-                      uint32_t current, uint32_t defaultIndex);
-TW_HANDLE Range(const TSourceMemory& memory, uint16_t itemType, double minimum, double maximum, double step,
-                double defaultValue, double current);
+TW_HANDLE Enumeration(const TSourceMemory& memory, uint16_t itemType,
+                      const std::vector<double>& values, uint32_t current, uint32_t defaultIndex);
+TW_HANDLE Range(const TSourceMemory& memory, uint16_t itemType, double minimum, double maximum,
+                double step, double defaultValue, double current);
 TW_HANDLE Array(const TSourceMemory& memory, uint16_t itemType, const std::vector<double>& values);
 TW_HANDLE FrameEnumeration(const TSourceMemory& memory, const TW_FRAME& frame);
 TW_HANDLE FrameOneValue(const TSourceMemory& memory, const TW_FRAME& frame);
