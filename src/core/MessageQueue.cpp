@@ -25,21 +25,8 @@ bool TMessageQueue::Get(TThreadMessage& message, uint32_t timeoutMs) {
   return true;
 }
 
-bool TMessageQueue::Peek(TThreadMessage& message) {
-  std::lock_guard guard(FMutex);
-  if (FMessages.empty()) return false;
-  message = std::move(FMessages.front());
-  FMessages.pop_front();
-  return true;
-}
-
 std::deque<TThreadMessage> TMessageQueue::Close() {
   std::lock_guard guard(FMutex);
   FClosed = true;
   return std::exchange(FMessages, {});
-}
-
-size_t TMessageQueue::Count() const {
-  std::lock_guard guard(FMutex);
-  return FMessages.size();
 }

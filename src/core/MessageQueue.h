@@ -32,11 +32,8 @@ public:
   bool Post(TThreadMessage message);
   // Takes the oldest message, waiting up to timeoutMs; false on time-out.
   bool Get(TThreadMessage& message, uint32_t timeoutMs = INFINITE_WAIT);
-  // Takes the oldest message if there is one.
-  bool Peek(TThreadMessage& message);
   // Refuses later posts and hands back what was still queued.
   std::deque<TThreadMessage> Close();
-  size_t Count() const;
 
 private:
   mutable std::mutex FMutex;

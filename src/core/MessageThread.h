@@ -22,7 +22,6 @@ public:
   // Waits for Execute to return, then joins; true when it ended in time.
   bool WaitFor(uint32_t timeoutMs = INFINITE_WAIT);
   bool Finished() const { return FFinished.IsSet(); }
-  bool IsCurrentThread() const { return std::this_thread::get_id() == FThread.get_id(); }
 
 protected:
   virtual void Execute() = 0;

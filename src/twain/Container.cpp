@@ -114,16 +114,6 @@ bool HasNumericOrder(uint16_t itemType) {
 
 // ---- TTwnFrame
 
-TW_FRAME TTwnFrame::Frame() const {
-  TW_FRAME frame;
-  std::memcpy(&frame, FItem, sizeof frame);
-  return frame;
-}
-
-void TTwnFrame::SetFrame(const TW_FRAME& frame) {
-  std::memcpy(FItem, &frame, sizeof frame);
-}
-
 double TTwnFrame::Edge(int index) const {
   return Fix32BitsToFloat(Read32(FItem + 4 * index));
 }

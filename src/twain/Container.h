@@ -17,8 +17,6 @@ class TTwnFrame {
 public:
   TTwnFrame(TTwnContainer* owner, uint8_t* item) : FOwner(owner), FItem(item) {}
   TTwnContainer* Owner() const { return FOwner; }
-  TW_FRAME Frame() const;
-  void SetFrame(const TW_FRAME& frame);
   double Left() const { return Edge(0); }
   double Top() const { return Edge(1); }
   double Right() const { return Edge(2); }

@@ -121,23 +121,6 @@ TSV_HANDLE BuildDIBSection(const uint8_t* packed, size_t size) {
   return section;
 }
 
-bool PackedDIBSize(const void* packed, int& width, int& height) {
-  const auto* p = static_cast<const uint8_t*>(packed);
-  const uint32_t headerSize = Read32(p);
-  if (headerSize == 12) {
-    width = Read16(p + 4);
-    height = Read16(p + 6);
-    return true;
-  }
-  if (headerSize < 40) return false;
-  int32_t w, h;
-  std::memcpy(&w, p + 4, 4);
-  std::memcpy(&h, p + 8, 4);
-  width = w;
-  height = h;
-  return true;
-}
-
 TSV_HANDLE ReadBmpFile(const std::string& path, bool raw) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return nullptr;

@@ -30,9 +30,6 @@ TSV_HANDLE BuildDIBSection(const uint8_t* packed, size_t size);
 // or is not a sound BMP.
 TSV_HANDLE ReadBmpFile(const std::string& path, bool raw);
 
-// Width and height from a packed DIB header (40-byte or 12-byte).
-bool PackedDIBSize(const void* packed, int& width, int& height);
-
 // Pixels per metre for a resolution in the given TWUN_ unit, rounded half to
 // even; 11811 (300 dpi) for other units.
 int32_t PelsPerMetre(double resolution, int units);

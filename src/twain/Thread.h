@@ -93,8 +93,6 @@ private:
   std::shared_ptr<TAcqTWAINQueue> FWorker;
   TSyncEvent FEnded;
 
-  // The current image.
+  // Images the source still holds, as MSG_ENDXFER last reported.
   int FPending = 0;
-  int FImageWidth = 0;
-  int FImageHeight = 0;
 };

@@ -48,7 +48,6 @@ void TAcqTWAINThread::XferReady() {
 void TAcqTWAINThread::TransferOne() {
   TTwnEventSink* sink = Sink();
   const TTwnTransferSettings settings = sink ? sink->TransferSettings() : TTwnTransferSettings{};
-  FImageWidth = FImageHeight = 0;
   switch (settings.XferMech) {
   case TWFX_FILES:
   case TWFX_FILES2:
@@ -152,15 +151,13 @@ void TAcqTWAINThread::NativeTransfer(const TTwnTransferSettings& settings) {
     ShutDownIfDone(false);
     const size_t size = tsv_mem_size(static_cast<TSV_HANDLE>(image));
     if (size == 0) {
-      // Not a block of the shared registry: nothing this engine can hand on.
+      // An empty block, or not one of the shared registry (which refuses to
+      // free it): nothing this engine can hand on.
+      tsv_mem_free(static_cast<TSV_HANDLE>(image));
       ImageReady(nullptr, nullptr, nullptr, {});
       return;
     }
     if (settings.DIBHandleType == THDT_DIBRAW) {
-      if (void* header = tsv_mem_lock(static_cast<TSV_HANDLE>(image))) {
-        PackedDIBSize(header, FImageWidth, FImageHeight);
-        tsv_mem_unlock(static_cast<TSV_HANDLE>(image));
-      }
       ImageReady(nullptr, nullptr, image, {});
       return;
     }
@@ -288,8 +285,6 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
   const size_t rowSize = static_cast<size_t>(DIBRowSize(info.ImageWidth, bits));
   const size_t imageSize = rowSize * static_cast<size_t>(info.ImageLength);
   const int entries = bits <= 8 ? 1 << bits : 0;
-  FImageWidth = info.ImageWidth;
-  FImageHeight = info.ImageLength;
 
   TW_SETUPMEMXFER setup{};
   result = Triplet(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup, sizeof setup, true,

@@ -131,6 +131,10 @@ TEST_F(WireTest, FramesTravelAsFourFixedPointEdges) {
 }
 
 TEST_F(WireTest, QuerySupportAndUnitsChangeWhatIsReported) {
+  // The scanner extends nothing until asked to.
+  EXPECT_FALSE(Twain->IsCapExtended(ICAP_XRESOLUTION));
+  EXPECT_TRUE(Twain->IsCapSupported(ICAP_XRESOLUTION));
+  EXPECT_FALSE(Twain->IsCapSupported(ICAP_HALFTONES));
   TTwnContainer* container = nullptr;
   ASSERT_EQ(Twain->GetCapabilityMsg(ICAP_PHYSICALWIDTH, MSG_QUERYSUPPORT, container), TWRC_SUCCESS);
   EXPECT_EQ(container->QuerySupport, TWQC_GET | TWQC_GETCURRENT | TWQC_GETDEFAULT);
