@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Tessivane twice (optimised, and with AddressSanitizer and
+# Builds Tessivane (optimised, and with AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs every test in both builds, then runs
 # the tests of the threaded libraries under ThreadSanitizer. Any failure
 # fails the script.
