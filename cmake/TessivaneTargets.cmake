@@ -10,6 +10,12 @@ if(TESSIVANE_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
+option(TESSIVANE_TSAN "Build with ThreadSanitizer" OFF)
+if(TESSIVANE_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # Warnings as errors for our code only; third-party headers come in as system headers.
 function(tessivane_warnings target)
   target_compile_options(${target} PRIVATE

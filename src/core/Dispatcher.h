@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+
+// Runs work on the user-interface thread for threads that must not touch the
+// interface themselves. The TWAIN engine raises every event through it.
+class TUIDispatcher {
+public:
+  virtual ~TUIDispatcher() = default;
+
+  virtual bool IsUIThread() const = 0;
+
+  // Runs call on the user-interface thread and returns once it has run; also
+  // while that thread sits in a nested loop (a modal dialog). Called on the
+  // user-interface thread itself, it runs call at once. An exception thrown
+  // by call is raised again in the calling thread.
+  virtual void Synchronize(const std::function<void()>& call) = 0;
+
+  // Called on the user-interface thread between the short slices of a wait
+  // for the TWAIN worker: keep the windows painted, but run no queued calls
+  // and take no input.
+  virtual void KeepResponsive() = 0;
+
+  // Called on the user-interface thread while it waits for a thread that may
+  // itself be waiting in Synchronize: runs the calls queued so far.
+  virtual void ProcessSynchronized() = 0;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "tessivane/twain.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The memory functions the manager gave (DAT_ENTRYPOINT), or the shared
+// block registry before it did.
+struct TSourceMemory {
+  DSM_MEMALLOCATE Allocate = nullptr;
+  DSM_MEMFREE Free = nullptr;
+  DSM_MEMLOCK Lock = nullptr;
+  DSM_MEMUNLOCK Unlock = nullptr;
+  TW_HANDLE Alloc(size_t size) const;
+  void* LockHandle(TW_HANDLE handle) const;
+  void UnlockHandle(TW_HANDLE handle) const;
+};
+
+// A container as the application sent it, items read by their type:
+// numbers (integers, booleans, TW_FIX32 as floats), frames, texts.
+struct TReceived {
+  uint16_t ConType = 0;
+  uint16_t ItemType = 0;
+  std::vector<double>
+      Values; // one value: 1; array, enumeration: the items; range: min max step default current
+  std::vector<TW_FRAME> Frames; // TWTY_FRAME items
+  uint32_t CurrentIndex = 0;
+  uint32_t DefaultIndex = 0;
+  std::string Trace; // the container as text, for the trace file
+
+  // The value the application means: the one value, the enumeration's
+  // current item, the range's current value.
+  bool Current(double& value) const;
+};
+
+// Reads the container of a capability set; false when it is malformed.
+bool ReadContainer(const TSourceMemory& memory, const TW_CAPABILITY& cap, TReceived& received);
+
+// Containers for replies, allocated through the manager's memory.
+TW_HANDLE OneValue(const TSourceMemory& memory, uint16_t itemType, double value);
+TW_HANDLE Enumeration(const TSourceMemory& memory, uint16_t itemType,
+                      const std::vector<double>& values, uint32_t current, uint32_t defaultIndex);
+TW_HANDLE Range(const TSourceMemory& memory, uint16_t itemType, double minimum, double maximum,
+                double step, double defaultValue, double current);
+TW_HANDLE Array(const TSourceMemory& memory, uint16_t itemType, const std::vector<double>& values);
+TW_HANDLE FrameEnumeration(const TSourceMemory& memory, const TW_FRAME& frame);
+TW_HANDLE FrameOneValue(const TSourceMemory& memory, const TW_FRAME& frame);
+
+TW_FIX32 ToFix32(double value);
+double FromFix32(TW_FIX32 value);

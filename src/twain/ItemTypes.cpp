@@ -1,0 +1,204 @@
+#include "twain/ItemTypes.h"
+
+#include "tessivane/twain.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace {
+
+using TCapType = std::pair<uint16_t, uint16_t>;
+
+// Sorted by capability.
+constexpr std::array kCapabilityTypes = {
+    TCapType{CAP_XFERCOUNT, TWTY_INT16},
+    TCapType{ICAP_COMPRESSION, TWTY_UINT16},
+    TCapType{ICAP_PIXELTYPE, TWTY_UINT16},
+    TCapType{ICAP_UNITS, TWTY_UINT16},
+    TCapType{ICAP_XFERMECH, TWTY_UINT16},
+    TCapType{CAP_AUTHOR, TWTY_STR128},
+    TCapType{CAP_CAPTION, TWTY_STR255},
+    TCapType{CAP_FEEDERENABLED, TWTY_BOOL},
+    TCapType{CAP_FEEDERLOADED, TWTY_BOOL},
+    TCapType{CAP_TIMEDATE, TWTY_STR32},
+    TCapType{CAP_SUPPORTEDCAPS, TWTY_UINT16},
+    TCapType{CAP_EXTENDEDCAPS, TWTY_UINT16},
+    TCapType{CAP_AUTOFEED, TWTY_BOOL},
+    TCapType{CAP_CLEARPAGE, TWTY_BOOL},
+    TCapType{CAP_FEEDPAGE, TWTY_BOOL},
+    TCapType{CAP_REWINDPAGE, TWTY_BOOL},
+    TCapType{CAP_INDICATORS, TWTY_BOOL},
+    TCapType{CAP_SUPPORTEDCAPSEXT, TWTY_BOOL},
+    TCapType{CAP_PAPERDETECTABLE, TWTY_BOOL},
+    TCapType{CAP_UICONTROLLABLE, TWTY_BOOL},
+    TCapType{CAP_DEVICEONLINE, TWTY_BOOL},
+    TCapType{CAP_AUTOSCAN, TWTY_BOOL},
+    TCapType{CAP_THUMBNAILSENABLED, TWTY_BOOL},
+    TCapType{CAP_DUPLEX, TWTY_UINT16},
+    TCapType{CAP_DUPLEXENABLED, TWTY_BOOL},
+    TCapType{CAP_ENABLEDSUIONLY, TWTY_BOOL},
+    TCapType{CAP_CUSTOMDSDATA, TWTY_BOOL},
+    TCapType{CAP_ENDORSER, TWTY_UINT32},
+    TCapType{CAP_JOBCONTROL, TWTY_UINT16},
+    TCapType{CAP_ALARMS, TWTY_UINT16},
+    TCapType{CAP_ALARMVOLUME, TWTY_INT32},
+    TCapType{CAP_AUTOMATICCAPTURE, TWTY_INT32},
+    TCapType{CAP_TIMEBEFOREFIRSTCAPTURE, TWTY_INT32},
+    TCapType{CAP_TIMEBETWEENCAPTURES, TWTY_INT32},
+    TCapType{CAP_CLEARBUFFERS, TWTY_UINT16},
+    TCapType{CAP_MAXBATCHBUFFERS, TWTY_UINT32},
+    TCapType{CAP_DEVICETIMEDATE, TWTY_STR32},
+    TCapType{CAP_POWERSUPPLY, TWTY_INT16},
+    TCapType{CAP_CAMERAPREVIEWUI, TWTY_BOOL},
+    TCapType{CAP_DEVICEEVENT, TWTY_UINT16},
+    TCapType{CAP_PAGEMULTIPLEACQUIRE, TWTY_BOOL},
+    TCapType{CAP_SERIALNUMBER, TWTY_STR255},
+    TCapType{CAP_PRINTER, TWTY_UINT16},
+    TCapType{CAP_PRINTERENABLED, TWTY_BOOL},
+    TCapType{CAP_PRINTERINDEX, TWTY_UINT32},
+    TCapType{CAP_PRINTERMODE, TWTY_UINT16},
+    TCapType{CAP_PRINTERSTRING, TWTY_STR255},
+    TCapType{CAP_PRINTERSUFFIX, TWTY_STR255},
+    TCapType{CAP_LANGUAGE, TWTY_UINT16},
+    TCapType{CAP_FEEDERALIGNMENT, TWTY_UINT16},
+    TCapType{CAP_FEEDERORDER, TWTY_UINT16},
+    TCapType{CAP_PAPERBINDING, TWTY_UINT16},
+    TCapType{CAP_REACQUIREALLOWED, TWTY_BOOL},
+    TCapType{CAP_BATTERYMINUTES, TWTY_INT32},
+    TCapType{CAP_BATTERYPERCENTAGE, TWTY_INT16},
+    TCapType{CAP_POWERDOWNTIME, TWTY_INT32},
+    TCapType{ICAP_AUTOBRIGHT, TWTY_BOOL},
+    TCapType{ICAP_BRIGHTNESS, TWTY_FIX32},
+    TCapType{ICAP_CONTRAST, TWTY_FIX32},
+    TCapType{ICAP_CUSTHALFTONE, TWTY_UINT8},
+    TCapType{ICAP_EXPOSURETIME, TWTY_FIX32},
+    TCapType{ICAP_FILTER, TWTY_UINT16},
+    TCapType{ICAP_FLASHUSED, TWTY_BOOL},
+    TCapType{ICAP_GAMMA, TWTY_FIX32},
+    TCapType{ICAP_HALFTONES, TWTY_STR32},
+    TCapType{ICAP_HIGHLIGHT, TWTY_FIX32},
+    TCapType{ICAP_IMAGEFILEFORMAT, TWTY_UINT16},
+    TCapType{ICAP_LAMPSTATE, TWTY_BOOL},
+    TCapType{ICAP_LIGHTSOURCE, TWTY_UINT16},
+    TCapType{ICAP_ORIENTATION, TWTY_UINT16},
+    TCapType{ICAP_PHYSICALWIDTH, TWTY_FIX32},
+    TCapType{ICAP_PHYSICALHEIGHT, TWTY_FIX32},
+    TCapType{ICAP_SHADOW, TWTY_FIX32},
+    TCapType{ICAP_FRAMES, TWTY_FRAME},
+    TCapType{ICAP_XNATIVERESOLUTION, TWTY_FIX32},
+    TCapType{ICAP_YNATIVERESOLUTION, TWTY_FIX32},
+    TCapType{ICAP_XRESOLUTION, TWTY_FIX32},
+    TCapType{ICAP_YRESOLUTION, TWTY_FIX32},
+    TCapType{ICAP_MAXFRAMES, TWTY_UINT16},
+    TCapType{ICAP_TILES, TWTY_BOOL},
+    TCapType{ICAP_BITORDER, TWTY_UINT16},
+    TCapType{ICAP_CCITTKFACTOR, TWTY_UINT16},
+    TCapType{ICAP_LIGHTPATH, TWTY_UINT16},
+    TCapType{ICAP_PIXELFLAVOR, TWTY_UINT16},
+    TCapType{ICAP_PLANARCHUNKY, TWTY_UINT16},
+    TCapType{ICAP_ROTATION, TWTY_FIX32},
+    TCapType{ICAP_SUPPORTEDSIZES, TWTY_UINT16},
+    TCapType{ICAP_THRESHOLD, TWTY_FIX32},
+    TCapType{ICAP_XSCALING, TWTY_FIX32},
+    TCapType{ICAP_YSCALING, TWTY_FIX32},
+    TCapType{ICAP_BITORDERCODES, TWTY_UINT16},
+    TCapType{ICAP_PIXELFLAVORCODES, TWTY_UINT16},
+    TCapType{ICAP_JPEGPIXELTYPE, TWTY_UINT16},
+    TCapType{ICAP_TIMEFILL, TWTY_UINT16},
+    TCapType{ICAP_BITDEPTH, TWTY_UINT16},
+    TCapType{ICAP_BITDEPTHREDUCTION, TWTY_UINT16},
+    TCapType{ICAP_UNDEFINEDIMAGESIZE, TWTY_BOOL},
+    TCapType{ICAP_IMAGEDATASET, TWTY_UINT32},
+    TCapType{ICAP_EXTIMAGEINFO, TWTY_BOOL},
+    TCapType{ICAP_MINIMUMHEIGHT, TWTY_FIX32},
+    TCapType{ICAP_MINIMUMWIDTH, TWTY_FIX32},
+    TCapType{ICAP_FLIPROTATION, TWTY_UINT16},
+    TCapType{ICAP_BARCODEDETECTIONENABLED, TWTY_BOOL},
+    TCapType{ICAP_SUPPORTEDBARCODETYPES, TWTY_UINT16},
+    TCapType{ICAP_BARCODEMAXSEARCHPRIORITIES, TWTY_UINT32},
+    TCapType{ICAP_BARCODESEARCHPRIORITIES, TWTY_UINT16},
+    TCapType{ICAP_BARCODESEARCHMODE, TWTY_UINT16},
+    TCapType{ICAP_BARCODEMAXRETRIES, TWTY_UINT32},
+    TCapType{ICAP_BARCODETIMEOUT, TWTY_UINT32},
+    TCapType{ICAP_ZOOMFACTOR, TWTY_INT16},
+    TCapType{ICAP_PATCHCODEDETECTIONENABLED, TWTY_BOOL},
+    TCapType{ICAP_SUPPORTEDPATCHCODETYPES, TWTY_UINT16},
+    TCapType{ICAP_PATCHCODEMAXSEARCHPRIORITIES, TWTY_UINT32},
+    TCapType{ICAP_PATCHCODESEARCHPRIORITIES, TWTY_UINT16},
+    TCapType{ICAP_PATCHCODESEARCHMODE, TWTY_UINT16},
+    TCapType{ICAP_PATCHCODEMAXRETRIES, TWTY_UINT32},
+    TCapType{ICAP_PATCHCODETIMEOUT, TWTY_UINT32},
+    TCapType{ICAP_FLASHUSED2, TWTY_UINT16},
+    TCapType{ICAP_IMAGEFILTER, TWTY_UINT16},
+    TCapType{ICAP_NOISEFILTER, TWTY_UINT16},
+    TCapType{ICAP_OVERSCAN, TWTY_UINT16},
+    TCapType{ICAP_AUTOMATICBORDERDETECTION, TWTY_BOOL},
+    TCapType{ICAP_AUTOMATICDESKEW, TWTY_BOOL},
+    TCapType{ICAP_AUTOMATICROTATE, TWTY_BOOL},
+    TCapType{ICAP_JPEGQUALITY, TWTY_INT16},
+    TCapType{ACAP_AUDIOFILEFORMAT, TWTY_UINT16},
+    TCapType{ACAP_XFERMECH, TWTY_UINT16},
+};
+
+constexpr bool IsSorted() {
+  for (size_t i = 1; i < kCapabilityTypes.size(); ++i)
+    if (kCapabilityTypes[i - 1].first >= kCapabilityTypes[i].first) return false;
+  return true;
+}
+static_assert(IsSorted(), "the capability table is searched by halving");
+
+constexpr uint16_t kCustomBlockFirst = 0x880A;
+constexpr uint16_t kCustomBlockLast = 0x8853;
+
+} // namespace
+
+int ItemWireSize(uint16_t itemType) {
+  switch (itemType) {
+  case TWTY_INT8:
+  case TWTY_UINT8:
+    return 1;
+  case TWTY_INT16:
+  case TWTY_UINT16:
+  case TWTY_BOOL:
+    return 2;
+  case TWTY_INT32:
+  case TWTY_UINT32:
+  case TWTY_FIX32:
+    return 4;
+  case TWTY_FRAME:
+    return 16;
+  case TWTY_STR32:
+    return 34;
+  case TWTY_STR64:
+    return 66;
+  case TWTY_STR128:
+    return 130;
+  case TWTY_STR255:
+    return 256;
+  default:
+    return 0;
+  }
+}
+
+int ItemSlotSize(uint16_t itemType) {
+  const int wire = ItemWireSize(itemType);
+  return wire == 0 ? 0 : std::max(wire, 4);
+}
+
+bool IsStringType(uint16_t itemType) {
+  return itemType >= TWTY_STR32 && itemType <= TWTY_STR255;
+}
+
+int StringCapacity(uint16_t itemType) {
+  return IsStringType(itemType) ? ItemWireSize(itemType) - 1 : 0;
+}
+
+uint16_t DefaultItemType(uint16_t capability) {
+  if (capability >= kCustomBlockFirst && capability <= kCustomBlockLast) return TWTY_UINT16;
+  auto found =
+      std::lower_bound(kCapabilityTypes.begin(), kCapabilityTypes.end(), capability,
+                       [](const TCapType& entry, uint16_t cap) { return entry.first < cap; });
+  if (found != kCapabilityTypes.end() && found->first == capability) return found->second;
+  return TWTY_NONE;
+}

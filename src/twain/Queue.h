@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/MessageThread.h"
+#include "core/SyncEvent.h"
+#include "twain/Callback.h"
+#include "twain/Request.h"
+#include "twain/Session.h"
+
+#include <atomic>
+#include <cstdint>
+
+// The TWAIN worker thread: the only thread that calls the Data Source
+// Manager (the selection dialog aside). It takes requests from its queue,
+// performs them, and tells the event thread about failures, state changes and
+// what the source announces.
+//
+// Request protocol: the caller resets DoneEvent, writes RequestKey and clears
+// AcknowledgedKey, then posts the request. The worker copies the key into
+// AcknowledgedKey when it starts, answers into the request, resets
+// AckEvent, sets DoneEvent and waits for the caller's AckEvent (a tenth of
+// the time-out, 1000 ms when there is none) before taking the next request.
+class TAcqTWAINQueue : public TMessageThread, private TSourceMessageTarget {
+public:
+  TAcqTWAINQueue(TTwnSession& session, TMessageThread& events);
+  ~TAcqTWAINQueue() override;
+
+  TSyncEvent DoneEvent;
+  TSyncEvent AckEvent;
+  std::atomic<uint32_t> RequestKey{0};
+  std::atomic<uint32_t> AcknowledgedKey{0};
+
+protected:
+  void Execute() override;
+
+private:
+  void SourceMessage(uint16_t msg) override;
+  void HandleRequest(TTwnRequest& request);
+  void HandleSourceMessage(uint16_t msg);
+
+  uint16_t OpenDSM();
+  uint16_t CloseDSM();
+  uint16_t OpenDS();
+  uint16_t CloseDS();
+  uint16_t EnableDS(TTwnRequest& request);
+  uint16_t DisableDS();
+  uint16_t Triplet(TTwnRequest& request);
+
+  // Every call of the manager: guards against exceptions, classifies the
+  // return code, asks for the condition code and reports failures.
+  uint16_t Call(bool toSource, uint32_t DG, uint16_t DAT, uint16_t MSG, void* data);
+  void DSMBroken();
+  void UnloadDSM();
+  void ReportState(int state);
+
+  TTwnSession& FSession;
+  TMessageThread& FEvents;
+  // The identities as the manager sees them during one request.
+  TW_IDENTITY FApp{};
+  TW_IDENTITY FSource{};
+  void* FParent = nullptr;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "tessivane/twain.h"
+#include "twain/DSMLibrary.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+constexpr uint32_t kDefaultTimeout = 60000;
+constexpr uint32_t kDefaultRetryLimit = 1000;
+
+// A failed triplet, as OnFailure reports it.
+struct TTwnFailure {
+  uint32_t DG = 0;
+  uint16_t DAT = 0;
+  uint16_t CAP = 0; // the capability for DAT_CAPABILITY with data, else 0
+  uint16_t MSG = 0;
+  uint16_t Error = 0;  // return code
+  uint16_t Status = 0; // condition code
+};
+
+// What the component, the event thread and the worker share about the one
+// session with the manager. Connection flags and the state are written by the
+// worker (and the event thread for transfer states) and read anywhere;
+// identities are read and written under IdentityLock. The library belongs
+// to the worker thread.
+struct TTwnSession {
+  mutable std::mutex IdentityLock;
+  TW_IDENTITY AppIdentity{};
+  TW_IDENTITY SourceIdentity{};
+
+  std::atomic<bool> DSMOpen{false};
+  std::atomic<bool> SourceOpen{false};
+  std::atomic<bool> SourceEnabled{false};
+  std::atomic<int> State{1};
+  std::atomic<int> SourceProtocol{0};
+
+  std::atomic<uint32_t> Timeout{kDefaultTimeout};
+  std::atomic<uint32_t> RetryLimit{kDefaultRetryLimit};
+  std::atomic<bool> ShuttingDown{false};
+
+  TDSMLibrary Library;
+
+  mutable std::mutex FailureLock;
+  TTwnFailure LastFailure;
+
+  TW_IDENTITY App() const {
+    std::lock_guard guard(IdentityLock);
+    return AppIdentity;
+  }
+  TW_IDENTITY Source() const {
+    std::lock_guard guard(IdentityLock);
+    return SourceIdentity;
+  }
+  void SetApp(const TW_IDENTITY& identity) {
+    std::lock_guard guard(IdentityLock);
+    AppIdentity = identity;
+  }
+  void SetSource(const TW_IDENTITY& identity) {
+    std::lock_guard guard(IdentityLock);
+    SourceIdentity = identity;
+  }
+};

@@ -1,0 +1,181 @@
+// What goes wrong: no manager, a source that refuses to open, hangs or
+// throws, a component destroyed in the middle of a batch.
+#include "TwainFixture.h"
+
+#include <fstream>
+
+namespace test {
+namespace {
+
+using FailureTest = TwainTest;
+
+TEST_F(FailureTest, MissingManagerFailsQuietly) {
+  setenv("TESSIVANE_TWAIN_DSM", Dir.File("no-such-manager.so").c_str(), 1);
+  auto twain = MakeTwain();
+  EXPECT_EQ(twain->OpenDSM(), TWRC_FAILURE);
+  EXPECT_FALSE(twain->Acquire(""));
+  EXPECT_EQ(twain->State(), 1);
+  // Anything the failed calls raised would come before the selection's end.
+  EXPECT_FALSE(twain->SelectSource());
+  ASSERT_TRUE(WaitFor([&] { return Events.EnableMenus == 1; }));
+  EXPECT_TRUE(Events.Failures.empty());
+}
+
+TEST_F(FailureTest, SourceThatFailsToOpenIsReportedOnce) {
+  Configure("fail=3 1025 " + std::to_string(TWCC_OPERATIONERROR));
+  auto twain = MakeTwain();
+  EXPECT_FALSE(twain->Acquire(""));
+  ASSERT_TRUE(WaitClosed(*twain));
+  ASSERT_TRUE(WaitFor([&] { return !Events.Failures.empty(); }));
+  ASSERT_EQ(Events.Failures.size(), 1u);
+  const TRecordedFailure& failure = Events.Failures[0];
+  EXPECT_EQ(failure.DG, DG_CONTROL);
+  EXPECT_EQ(failure.DAT, 3);
+  EXPECT_EQ(failure.CAP, 0);
+  EXPECT_EQ(failure.MSG, 1025);
+  EXPECT_EQ(failure.Error, TWRC_FAILURE);
+  EXPECT_EQ(failure.Status, TWCC_OPERATIONERROR);
+  EXPECT_EQ(twain->LastFailure().MSG, MSG_OPENDS);
+}
+
+TEST_F(FailureTest, FailedCapabilityNamesTheCapability) {
+  auto twain = MakeTwain();
+  ASSERT_TRUE(twain->OpenSourceMgr());
+  ASSERT_TRUE(twain->OpenSource(""));
+  TTwnContainer* container = nullptr;
+  // Not in the scanner's list: refused without asking.
+  EXPECT_EQ(twain->GetCapabilityMsg(ICAP_HALFTONES, MSG_GET, container), 0xFFFF);
+  EXPECT_EQ(container, nullptr);
+  twain->LenientOnCaps = true;
+  EXPECT_EQ(twain->GetCapabilityMsg(ICAP_HALFTONES, MSG_GET, container), TWRC_FAILURE);
+  ASSERT_TRUE(WaitFor([&] { return Events.Failures.size() == 1; }));
+  EXPECT_EQ(Events.Failures[0].DAT, DAT_CAPABILITY);
+  EXPECT_EQ(Events.Failures[0].CAP, ICAP_HALFTONES);
+  EXPECT_EQ(Events.Failures[0].MSG, MSG_GET);
+  EXPECT_EQ(Events.Failures[0].Status, TWCC_CAPUNSUPPORTED);
+  EXPECT_EQ(twain->GetCapabilityMsg(ICAP_PIXELTYPE, MSG_GETLABEL, container), TWRC_FAILURE);
+  EXPECT_EQ(twain->SetCapabilityMsg(MSG_GET, 0, container), 0xFFFF);
+  EXPECT_TRUE(twain->CloseSource());
+  EXPECT_TRUE(twain->CloseSourceMgr());
+}
+
+TEST_F(FailureTest, HungSourceTimesOutAndTheSessionGoesOnAfterwards) {
+  const std::string release = Dir.File("release");
+  Configure("hang=1 2 " + std::to_string(ICAP_PHYSICALWIDTH) + "\nrelease=" + release);
+  auto twain = MakeTwain(300);
+  ASSERT_TRUE(twain->OpenSourceMgr());
+  ASSERT_TRUE(twain->OpenSource(""));
+  const unsigned responsive = Dispatcher.ResponsiveCount();
+  TTwnContainer* container = nullptr;
+  EXPECT_EQ(twain->GetCapabilityMsg(ICAP_PHYSICALWIDTH, MSG_GETCURRENT, container), TWRC_NOANSWER);
+  EXPECT_GT(Dispatcher.ResponsiveCount(), responsive); // the interface was kept painted meanwhile
+  EXPECT_EQ(container, nullptr);
+  // The source is still stuck: the answer came from the time-out.
+  EXPECT_FALSE(FileExists(release));
+  WriteFile(release, {});
+  twain->SetTimeout(20000);
+  EXPECT_DOUBLE_EQ(twain->GetPhysicalHeight(), 14.0);
+  EXPECT_TRUE(twain->CloseSource());
+  EXPECT_TRUE(twain->CloseSourceMgr());
+  EXPECT_TRUE(WaitClosed(*twain));
+}
+
+TEST_F(FailureTest, ManagerThatThrowsIsReplacedByAFreshSession) {
+  Configure("throw=1 2 " + std::to_string(ICAP_PHYSICALHEIGHT));
+  auto twain = MakeTwain();
+  ASSERT_TRUE(twain->OpenSourceMgr());
+  ASSERT_TRUE(twain->OpenSource(""));
+  ASSERT_TRUE(WaitFor([&] { return twain->State() == 4; }));
+  TTwnContainer* container = nullptr;
+  EXPECT_EQ(twain->GetCapabilityMsg(ICAP_PHYSICALHEIGHT, MSG_GETCURRENT, container),
+            TWRC_DSMEXCEPTION);
+  EXPECT_FALSE(twain->DSMOpen());
+  EXPECT_FALSE(twain->SourceOpen());
+  ASSERT_TRUE(WaitFor([&] { return Events.EnableMenus == 1 && twain->State() == 1; }));
+  // Exactly one: the selection's own OnEnableMenus comes next.
+  EXPECT_TRUE(twain->SelectSource());
+  ASSERT_TRUE(WaitFor([&] { return Events.EnableMenus == 2; }));
+  EXPECT_TRUE(Events.Failures.empty());
+
+  // The next scan starts from scratch on the new worker.
+  Configure("sheets=1");
+  twain->SetDIBHandleType(THDT_DIBRAW);
+  twain->ShowUI = false;
+  SmallPages(*twain, TWPT_BW, 1, 50);
+  ASSERT_TRUE(twain->Acquire(""));
+  ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
+  EXPECT_NE(Events.Images[0].Handle, nullptr);
+  EXPECT_TRUE(WaitClosed(*twain));
+}
+
+TEST_F(FailureTest, DestroyingTheComponentWithImagesPendingResetsAndCloses) {
+  Configure("sheets=5");
+  {
+    auto twain = MakeTwain();
+    twain->SetDIBHandleType(THDT_DIBRAW);
+    twain->ShowUI = false;
+    SmallPages(*twain, TWPT_BW, 1, 50);
+    ASSERT_TRUE(twain->Acquire(""));
+  }
+  EXPECT_TRUE(Events.Images.empty()); // nothing was handed to a component being destroyed
+  EXPECT_LT(CountTrace("2 260 1"), 5u);
+  EXPECT_GE(CountTrace("1 5 7"), 1u);    // MSG_RESET
+  EXPECT_GE(CountTrace("1 3 1026"), 1u); // MSG_CLOSEDS
+
+  // Nothing was left open: the next component scans normally.
+  Configure("sheets=1");
+  auto twain = MakeTwain();
+  twain->SetDIBHandleType(THDT_DIBRAW);
+  twain->ShowUI = false;
+  SmallPages(*twain, TWPT_BW, 1, 50);
+  ASSERT_TRUE(twain->Acquire(""));
+  ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
+  EXPECT_TRUE(WaitClosed(*twain));
+}
+
+TEST_F(FailureTest, EnablingWithoutAnImageHandlerIsAnError) {
+  auto twain = MakeTwain();
+  twain->OnImageReady = nullptr;
+  try {
+    twain->Acquire("");
+    FAIL() << "no error";
+  } catch (const EImageReadyError& error) {
+    EXPECT_EQ(error.Message(), "Event \"OnImageReady\" or \"OnMemXferBuffer\" must be assigned, \r"
+                               "before an image acquisition can commence.");
+  }
+  EXPECT_FALSE(twain->SourceOpen());
+  EXPECT_FALSE(twain->DSMOpen());
+  EXPECT_EQ(CountTrace("1 9 1282"), 0u); // never enabled
+}
+
+TEST_F(FailureTest, DeviceNotReadyHandlerCanRefuse) {
+  Configure("offline=-1");
+  auto twain = MakeTwain();
+  int asked = 0;
+  twain->OnDeviceNotReady = [&](TTwnObject* sender, bool& doOpenSource) {
+    EXPECT_EQ(sender, static_cast<TTwnObject*>(twain.get()));
+    EXPECT_TRUE(doOpenSource);
+    ++asked;
+    doOpenSource = false;
+  };
+  EXPECT_FALSE(twain->Acquire(""));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(CountTrace("1 9 1282"), 0u);
+  EXPECT_TRUE(WaitClosed(*twain));
+}
+
+TEST_F(FailureTest, DeviceNotReadyIsAskedUntilTheDeviceComesOnline) {
+  Configure("offline=2\nsheets=1");
+  auto twain = MakeTwain();
+  twain->SetDIBHandleType(THDT_DIBRAW);
+  twain->ShowUI = false;
+  int asked = 0;
+  twain->OnDeviceNotReady = [&](TTwnObject*, bool&) { ++asked; };
+  ASSERT_TRUE(twain->Acquire(""));
+  EXPECT_EQ(asked, 2);
+  ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
+  EXPECT_TRUE(WaitClosed(*twain));
+}
+
+} // namespace
+} // namespace test
