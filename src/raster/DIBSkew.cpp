@@ -71,11 +71,11 @@ inline __attribute__((always_inline)) int CountDark(const uint64_t* row, int x, 
 }
 
 // The dark pixels of the left and right lines of samples 0 .. n - 1, whose
-// segments have the given bounds. Built twice, the processor's population
-// count instruction used where there is one.
-__attribute__((target_clones("popcnt", "default"))) void
-CountLines(const TBitImage& dark, const std::vector<int>& bounds, int strip, int n,
-           std::vector<int64_t>& left, std::vector<int64_t>& right) {
+// segments have the given bounds.
+inline __attribute__((always_inline)) void CountLinesBody(const TBitImage& dark,
+                                                          const std::vector<int>& bounds, int strip,
+                                                          int n, std::vector<int64_t>& left,
+                                                          std::vector<int64_t>& right) {
   const int width = dark.RowBits();
   const int parts = static_cast<int>(bounds.size()) - 1;
   std::fill(left.begin(), left.begin() + n, 0);
@@ -93,6 +93,26 @@ CountLines(const TBitImage& dark, const std::vector<int>& bounds, int strip, int
       right[static_cast<size_t>(r)] += CountDark(row, width - x1, x1 - x0);
     }
   }
+}
+
+// Built twice, the processor's population count instruction used where there
+// is one. The choice is made when first called (not by the loader, which
+// runs before sanitizer runtimes are ready).
+#if defined(__x86_64__)
+__attribute__((target("popcnt"))) void
+CountLinesWithPopcount(const TBitImage& dark, const std::vector<int>& bounds, int strip, int n,
+                       std::vector<int64_t>& left, std::vector<int64_t>& right) {
+  CountLinesBody(dark, bounds, strip, n, left, right);
+}
+#endif
+
+void CountLines(const TBitImage& dark, const std::vector<int>& bounds, int strip, int n,
+                std::vector<int64_t>& left, std::vector<int64_t>& right) {
+#if defined(__x86_64__)
+  static const bool popcount = __builtin_cpu_supports("popcnt");
+  if (popcount) return CountLinesWithPopcount(dark, bounds, strip, n, left, right);
+#endif
+  CountLinesBody(dark, bounds, strip, n, left, right);
 }
 
 // Sum of squared distances from the mean, the mean taken in integers.
