@@ -227,6 +227,7 @@ int TTiffGraphic::ImageCount(TStream& stream) {
     const int64_t start = stream.Position();
     if (start == 0) {
       count = TDIB::TiffPageCount(stream);
+      stream.SetPosition(0);
       return;
     }
     TMemoryStream copy;

@@ -34,7 +34,7 @@ public:
   const char* ClassName() const override { return "TTiffGraphic"; }
   std::unique_ptr<TDibGraphic> CreateEmpty() const override;
   bool IsFormatStream(TStream& stream) override; // "MM", 0, "*" or "II", "*", 0
-  int ImageCount(TStream& stream) override;
+  int ImageCount(TStream& stream) override;      // the position is restored
   void LoadImage(TStream& stream, int imageNumber) override;
   // Sets Group 4 for black and white, Packbits for every other format.
   void NewImage(int width, int height, int xDpi, int yDpi, const std::vector<TColour>* palette,

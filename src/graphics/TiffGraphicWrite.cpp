@@ -62,6 +62,7 @@ void TTiffGraphic::AppendToStream(TStream& stream) {
   if (start != 0) {
     TMemoryStream file;
     file.CopyFrom(stream, size - start);
+    file.SetPosition(0);
     AppendToStream(file);
     stream.SetPosition(start);
     stream.WriteBuffer(file.Memory(), file.Bytes().size());
