@@ -5,6 +5,7 @@
 #include "graphics/NegativeTransform.h"
 #include "graphics/RotateTransform.h"
 #include "graphics/Thumbnail.h"
+#include "graphics/TiffGraphic.h"
 
 #include <cstdlib>
 #include <functional>
@@ -34,7 +35,13 @@ int Transform(int argc, char** argv, size_t extra, const TMakeTransform& make) {
   if (args.Positional().size() != 2 + extra) throw TUsageError{"wrong number of arguments"};
   std::unique_ptr<TImageTransform> transform = make(args);
   std::unique_ptr<TDibGraphic> page = LoadGraphicPage(args.Positional()[0], PageOption(args));
+  // A transform gives the page the compression of a new image; a TIFF page
+  // keeps the one it was read with.
+  auto* tiff = dynamic_cast<TTiffGraphic*>(page.get());
+  const TTiffCompression compression = tiff != nullptr ? tiff->Compression() : tcNone;
   transform->Apply(*page);
+  if (tiff != nullptr && CompressionAllowed(compression, tiff->ImageFormat()))
+    tiff->SetCompression(compression);
   WriteGraphicPage(*page, args.Positional()[1], false);
   return 0;
 }

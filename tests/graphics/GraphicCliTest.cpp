@@ -30,6 +30,11 @@ TEST(GraphicCli, PageCommandsWriteByTheTargetsExtension) {
   test::ReferenceQuarterTurn(original, expected, 90);
   EXPECT_TRUE(test::SameLook(turned, expected));
 
+  // A page keeps the compression it was read with.
+  ASSERT_EQ(Cli({"convert", page, dir.File("lzw.tif"), "--compression", "8"}).status, 0);
+  ASSERT_EQ(Cli({"rotate", dir.File("lzw.tif"), dir.File("r.tif"), "180"}).status, 0);
+  EXPECT_NE(test::Run({"tiffinfo", dir.File("r.tif")}).out.find("LZW"), std::string::npos);
+
   ASSERT_EQ(Cli({"rotate", page, dir.File("r.bmp"), "-90"}).status, 0);
   EXPECT_EQ(Cli({"info", dir.File("r.bmp")}).out, "1 203 301 1 200 200\n");
 
