@@ -122,7 +122,6 @@ protected:
   // Copies what a format keeps besides the pixels (a TIFF page's compression,
   // say) when a frame is shown.
   virtual void CopyFormatProperties(const TDibGraphic& source);
-  TDIB& Dib() { return FDib; }
 
 private:
   void Release();

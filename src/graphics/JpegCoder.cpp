@@ -74,7 +74,6 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
 struct TDestination {
   jpeg_destination_mgr manager;
   TStream* stream;
-  bool failed;
   JOCTET buffer[kBufferSize];
 };
 
@@ -87,7 +86,6 @@ void InitDestination(j_compress_ptr cinfo) {
 void Flush(j_compress_ptr cinfo, size_t count) {
   auto* target = reinterpret_cast<TDestination*>(cinfo->dest);
   if (target->stream->Write(target->buffer, count) != count) {
-    target->failed = true;
     std::snprintf(reinterpret_cast<TErrorManager*>(cinfo->err)->message, JMSG_LENGTH_MAX,
                   "Stream write error");
     std::longjmp(reinterpret_cast<TErrorManager*>(cinfo->err)->jump, 1);

@@ -12,7 +12,6 @@ class TRgbToPaletteConverter {
 public:
   explicit TRgbToPaletteConverter(std::vector<TColour> palette);
   int NearestIndex(TColour colour);
-  const std::vector<TColour>& Palette() const { return FPalette; }
 
 private:
   struct TSlot {

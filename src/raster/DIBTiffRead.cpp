@@ -248,7 +248,7 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
       count = static_cast<uint32_t>(std::min<size_t>(count, sourceBytes * 8));
       for (uint32_t i = 0; i < count; ++i)
         FPixelWriter(row, static_cast<int>(x0 + i), (source[i >> 3] >> (7 - (i & 7))) & 1);
-    } else if (page.bytesPerPixel == 3 || page.bytesPerPixel == 4) {
+    } else if (bits == 24 && (page.bytesPerPixel == 3 || page.bytesPerPixel == 4)) {
       const auto step = static_cast<size_t>(page.bytesPerPixel);
       count = static_cast<uint32_t>(std::min<size_t>(count, sourceBytes / step));
       const uint8_t* p = source;
