@@ -117,7 +117,8 @@ TPageFacts ReadFacts(TIFF* tiff) {
       facts.photometric == PHOTOMETRIC_YCBCR && compression != COMPRESSION_JPEG
           ? samplesPerPixel
           : std::max(1, static_cast<int>(Round(static_cast<double>(scanlineSize) / width)));
-  const int bitCount = std::min(bitsPerSample * bytesPerPixel, 24);
+  const auto bitCount =
+      static_cast<int>(std::min<int64_t>(int64_t{bitsPerSample} * bytesPerPixel, 24));
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24)
     facts.path = TPageFacts::Rgba;
   return facts;

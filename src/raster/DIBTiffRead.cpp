@@ -198,7 +198,8 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
       page.photometric == PHOTOMETRIC_YCBCR && page.compression != COMPRESSION_JPEG
           ? page.samplesPerPixel
           : std::max(1, static_cast<int>(Round(static_cast<double>(scanlineSize) / page.width)));
-  const int bitCount = std::min(page.bitsPerSample * page.bytesPerPixel, 24);
+  const auto bitCount =
+      static_cast<int>(std::min<int64_t>(int64_t{page.bitsPerSample} * page.bytesPerPixel, 24));
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24)
     throw ETiffError("Unsupported bit count: " + std::to_string(bitCount));
   const TDecoding decoding = ChooseDecoding(tiff, page);
