@@ -12,7 +12,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools qpdf poppler-utils imagemagick
   shared-mime-info desktop-file-utils
+  libleptonica-dev unpaper
   xvfb xauth
+  nettle-dev img2pdf
 )
 
 as_root=()

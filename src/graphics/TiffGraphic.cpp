@@ -64,7 +64,8 @@ struct TPageFacts {
 
 int Dpi(TIFF* tiff, ttag_t tag, uint16_t unit) {
   float value = 0;
-  if (!TIFFGetField(tiff, tag, &value)) return 0;
+  // A resolution that no scanner gives (not a number, negative, absurd) counts as unknown.
+  if (!TIFFGetField(tiff, tag, &value) || !(value > 0 && value < 1e6f)) return 0;
   return static_cast<int>(unit == RESUNIT_CENTIMETER ? Round(value * 2.54) : Round(value));
 }
 

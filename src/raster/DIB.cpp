@@ -144,11 +144,6 @@ void TDIB::Unlock() {
   }
 }
 
-TSV_HANDLE TDIB::Handle() const {
-  if (FHandle == nullptr && FHeader != nullptr) return tsv_mem_handle(FHeader);
-  return FHandle;
-}
-
 void TDIB::AllocateBlock(size_t size) {
   FHandle = tsv_mem_alloc(size);
   if (FHandle == nullptr) throw EOSError(ENOMEM);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Stream.h"
+#include "raster/BlobList.h"
 #include "raster/DIBTypes.h"
 #include "tessivane/pagemem.h"
 
@@ -32,7 +33,7 @@ public:
   // Memory
   void NewImage(int width, int height, TPixelFormat pixelFormat, int xDpi, int yDpi);
   void AttachHandle(TSV_HANDLE handle);
-  TSV_HANDLE Handle() const;
+  TSV_HANDLE Handle() const { return FHandle; }
   void* Lock();
   void Unlock();
   void Clear();
@@ -55,6 +56,8 @@ public:
   int Stride() const { return FStride; }
   int RowBytes() const { return FRowBytes; }
   int ColorCount() const { return FColorCount; }
+  // biClrUsed as the header had it; the palette always has ColorCount entries.
+  uint32_t ColorsUsed() const { return FColorsUsed; }
   size_t BlockSize() const { return FBlockSize; }
   bool Empty() const { return FInfoHeader == nullptr; }
   const TBitmapFileHeader& FileHeader() const { return FFileHeader; }
@@ -89,6 +92,22 @@ public:
   void ShiftLines(int n);
   void ShiftRows(int n);
   void ResizeCanvas(int newWidth, int newHeight, uint8_t fill);
+
+  // Deskew (DIBSkew.cpp, DIBRotate.cpp). Angles in degrees; positive is the
+  // skew of text lines rising from left to right.
+  double DetectSkew(int stripHeight, double maxAngle, double angleStep) const;
+  void Rotate(bool fillWithWhite, bool interpolate, double rowAngle, double columnAngle,
+              bool enlarge);
+  // Returns the angle the page was turned by: 0 when it was left as it was.
+  double Deskew(bool fillWithWhite, bool interpolate, double maxAngle);
+
+  // Despeckle (DIBBlobs.cpp), on 1-bit pages.
+  void FindBlobs(int minWidth, int minHeight, int minPixelCount, int maxWidth, int maxHeight,
+                 int maxPixelCount, TBlobList* blobs) const;
+  void FillRect(const TPixelRect& rect, int value);
+  void FillBlobRects(const TBlobList& blobs, int first, int last, int value);
+  // Returns the number of groups removed.
+  int Despeckle(int maxWidth, int maxHeight);
 
   // Files
   void LoadFromStream(TStream& stream, int pageIndex = 0);

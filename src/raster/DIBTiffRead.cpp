@@ -1,6 +1,7 @@
 #include "raster/DIB.h"
 
 #include "core/Rounding.h"
+#include "raster/RowOps.h"
 #include "raster/TiffBinding.h"
 
 #include <algorithm>
@@ -17,7 +18,8 @@ bool IsFaxCompression(uint16_t compression) {
 
 int ResolutionDpi(TIFF* tiff, ttag_t tag, uint16_t unit) {
   float value = 0;
-  if (!TIFFGetField(tiff, tag, &value)) return 0;
+  // A resolution that no scanner gives (not a number, negative, absurd) counts as unknown.
+  if (!TIFFGetField(tiff, tag, &value) || !(value > 0 && value < 1e6f)) return 0;
   return static_cast<int>(unit == RESUNIT_INCH ? Round(value) : Round(value * 2.54));
 }
 
@@ -194,11 +196,14 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
     TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
   const tmsize_t scanlineSize = TIFFScanlineSize(tiff);
   if (scanlineSize <= 0) throw ETiffError("Invalid image size");
-  page.bytesPerPixel =
+  // Samples per pixel and bits per sample come straight from the file: the
+  // products are taken wide and capped, so no value can overflow them.
+  const int64_t bytesPerPixel =
       page.photometric == PHOTOMETRIC_YCBCR && page.compression != COMPRESSION_JPEG
-          ? page.samplesPerPixel
-          : std::max(1, static_cast<int>(Round(static_cast<double>(scanlineSize) / page.width)));
-  const auto bitCount =
+          ? int64_t{page.samplesPerPixel}
+          : std::max<int64_t>(1, Round(static_cast<double>(scanlineSize) / page.width));
+  page.bytesPerPixel = static_cast<int>(std::min<int64_t>(bytesPerPixel, 65536));
+  const int bitCount =
       static_cast<int>(std::min<int64_t>(int64_t{page.bitsPerSample} * page.bytesPerPixel, 24));
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24)
     throw ETiffError("Unsupported bit count: " + std::to_string(bitCount));
@@ -252,13 +257,11 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
     } else if (bits == 24 && (page.bytesPerPixel == 3 || page.bytesPerPixel == 4)) {
       const auto step = static_cast<size_t>(page.bytesPerPixel);
       count = static_cast<uint32_t>(std::min<size_t>(count, sourceBytes / step));
-      const uint8_t* p = source;
-      uint8_t* q = row + 3 * static_cast<size_t>(x0);
-      for (uint32_t i = 0; i < count; ++i, p += step, q += 3) {
-        q[0] = p[2];
-        q[1] = p[1];
-        q[2] = p[0];
-      }
+      uint8_t* target = row + 3 * static_cast<size_t>(x0);
+      if (step == 3)
+        SwapRedBlue(source, target, count);
+      else
+        SwapRedBlueFromFour(source, target, count);
     } else {
       const size_t offset = static_cast<size_t>(x0) * static_cast<size_t>(bits) / 8;
       const size_t wanted = (static_cast<size_t>(count) * static_cast<size_t>(bits) + 7) / 8;

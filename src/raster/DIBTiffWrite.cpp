@@ -2,6 +2,7 @@
 
 #include "core/FileStream.h"
 #include "core/Rounding.h"
+#include "raster/RowOps.h"
 #include "raster/TiffBinding.h"
 
 #include <cerrno>
@@ -148,17 +149,10 @@ void TDIB::SaveToTiffStream(TStream& stream, bool append, int rowsPerStrip, int 
   for (int y = 0; y < Height(); ++y) {
     uint8_t* row = ScanLine(y);
     if (complementRows) {
-      for (int i = 0; i < FStride; ++i)
-        copy[static_cast<size_t>(i)] = static_cast<uint8_t>(~row[i]);
+      ComplementBytes(row, copy.data(), copy.size());
       row = copy.data();
     } else if (bits == 24) {
-      const uint8_t* p = row;
-      uint8_t* q = copy.data();
-      for (int x = 0; x < Width(); ++x, p += 3, q += 3) {
-        q[0] = p[2];
-        q[1] = p[1];
-        q[2] = p[0];
-      }
+      SwapRedBlue(row, copy.data(), static_cast<size_t>(Width()));
       row = copy.data();
     }
     if (TIFFWriteScanline(tiff, row, static_cast<uint32_t>(y), 0) < 0)

@@ -2,6 +2,7 @@
 
 #include "core/Rounding.h"
 #include "raster/Grey.h"
+#include "raster/RowOps.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,22 +14,12 @@ namespace {
 
 const char* const kNeeds8Bit = "This operation requires 8 bit per pixel bitmap !";
 
-void ComplementBytes(uint8_t* row, size_t count) {
-  size_t i = 0;
-  for (; i + 8 <= count; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, row + i, 8);
-    word = ~word;
-    std::memcpy(row + i, &word, 8);
-  }
-  for (; i < count; ++i) row[i] = static_cast<uint8_t>(~row[i]);
-}
-
 } // namespace
 
 void TDIB::Invert() {
   RequireImage();
-  for (int y = 0; y < Height(); ++y) ComplementBytes(ScanLine(y), static_cast<size_t>(FRowBytes));
+  for (int y = 0; y < Height(); ++y)
+    ComplementBytes(ScanLine(y), ScanLine(y), static_cast<size_t>(FRowBytes));
 }
 
 TDIB::THistogram TDIB::Histogram() const {

@@ -106,6 +106,7 @@ TEST(Bmp, EveryDepthRoundTrips) {
     page.SaveToBmpFile(dir.File("p.bmp"));
     TDIB back = Decode(test::ReadFile(dir.File("p.bmp")));
     EXPECT_EQ(back.PixelFormat(), format);
+    EXPECT_EQ(back.ColorsUsed(), static_cast<uint32_t>(back.ColorCount()));
     EXPECT_EQ(back.XResolution(), 300);
     EXPECT_EQ(back.YResolution(), 200);
     EXPECT_EQ(test::Looks(back), test::Looks(page));
@@ -166,6 +167,7 @@ TEST(Bmp, FilesFromOtherWritersAreConverted) {
     row[1] = 1;
   };
   page = Decode(Encode(shortPalette));
+  EXPECT_EQ(page.ColorCount(), 256);
   EXPECT_EQ(test::Look(page, 0, 0), 0x0000FFu);
   EXPECT_EQ(test::Look(page, 1, 0), 0x00FF00u);
   EXPECT_EQ(page.PaletteEntry(3), 0u);

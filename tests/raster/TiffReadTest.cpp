@@ -365,3 +365,15 @@ TEST(TiffRead, FilesThatAreNotTiffs) {
     EXPECT_EQ(error.Message(), "TIFFOpen");
   }
 }
+
+TEST(TiffRead, ColourRowsOfEveryWidthKeepTheirChannels) {
+  test::TempDir dir;
+  for (int width = 1; width <= 23; ++width) {
+    TDIB page;
+    test::RandomPage(page, width, 3, pf24bit, static_cast<uint32_t>(width));
+    const std::string path = dir.File("w" + std::to_string(width) + ".tif");
+    page.SaveToTiffFile(path, false, 0, 1);
+    EXPECT_EQ(test::Looks(Load(path)), test::Looks(page)) << width;
+    EXPECT_EQ(test::ReadTiffLook(path).pixels, test::Looks(page)) << width;
+  }
+}

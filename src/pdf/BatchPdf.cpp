@@ -1,0 +1,61 @@
+#include "pdf/BatchPdf.h"
+
+#include "core/Exception.h"
+#include "core/FileStream.h"
+
+#include <cfenv>
+#include <cmath>
+#include <exception>
+
+namespace {
+
+// The nearest integer to pixels / dpi * 72 in extended precision, halves to
+// the even integer.
+int PageLength(int pixels, int dpi) {
+  if (dpi == 0) throw EMathError("Floating point division by zero");
+  const long double points = static_cast<long double>(pixels) / dpi * 72.0L;
+  if (!std::isfinite(points) || std::fabs(points) > 2147483647.0L)
+    throw EMathError("Invalid floating point operation");
+  return static_cast<int>(std::nearbyintl(points));
+}
+
+} // namespace
+
+void TPDFBatch::AddPage(const TDIB& page) {
+  const int width = PageLength(page.Width(), page.XResolution());
+  const int height = PageLength(page.Height(), page.YResolution());
+  const int index = FDocument.AddImage(page, page.PixelFormat() == pf1bit ? icCCITT4 : icJPEG);
+  if (FWritten > 0) FDocument.NewPage();
+  TPDFPage& target = *FDocument.CurrentPage();
+  target.SetWidth(width);
+  target.SetHeight(height);
+  target.ShowImage(index, 0, 0, target.Width(), target.Height(), 0);
+  ++FWritten;
+}
+
+int SaveBatchAsPdf(const std::string& fileName, const std::vector<std::string>& files,
+                   const std::function<void(size_t)>& onFile) {
+  TPDFDocument document;
+  document.SetFileName(fileName);
+  document.BeginDoc();
+  TPDFBatch batch(document);
+  std::exception_ptr failure;
+  try {
+    TDIB page;
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (onFile) onFile(i);
+      TFileStream file(files[i], TFileStream::fmOpenRead);
+      const int pages = TDIB::TiffPageCount(file);
+      for (int j = 0; j < pages; ++j) {
+        file.SetPosition(0);
+        page.LoadFromStream(file, j);
+        batch.AddPage(page);
+      }
+    }
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  document.EndDoc();
+  if (failure) std::rethrow_exception(failure);
+  return batch.Written();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "pdf/PDFDocument.h"
+#include "raster/DIB.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Places pages on a document the way a batch is saved as PDF: each page
+// becomes one image (Group 4 for a 1-bit page, JPEG at the document's quality
+// otherwise) drawn over one whole PDF page, which is sized in device units
+// from the page's pixels and resolution; at the default Resolution of 72 that
+// is the physical size of the scan in points. The first page goes on the
+// document's first page, every later one on a new page.
+class TPDFBatch {
+public:
+  explicit TPDFBatch(TPDFDocument& document) : FDocument(document) {}
+
+  // Raises EMathError "Floating point division by zero" for a page without a
+  // horizontal or vertical resolution.
+  void AddPage(const TDIB& page);
+  int Written() const { return FWritten; }
+
+private:
+  TPDFDocument& FDocument;
+  int FWritten = 0;
+};
+
+// Saves every page of every TIFF file, in order, as one PDF file with the
+// document's defaults, and returns the number of pages written. onFile, when
+// given, is called with a file's index before the file is read. Any failure
+// stops at the page where it happens; the document is still finished, so the
+// file holds the pages completed before it, and the failure is raised (or
+// EndDoc's own, when finishing fails too and the file is removed).
+int SaveBatchAsPdf(const std::string& fileName, const std::vector<std::string>& files,
+                   const std::function<void(size_t)>& onFile = {});

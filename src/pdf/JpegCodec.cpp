@@ -1,0 +1,294 @@
+#include "pdf/JpegCodec.h"
+
+#include "core/MemoryStream.h"
+
+#include <algorithm>
+#include <array>
+#include <csetjmp>
+#include <cstring>
+#include <jerror.h>
+#include <jpeglib.h>
+#include <memory>
+
+namespace {
+
+// libjpeg reports errors by calling error_exit, which must not return; it
+// jumps back into the small guarded calls below, whose frames hold no objects
+// with destructors. The message is kept for the exception raised afterwards.
+struct TErrorManager {
+  jpeg_error_mgr manager;
+  jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void OnErrorExit(j_common_ptr cinfo) {
+  auto* errors = reinterpret_cast<TErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, errors->message);
+  std::longjmp(errors->jump, 1);
+}
+
+void OnEmitMessage(j_common_ptr, int) {}
+
+constexpr size_t kOutputSize = 64 * 1024;
+
+// Hands every full buffer of coded data to the stream. A failed write ends
+// the coding through the error manager.
+struct TDestination {
+  jpeg_destination_mgr manager;
+  TStream* stream;
+  bool writeFailed;
+  JOCTET buffer[kOutputSize];
+};
+
+void InitDestination(j_compress_ptr cinfo) {
+  auto* destination = reinterpret_cast<TDestination*>(cinfo->dest);
+  destination->manager.next_output_byte = destination->buffer;
+  destination->manager.free_in_buffer = kOutputSize;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+  auto* destination = reinterpret_cast<TDestination*>(cinfo->dest);
+  if (destination->stream->Write(destination->buffer, kOutputSize) != kOutputSize) {
+    destination->writeFailed = true;
+    ERREXIT(cinfo, JERR_FILE_WRITE);
+  }
+  destination->manager.next_output_byte = destination->buffer;
+  destination->manager.free_in_buffer = kOutputSize;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+  auto* destination = reinterpret_cast<TDestination*>(cinfo->dest);
+  const size_t count = kOutputSize - destination->manager.free_in_buffer;
+  if (destination->stream->Write(destination->buffer, count) != count) {
+    destination->writeFailed = true;
+    ERREXIT(cinfo, JERR_FILE_WRITE);
+  }
+}
+
+bool GuardedCreate(jpeg_compress_struct* cinfo, TErrorManager* errors) {
+  if (setjmp(errors->jump)) return false;
+  jpeg_create_compress(cinfo);
+  return true;
+}
+
+bool GuardedStart(jpeg_compress_struct* cinfo, TErrorManager* errors, int quality,
+                  bool rawData = false) {
+  if (setjmp(errors->jump)) return false;
+  jpeg_set_defaults(cinfo);
+  jpeg_set_quality(cinfo, quality, TRUE);
+  cinfo->raw_data_in = rawData ? TRUE : FALSE;
+  jpeg_start_compress(cinfo, TRUE);
+  return true;
+}
+
+bool GuardedWrite(jpeg_compress_struct* cinfo, TErrorManager* errors, JSAMPROW row) {
+  if (setjmp(errors->jump)) return false;
+  jpeg_write_scanlines(cinfo, &row, 1);
+  return true;
+}
+
+bool GuardedWriteRaw(jpeg_compress_struct* cinfo, TErrorManager* errors, JSAMPIMAGE planes,
+                     JDIMENSION lines) {
+  if (setjmp(errors->jump)) return false;
+  jpeg_write_raw_data(cinfo, planes, lines);
+  return true;
+}
+
+bool GuardedFinish(jpeg_compress_struct* cinfo, TErrorManager* errors) {
+  if (setjmp(errors->jump)) return false;
+  jpeg_finish_compress(cinfo);
+  return true;
+}
+
+class TJpegEncoder {
+public:
+  explicit TJpegEncoder(TStream& stream) : FDestination(std::make_unique<TDestination>()) {
+    FInfo.err = jpeg_std_error(&FErrors.manager);
+    FErrors.manager.error_exit = OnErrorExit;
+    FErrors.manager.emit_message = OnEmitMessage;
+    Check(GuardedCreate(&FInfo, &FErrors));
+    FCreated = true;
+    FDestination->stream = &stream;
+    FDestination->writeFailed = false;
+    FDestination->manager.init_destination = InitDestination;
+    FDestination->manager.empty_output_buffer = EmptyOutputBuffer;
+    FDestination->manager.term_destination = TermDestination;
+    FInfo.dest = &FDestination->manager;
+  }
+  TJpegEncoder(const TJpegEncoder&) = delete;
+  TJpegEncoder& operator=(const TJpegEncoder&) = delete;
+  ~TJpegEncoder() {
+    if (FCreated) jpeg_destroy_compress(&FInfo);
+  }
+
+  jpeg_compress_struct& Info() { return FInfo; }
+  TErrorManager* Errors() { return &FErrors; }
+  void Check(bool ok) {
+    if (ok) return;
+    if (FDestination && FDestination->writeFailed) throw EWriteError();
+    throw EJPEGError(FErrors.message);
+  }
+
+private:
+  jpeg_compress_struct FInfo{};
+  TErrorManager FErrors{};
+  std::unique_ptr<TDestination> FDestination;
+  bool FCreated = false;
+};
+
+bool GuardedReadHeader(jpeg_decompress_struct* cinfo, TErrorManager* errors,
+                       const std::vector<uint8_t>& data) {
+  if (setjmp(errors->jump)) return false;
+  jpeg_create_decompress(cinfo);
+  jpeg_mem_src(cinfo, data.data(), static_cast<unsigned long>(data.size()));
+  jpeg_read_header(cinfo, TRUE);
+  return true;
+}
+
+// Turns the rows of a page with a palette into blue, green, red samples
+// through a table of the three bytes of every pixel value (kept in four, so
+// that each pixel is one store; the fourth byte is overwritten by the next
+// pixel or lands in the row's spare byte).
+class TRowExpander {
+public:
+  explicit TRowExpander(const TDIB& page)
+      : FPage(page), FRow(static_cast<size_t>(page.Width()) * 3 + 1) {
+    for (int i = 0; i < page.ColorCount(); ++i) {
+      const uint32_t entry = page.PaletteEntry(i);
+      FTable[static_cast<size_t>(i)] = static_cast<uint32_t>(PaletteBlue(entry)) |
+                                       static_cast<uint32_t>(PaletteGreen(entry)) << 8 |
+                                       static_cast<uint32_t>(PaletteRed(entry)) << 16;
+    }
+  }
+
+  uint8_t* Row(int y) {
+    const uint8_t* in = FPage.ScanLine(y);
+    uint8_t* out = FRow.data();
+    const int width = FPage.Width();
+    const int bits = FPage.BitCount();
+    if (bits == 8) {
+      for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, &FTable[in[x]], 4);
+    } else {
+      const int perByte = 8 / bits;
+      const int mask = (1 << bits) - 1;
+      for (int x = 0; x < width; ++x, out += 3) {
+        const int shift = 8 - bits * (x % perByte + 1);
+        std::memcpy(out, &FTable[static_cast<size_t>((in[x / perByte] >> shift) & mask)], 4);
+      }
+    }
+    return FRow.data();
+  }
+
+private:
+  const TDIB& FPage;
+  std::vector<uint8_t> FRow;
+  std::array<uint32_t, 256> FTable{};
+};
+
+bool HasGreyPalette(const TDIB& page) {
+  if (page.BitCount() == 24) return false;
+  for (int i = 0; i < page.ColorCount(); ++i) {
+    const uint32_t entry = page.PaletteEntry(i);
+    if (PaletteRed(entry) != PaletteGreen(entry) || PaletteGreen(entry) != PaletteBlue(entry))
+      return false;
+  }
+  return true;
+}
+
+// A page whose palette holds only greys is handed to the coder as planes that
+// are already in its own colour space: the grey as luminance and neutral
+// chroma (128). Its colour conversion would turn every grey (v, v, v) into
+// exactly (v, 128, 128), and its downsampling and edge padding the chroma
+// into 128 again, so the coded data are the same bytes; only the work of
+// getting there is saved.
+void EncodeGreyJpeg(const TDIB& page, TJpegEncoder& encoder, int quality) {
+  jpeg_compress_struct& info = encoder.Info();
+  info.in_color_space = JCS_YCbCr;
+  encoder.Check(GuardedStart(&info, encoder.Errors(), quality, true));
+  const jpeg_component_info& luma = info.comp_info[0];
+  const size_t lumaWidth = luma.width_in_blocks * DCTSIZE;
+  const int groupRows = info.max_v_samp_factor * DCTSIZE;
+  std::array<uint8_t, 256> level{};
+  for (int i = 0; i < page.ColorCount(); ++i)
+    level[static_cast<size_t>(i)] = PaletteBlue(page.PaletteEntry(i));
+  std::vector<uint8_t> lumaRows(lumaWidth * static_cast<size_t>(groupRows));
+  std::vector<JSAMPROW> lumaPointers(static_cast<size_t>(groupRows));
+  for (int r = 0; r < groupRows; ++r)
+    lumaPointers[static_cast<size_t>(r)] = &lumaRows[lumaWidth * static_cast<size_t>(r)];
+  // The chroma planes never change: neutral rows, wide enough for every component.
+  size_t chromaWidth = 0;
+  for (int c = 1; c < info.num_components; ++c)
+    chromaWidth = std::max<size_t>(chromaWidth, info.comp_info[c].width_in_blocks * DCTSIZE);
+  std::vector<uint8_t> neutral(chromaWidth, 128);
+  std::vector<JSAMPROW> chromaPointers(static_cast<size_t>(groupRows), neutral.data());
+  JSAMPARRAY planes[MAX_COMPONENTS] = {lumaPointers.data(), chromaPointers.data(),
+                                       chromaPointers.data()};
+  const int width = page.Width(), height = page.Height(), bits = page.BitCount();
+  const int perByte = 8 / bits, mask = (1 << bits) - 1;
+  for (int top = 0; top < height; top += groupRows) {
+    for (int r = 0; r < groupRows; ++r) {
+      // Rows below the page repeat its last row, as the coder's own padding does.
+      const uint8_t* in = page.ScanLine(std::min(top + r, height - 1));
+      uint8_t* out = lumaPointers[static_cast<size_t>(r)];
+      if (bits == 8) {
+        for (int x = 0; x < width; ++x) out[x] = level[in[x]];
+      } else {
+        for (int x = 0; x < width; ++x)
+          out[x] = level[static_cast<size_t>((in[x / perByte] >> (8 - bits * (x % perByte + 1))) &
+                                             mask)];
+      }
+      std::memset(out + width, out[width - 1], lumaWidth - static_cast<size_t>(width));
+    }
+    encoder.Check(
+        GuardedWriteRaw(&info, encoder.Errors(), planes, static_cast<JDIMENSION>(groupRows)));
+  }
+  encoder.Check(GuardedFinish(&info, encoder.Errors()));
+}
+
+} // namespace
+
+void EncodeJpeg(const TDIB& page, int quality, TStream& output) {
+  TJpegEncoder encoder(output);
+  jpeg_compress_struct& info = encoder.Info();
+  info.image_width = static_cast<JDIMENSION>(page.Width());
+  info.image_height = static_cast<JDIMENSION>(page.Height());
+  info.input_components = 3;
+  if (page.Width() > 0 && page.Height() > 0 && HasGreyPalette(page))
+    return EncodeGreyJpeg(page, encoder, quality);
+  const bool direct = page.BitCount() == 24;
+  info.in_color_space = JCS_EXT_BGR;
+  encoder.Check(GuardedStart(&info, encoder.Errors(), quality));
+  std::unique_ptr<TRowExpander> expander;
+  if (!direct) expander = std::make_unique<TRowExpander>(page);
+  for (int y = 0; y < page.Height(); ++y) {
+    uint8_t* row = direct ? const_cast<uint8_t*>(page.ScanLine(y)) : expander->Row(y);
+    encoder.Check(GuardedWrite(&info, encoder.Errors(), row));
+  }
+  encoder.Check(GuardedFinish(&info, encoder.Errors()));
+}
+
+TJPEGImage::TJPEGImage(std::vector<uint8_t> data) : FData(std::move(data)) {
+  jpeg_decompress_struct info{};
+  TErrorManager errors{};
+  info.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = OnErrorExit;
+  errors.manager.emit_message = OnEmitMessage;
+  const bool ok = GuardedReadHeader(&info, &errors, FData);
+  FWidth = static_cast<int>(info.image_width);
+  FHeight = static_cast<int>(info.image_height);
+  FComponents = info.num_components;
+  jpeg_destroy_decompress(&info);
+  if (!ok) throw EJPEGError(errors.message);
+}
+
+TJPEGImage TJPEGImage::LoadFromFile(const std::string& fileName) {
+  TMemoryStream file;
+  file.LoadFromFile(fileName);
+  return TJPEGImage(file.Bytes());
+}
+
+void TJPEGImage::Decode(TDIB& page) const {
+  TMemoryStream stream(FData.data(), FData.size());
+  page.LoadJpegFromStream(stream);
+}
