@@ -34,3 +34,9 @@ pdftoppm -jpeg -jpegopt progressive=y -r 15 -singlefile "$work/p.pdf" "$load/pro
 pdftoppm -png -gray -r 20 -singlefile "$work/p.pdf" "$load/grey"
 pdftoppm -png -mono -r 20 -singlefile "$work/p.pdf" "$load/mono"
 cp "$load"/*.tif "$count/"
+graphic="$here/corpus/graphic_load"
+mkdir -p "$graphic"
+for f in fax-g4.tif grey-jpeg.tif grey-zip.tif colour-lzw.tif three-pages.tif separate.tif \
+  tiled-g4.tif page.jpg progressive.jpg page1.bmp page8.bmp page24.bmp; do
+  cp "$load/$f" "$graphic/"
+done

@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsane-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libtiff-tools qpdf poppler-utils
+  libtiff-tools qpdf poppler-utils imagemagick
   shared-mime-info desktop-file-utils
   libleptonica-dev unpaper
   xvfb xauth

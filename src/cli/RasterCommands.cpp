@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/GraphicPages.h"
 #include "core/FileStream.h"
 #include "raster/DIB.h"
 #include "raster/PageGenerator.h"
@@ -30,6 +31,15 @@ bool IsTiff(TStream& stream) {
 int Info(int argc, char** argv) {
   TCommandLine args(argc, argv);
   if (args.Positional().size() != 1) throw TUsageError{"info needs one file"};
+  if (HasGraphicFormat(args.Positional()[0])) {
+    const int count = GraphicPageCount(args.Positional()[0]);
+    for (int i = 1; i <= count; ++i) {
+      std::unique_ptr<TDibGraphic> page = LoadGraphicPage(args.Positional()[0], i);
+      std::printf("%d %d %d %d %d %d\n", i, page->Width(), page->Height(), page->BitCount(),
+                  page->XDpi(), page->YDpi());
+    }
+    return 0;
+  }
   TFileStream file(args.Positional()[0], TFileStream::fmOpenRead);
   const int pages = IsTiff(file) ? TDIB::TiffPageCount(file) : 1;
   TDIB page;
@@ -54,10 +64,30 @@ int Convert(int argc, char** argv) {
   if (args.Positional().size() != 2) throw TUsageError{"convert needs an input and an output"};
   const int pageNumber = args.Integer("page", 1);
   if (pageNumber < 1) throw TUsageError{"--page counts from 1"};
+  const std::string& input = args.Positional()[0];
+  const std::string& output = args.Positional()[1];
+  if (HasGraphicFormat(input) || HasGraphicFormat(output)) {
+    std::unique_ptr<TDibGraphic> graphic = LoadGraphicPage(input, pageNumber);
+    if (HasGraphicFormat(output)) {
+      TTiffWriteOptions options;
+      options.compression = TiffCompressionOfCode(args.Integer("compression", 0), *graphic);
+      const int rowsPerStrip = args.Integer("rows-per-strip", 0);
+      options.rowsPerStrip = rowsPerStrip > 0 ? rowsPerStrip : 16;
+      WriteGraphicPage(*graphic, output, args.Has("append"), options);
+      return 0;
+    }
+    TPageHandle block = graphic->ExportPageHandle();
+    TDIB page;
+    page.AttachHandle(block.Get());
+    block.Release();
+    Write(page, output, args.Has("append"), args.Integer("rows-per-strip", 0),
+          args.Integer("compression", 0));
+    return 0;
+  }
   TDIB page;
   {
-    TFileStream input(args.Positional()[0], TFileStream::fmOpenRead);
-    page.LoadFromStream(input, pageNumber - 1);
+    TFileStream file(input, TFileStream::fmOpenRead);
+    page.LoadFromStream(file, pageNumber - 1);
   }
   Write(page, args.Positional()[1], args.Has("append"), args.Integer("rows-per-strip", 0),
         args.Integer("compression", 0));

@@ -47,6 +47,12 @@ public:
   int BitCount() const;
   int XResolution() const;
   int YResolution() const;
+  // Stores the resolution as it is kept, in pixels per metre.
+  void SetPelsPerMetre(int32_t x, int32_t y) {
+    RequireImage();
+    FInfoHeader->biXPelsPerMeter = x;
+    FInfoHeader->biYPelsPerMeter = y;
+  }
   int Stride() const { return FStride; }
   int RowBytes() const { return FRowBytes; }
   int ColorCount() const { return FColorCount; }

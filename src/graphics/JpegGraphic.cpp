@@ -1,0 +1,65 @@
+#include "graphics/JpegGraphic.h"
+
+#include "graphics/JpegCoder.h"
+
+#include <cstring>
+
+std::unique_ptr<TDibGraphic> TJpegGraphic::CreateEmpty() const {
+  return std::make_unique<TJpegGraphic>();
+}
+
+bool TJpegGraphic::IsFormatStream(TStream& stream) {
+  const int64_t start = stream.Position();
+  uint8_t signature[11] = {};
+  const size_t got = stream.Read(signature, sizeof signature);
+  stream.SetPosition(start);
+  return got == sizeof signature && signature[0] == 0xFF && signature[1] == 0xD8 &&
+         signature[2] == 0xFF && signature[3] == 0xE0 && std::memcmp(signature + 6, "JFIF", 5) == 0;
+}
+
+void TJpegGraphic::LoadImage(TStream& stream, int) {
+  const int components = JpegComponentCount(stream);
+  if (components != 1 && components != 3)
+    throw EGraphicError("Invalid number of samples, " + std::to_string(components));
+  TDIB dib;
+  dib.LoadJpegFromStream(stream);
+  // The raster reader keeps the file's density (0 when it gives none).
+  const TBitmapInfoHeader& header = *dib.InfoHeader();
+  ImportDib(dib, components == 1 ? ifGray256 : ifTrueColor,
+            header.biXPelsPerMeter == 0 ? 0 : dib.XResolution(),
+            header.biYPelsPerMeter == 0 ? 0 : dib.YResolution());
+}
+
+void TJpegGraphic::SetQuality(int quality) {
+  FQuality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
+}
+
+void TJpegGraphic::SaveToStream(TStream& stream) {
+  if (Empty()) throw EGraphicError("Graphic is empty");
+  if (ImageFormat() != ifGray256 && ImageFormat() != ifTrueColor)
+    throw EGraphicError("JPEG image must be gray scale or true color");
+  TJpegImage image;
+  image.width = Width();
+  image.height = Height();
+  image.components = ImageFormat() == ifGray256 ? 1 : 3;
+  image.quality = FQuality;
+  image.xDpi = XDpi();
+  image.yDpi = YDpi();
+  // Grey pages are written as the grey levels their palette shows.
+  uint8_t levels[256];
+  for (int i = 0; i < PaletteSize(); ++i)
+    levels[i] = static_cast<uint8_t>(GreenOf(PaletteColour(i)));
+  image.row = [&](int y, uint8_t* samples) {
+    const uint8_t* row = ScanLine(y);
+    if (image.components == 1) {
+      for (int x = 0; x < image.width; ++x) samples[x] = levels[row[x]];
+    } else {
+      for (int x = 0; x < image.width; ++x, row += 3, samples += 3) {
+        samples[0] = row[2];
+        samples[1] = row[1];
+        samples[2] = row[0];
+      }
+    }
+  };
+  WriteJpeg(stream, image);
+}
