@@ -87,6 +87,7 @@ TJpegDecoder::TJpegDecoder(TStream& stream) : FState(std::make_unique<TState>())
   static_assert(std::is_standard_layout_v<TState>);
   TState& state = *FState;
   InitErrors(state.errors);
+  FErrors = &state.errors;
   state.info.err = &state.errors.manager;
   Call<Exception>([&] { jpeg_create_decompress(&state.info); });
   state.created = true;
@@ -108,9 +109,6 @@ TJpegDecoder::~TJpegDecoder() {
 
 jpeg_decompress_struct& TJpegDecoder::Info() {
   return FState->info;
-}
-TJpegErrorState& TJpegDecoder::Errors() {
-  return FState->errors;
 }
 
 struct TJpegEncoder::TState {
@@ -149,6 +147,7 @@ TJpegEncoder::TJpegEncoder(TStream& stream) : FState(std::make_unique<TState>())
   static_assert(std::is_standard_layout_v<TState>);
   TState& state = *FState;
   InitErrors(state.errors);
+  FErrors = &state.errors;
   state.info.err = &state.errors.manager;
   Call<Exception>([&] { jpeg_create_compress(&state.info); });
   state.created = true;
@@ -165,7 +164,4 @@ TJpegEncoder::~TJpegEncoder() {
 
 jpeg_compress_struct& TJpegEncoder::Info() {
   return FState->info;
-}
-TJpegErrorState& TJpegEncoder::Errors() {
-  return FState->errors;
 }

@@ -32,45 +32,46 @@ template <typename Step> bool JpegGuarded(TJpegErrorState& state, Step&& step) {
   return true;
 }
 
+template <typename E> [[noreturn]] void Fail(const TJpegErrorState& errors) {
+  if (errors.writeFailed) throw EWriteError();
+  throw E(errors.message);
+}
+
+// Runs libjpeg steps of one coder.
+class TJpegCalls {
+public:
+  template <typename E, typename Step> void Call(Step&& step) {
+    if (!JpegGuarded(*FErrors, step)) Fail<E>(*FErrors);
+  }
+
+protected:
+  TJpegErrorState* FErrors = nullptr;
+};
+
 // A decompressor reading from a stream at its position.
-class TJpegDecoder {
+class TJpegDecoder : public TJpegCalls {
 public:
   explicit TJpegDecoder(TStream& stream);
   TJpegDecoder(const TJpegDecoder&) = delete;
   TJpegDecoder& operator=(const TJpegDecoder&) = delete;
   ~TJpegDecoder();
-
   jpeg_decompress_struct& Info();
-  template <typename E, typename Step> void Call(Step&& step) {
-    if (!JpegGuarded(Errors(), step)) Fail<E>(Errors());
-  }
 
 private:
-  TJpegErrorState& Errors();
   struct TState;
   std::unique_ptr<TState> FState;
 };
 
 // A compressor writing to a stream as it codes.
-class TJpegEncoder {
+class TJpegEncoder : public TJpegCalls {
 public:
   explicit TJpegEncoder(TStream& stream);
   TJpegEncoder(const TJpegEncoder&) = delete;
   TJpegEncoder& operator=(const TJpegEncoder&) = delete;
   ~TJpegEncoder();
-
   jpeg_compress_struct& Info();
-  template <typename E, typename Step> void Call(Step&& step) {
-    if (!JpegGuarded(Errors(), step)) Fail<E>(Errors());
-  }
 
 private:
-  TJpegErrorState& Errors();
   struct TState;
   std::unique_ptr<TState> FState;
 };
-
-template <typename E> [[noreturn]] void Fail(const TJpegErrorState& errors) {
-  if (errors.writeFailed) throw EWriteError();
-  throw E(errors.message);
-}
