@@ -188,14 +188,8 @@ void TPdfGraphic::SaveToStream(TStream& stream) {
   writer.Finish(kCatalog, kInfo);
 }
 
-void TPdfGraphic::AppendToStream(TStream& stream) {
-  const int64_t start = stream.Position();
-  if (stream.Size() <= start) {
-    SaveToStream(stream);
-    return;
-  }
-  TPDFImageReader reader(ReadToEnd(stream));
-  // Everything is read and coded before the stream is touched.
+void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
+  // Everything is read and coded before anything is written.
   std::vector<TPageCopy> copies;
   for (int i = 0; i < reader.PageCount(); ++i) copies.push_back(CopyOf(reader, reader.Page(i)));
   const TPdfImageObject image = EncodePageImage(*this);
@@ -203,8 +197,7 @@ void TPdfGraphic::AppendToStream(TStream& stream) {
   const std::string mediaBox = MediaBoxOf(*this, width, height);
   const int last = static_cast<int>(copies.size());
 
-  TMemoryStream file;
-  TPdfGraphicWriter writer(file, ImageObject(last));
+  TPdfGraphicWriter writer(stream, ImageObject(last));
   writer.Header();
   writer.Info(kInfo, InfoOf(reader));
   std::vector<int> kids;
@@ -224,12 +217,21 @@ void TPdfGraphic::AppendToStream(TStream& stream) {
   writer.Content(ContentObject(last), FullPageContent(width, height, ImageObject(last)));
   writer.Catalog(kAppendedCatalog, kPages);
   writer.Finish(kAppendedCatalog, kInfo);
+}
 
+void TPdfGraphic::AppendToStream(TStream& stream) {
+  const int64_t start = stream.Position();
+  if (stream.Size() <= start) {
+    SaveToStream(stream);
+    return;
+  }
+  TPDFImageReader reader(ReadToEnd(stream));
+  // The new file goes straight over the old one, whose bytes the reader
+  // holds: they are what is copied, and what is put back when writing fails.
   const std::vector<uint8_t>& old = reader.File().Bytes();
   try {
-    stream.SetPosition(start);
-    stream.WriteBuffer(file.Memory(), file.Bytes().size());
-    stream.SetSize(start + static_cast<int64_t>(file.Bytes().size()));
+    WriteAppended(reader, stream);
+    stream.SetSize(stream.Position());
   } catch (...) {
     try {
       stream.SetPosition(start);
@@ -248,12 +250,14 @@ void TPdfGraphic::AppendToFile(const std::string& fileName) {
     // Another writer may have put a new file in this one's place while this
     // one waited for the lock: that file is the one to append to.
     if (!SameFile(file)) continue;
-    TMemoryStream contents;
-    contents.CopyFrom(file, 0);
-    contents.SetPosition(0);
-    AppendToStream(contents);
     TReplacingFileStream replacement(fileName);
-    replacement.WriteBuffer(contents.Memory(), contents.Bytes().size());
+    std::vector<uint8_t> bytes = ReadToEnd(file);
+    if (bytes.empty()) {
+      SaveToStream(replacement);
+    } else {
+      TPDFImageReader reader(std::move(bytes));
+      WriteAppended(reader, replacement);
+    }
     replacement.Commit();
     return;
   }

@@ -2,6 +2,8 @@
 
 #include "graphics/DibGraphic.h"
 
+class TPDFImageReader;
+
 // Image-only PDF files: one image per page. Reading takes the files this
 // class writes and image-only files of other writers (see TPDFImageReader);
 // any other PDF raises EPDFReadError with what is wrong with it.
@@ -28,4 +30,8 @@ public:
   // the old file is locked against other writers; a failure leaves the old
   // file untouched.
   void AppendToFile(const std::string& fileName) override;
+
+private:
+  // Writes the file the reader holds with the image as one more page.
+  void WriteAppended(TPDFImageReader& reader, TStream& stream);
 };

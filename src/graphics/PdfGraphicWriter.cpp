@@ -34,8 +34,10 @@ std::vector<uint8_t> Group4(const TDibGraphic& graphic) {
   for (int y = 0; y < graphic.Height(); ++y) {
     const uint8_t* source = graphic.ScanLine(y);
     uint8_t* row = bits.ScanLine(y);
-    for (size_t i = 0; i < bytes; ++i)
-      row[i] = complement ? static_cast<uint8_t>(~source[i]) : source[i];
+    if (complement)
+      for (size_t i = 0; i < bytes; ++i) row[i] = static_cast<uint8_t>(~source[i]);
+    else
+      std::memcpy(row, source, bytes);
   }
   TMemoryStream data;
   TCCITTCompression::CompressBitmap(bits, data, cmGroup4);
