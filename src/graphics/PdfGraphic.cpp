@@ -191,7 +191,15 @@ void TPdfGraphic::SaveToStream(TStream& stream) {
 void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
   // Everything is read and coded before anything is written.
   std::vector<TPageCopy> copies;
-  for (int i = 0; i < reader.PageCount(); ++i) copies.push_back(CopyOf(reader, reader.Page(i)));
+  // Pages that share one image get a copy each: a file may not grow that way
+  // far beyond what it holds.
+  const uint64_t room = 8 * uint64_t(reader.File().Bytes().size()) + (uint64_t(64) << 20);
+  uint64_t copied = 0;
+  for (int i = 0; i < reader.PageCount(); ++i) {
+    copies.push_back(CopyOf(reader, reader.Page(i)));
+    copied += copies.back().Image.Data.size();
+    if (copied > room) throw EPDFReadError("PDF file too large to append to");
+  }
   const TPdfImageObject image = EncodePageImage(*this);
   std::string width, height;
   const std::string mediaBox = MediaBoxOf(*this, width, height);

@@ -39,7 +39,8 @@ size_t Saturated(uint64_t value) {
 
 } // namespace
 
-TPDFFile::TPDFFile(std::vector<uint8_t> bytes) : FBytes(std::move(bytes)) {
+TPDFFile::TPDFFile(std::vector<uint8_t> bytes)
+    : FBytes(std::move(bytes)), FBudget(32 * uint64_t(FBytes.size()) + (uint64_t(16) << 20)) {
   const size_t window = std::min<size_t>(FBytes.size(), 1024);
   const std::string_view head(reinterpret_cast<const char*>(FBytes.data()), window);
   if (head.find("%PDF-") == std::string_view::npos) throw EPDFReadError("Not a PDF file");
@@ -54,7 +55,7 @@ TPDFFile::~TPDFFile() = default;
 void TPDFFile::ReadCrossReferences() {
   const size_t keyword = FindLast(FBytes, "startxref", 4096);
   if (keyword == std::string_view::npos) PDFDamaged("no cross-reference table");
-  TPDFLexer lexer(FBytes.data(), FBytes.size(), keyword + 9);
+  TPDFLexer lexer = Lexer(FBytes, keyword + 9);
   const TPDFToken start = lexer.Next();
   if (start.Type != TPDFToken::ttInteger || start.Integer < 0 ||
       static_cast<uint64_t>(start.Integer) >= FBytes.size())
@@ -90,11 +91,11 @@ void TPDFFile::ReadCrossReferences() {
 }
 
 TPDFObject TPDFFile::ReadSection(size_t offset, bool& isStream) {
-  TPDFLexer lexer(FBytes.data(), FBytes.size(), offset);
+  TPDFLexer lexer = Lexer(FBytes, offset);
   const TPDFToken first = lexer.Next();
   if (first.IsKeyword("xref")) {
     isStream = false;
-    TPDFLexer trailer(FBytes.data(), FBytes.size(), ReadTable(lexer.Position()));
+    TPDFLexer trailer = Lexer(FBytes, ReadTable(lexer.Position()));
     TPDFObject dictionary = trailer.ParseObject();
     if (dictionary.Kind() != TPDFObject::okDictionary) PDFDamaged("bad trailer");
     return dictionary;
@@ -110,7 +111,7 @@ TPDFObject TPDFFile::ReadSection(size_t offset, bool& isStream) {
 }
 
 size_t TPDFFile::ReadTable(size_t position) {
-  TPDFLexer lexer(FBytes.data(), FBytes.size(), position);
+  TPDFLexer lexer = Lexer(FBytes, position);
   for (;;) {
     TPDFToken token = lexer.Next();
     if (token.IsKeyword("trailer")) return lexer.Position();
@@ -202,7 +203,7 @@ void TPDFFile::AddEntry(int64_t number, const TEntry& entry) {
 
 TPDFObject TPDFFile::ParseIndirect(size_t offset, int expectedNumber) {
   if (offset >= FBytes.size()) PDFDamaged("object outside the file");
-  TPDFLexer lexer(FBytes.data(), FBytes.size(), offset);
+  TPDFLexer lexer = Lexer(FBytes, offset);
   const TPDFToken number = lexer.Next();
   const TPDFToken generation = lexer.Next();
   const TPDFToken keyword = lexer.Next();
@@ -210,24 +211,28 @@ TPDFObject TPDFFile::ParseIndirect(size_t offset, int expectedNumber) {
       !keyword.IsKeyword("obj") || (expectedNumber >= 0 && number.Integer != expectedNumber))
     PDFDamaged("object " + std::to_string(expectedNumber) + " not found where the table says");
   TPDFObject object = lexer.ParseObject();
-  const size_t afterObject = lexer.Position();
-  const TPDFToken next = lexer.Next();
-  if (!next.IsKeyword("stream")) {
-    lexer.SetPosition(afterObject);
-    return object;
-  }
-  if (object.Kind() != TPDFObject::okDictionary) PDFDamaged("stream without a dictionary");
+  // Only the keyword itself is looked at: whatever else follows is not read.
+  lexer.SkipWhitespace();
   size_t start = lexer.Position();
+  if (FBytes.size() - start < 6 || std::memcmp(FBytes.data() + start, "stream", 6) != 0 ||
+      (FBytes.size() - start > 6 && !IsPDFWhitespace(FBytes[start + 6])))
+    return object;
+  if (object.Kind() != TPDFObject::okDictionary) PDFDamaged("stream without a dictionary");
+  start += 6;
   if (start < FBytes.size() && FBytes[start] == '\r') ++start;
   if (start < FBytes.size() && FBytes[start] == '\n') ++start;
   const TPDFObject* length = object.Find("Length");
   const int64_t count = IntegerOf(length != nullptr ? &Resolve(*length) : nullptr, -1);
   if (count < 0 || static_cast<uint64_t>(count) > FBytes.size() - start)
     PDFDamaged("bad stream length");
-  TPDFLexer after(FBytes.data(), FBytes.size(), start + static_cast<size_t>(count));
+  TPDFLexer after = Lexer(FBytes, start + static_cast<size_t>(count));
   if (!after.Next().IsKeyword("endstream")) PDFDamaged("bad stream length");
   object.MakeStream(start, static_cast<size_t>(count));
   return object;
+}
+
+TPDFLexer TPDFFile::Lexer(const std::vector<uint8_t>& bytes, size_t position, size_t size) {
+  return TPDFLexer(bytes.data(), std::min(size, bytes.size()), position, &FBudget);
 }
 
 const TPDFObject& TPDFFile::Load(int number) {
@@ -253,7 +258,7 @@ const TPDFObject& TPDFFile::Load(int number) {
         if (container.Offsets[i].first == number) at = container.Offsets[i].second;
       if (at == SIZE_MAX || at > container.Data.size() - container.First)
         PDFDamaged("object not in its object stream");
-      TPDFLexer lexer(container.Data.data(), container.Data.size(), container.First + at);
+      TPDFLexer lexer = Lexer(container.Data, container.First + at);
       object = std::make_unique<TPDFObject>(lexer.ParseObject());
     }
   } catch (...) {
@@ -281,7 +286,7 @@ const TPDFFile::TObjectStream& TPDFFile::LoadObjectStream(int number) {
   container->Data = std::move(decoded.Data);
   if (static_cast<uint64_t>(first) > container->Data.size()) PDFDamaged("bad object stream");
   container->First = static_cast<size_t>(first);
-  TPDFLexer lexer(container->Data.data(), container->First);
+  TPDFLexer lexer = Lexer(container->Data, 0, container->First);
   for (int64_t i = 0; i < count; ++i) {
     const TPDFToken object = lexer.Next();
     const TPDFToken offset = lexer.Next();
@@ -385,9 +390,11 @@ TDecodedStream TPDFFile::DecodeStream(const TPDFObject& stream, size_t limit,
       predictor.BitsPerComponent = parameter("BitsPerComponent", 8);
       predictor.Columns = parameter("Columns", 1);
     }
-    // A later filter may grow the data again, so only the last stage is held to the limit;
-    // a predictor's row tags come on top of it.
-    size_t stageLimit = last ? limit : kMaxPDFStructureTotal;
+    // Data on its way to a later filter is coded data, which is rarely larger
+    // than what it decodes to; a predictor's row tags come on top of a limit.
+    size_t stageLimit = last ? limit
+                             : std::min(kMaxPDFStructureTotal,
+                                        std::max<size_t>(Saturated(2 * uint64_t(limit)), 1 << 20));
     if (predictor.Predictor >= 10 && predictor.Columns > 0 && predictor.Colors > 0 &&
         predictor.BitsPerComponent > 0) {
       const uint64_t rowBytes = (uint64_t(predictor.Columns) * uint64_t(predictor.Colors) *
@@ -404,6 +411,7 @@ TDecodedStream TPDFFile::DecodeStream(const TPDFObject& stream, size_t limit,
     else
       throw EPDFReadError("PDF filter " + SerializePDFObject(*filters[i]).substr(0, 40) +
                           " is not supported");
+    if (!takeImageFilter || !last) ChargePDFBudget(FBudget, stage.Data.size());
     UndoPredictor(stage.Data, predictor);
     result.Truncated = stage.Truncated;
     if (stage.Data.size() > limit && last) {

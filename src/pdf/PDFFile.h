@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/PDFLexer.h"
 #include "pdf/PDFObject.h"
 
 #include <cstddef>
@@ -62,8 +63,17 @@ public:
   // Applies the stream's filters (FlateDecode with its predictors,
   // RunLengthDecode) and gives at most limit bytes. With takeImageFilter a
   // last DCTDecode or CCITTFaxDecode filter is left to the caller; any other
-  // filter raises EPDFReadError.
+  // filter raises EPDFReadError. The decoded bytes are taken from the reading
+  // budget unless they are an image's samples, which the raster library's
+  // bound on image size holds.
   TDecodedStream DecodeStream(const TPDFObject& stream, size_t limit, bool takeImageFilter = false);
+
+  // What is left of the work this file may cause: every byte lexed and every
+  // byte of a stream decoded (besides image samples) is taken from it. It
+  // starts at a multiple of the file's size, so that no file, however its
+  // objects refer to each other, makes the reader work much longer than it
+  // takes to read it a few dozen times.
+  uint64_t& Budget() { return FBudget; }
 
 private:
   struct TEntry {
@@ -85,6 +95,7 @@ private:
   void AddEntry(int64_t number, const TEntry& entry);
   // "N G obj" at offset and the object after it, a stream when one follows.
   TPDFObject ParseIndirect(size_t offset, int expectedNumber);
+  TPDFLexer Lexer(const std::vector<uint8_t>& bytes, size_t position, size_t size = SIZE_MAX);
   const TPDFObject& Load(int number);
   const TObjectStream& LoadObjectStream(int number);
 
@@ -95,4 +106,5 @@ private:
   std::map<int, std::unique_ptr<TObjectStream>> FObjectStreams;
   std::set<int> FLoading;
   size_t FStructureBytes = 0;
+  uint64_t FBudget = 0;
 };

@@ -140,7 +140,7 @@ std::vector<TPDFContentOperation> TPDFImageReader::ReadContent(const TPDFObject&
 
   std::vector<TPDFContentOperation> operations;
   std::vector<TPDFToken> operands;
-  TPDFLexer lexer(text.data(), text.size());
+  TPDFLexer lexer(text.data(), text.size(), 0, &FFile.Budget());
   for (;;) {
     TPDFToken token = lexer.Next();
     if (token.Type == TPDFToken::ttEnd) break;

@@ -81,7 +81,19 @@ void TPDFLexer::SkipWhitespace() {
   }
 }
 
+void ChargePDFBudget(uint64_t& budget, uint64_t count) {
+  if (count > budget) PDFDamaged("more to read than the file can hold");
+  budget -= count;
+}
+
 TPDFToken TPDFLexer::Next() {
+  const size_t before = FPosition;
+  TPDFToken token = ReadToken();
+  if (FBudget != nullptr) ChargePDFBudget(*FBudget, FPosition - before + 1);
+  return token;
+}
+
+TPDFToken TPDFLexer::ReadToken() {
   SkipWhitespace();
   TPDFToken token;
   token.Start = FPosition;

@@ -37,12 +37,15 @@ inline constexpr int kMaxPDFNesting = 32;
 inline constexpr size_t kMaxPDFItems = size_t{1} << 20;
 
 // Reads tokens and objects from bytes held by the caller. Malformed input
-// raises EPDFReadError; every loop advances through the input, so no input
-// makes the lexer run longer than its length.
+// raises EPDFReadError; every loop advances through the input. With a budget,
+// each token takes the bytes it reads (and one more) from it, and a lexer
+// that would overdraw it raises EPDFReadError: the budget bounds the work of
+// every lexer that shares it, however often a file makes them read the same
+// bytes.
 class TPDFLexer {
 public:
-  TPDFLexer(const uint8_t* data, size_t size, size_t position = 0)
-      : FData(data), FSize(size), FPosition(position < size ? position : size) {}
+  TPDFLexer(const uint8_t* data, size_t size, size_t position = 0, uint64_t* budget = nullptr)
+      : FData(data), FSize(size), FPosition(position < size ? position : size), FBudget(budget) {}
 
   size_t Position() const { return FPosition; }
   void SetPosition(size_t position) { FPosition = position < FSize ? position : FSize; }
@@ -52,6 +55,7 @@ public:
   TPDFObject ParseObject(int depth = 0);
 
 private:
+  TPDFToken ReadToken();
   void ReadLiteralString(TPDFToken& token);
   void ReadHexString(TPDFToken& token);
   void ReadName(TPDFToken& token);
@@ -60,7 +64,11 @@ private:
   const uint8_t* FData;
   size_t FSize;
   size_t FPosition;
+  uint64_t* FBudget;
 };
+
+// Takes count from a reading budget; raises EPDFReadError when it has less.
+void ChargePDFBudget(uint64_t& budget, uint64_t count);
 
 bool IsPDFWhitespace(uint8_t c);
 bool IsPDFDelimiter(uint8_t c);

@@ -99,6 +99,27 @@ TEST(PdfBadInput, LoopsAndDepthsEndInAnError) {
   EXPECT_EQ(ErrorOf(contained), "PDF file damaged: objects refer to each other in a loop");
 }
 
+TEST(PdfBadInput, FilesThatMakeTheReaderReadTheSameBytesAgainAndAgain) {
+  // Pages whose strings each run to the end of the file: every page read
+  // would read most of the file once more.
+  const int pages = 4000;
+  std::vector<std::string> bodies = {"<< /Type /Catalog /Pages 2 0 R >>", ""};
+  std::string kids;
+  for (int i = 0; i < pages; ++i) {
+    bodies.push_back("<< /Type /Page /Parent 2 0 R /S (");
+    kids += std::to_string(i + 3) + " 0 R ";
+  }
+  for (int i = 0; i < pages; ++i) bodies.back() += ") >> ";
+  bodies[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
+  EXPECT_EQ(ErrorOf(test::BuildPdf(bodies, "/Root 1 0 R")),
+            "PDF file damaged: more to read than the file can hold");
+  // The same pages with strings of their own are read.
+  bodies.resize(2);
+  for (int i = 0; i < pages; ++i) bodies.push_back("<< /Type /Page /Parent 2 0 R /S (x) >>");
+  EXPECT_EQ(ErrorOf(test::BuildPdf(bodies, "/Root 1 0 R")),
+            "PDF file damaged: page 1 has no media box");
+}
+
 TEST(PdfBadInput, PagesThatAreNotOneImage) {
   EXPECT_EQ(ErrorOf(Page("q 72 0 0 72 0 0 cm /Im0 Do Q")), "");
   EXPECT_EQ(ErrorOf(Page("BT /F1 12 Tf (Hello) Tj ET")), "PDF page 1 is not an image-only page");

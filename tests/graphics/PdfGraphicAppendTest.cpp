@@ -194,6 +194,48 @@ TEST(PdfGraphicAppend, AFailedAppendLeavesTheFileAsItWas) {
   EXPECT_EQ(stream.Bytes(), good);
 }
 
+// A file of pages that all draw one image of 200 x 200 grey levels.
+std::string SharedImagePages(int pages) {
+  std::vector<std::string> bodies = {"<< /Type /Catalog /Pages 2 0 R >>", "",
+                                     test::StreamObject("", "q 72 0 0 72 0 0 cm /Im0 Do Q"),
+                                     test::StreamObject("/Type /XObject /Subtype /Image /Width 200 "
+                                                        "/Height 200 /ColorSpace /DeviceGray "
+                                                        "/BitsPerComponent 8",
+                                                        std::string(40000, 'x'))};
+  std::string kids;
+  for (int i = 0; i < pages; ++i) {
+    bodies.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 72 72] /Contents 3 0 R "
+                     "/Resources << /XObject << /Im0 4 0 R >> >> >>");
+    kids += std::to_string(i + 5) + " 0 R ";
+  }
+  bodies[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
+  return test::BuildPdf(bodies, "/Root 1 0 R");
+}
+
+TEST(PdfGraphicAppend, PagesSharingAnImageGetACopyEachWithinBounds) {
+  TPdfGraphic page;
+  test::RandomGraphic(page, 20, 10, ifBlackWhite, 4);
+  const std::string few = SharedImagePages(20);
+  TMemoryStream stream(few.data(), few.size());
+  page.AppendToStream(stream);
+  stream.SetPosition(0);
+  TPdfGraphic reader;
+  EXPECT_EQ(reader.ImageCount(stream), 21);
+  reader.LoadImage(stream, 20);
+  EXPECT_EQ(reader.Pixel(0, 0), 0x787878u);
+
+  // Two thousand copies of the image would make a file of 80 MB from one of 300 kB.
+  const std::string many = SharedImagePages(2000);
+  TMemoryStream large(many.data(), many.size());
+  try {
+    page.AppendToStream(large);
+    ADD_FAILURE();
+  } catch (const EPDFReadError& error) {
+    EXPECT_EQ(error.Message(), "PDF file too large to append to");
+  }
+  EXPECT_EQ(large.Bytes(), std::vector<uint8_t>(many.begin(), many.end()));
+}
+
 TEST(PdfGraphicAppend, StreamsAppendFromTheirPosition) {
   TPdfGraphic page;
   test::RandomGraphic(page, 40, 30, ifColor16, 2);
