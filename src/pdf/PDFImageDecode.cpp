@@ -168,12 +168,17 @@ void BuildFromSamples(const std::vector<uint8_t>& data, int width, int height, i
       page.SetPaletteEntry(i, i < static_cast<int>(space.Palette.size())
                                   ? space.Palette[static_cast<size_t>(i)]
                                   : 0);
+    // Indices beyond the palette show its last entry.
     for (int y = 0; y < height; ++y) {
       const uint8_t* source = data.data() + rowBytes * static_cast<size_t>(y);
       uint8_t* row = page.ScanLine(y);
-      for (int x = 0; x < width; ++x)
-        page.SetPixel(x, y, std::min(value(source, static_cast<size_t>(x)), space.HighValue));
-      (void)row;
+      for (int x = 0; x < width; ++x) {
+        const int index = std::min(value(source, static_cast<size_t>(x)), space.HighValue);
+        if (bits == 8)
+          row[x] = static_cast<uint8_t>(index);
+        else
+          page.SetPixel(x, y, index);
+      }
     }
     return;
   }
