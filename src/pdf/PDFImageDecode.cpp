@@ -233,13 +233,14 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
   const int components = space.Components == 0 ? 1 : space.Components;
   const int rawBits =
       bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 ? static_cast<int>(bits) : 8;
-  CheckImageSize(width, height, std::min(32, components * rawBits));
+  // Both the samples and the page they become stay within the raster library's bound.
+  const int pageBits = components == 3 ? 24 : rawBits == 1 ? 1 : rawBits <= 4 ? 4 : 8;
+  CheckImageSize(width, height, std::max(components * rawBits, pageBits));
   const uint64_t rowBytes = (static_cast<uint64_t>(width) * static_cast<uint64_t>(components) *
                                  static_cast<uint64_t>(rawBits) +
                              7) /
                             8;
   const uint64_t expected = rowBytes * static_cast<uint64_t>(height);
-  if (expected > static_cast<uint64_t>(kMaxImageBytes)) CheckImageSize(width, height, 32);
   TDecodedStream decoded = file.DecodeStream(image, static_cast<size_t>(expected), true);
 
   if (decoded.ImageFilter == "DCTDecode") {
