@@ -1528,6 +1528,27 @@ TW_UINT16 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 
 #define TWCB_CLEAR                               1
 #define TWCB_NOCLEAR                             2
 
+/* Bytes that one item of a TWTY_ type takes in a container; 0 for a type
+ * this header does not know. */
+static inline TW_UINT32 TSV_TwainItemSize(TW_UINT16 itemType) {
+  switch (itemType) {
+  case TWTY_INT8:
+  case TWTY_UINT8: return 1;
+  case TWTY_INT16:
+  case TWTY_UINT16:
+  case TWTY_BOOL: return 2;
+  case TWTY_INT32:
+  case TWTY_UINT32:
+  case TWTY_FIX32: return 4;
+  case TWTY_FRAME: return sizeof(TW_FRAME);
+  case TWTY_STR32: return sizeof(TW_STR32);
+  case TWTY_STR64: return sizeof(TW_STR64);
+  case TWTY_STR128: return sizeof(TW_STR128);
+  case TWTY_STR255: return sizeof(TW_STR255);
+  default: return 0;
+  }
+}
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,150 +1,14 @@
 #include "pdf/JpegCodec.h"
 
 #include "core/MemoryStream.h"
+#include "raster/JpegCoding.h"
 
 #include <algorithm>
 #include <array>
-#include <csetjmp>
 #include <cstring>
-#include <jerror.h>
-#include <jpeglib.h>
 #include <memory>
 
 namespace {
-
-// libjpeg reports errors by calling error_exit, which must not return; it
-// jumps back into the small guarded calls below, whose frames hold no objects
-// with destructors. The message is kept for the exception raised afterwards.
-struct TErrorManager {
-  jpeg_error_mgr manager;
-  jmp_buf jump;
-  char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void OnErrorExit(j_common_ptr cinfo) {
-  auto* errors = reinterpret_cast<TErrorManager*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, errors->message);
-  std::longjmp(errors->jump, 1);
-}
-
-void OnEmitMessage(j_common_ptr, int) {}
-
-constexpr size_t kOutputSize = 64 * 1024;
-
-// Hands every full buffer of coded data to the stream. A failed write ends
-// the coding through the error manager.
-struct TDestination {
-  jpeg_destination_mgr manager;
-  TStream* stream;
-  bool writeFailed;
-  JOCTET buffer[kOutputSize];
-};
-
-void InitDestination(j_compress_ptr cinfo) {
-  auto* destination = reinterpret_cast<TDestination*>(cinfo->dest);
-  destination->manager.next_output_byte = destination->buffer;
-  destination->manager.free_in_buffer = kOutputSize;
-}
-
-boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
-  auto* destination = reinterpret_cast<TDestination*>(cinfo->dest);
-  if (destination->stream->Write(destination->buffer, kOutputSize) != kOutputSize) {
-    destination->writeFailed = true;
-    ERREXIT(cinfo, JERR_FILE_WRITE);
-  }
-  destination->manager.next_output_byte = destination->buffer;
-  destination->manager.free_in_buffer = kOutputSize;
-  return TRUE;
-}
-
-void TermDestination(j_compress_ptr cinfo) {
-  auto* destination = reinterpret_cast<TDestination*>(cinfo->dest);
-  const size_t count = kOutputSize - destination->manager.free_in_buffer;
-  if (destination->stream->Write(destination->buffer, count) != count) {
-    destination->writeFailed = true;
-    ERREXIT(cinfo, JERR_FILE_WRITE);
-  }
-}
-
-bool GuardedCreate(jpeg_compress_struct* cinfo, TErrorManager* errors) {
-  if (setjmp(errors->jump)) return false;
-  jpeg_create_compress(cinfo);
-  return true;
-}
-
-bool GuardedStart(jpeg_compress_struct* cinfo, TErrorManager* errors, int quality,
-                  bool rawData = false) {
-  if (setjmp(errors->jump)) return false;
-  jpeg_set_defaults(cinfo);
-  jpeg_set_quality(cinfo, quality, TRUE);
-  cinfo->raw_data_in = rawData ? TRUE : FALSE;
-  jpeg_start_compress(cinfo, TRUE);
-  return true;
-}
-
-bool GuardedWrite(jpeg_compress_struct* cinfo, TErrorManager* errors, JSAMPROW row) {
-  if (setjmp(errors->jump)) return false;
-  jpeg_write_scanlines(cinfo, &row, 1);
-  return true;
-}
-
-bool GuardedWriteRaw(jpeg_compress_struct* cinfo, TErrorManager* errors, JSAMPIMAGE planes,
-                     JDIMENSION lines) {
-  if (setjmp(errors->jump)) return false;
-  jpeg_write_raw_data(cinfo, planes, lines);
-  return true;
-}
-
-bool GuardedFinish(jpeg_compress_struct* cinfo, TErrorManager* errors) {
-  if (setjmp(errors->jump)) return false;
-  jpeg_finish_compress(cinfo);
-  return true;
-}
-
-class TJpegEncoder {
-public:
-  explicit TJpegEncoder(TStream& stream) : FDestination(std::make_unique<TDestination>()) {
-    FInfo.err = jpeg_std_error(&FErrors.manager);
-    FErrors.manager.error_exit = OnErrorExit;
-    FErrors.manager.emit_message = OnEmitMessage;
-    Check(GuardedCreate(&FInfo, &FErrors));
-    FCreated = true;
-    FDestination->stream = &stream;
-    FDestination->writeFailed = false;
-    FDestination->manager.init_destination = InitDestination;
-    FDestination->manager.empty_output_buffer = EmptyOutputBuffer;
-    FDestination->manager.term_destination = TermDestination;
-    FInfo.dest = &FDestination->manager;
-  }
-  TJpegEncoder(const TJpegEncoder&) = delete;
-  TJpegEncoder& operator=(const TJpegEncoder&) = delete;
-  ~TJpegEncoder() {
-    if (FCreated) jpeg_destroy_compress(&FInfo);
-  }
-
-  jpeg_compress_struct& Info() { return FInfo; }
-  TErrorManager* Errors() { return &FErrors; }
-  void Check(bool ok) {
-    if (ok) return;
-    if (FDestination && FDestination->writeFailed) throw EWriteError();
-    throw EJPEGError(FErrors.message);
-  }
-
-private:
-  jpeg_compress_struct FInfo{};
-  TErrorManager FErrors{};
-  std::unique_ptr<TDestination> FDestination;
-  bool FCreated = false;
-};
-
-bool GuardedReadHeader(jpeg_decompress_struct* cinfo, TErrorManager* errors,
-                       const std::vector<uint8_t>& data) {
-  if (setjmp(errors->jump)) return false;
-  jpeg_create_decompress(cinfo);
-  jpeg_mem_src(cinfo, data.data(), static_cast<unsigned long>(data.size()));
-  jpeg_read_header(cinfo, TRUE);
-  return true;
-}
 
 // Turns the rows of a page with a palette into blue, green, red samples
 // through a table of the three bytes of every pixel value (kept in four, so
@@ -186,6 +50,18 @@ private:
   std::array<uint32_t, 256> FTable{};
 };
 
+// The library's defaults at the quality asked for; raw data: the caller
+// hands over the planes of the coder's own colour space.
+void Start(TJpegEncoder& encoder, int quality, bool rawData) {
+  jpeg_compress_struct& info = encoder.Info();
+  encoder.Call<EJPEGError>([&] {
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    info.raw_data_in = rawData ? TRUE : FALSE;
+    jpeg_start_compress(&info, TRUE);
+  });
+}
+
 bool HasGreyPalette(const TDIB& page) {
   if (page.BitCount() == 24) return false;
   for (int i = 0; i < page.ColorCount(); ++i) {
@@ -205,7 +81,7 @@ bool HasGreyPalette(const TDIB& page) {
 void EncodeGreyJpeg(const TDIB& page, TJpegEncoder& encoder, int quality) {
   jpeg_compress_struct& info = encoder.Info();
   info.in_color_space = JCS_YCbCr;
-  encoder.Check(GuardedStart(&info, encoder.Errors(), quality, true));
+  Start(encoder, quality, true);
   const jpeg_component_info& luma = info.comp_info[0];
   const size_t lumaWidth = luma.width_in_blocks * DCTSIZE;
   const int groupRows = info.max_v_samp_factor * DCTSIZE;
@@ -240,10 +116,10 @@ void EncodeGreyJpeg(const TDIB& page, TJpegEncoder& encoder, int quality) {
       }
       std::memset(out + width, out[width - 1], lumaWidth - static_cast<size_t>(width));
     }
-    encoder.Check(
-        GuardedWriteRaw(&info, encoder.Errors(), planes, static_cast<JDIMENSION>(groupRows)));
+    encoder.Call<EJPEGError>(
+        [&] { jpeg_write_raw_data(&info, planes, static_cast<JDIMENSION>(groupRows)); });
   }
-  encoder.Check(GuardedFinish(&info, encoder.Errors()));
+  encoder.Call<EJPEGError>([&] { jpeg_finish_compress(&info); });
 }
 
 } // namespace
@@ -258,28 +134,24 @@ void EncodeJpeg(const TDIB& page, int quality, TStream& output) {
     return EncodeGreyJpeg(page, encoder, quality);
   const bool direct = page.BitCount() == 24;
   info.in_color_space = JCS_EXT_BGR;
-  encoder.Check(GuardedStart(&info, encoder.Errors(), quality));
+  Start(encoder, quality, false);
   std::unique_ptr<TRowExpander> expander;
   if (!direct) expander = std::make_unique<TRowExpander>(page);
   for (int y = 0; y < page.Height(); ++y) {
     uint8_t* row = direct ? const_cast<uint8_t*>(page.ScanLine(y)) : expander->Row(y);
-    encoder.Check(GuardedWrite(&info, encoder.Errors(), row));
+    encoder.Call<EJPEGError>([&] { jpeg_write_scanlines(&info, &row, 1); });
   }
-  encoder.Check(GuardedFinish(&info, encoder.Errors()));
+  encoder.Call<EJPEGError>([&] { jpeg_finish_compress(&info); });
 }
 
 TJPEGImage::TJPEGImage(std::vector<uint8_t> data) : FData(std::move(data)) {
-  jpeg_decompress_struct info{};
-  TErrorManager errors{};
-  info.err = jpeg_std_error(&errors.manager);
-  errors.manager.error_exit = OnErrorExit;
-  errors.manager.emit_message = OnEmitMessage;
-  const bool ok = GuardedReadHeader(&info, &errors, FData);
+  TMemoryStream stream(FData.data(), FData.size());
+  TJpegDecoder decoder(stream);
+  jpeg_decompress_struct& info = decoder.Info();
+  decoder.Call<EJPEGError>([&] { jpeg_read_header(&info, TRUE); });
   FWidth = static_cast<int>(info.image_width);
   FHeight = static_cast<int>(info.image_height);
   FComponents = info.num_components;
-  jpeg_destroy_decompress(&info);
-  if (!ok) throw EJPEGError(errors.message);
 }
 
 TJPEGImage TJPEGImage::LoadFromFile(const std::string& fileName) {

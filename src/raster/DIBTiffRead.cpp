@@ -272,8 +272,20 @@ int TDIB::LoadTiffFromStream(TStream& stream, int pageIndex) {
 
   switch (decoding) {
   case TDecoding::Strips:
-  case TDecoding::JpegStrips:
     ReadStrips(tiff, page, scanlineSize, store);
+    break;
+  case TDecoding::JpegStrips:
+    if (scanlineSize <= FStride) {
+      // Decoded straight into the rows: a JPEG scanline is a grey row as it
+      // is kept, or a colour row that only needs its red and blue exchanged.
+      for (uint32_t y = 0; y < page.length; ++y) {
+        uint8_t* row = ScanLine(static_cast<int>(y));
+        if (TIFFReadScanline(tiff, row, y, 0) < 0) throw ETiffError("TIFFReadEncodedStrip");
+        if (bits == 24) SwapRedBlue(row, row, page.width);
+      }
+    } else {
+      ReadStrips(tiff, page, scanlineSize, store);
+    }
     break;
   case TDecoding::Tiles:
     ReadTiles(tiff, page, store);

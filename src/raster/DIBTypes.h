@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Exception.h"
+#include "tessivane/dib.h"
 
 #include <bit>
 #include <cstdint>
@@ -22,31 +23,8 @@ enum TPixelFormat : int {
   pfCustom = 8
 };
 
-#pragma pack(push, 1)
-struct TBitmapFileHeader {
-  uint16_t bfType;
-  uint32_t bfSize;
-  uint16_t bfReserved1;
-  uint16_t bfReserved2;
-  uint32_t bfOffBits;
-};
-
-struct TBitmapInfoHeader {
-  uint32_t biSize;
-  int32_t biWidth;
-  int32_t biHeight;
-  uint16_t biPlanes;
-  uint16_t biBitCount;
-  uint32_t biCompression;
-  uint32_t biSizeImage;
-  int32_t biXPelsPerMeter;
-  int32_t biYPelsPerMeter;
-  uint32_t biClrUsed;
-  uint32_t biClrImportant;
-};
-#pragma pack(pop)
-static_assert(sizeof(TBitmapFileHeader) == 14);
-static_assert(sizeof(TBitmapInfoHeader) == 40);
+using TBitmapFileHeader = tsv_bitmap_file_header;
+using TBitmapInfoHeader = tsv_bitmap_info_header;
 
 constexpr uint16_t kBitmapSignature = 0x4D42; // "BM"
 

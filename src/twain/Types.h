@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tessivane/dib.h"
 #include "tessivane/twain.h"
 
 #include <cstdint>
@@ -50,22 +51,7 @@ constexpr TTwnDeviceEvents DeviceEventBit(TTwnDeviceEvent event) {
 }
 constexpr int kDeviceEventCount = 17;
 
-#pragma pack(push, 1)
-struct TTwnBitmapInfoHeader {
-  uint32_t biSize;
-  int32_t biWidth;
-  int32_t biHeight;
-  uint16_t biPlanes;
-  uint16_t biBitCount;
-  uint32_t biCompression;
-  uint32_t biSizeImage;
-  int32_t biXPelsPerMeter;
-  int32_t biYPelsPerMeter;
-  uint32_t biClrUsed;
-  uint32_t biClrImportant;
-};
-#pragma pack(pop)
-static_assert(sizeof(TTwnBitmapInfoHeader) == 40);
+using TTwnBitmapInfoHeader = tsv_bitmap_info_header;
 
 // A DIB header followed by its colour table (blue, green, red, 0 per entry).
 struct TTwnBitmapInfo {

@@ -9,31 +9,7 @@
 namespace {
 
 size_t ItemSize(uint16_t itemType) {
-  switch (itemType) {
-  case TWTY_INT8:
-  case TWTY_UINT8:
-    return 1;
-  case TWTY_INT16:
-  case TWTY_UINT16:
-  case TWTY_BOOL:
-    return 2;
-  case TWTY_INT32:
-  case TWTY_UINT32:
-  case TWTY_FIX32:
-    return 4;
-  case TWTY_FRAME:
-    return sizeof(TW_FRAME);
-  case TWTY_STR32:
-    return sizeof(TW_STR32);
-  case TWTY_STR64:
-    return sizeof(TW_STR64);
-  case TWTY_STR128:
-    return sizeof(TW_STR128);
-  case TWTY_STR255:
-    return sizeof(TW_STR255);
-  default:
-    return 0;
-  }
+  return TSV_TwainItemSize(itemType);
 }
 
 std::string Fix32Text(TW_FIX32 fix) {
