@@ -6,7 +6,7 @@
 // whole operation on a file on disk (read, write beside, flush, rename).
 #include "core/MemoryStream.h"
 #include "graphics/PdfGraphic.h"
-#include "raster/PageGenerator.h"
+#include "GeneratedGraphic.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,18 +16,7 @@
 
 namespace {
 
-TPdfGraphic& Page(int bits) {
-  static std::map<int, TPdfGraphic> pages;
-  TPdfGraphic& page = pages[bits];
-  if (page.Empty()) {
-    TPageSpec layout;
-    layout.Bits = bits;
-    TDIB dib;
-    GeneratePage(dib, layout);
-    page.ImportPageHandle(dib.Handle());
-  }
-  return page;
-}
+TPdfGraphic& Page(int bits) { return GeneratedGraphic<TPdfGraphic>(bits); }
 
 // A file of count pages, each the page of that depth.
 const std::vector<uint8_t>& FileOf(int count, int bits) {
