@@ -4,24 +4,13 @@
 #include "graphics/FlipTransforms.h"
 #include "graphics/RotateTransform.h"
 #include "graphics/Thumbnail.h"
-#include "raster/PageGenerator.h"
+#include "GeneratedGraphic.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-TDibGraphic& Page(int bits) {
-  static TDibGraphic pages[2];
-  TDibGraphic& page = pages[bits == 1 ? 0 : 1];
-  if (page.Empty()) {
-    TPageSpec layout;
-    layout.Bits = bits;
-    TDIB dib;
-    GeneratePage(dib, layout);
-    page.ImportPageHandle(dib.Handle());
-  }
-  return page;
-}
+TDibGraphic& Page(int bits) { return GeneratedGraphic<TDibGraphic>(bits); }
 
 void RotateOnDest(benchmark::State& state, int bits) {
   TDibGraphic& page = Page(bits);

@@ -14,7 +14,7 @@ packages=(
   shared-mime-info desktop-file-utils
   libleptonica-dev unpaper
   xvfb xauth
-  nettle-dev img2pdf
+  nettle-dev img2pdf python3-pikepdf
 )
 
 as_root=()

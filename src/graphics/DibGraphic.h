@@ -53,7 +53,7 @@ public:
   // The file appears whole or not at all.
   void SaveToFile(const std::string& fileName);
   // Opens an existing file for reading and writing and appends the image.
-  void AppendToFile(const std::string& fileName);
+  virtual void AppendToFile(const std::string& fileName);
 
   // Geometry and resolution
   bool Empty() const { return FDib.Empty(); }

@@ -2,6 +2,7 @@
 
 #include "graphics/BitmapGraphic.h"
 #include "graphics/JpegGraphic.h"
+#include "graphics/PdfGraphic.h"
 #include "graphics/TiffGraphic.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@ std::vector<TGraphicFormat> BuiltInFormats() {
       GraphicFormatOf<TTiffGraphic>({"TIF", "TIFF"}, "TIFF file"),
       GraphicFormatOf<TJpegGraphic>({"JPG", "JPEG"}, "JPEG"),
       GraphicFormatOf<TBitmapGraphic>({"BMP"}, "Bitmap file"),
+      GraphicFormatOf<TPdfGraphic>({"PDF"}, "PDF file"),
   };
 }
 

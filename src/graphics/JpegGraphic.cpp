@@ -35,22 +35,26 @@ void TJpegGraphic::SetQuality(int quality) {
 }
 
 void TJpegGraphic::SaveToStream(TStream& stream) {
-  if (Empty()) throw EGraphicError("Graphic is empty");
-  if (ImageFormat() != ifGray256 && ImageFormat() != ifTrueColor)
+  WriteGraphicJpeg(*this, FQuality, stream);
+}
+
+void WriteGraphicJpeg(const TDibGraphic& graphic, int quality, TStream& stream) {
+  if (graphic.Empty()) throw EGraphicError("Graphic is empty");
+  if (graphic.ImageFormat() != ifGray256 && graphic.ImageFormat() != ifTrueColor)
     throw EGraphicError("JPEG image must be gray scale or true color");
   TJpegImage image;
-  image.width = Width();
-  image.height = Height();
-  image.components = ImageFormat() == ifGray256 ? 1 : 3;
-  image.quality = FQuality;
-  image.xDpi = XDpi();
-  image.yDpi = YDpi();
+  image.width = graphic.Width();
+  image.height = graphic.Height();
+  image.components = graphic.ImageFormat() == ifGray256 ? 1 : 3;
+  image.quality = quality;
+  image.xDpi = graphic.XDpi();
+  image.yDpi = graphic.YDpi();
   // Grey pages are written as the grey levels their palette shows.
   uint8_t levels[256];
-  for (int i = 0; i < PaletteSize(); ++i)
-    levels[i] = static_cast<uint8_t>(GreenOf(PaletteColour(i)));
+  for (int i = 0; i < graphic.PaletteSize(); ++i)
+    levels[i] = static_cast<uint8_t>(GreenOf(graphic.PaletteColour(i)));
   image.row = [&](int y, uint8_t* samples) {
-    const uint8_t* row = ScanLine(y);
+    const uint8_t* row = graphic.ScanLine(y);
     if (image.components == 1) {
       for (int x = 0; x < image.width; ++x) samples[x] = levels[row[x]];
     } else {

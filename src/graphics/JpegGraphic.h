@@ -18,3 +18,8 @@ public:
 private:
   int FQuality = 80;
 };
+
+// Writes a page of 256 grey levels (one component, the levels its palette
+// shows) or true colour (three components) as JPEG data with its resolution;
+// raises "JPEG image must be gray scale or true color" for other formats.
+void WriteGraphicJpeg(const TDibGraphic& graphic, int quality, TStream& stream);

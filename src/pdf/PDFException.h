@@ -20,3 +20,10 @@ inline constexpr const char* kGenerationNotActivated = "Generation PDF file not 
 inline constexpr const char* kOutOfRange = "Out of range";
 inline constexpr const char* kPageInProgress = "Page in progress";
 inline constexpr const char* kCanvasAlreadyCreated = "Canvas for this page already created";
+
+// A PDF file that the reader cannot take: not a PDF file, damaged,
+// encrypted, or holding more than one image on a page.
+class EPDFReadError : public Exception {
+public:
+  using Exception::Exception;
+};

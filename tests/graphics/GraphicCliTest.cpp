@@ -85,10 +85,51 @@ TEST(GraphicCli, AppendBuildsAMultiPageTiff) {
   test::RunResult result = Cli({"append", dir.File("a.tif"), dir.File("b.bmp")});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "The TBitmapGraphic format does not support multiple images\n");
-  result = Cli({"append", dir.File("a.tif"), dir.File("book.pdf")});
+}
+
+TEST(GraphicCli, PdfFilesGoThroughTheRegistry) {
+  test::TempDir dir;
+  ASSERT_EQ(Cli({"make-page", dir.File("a.tif"), "--width", "1700", "--height", "2200", "--dpi",
+                 "200", "--bits", "1"})
+                .status,
+            0);
+  ASSERT_EQ(Cli({"make-page", dir.File("b.bmp"), "--width", "300", "--height", "150", "--dpi",
+                 "150", "--bits", "24"})
+                .status,
+            0);
+  const std::string book = dir.File("book.pdf");
+  ASSERT_EQ(Cli({"append", dir.File("a.tif"), book}).status, 0); // created
+  ASSERT_EQ(Cli({"append", dir.File("b.bmp"), book}).status, 0);
+  ASSERT_EQ(Cli({"append", book, book, "--page", "1"}).status, 0);
+  EXPECT_EQ(Cli({"info", book}).out,
+            "1 1700 2200 1 200 200\n2 300 150 24 150 150\n3 1700 2200 1 200 200\n");
+  EXPECT_EQ(test::Run({"qpdf", "--check", book}).status, 0);
+  EXPECT_NE(test::Run({"pdfinfo", book}).out.find("Pages:           3"), std::string::npos);
+
+  // Pages out of a PDF file into other formats, and a PDF file's page into a new PDF file.
+  ASSERT_EQ(Cli({"convert", book, dir.File("two.tif"), "--page", "2"}).status, 0);
+  EXPECT_EQ(Cli({"info", dir.File("two.tif")}).out, "1 300 150 24 150 150\n");
+  ASSERT_EQ(Cli({"rotate", book, dir.File("turned.pdf"), "90", "--page", "3"}).status, 0);
+  EXPECT_EQ(Cli({"info", dir.File("turned.pdf")}).out, "1 2200 1700 1 200 200\n");
+  TTiffGraphic first, turned, expected;
+  first.LoadFromFile(dir.File("a.tif"));
+  test::ReferenceQuarterTurn(first, expected, 90);
+  ASSERT_EQ(Cli({"convert", dir.File("turned.pdf"), dir.File("turned.tif")}).status, 0);
+  turned.LoadFromFile(dir.File("turned.tif"));
+  EXPECT_TRUE(test::SameLook(turned, expected));
+
+  // A page that does not exist, and a PDF file that is not an image-only one.
+  test::RunResult result = Cli({"convert", book, dir.File("x.tif"), "--page", "4"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "Graphic files of .pdf format are not supported or not registered\n");
-  EXPECT_FALSE(test::FileExists(dir.File("book.pdf")));
+  EXPECT_EQ(result.err, "PDF page 4 does not exist\n");
+  test::WriteFile(dir.File("bad.pdf"), {'%', 'P', 'D', 'F', '-', '1', '.', '4', '\n'});
+  result = Cli({"info", dir.File("bad.pdf")});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "PDF file damaged: no cross-reference table\n");
+  const std::vector<uint8_t> before = test::ReadFile(dir.File("bad.pdf"));
+  result = Cli({"append", dir.File("a.tif"), dir.File("bad.pdf")});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(test::ReadFile(dir.File("bad.pdf")), before);
 }
 
 TEST(GraphicCli, BadInputFailsCleanly) {

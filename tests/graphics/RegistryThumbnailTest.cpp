@@ -2,6 +2,7 @@
 #include "graphics/GraphicRegistry.h"
 #include "graphics/GraphicTestSupport.h"
 #include "graphics/JpegGraphic.h"
+#include "graphics/PdfGraphic.h"
 #include "graphics/Thumbnail.h"
 #include "graphics/TiffGraphic.h"
 
@@ -15,7 +16,8 @@ TEST(Registry, ExtensionsPickTheirClassInAnyCase) {
   EXPECT_NE(dynamic_cast<TJpegGraphic*>(GraphicForFile("a.jpeg").get()), nullptr);
   EXPECT_NE(dynamic_cast<TJpegGraphic*>(GraphicForFile("a.JPG").get()), nullptr);
   EXPECT_NE(dynamic_cast<TBitmapGraphic*>(GraphicForFile("a.bmp").get()), nullptr);
-  for (const std::string name : {"page.png", "page", "folder.tif/page", "page.pdf"}) {
+  EXPECT_NE(dynamic_cast<TPdfGraphic*>(GraphicForFile("scan.Pdf").get()), nullptr);
+  for (const std::string name : {"page.png", "page", "folder.tif/page"}) {
     try {
       GraphicForFile(name);
       ADD_FAILURE() << name;
@@ -34,6 +36,7 @@ TEST(Registry, ExtensionsPickTheirClassInAnyCase) {
   EXPECT_EQ(tiff->Description, "TIFF file");
   EXPECT_EQ(FindGraphicFormat("JPG")->Description, "JPEG");
   EXPECT_EQ(FindGraphicFormat("bmp")->Description, "Bitmap file");
+  EXPECT_EQ(FindGraphicFormat("PDF")->Description, "PDF file");
 }
 
 TEST(Registry, AFormatIsOneRegistration) {

@@ -1,0 +1,272 @@
+#include "graphics/PdfGraphic.h"
+
+#include "core/FileStream.h"
+#include "core/MemoryStream.h"
+#include "core/Rounding.h"
+#include "graphics/PdfGraphicWriter.h"
+#include "pdf/PDFException.h"
+#include "pdf/PDFFormat.h"
+#include "pdf/PDFImageDecode.h"
+#include "pdf/PDFImageReader.h"
+#include "pdf/PDFLexer.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+// Object numbers of a file of one page, and of each page of an appended file.
+constexpr int kInfo = 1, kPages = 2, kPage = 3, kResources = 4, kCatalog = 5, kContent = 6,
+              kImage = 7;
+constexpr int kAppendedCatalog = 3;
+int PageObject(int page) {
+  return 4 + 4 * page;
+}
+int ContentObject(int page) {
+  return 5 + 4 * page;
+}
+int ResourcesObject(int page) {
+  return 6 + 4 * page;
+}
+int ImageObject(int page) {
+  return 7 + 4 * page;
+}
+
+std::vector<uint8_t> ReadToEnd(TStream& stream) {
+  const int64_t start = stream.Position();
+  const int64_t size = stream.Size();
+  std::vector<uint8_t> bytes(size > start ? static_cast<size_t>(size - start) : 0);
+  if (!bytes.empty()) stream.ReadBuffer(bytes.data(), bytes.size());
+  stream.SetPosition(start);
+  return bytes;
+}
+
+// A side of the page in points for its pixels at a resolution, at least 1.
+std::string Points(int pixels, int dpi) {
+  const int64_t points = Round(pixels * 72.0 / dpi);
+  return std::to_string(points < 1 ? 1 : points);
+}
+
+std::string MediaBoxOf(const TDibGraphic& graphic, std::string& width, std::string& height) {
+  width = Points(graphic.Width(), graphic.XDpi() > 0 ? graphic.XDpi() : ScreenDpiX());
+  height = Points(graphic.Height(), graphic.YDpi() > 0 ? graphic.YDpi() : ScreenDpiY());
+  return "[0 0 " + width + " " + height + "]";
+}
+
+TPdfInfo NewInfo() {
+  TPdfInfo info;
+  info.CreationDate = "D:" + FormatPDFDate(TPDFDateTime::Now());
+  return info;
+}
+
+// The information of the file appended to, where it has it.
+TPdfInfo InfoOf(TPDFImageReader& reader) {
+  TPdfInfo info = NewInfo();
+  const TPDFObject* dictionary = reader.Info();
+  if (dictionary == nullptr) return info;
+  const auto take = [&](const char* key, std::string& text) {
+    const TPDFObject* value = reader.File().Get(*dictionary, key);
+    if (value != nullptr && value->Kind() == TPDFObject::okString) text = value->Text();
+  };
+  take("Creator", info.Creator);
+  take("CreationDate", info.CreationDate);
+  take("Producer", info.Producer);
+  take("Author", info.Author);
+  take("Title", info.Title);
+  take("Subject", info.Subject);
+  take("Keywords", info.Keywords);
+  return info;
+}
+
+// An earlier page to be written again: its media box, rotation and content
+// as they were (the image under its new name), the entries of its image
+// dictionary made direct, and its image data as stored.
+struct TPageCopy {
+  std::string MediaBox;
+  int Rotate = 0;
+  std::vector<TPDFContentOperation> Content;
+  TPdfImageObject Image;
+};
+
+TPageCopy CopyOf(TPDFImageReader& reader, const TPDFImagePage& page) {
+  TPDFFile& file = reader.File();
+  const TPDFObject& image = *page.Image;
+  TPageCopy copy;
+  copy.MediaBox = "[" + FormatPDFNumber(page.MediaBox[0]) + " " +
+                  FormatPDFNumber(page.MediaBox[1]) + " " + FormatPDFNumber(page.MediaBox[2]) +
+                  " " + FormatPDFNumber(page.MediaBox[3]) + "]";
+  copy.Rotate = page.Rotate;
+  copy.Content = page.Content;
+  const TPDFObject* width = file.Get(image, "Width");
+  const TPDFObject* height = file.Get(image, "Height");
+  if (width == nullptr || height == nullptr || width->Kind() != TPDFObject::okInteger ||
+      height->Kind() != TPDFObject::okInteger || width->IntegerValue() < 1 ||
+      height->IntegerValue() < 1 || width->IntegerValue() > INT32_MAX ||
+      height->IntegerValue() > INT32_MAX)
+    PDFDamaged("bad image size");
+  copy.Image.Width = static_cast<int>(width->IntegerValue());
+  copy.Image.Height = static_cast<int>(height->IntegerValue());
+  const auto direct = [&](const char* key) {
+    const TPDFObject* value = image.Find(key);
+    return value != nullptr ? file.ResolveDeep(*value) : TPDFObject();
+  };
+  copy.Image.BitsPerComponent = direct("BitsPerComponent");
+  copy.Image.ColorSpace = PDFImageColourSpace(file, image);
+  copy.Image.Decode = direct("Decode");
+  copy.Image.Filter = direct("Filter");
+  copy.Image.DecodeParms = direct("DecodeParms");
+  copy.Image.Data = file.RawData(image);
+  return copy;
+}
+
+std::string ContentText(const std::vector<TPDFContentOperation>& content, int image) {
+  std::string text;
+  for (const TPDFContentOperation& operation : content) {
+    if (operation.Operator == "Do") {
+      text += "/Im" + std::to_string(image) + " ";
+    } else {
+      for (const std::string& operand : operation.Operands) text += operand + " ";
+    }
+    text += operation.Operator + "\r\n";
+  }
+  return text;
+}
+
+bool SameFile(const TFileStream& file) {
+  struct stat byName {
+  }, byHandle{};
+  return ::stat(file.FileName().c_str(), &byName) == 0 &&
+         ::fstat(file.Descriptor(), &byHandle) == 0 && byName.st_dev == byHandle.st_dev &&
+         byName.st_ino == byHandle.st_ino;
+}
+
+} // namespace
+
+std::unique_ptr<TDibGraphic> TPdfGraphic::CreateEmpty() const {
+  return std::make_unique<TPdfGraphic>();
+}
+
+bool TPdfGraphic::IsFormatStream(TStream& stream) {
+  const int64_t start = stream.Position();
+  char signature[5] = {};
+  const size_t got = stream.Read(signature, sizeof signature);
+  stream.SetPosition(start);
+  return got == sizeof signature && std::string_view(signature, 5) == "%PDF-";
+}
+
+int TPdfGraphic::ImageCount(TStream& stream) {
+  return TPDFImageReader(ReadToEnd(stream)).PageCount();
+}
+
+void TPdfGraphic::LoadImage(TStream& stream, int imageNumber) {
+  TPDFImageReader reader(ReadToEnd(stream));
+  const TPDFImagePage page = reader.Page(imageNumber - 1);
+  TDIB image;
+  reader.DecodeImage(page, image);
+  std::vector<TColour> palette;
+  for (int i = 0; i < image.ColorCount(); ++i) palette.push_back(image.PaletteEntry(i) & 0xFFFFFF);
+  const auto dpi = [](int pixels, double points) {
+    const double value = pixels / (points / 72);
+    return value < 1 ? 1 : value > 1e6 ? 1000000 : static_cast<int>(Round(value));
+  };
+  ImportDib(image, FormatForBits(image.BitCount(), palette), dpi(image.Width(), page.Width()),
+            dpi(image.Height(), page.Height()));
+}
+
+void TPdfGraphic::SaveToStream(TStream& stream) {
+  const TPdfImageObject image = EncodePageImage(*this);
+  std::string width, height;
+  const std::string mediaBox = MediaBoxOf(*this, width, height);
+  TPdfGraphicWriter writer(stream, 7);
+  writer.Header();
+  writer.Info(kInfo, NewInfo());
+  writer.Pages(kPages, {kPage});
+  writer.Page(kPage, kPages, kResources, kContent, mediaBox, 0);
+  writer.Resources(kResources, kImage);
+  writer.Image(kImage, image);
+  writer.Content(kContent, FullPageContent(width, height, kImage));
+  writer.Catalog(kCatalog, kPages);
+  writer.Finish(kCatalog, kInfo);
+}
+
+void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
+  // Everything is read and coded before anything is written.
+  std::vector<TPageCopy> copies;
+  // Pages that share one image get a copy each: a file may not grow that way
+  // far beyond what it holds.
+  const uint64_t room = 8 * uint64_t(reader.File().Bytes().size()) + (uint64_t(64) << 20);
+  uint64_t copied = 0;
+  for (int i = 0; i < reader.PageCount(); ++i) {
+    copies.push_back(CopyOf(reader, reader.Page(i)));
+    copied += copies.back().Image.Data.size();
+    if (copied > room) throw EPDFReadError("PDF file too large to append to");
+  }
+  const TPdfImageObject image = EncodePageImage(*this);
+  std::string width, height;
+  const std::string mediaBox = MediaBoxOf(*this, width, height);
+  const int last = static_cast<int>(copies.size());
+
+  TPdfGraphicWriter writer(stream, ImageObject(last));
+  writer.Header();
+  writer.Info(kInfo, InfoOf(reader));
+  std::vector<int> kids;
+  for (int i = 0; i <= last; ++i) kids.push_back(PageObject(i));
+  writer.Pages(kPages, kids);
+  for (int i = 0; i < last; ++i) {
+    const TPageCopy& copy = copies[static_cast<size_t>(i)];
+    writer.Page(PageObject(i), kPages, ResourcesObject(i), ContentObject(i), copy.MediaBox,
+                copy.Rotate);
+    writer.Resources(ResourcesObject(i), ImageObject(i));
+    writer.Content(ContentObject(i), ContentText(copy.Content, ImageObject(i)));
+    writer.Image(ImageObject(i), copy.Image);
+  }
+  writer.Page(PageObject(last), kPages, ResourcesObject(last), ContentObject(last), mediaBox, 0);
+  writer.Resources(ResourcesObject(last), ImageObject(last));
+  writer.Image(ImageObject(last), image);
+  writer.Content(ContentObject(last), FullPageContent(width, height, ImageObject(last)));
+  writer.Catalog(kAppendedCatalog, kPages);
+  writer.Finish(kAppendedCatalog, kInfo);
+}
+
+void TPdfGraphic::AppendToStream(TStream& stream) {
+  const int64_t start = stream.Position();
+  if (stream.Size() <= start) {
+    SaveToStream(stream);
+    return;
+  }
+  TPDFImageReader reader(ReadToEnd(stream));
+  // The new file goes straight over the old one, whose bytes the reader
+  // holds: they are what is copied, and what is put back when writing fails.
+  const std::vector<uint8_t>& old = reader.File().Bytes();
+  try {
+    WriteAppended(reader, stream);
+    stream.SetSize(stream.Position());
+  } catch (...) {
+    try {
+      stream.SetPosition(start);
+      stream.WriteBuffer(old.data(), old.size());
+      stream.SetSize(start + static_cast<int64_t>(old.size()));
+    } catch (...) {
+      // The stream refuses writing back too; the first failure is the one to report.
+    }
+    throw;
+  }
+}
+
+void TPdfGraphic::AppendToFile(const std::string& fileName) {
+  for (;;) {
+    TFileStream file(fileName, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
+    // Another writer may have put a new file in this one's place while this
+    // one waited for the lock: that file is the one to append to.
+    if (!SameFile(file)) continue;
+    TReplacingFileStream replacement(fileName);
+    std::vector<uint8_t> bytes = ReadToEnd(file);
+    if (bytes.empty()) {
+      SaveToStream(replacement);
+    } else {
+      TPDFImageReader reader(std::move(bytes));
+      WriteAppended(reader, replacement);
+    }
+    replacement.Commit();
+    return;
+  }
+}

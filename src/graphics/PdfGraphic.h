@@ -1,0 +1,37 @@
+#pragma once
+
+#include "graphics/DibGraphic.h"
+
+class TPDFImageReader;
+
+// Image-only PDF files: one image per page. Reading takes the files this
+// class writes and image-only files of other writers (see TPDFImageReader);
+// any other PDF raises EPDFReadError with what is wrong with it.
+//
+// Writing makes a PDF 1.3 file of one page whose image fills it, sized from
+// the image's pixels and resolution. Appending rewrites the file with one
+// more page: the earlier pages' image data is copied as it is stored, only
+// the new page is coded.
+class TPdfGraphic : public TDibGraphic {
+public:
+  const char* ClassName() const override { return "TPdfGraphic"; }
+  std::unique_ptr<TDibGraphic> CreateEmpty() const override;
+  bool IsFormatStream(TStream& stream) override; // "%PDF-"
+  int ImageCount(TStream& stream) override;      // the position is restored
+  // Resolution: the image's pixels over the page's media box.
+  void LoadImage(TStream& stream, int imageNumber) override;
+  void SaveToStream(TStream& stream) override;
+  // Rewrites the PDF file that runs from the stream's position to its end
+  // with the image as its last page (a plain save into an empty stream). The
+  // new file is made in memory first; a failure leaves the stream's contents
+  // as they were.
+  void AppendToStream(TStream& stream) override;
+  // The rewritten file takes the old one's place whole, by renaming, while
+  // the old file is locked against other writers; a failure leaves the old
+  // file untouched.
+  void AppendToFile(const std::string& fileName) override;
+
+private:
+  // Writes the file the reader holds with the image as one more page.
+  void WriteAppended(TPDFImageReader& reader, TStream& stream);
+};
