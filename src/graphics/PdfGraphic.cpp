@@ -3,13 +3,18 @@
 #include "core/FileStream.h"
 #include "core/MemoryStream.h"
 #include "core/Rounding.h"
+#include "graphics/FlipTransforms.h"
 #include "graphics/PdfGraphicWriter.h"
+#include "graphics/RotateTransform.h"
 #include "pdf/PDFException.h"
 #include "pdf/PDFFormat.h"
 #include "pdf/PDFImageDecode.h"
 #include "pdf/PDFImageReader.h"
 #include "pdf/PDFLexer.h"
+#include "pdf/PDFObjectCopier.h"
 
+#include <algorithm>
+#include <cmath>
 #include <sys/stat.h>
 
 namespace {
@@ -77,23 +82,26 @@ TPdfInfo InfoOf(TPDFImageReader& reader) {
   return info;
 }
 
-// An earlier page to be written again: its media box, rotation and content
-// as they were (the image under its new name), the entries of its image
-// dictionary made direct, and its image data as stored.
+// An earlier page to be written again: its boxes, rotation and content as
+// they were (the image under its new name), the entries of its image
+// dictionary copied, and its image data as stored.
 struct TPageCopy {
   std::string MediaBox;
+  std::string CropBox; // empty when the page has none
   int Rotate = 0;
   std::vector<TPDFContentOperation> Content;
   TPdfImageObject Image;
 };
 
-TPageCopy CopyOf(TPDFImageReader& reader, const TPDFImagePage& page) {
+TPageCopy CopyOf(TPDFImageReader& reader, TPDFObjectCopier& copier,
+                 const TPDFImagePage& page) {
   TPDFFile& file = reader.File();
   const TPDFObject& image = *page.Image;
   TPageCopy copy;
   copy.MediaBox = "[" + FormatPDFNumber(page.MediaBox[0]) + " " +
                   FormatPDFNumber(page.MediaBox[1]) + " " + FormatPDFNumber(page.MediaBox[2]) +
                   " " + FormatPDFNumber(page.MediaBox[3]) + "]";
+  if (page.CropBox != nullptr) copy.CropBox = SerializePDFObject(copier.Copy(*page.CropBox));
   copy.Rotate = page.Rotate;
   copy.Content = page.Content;
   const TPDFObject* width = file.Get(image, "Width");
@@ -105,15 +113,15 @@ TPageCopy CopyOf(TPDFImageReader& reader, const TPDFImagePage& page) {
     PDFDamaged("bad image size");
   copy.Image.Width = static_cast<int>(width->IntegerValue());
   copy.Image.Height = static_cast<int>(height->IntegerValue());
-  const auto direct = [&](const char* key) {
+  const auto copied = [&](const char* key) {
     const TPDFObject* value = image.Find(key);
-    return value != nullptr ? file.ResolveDeep(*value) : TPDFObject();
+    return value != nullptr ? copier.Copy(*value) : TPDFObject();
   };
-  copy.Image.BitsPerComponent = direct("BitsPerComponent");
-  copy.Image.ColorSpace = PDFImageColourSpace(file, image);
-  copy.Image.Decode = direct("Decode");
-  copy.Image.Filter = direct("Filter");
-  copy.Image.DecodeParms = direct("DecodeParms");
+  copy.Image.BitsPerComponent = copied("BitsPerComponent");
+  copy.Image.ColorSpace = copied("ColorSpace");
+  copy.Image.Decode = copied("Decode");
+  copy.Image.Filter = copied("Filter");
+  copy.Image.DecodeParms = copied("DecodeParms");
   copy.Image.Data = file.RawData(image);
   return copy;
 }
@@ -129,6 +137,51 @@ std::string ContentText(const std::vector<TPDFContentOperation>& content, int im
     text += operation.Operator + "\r\n";
   }
   return text;
+}
+
+// How a page shows its image: the lengths in points its rows and columns are
+// drawn at, and the steps that turn the image as stored into the image as
+// seen (a quarter turn clockwise first, then mirroring, then flipping).
+struct TPageView {
+  double RowPoints = 0;
+  double ColumnPoints = 0;
+  bool QuarterTurn = false;
+  bool Mirror = false;
+  bool Flip = false;
+};
+
+constexpr double kIdentity[6] = {1, 0, 0, 1, 0, 0};
+
+TPageView ViewOf(const TPDFImagePage& page) {
+  // The image's unit square as the page is seen: the drawing's
+  // transformation, then the page's turns clockwise.
+  double a = page.Matrix[0], b = page.Matrix[1], c = page.Matrix[2], d = page.Matrix[3];
+  for (int turn = 0; turn < page.Rotate; turn += 90) {
+    const double a0 = a, c0 = c;
+    a = b;
+    b = -a0;
+    c = d;
+    d = -c0;
+  }
+  TPageView view;
+  // An image drawn with no transformation at all would be one point square:
+  // such a page is taken as showing its image over the whole media box.
+  const bool untransformed = std::equal(page.Matrix, page.Matrix + 6, kIdentity);
+  view.RowPoints = untransformed ? page.Width() : std::hypot(a, b);
+  view.ColumnPoints = untransformed ? page.Height() : std::hypot(c, d);
+  if (std::fabs(a * d) >= std::fabs(b * c)) {
+    // Rows run across the page: left to right unless mirrored, the first row
+    // on top unless flipped.
+    view.Mirror = a < 0;
+    view.Flip = d < 0;
+  } else {
+    // Rows run up or down the page: a quarter turn clockwise puts the first
+    // row on the right, reading downwards; the others follow from it.
+    view.QuarterTurn = true;
+    view.Mirror = c < 0;
+    view.Flip = b > 0;
+  }
+  return view;
 }
 
 bool SameFile(const TFileStream& file) {
@@ -164,12 +217,25 @@ void TPdfGraphic::LoadImage(TStream& stream, int imageNumber) {
   reader.DecodeImage(page, image);
   std::vector<TColour> palette;
   for (int i = 0; i < image.ColorCount(); ++i) palette.push_back(image.PaletteEntry(i) & 0xFFFFFF);
+  const TPageView view = ViewOf(page);
   const auto dpi = [](int pixels, double points) {
     const double value = pixels / (points / 72);
-    return value < 1 ? 1 : value > 1e6 ? 1000000 : static_cast<int>(Round(value));
+    return !(value >= 1) ? 1 : value > 1e6 ? 1000000 : static_cast<int>(Round(value));
   };
-  ImportDib(image, FormatForBits(image.BitCount(), palette), dpi(image.Width(), page.Width()),
-            dpi(image.Height(), page.Height()));
+  ImportDib(image, FormatForBits(image.BitCount(), palette), dpi(image.Width(), view.RowPoints),
+            dpi(image.Height(), view.ColumnPoints));
+  if (view.QuarterTurn) {
+    TRotateTransform turn;
+    turn.Apply(*this);
+  }
+  if (view.Mirror) {
+    TFlipHorizontalTransform mirror;
+    mirror.Apply(*this);
+  }
+  if (view.Flip) {
+    TFlipVerticalTransform flip;
+    flip.Apply(*this);
+  }
 }
 
 void TPdfGraphic::SaveToStream(TStream& stream) {
@@ -180,7 +246,7 @@ void TPdfGraphic::SaveToStream(TStream& stream) {
   writer.Header();
   writer.Info(kInfo, NewInfo());
   writer.Pages(kPages, {kPage});
-  writer.Page(kPage, kPages, kResources, kContent, mediaBox, 0);
+  writer.Page(kPage, kPages, kResources, kContent, mediaBox, "", 0);
   writer.Resources(kResources, kImage);
   writer.Image(kImage, image);
   writer.Content(kContent, FullPageContent(width, height, kImage));
@@ -191,21 +257,26 @@ void TPdfGraphic::SaveToStream(TStream& stream) {
 void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
   // Everything is read and coded before anything is written.
   std::vector<TPageCopy> copies;
+  const int last = reader.PageCount();
+  // Streams the images refer to (colour profiles, palettes, coding tables)
+  // follow the pages' objects.
+  TPDFObjectCopier copier(reader.File(), ImageObject(last) + 1);
   // Pages that share one image get a copy each: a file may not grow that way
   // far beyond what it holds.
   const uint64_t room = 8 * uint64_t(reader.File().Bytes().size()) + (uint64_t(64) << 20);
   uint64_t copied = 0;
-  for (int i = 0; i < reader.PageCount(); ++i) {
-    copies.push_back(CopyOf(reader, reader.Page(i)));
+  for (int i = 0; i < last; ++i) {
+    copies.push_back(CopyOf(reader, copier, reader.Page(i)));
     copied += copies.back().Image.Data.size();
-    if (copied > room) throw EPDFReadError("PDF file too large to append to");
+    if (copied + copier.StreamBytes() > room)
+      throw EPDFReadError("PDF file too large to append to");
   }
   const TPdfImageObject image = EncodePageImage(*this);
   std::string width, height;
   const std::string mediaBox = MediaBoxOf(*this, width, height);
-  const int last = static_cast<int>(copies.size());
 
-  TPdfGraphicWriter writer(stream, ImageObject(last));
+  TPdfGraphicWriter writer(stream,
+                           ImageObject(last) + static_cast<int>(copier.Streams().size()));
   writer.Header();
   writer.Info(kInfo, InfoOf(reader));
   std::vector<int> kids;
@@ -214,15 +285,18 @@ void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
   for (int i = 0; i < last; ++i) {
     const TPageCopy& copy = copies[static_cast<size_t>(i)];
     writer.Page(PageObject(i), kPages, ResourcesObject(i), ContentObject(i), copy.MediaBox,
-                copy.Rotate);
+                copy.CropBox, copy.Rotate);
     writer.Resources(ResourcesObject(i), ImageObject(i));
     writer.Content(ContentObject(i), ContentText(copy.Content, ImageObject(i)));
     writer.Image(ImageObject(i), copy.Image);
   }
-  writer.Page(PageObject(last), kPages, ResourcesObject(last), ContentObject(last), mediaBox, 0);
+  writer.Page(PageObject(last), kPages, ResourcesObject(last), ContentObject(last), mediaBox, "",
+              0);
   writer.Resources(ResourcesObject(last), ImageObject(last));
   writer.Image(ImageObject(last), image);
   writer.Content(ContentObject(last), FullPageContent(width, height, ImageObject(last)));
+  for (const TPDFObjectCopier::TStreamCopy& copy : copier.Streams())
+    writer.Stream(copy.Number, copy.Dictionary, copy.Data);
   writer.Catalog(kAppendedCatalog, kPages);
   writer.Finish(kAppendedCatalog, kInfo);
 }

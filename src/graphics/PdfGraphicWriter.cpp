@@ -173,13 +173,15 @@ void TPdfGraphicWriter::Pages(int number, const std::vector<int>& kids) {
 }
 
 void TPdfGraphicWriter::Page(int number, int parent, int resources, int contents,
-                             const std::string& mediaBox, int rotate) {
+                             const std::string& mediaBox, const std::string& cropBox,
+                             int rotate) {
   Begin(number);
   FWriter.WriteLine("/Type /Page");
   FWriter.WriteLine("/Parent " + std::to_string(parent) + " 0 R");
   FWriter.WriteLine("/Resources " + std::to_string(resources) + " 0 R");
   FWriter.WriteLine("/Contents [" + std::to_string(contents) + " 0 R]");
   FWriter.WriteLine("/MediaBox " + mediaBox);
+  if (!cropBox.empty()) FWriter.WriteLine("/CropBox " + cropBox);
   if (rotate != 0) FWriter.WriteLine("/Rotate " + std::to_string(rotate));
   End();
 }
@@ -224,6 +226,21 @@ void TPdfGraphicWriter::Image(int number, const TPdfImageObject& image) {
   FWriter.WriteLine(">>");
   FWriter.WriteLine("stream");
   FWriter.Write(image.Data.data(), image.Data.size());
+  FWriter.WriteLine("");
+  FWriter.WriteLine("endstream");
+  FWriter.WriteLine("endobj");
+}
+
+void TPdfGraphicWriter::Stream(int number, const TPDFObject& dictionary,
+                               std::span<const uint8_t> data) {
+  Begin(number);
+  for (size_t i = 0; i < dictionary.Keys().size(); ++i)
+    FWriter.WriteLine(SerializePDFObject(TPDFObject::Name(dictionary.Keys()[i])) + " " +
+                      SerializePDFObject(dictionary.Items()[i]));
+  FWriter.WriteLine("/Length " + std::to_string(data.size()));
+  FWriter.WriteLine(">>");
+  FWriter.WriteLine("stream");
+  FWriter.Write(data.data(), data.size());
   FWriter.WriteLine("");
   FWriter.WriteLine("endstream");
   FWriter.WriteLine("endobj");

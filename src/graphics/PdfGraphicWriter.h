@@ -55,11 +55,15 @@ public:
   void Header();
   void Info(int number, const TPdfInfo& info);
   void Pages(int number, const std::vector<int>& kids);
+  // The crop box is left out when empty, the rotation when 0.
   void Page(int number, int parent, int resources, int contents, const std::string& mediaBox,
-            int rotate);
+            const std::string& cropBox, int rotate);
   void Resources(int number, int image);
   void Content(int number, const std::string& content);
   void Image(int number, const TPdfImageObject& image);
+  // A stream of another file copied as stored: its dictionary (without
+  // /Length) and its data.
+  void Stream(int number, const TPDFObject& dictionary, std::span<const uint8_t> data);
   void Catalog(int number, int pages);
   // The cross-reference table and the trailer; flushes everything to the stream.
   void Finish(int root, int info);

@@ -316,27 +316,6 @@ const TPDFObject* TPDFFile::Get(const TPDFObject& dictionary, std::string_view k
   return resolved.IsNull() ? nullptr : &resolved;
 }
 
-TPDFObject TPDFFile::ResolveDeep(const TPDFObject& value, int depth) {
-  if (depth > kMaxPDFNesting) PDFDamaged("objects nested too deeply");
-  const TPDFObject& resolved = Resolve(value);
-  switch (resolved.Kind()) {
-  case TPDFObject::okArray: {
-    TPDFObject array = TPDFObject::Array();
-    for (const TPDFObject& item : resolved.Items()) array.Add(ResolveDeep(item, depth + 1));
-    return array;
-  }
-  case TPDFObject::okDictionary:
-  case TPDFObject::okStream: {
-    TPDFObject dictionary = TPDFObject::Dictionary();
-    for (size_t i = 0; i < resolved.Keys().size(); ++i)
-      dictionary.Set(resolved.Keys()[i], ResolveDeep(resolved.Items()[i], depth + 1));
-    return dictionary;
-  }
-  default:
-    return resolved;
-  }
-}
-
 std::span<const uint8_t> TPDFFile::RawData(const TPDFObject& stream) const {
   if (stream.Kind() != TPDFObject::okStream) return {};
   return {FBytes.data() + stream.DataOffset(), stream.DataLength()};

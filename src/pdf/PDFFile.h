@@ -54,10 +54,6 @@ public:
   const TPDFObject& Resolve(const TPDFObject& value);
   // A dictionary's value for key, resolved; null when missing or null.
   const TPDFObject* Get(const TPDFObject& dictionary, std::string_view key);
-  // The value with every reference inside it resolved, as a direct object
-  // (streams become their dictionaries). Raises EPDFReadError when that
-  // nests too deeply.
-  TPDFObject ResolveDeep(const TPDFObject& value, int depth = 0);
 
   std::span<const uint8_t> RawData(const TPDFObject& stream) const;
   // Applies the stream's filters (FlateDecode with its predictors,

@@ -278,22 +278,3 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
   BuildFromSamples(decoded.Data, static_cast<int>(width), static_cast<int>(height),
                    static_cast<int>(bits), space, inverted, page);
 }
-
-TPDFObject PDFImageColourSpace(TPDFFile& file, const TPDFObject& image) {
-  const TPDFObject* given = file.Get(image, "ColorSpace");
-  if (given == nullptr) return {};
-  const TColourSpace space = ReadColourSpace(file, *given, true);
-  if (!space.Indexed) return TPDFObject::Name(space.Components == 1 ? "DeviceGray" : "DeviceRGB");
-  std::string palette;
-  for (uint32_t entry : space.Palette) {
-    palette += static_cast<char>(PaletteRed(entry));
-    palette += static_cast<char>(PaletteGreen(entry));
-    palette += static_cast<char>(PaletteBlue(entry));
-  }
-  TPDFObject indexed = TPDFObject::Array();
-  indexed.Add(TPDFObject::Name("Indexed"));
-  indexed.Add(TPDFObject::Name("DeviceRGB"));
-  indexed.Add(TPDFObject::Integer(space.HighValue));
-  indexed.Add(TPDFObject::String(std::move(palette)));
-  return indexed;
-}

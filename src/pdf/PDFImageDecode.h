@@ -15,8 +15,3 @@
 // sizes beyond the raster library's bound raise EDIBError before anything
 // large is allocated.
 void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page);
-
-// The image's colour space in a direct form this reader and others take:
-// /DeviceGray, /DeviceRGB, or [/Indexed /DeviceRGB n-1 <palette>]; null when
-// the image names none. Raises EPDFReadError for a colour space it does not take.
-TPDFObject PDFImageColourSpace(TPDFFile& file, const TPDFObject& image);

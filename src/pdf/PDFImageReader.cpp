@@ -5,6 +5,7 @@
 #include "pdf/PDFLexer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -18,6 +19,45 @@ std::string PageText(const char* pattern, int number) {
 
 bool IsNumberToken(const TPDFToken& token) {
   return token.Type == TPDFToken::ttInteger || token.Type == TPDFToken::ttReal;
+}
+
+double NumberOf(const std::string& operand) {
+  TPDFLexer lexer(reinterpret_cast<const uint8_t*>(operand.data()), operand.size());
+  const TPDFToken token = lexer.Next();
+  return token.Type == TPDFToken::ttInteger ? static_cast<double>(token.Integer) : token.Real;
+}
+
+// Deepest nesting of saved graphics states a page may use.
+constexpr size_t kMaxSavedStates = 256;
+
+// The transformation in force where the content draws its image: each "cm"
+// is put in front of the one in force, "q" saves it and "Q" restores it.
+void DrawingMatrix(const std::vector<TPDFContentOperation>& content, int number,
+                   double (&matrix)[6]) {
+  std::array<double, 6> current = {1, 0, 0, 1, 0, 0};
+  std::vector<std::array<double, 6>> saved;
+  for (const TPDFContentOperation& operation : content) {
+    if (operation.Operator == "q") {
+      if (saved.size() >= kMaxSavedStates)
+        PDFDamaged(PageText("page %d saves graphics states too deeply", number));
+      saved.push_back(current);
+    } else if (operation.Operator == "Q") {
+      if (!saved.empty()) {
+        current = saved.back();
+        saved.pop_back();
+      }
+    } else if (operation.Operator == "cm") {
+      double m[6];
+      for (size_t i = 0; i < 6; ++i) m[i] = NumberOf(operation.Operands[i]);
+      const std::array<double, 6> c = current;
+      current = {m[0] * c[0] + m[1] * c[2],        m[0] * c[1] + m[1] * c[3],
+                 m[2] * c[0] + m[3] * c[2],        m[2] * c[1] + m[3] * c[3],
+                 m[4] * c[0] + m[5] * c[2] + c[4], m[4] * c[1] + m[5] * c[3] + c[5]};
+    } else if (operation.Operator == "Do") {
+      break;
+    }
+  }
+  std::copy(current.begin(), current.end(), matrix);
 }
 
 } // namespace
@@ -46,6 +86,7 @@ void TPDFImageReader::Walk(const TPDFObject& node, TPageEntry inherited, int dep
   if (depth > kMaxPDFPageTreeDepth) PDFDamaged("page tree too deep");
   if (!FVisited.insert(&node).second) PDFDamaged("page tree refers to itself");
   if (const TPDFObject* box = node.Find("MediaBox")) inherited.MediaBox = box;
+  if (const TPDFObject* box = node.Find("CropBox")) inherited.CropBox = box;
   if (const TPDFObject* resources = node.Find("Resources")) inherited.Resources = resources;
   if (const TPDFObject* rotate = node.Find("Rotate")) inherited.Rotate = rotate;
   const TPDFObject* type = FFile.Get(node, "Type");
@@ -98,6 +139,8 @@ TPDFImagePage TPDFImageReader::Page(int index) {
     draw = &operation;
   }
   if (draw == nullptr) throw EPDFReadError(PageText("PDF page %d holds no image", number));
+  DrawingMatrix(page.Content, number, page.Matrix);
+  page.CropBox = entry.CropBox;
 
   const TPDFObject* resources =
       entry.Resources != nullptr ? &FFile.Resolve(*entry.Resources) : nullptr;

@@ -16,11 +16,15 @@ struct TPDFContentOperation {
 // A page that holds one image and nothing else.
 struct TPDFImagePage {
   double MediaBox[4] = {0, 0, 0, 0};
-  int Rotate = 0; // 0, 90, 180 or 270
+  const TPDFObject* CropBox = nullptr; // as stored, or null
+  int Rotate = 0;                      // 0, 90, 180 or 270
   // Only graphics-state saves and restores, transformations and the one
   // image drawing.
   std::vector<TPDFContentOperation> Content;
   const TPDFObject* Image = nullptr; // the image XObject, a stream of the file
+  // Where the image is drawn: the transformation in force at its drawing,
+  // [a b c d e f], taking the image's unit square into the page's space.
+  double Matrix[6] = {1, 0, 0, 1, 0, 0};
 
   double Width() const; // of the media box, in points
   double Height() const;
@@ -59,6 +63,7 @@ private:
   struct TPageEntry {
     const TPDFObject* Page = nullptr;
     const TPDFObject* MediaBox = nullptr;
+    const TPDFObject* CropBox = nullptr;
     const TPDFObject* Resources = nullptr;
     const TPDFObject* Rotate = nullptr;
   };
