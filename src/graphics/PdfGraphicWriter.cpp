@@ -197,11 +197,7 @@ void TPdfGraphicWriter::Resources(int number, int image) {
 void TPdfGraphicWriter::Content(int number, const std::string& content) {
   Begin(number);
   FWriter.WriteLine("/Length " + std::to_string(content.size()));
-  FWriter.WriteLine(">>");
-  FWriter.WriteLine("stream");
-  FWriter.Write(content.data(), content.size());
-  FWriter.WriteLine("endstream");
-  FWriter.WriteLine("endobj");
+  StreamData({reinterpret_cast<const uint8_t*>(content.data()), content.size()}, false);
 }
 
 void TPdfGraphicWriter::Image(int number, const TPdfImageObject& image) {
@@ -223,12 +219,7 @@ void TPdfGraphicWriter::Image(int number, const TPdfImageObject& image) {
       filter += " /DecodeParms" + SerializePDFObject(image.DecodeParms);
     FWriter.WriteLine(filter);
   }
-  FWriter.WriteLine(">>");
-  FWriter.WriteLine("stream");
-  FWriter.Write(image.Data.data(), image.Data.size());
-  FWriter.WriteLine("");
-  FWriter.WriteLine("endstream");
-  FWriter.WriteLine("endobj");
+  StreamData(image.Data, true);
 }
 
 void TPdfGraphicWriter::Stream(int number, const TPDFObject& dictionary,
@@ -238,10 +229,14 @@ void TPdfGraphicWriter::Stream(int number, const TPDFObject& dictionary,
     FWriter.WriteLine(SerializePDFObject(TPDFObject::Name(dictionary.Keys()[i])) + " " +
                       SerializePDFObject(dictionary.Items()[i]));
   FWriter.WriteLine("/Length " + std::to_string(data.size()));
+  StreamData(data, true);
+}
+
+void TPdfGraphicWriter::StreamData(std::span<const uint8_t> data, bool lineEnd) {
   FWriter.WriteLine(">>");
   FWriter.WriteLine("stream");
   FWriter.Write(data.data(), data.size());
-  FWriter.WriteLine("");
+  if (lineEnd) FWriter.WriteLine("");
   FWriter.WriteLine("endstream");
   FWriter.WriteLine("endobj");
 }
