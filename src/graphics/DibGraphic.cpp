@@ -239,6 +239,15 @@ void TDibGraphic::Assign(const TDibGraphic& source) {
   for (int y = 0; y < Height(); ++y) std::memcpy(ScanLine(y), source.ScanLine(y), bytes);
 }
 
+void TDibGraphic::TakePage(TDibGraphic& source) {
+  if (&source == this) return;
+  Release();
+  FDib = std::move(source.FDib);
+  FImageFormat = source.FImageFormat;
+  FConverter = std::move(source.FConverter);
+  source.Release();
+}
+
 TPageHandle TDibGraphic::ExportPageHandle() const {
   if (Empty()) throw EGraphicError("Graphic is empty");
   const auto colours = static_cast<size_t>(PaletteSize());

@@ -93,6 +93,9 @@ public:
 
   // Copies, conversions and drawing
   void Assign(const TDibGraphic& source);
+  // Takes the page of source (pixels, palette, format, resolution) without
+  // copying it, leaving source empty.
+  void TakePage(TDibGraphic& source);
   void Assign(const QImage& image);
   QImage ToQImage() const;
   // Stretches the image onto the target rectangle: nearest neighbour, or

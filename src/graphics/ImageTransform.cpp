@@ -5,7 +5,7 @@
 void TImageTransform::Apply(TDibGraphic& graphic) {
   TDibGraphic result;
   ApplyOnDest(graphic, result);
-  graphic.Assign(result);
+  graphic.TakePage(result);
 }
 
 void TImageTransform::ApplyOnDest(const TDibGraphic&, TDibGraphic&) {

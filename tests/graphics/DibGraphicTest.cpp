@@ -132,6 +132,20 @@ TEST(Assign, CopiesSizeFormatPaletteResolutionAndRows) {
   EXPECT_TRUE(copy.Empty());
 }
 
+TEST(Assign, TakingAPageMovesItWholeAndKeepsColourMatching) {
+  TDibGraphic source, copy, taker;
+  test::RandomGraphic(source, 19, 7, ifColor16, 4);
+  source.SetPelsPerMetre(5906, 3000);
+  copy.Assign(source);
+  test::RandomGraphic(taker, 3, 3, ifTrueColor, 5);
+  taker.TakePage(source);
+  EXPECT_TRUE(test::SameGraphic(taker, copy));
+  EXPECT_TRUE(source.Empty());
+  // The nearest-colour lookup follows the page's palette.
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(taker.NearestIndex(copy.PaletteColour(i)), copy.NearestIndex(copy.PaletteColour(i)));
+}
+
 TEST(PageHandles, ExportAndImportRoundTripInEveryFormat) {
   uint32_t seed = 1;
   for (int f = 0; f <= ifTrueColor; ++f) {
