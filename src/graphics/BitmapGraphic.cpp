@@ -7,11 +7,7 @@ std::unique_ptr<TDibGraphic> TBitmapGraphic::CreateEmpty() const {
 }
 
 bool TBitmapGraphic::IsFormatStream(TStream& stream) {
-  const int64_t start = stream.Position();
-  char signature[2] = {};
-  const size_t got = stream.Read(signature, 2);
-  stream.SetPosition(start);
-  return got == 2 && signature[0] == 'B' && signature[1] == 'M';
+  return StartsWith(stream, "BM");
 }
 
 void TBitmapGraphic::LoadImage(TStream& stream, int) {

@@ -52,6 +52,17 @@ bool TDibGraphic::IsFormatStream(TStream&) {
   return false;
 }
 
+bool TDibGraphic::StartsWith(TStream& stream, std::string_view signature) {
+  const int64_t start = stream.Position();
+  std::string bytes(signature.size(), '\0');
+  const size_t got = stream.Read(bytes.data(), bytes.size());
+  stream.SetPosition(start);
+  if (got != signature.size()) return false;
+  for (size_t i = 0; i < got; ++i)
+    if (signature[i] != '?' && signature[i] != bytes[i]) return false;
+  return true;
+}
+
 int TDibGraphic::ImageCount(TStream&) {
   return 1;
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QImage;
@@ -122,6 +123,9 @@ public:
   std::function<void(TDibGraphic& sender)> OnChange;
 
 protected:
+  // Whether the stream, from its position, starts with signature; a '?' in
+  // the signature stands for any byte. The position is restored.
+  static bool StartsWith(TStream& stream, std::string_view signature);
   // Copies what a format keeps besides the pixels (a TIFF page's compression,
   // say) when a frame is shown.
   virtual void CopyFormatProperties(const TDibGraphic& source);

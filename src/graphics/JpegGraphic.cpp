@@ -9,12 +9,8 @@ std::unique_ptr<TDibGraphic> TJpegGraphic::CreateEmpty() const {
 }
 
 bool TJpegGraphic::IsFormatStream(TStream& stream) {
-  const int64_t start = stream.Position();
-  uint8_t signature[11] = {};
-  const size_t got = stream.Read(signature, sizeof signature);
-  stream.SetPosition(start);
-  return got == sizeof signature && signature[0] == 0xFF && signature[1] == 0xD8 &&
-         signature[2] == 0xFF && signature[3] == 0xE0 && std::memcmp(signature + 6, "JFIF", 5) == 0;
+  using namespace std::string_view_literals;
+  return StartsWith(stream, "\xFF\xD8\xFF\xE0??JFIF\0"sv);
 }
 
 void TJpegGraphic::LoadImage(TStream& stream, int) {

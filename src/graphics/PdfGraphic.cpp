@@ -199,11 +199,7 @@ std::unique_ptr<TDibGraphic> TPdfGraphic::CreateEmpty() const {
 }
 
 bool TPdfGraphic::IsFormatStream(TStream& stream) {
-  const int64_t start = stream.Position();
-  char signature[5] = {};
-  const size_t got = stream.Read(signature, sizeof signature);
-  stream.SetPosition(start);
-  return got == sizeof signature && std::string_view(signature, 5) == "%PDF-";
+  return StartsWith(stream, "%PDF-");
 }
 
 int TPdfGraphic::ImageCount(TStream& stream) {

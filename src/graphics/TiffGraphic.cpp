@@ -213,13 +213,8 @@ std::unique_ptr<TDibGraphic> TTiffGraphic::CreateEmpty() const {
 }
 
 bool TTiffGraphic::IsFormatStream(TStream& stream) {
-  const int64_t start = stream.Position();
-  uint8_t signature[4] = {};
-  const size_t got = stream.Read(signature, 4);
-  stream.SetPosition(start);
-  if (got != 4) return false;
-  return (signature[0] == 'M' && signature[1] == 'M' && signature[2] == 0 && signature[3] == '*') ||
-         (signature[0] == 'I' && signature[1] == 'I' && signature[2] == '*' && signature[3] == 0);
+  using namespace std::string_view_literals;
+  return StartsWith(stream, "MM\0*"sv) || StartsWith(stream, "II*\0"sv);
 }
 
 int TTiffGraphic::ImageCount(TStream& stream) {

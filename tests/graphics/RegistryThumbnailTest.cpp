@@ -1,3 +1,4 @@
+#include "core/MemoryStream.h"
 #include "graphics/BitmapGraphic.h"
 #include "graphics/GraphicRegistry.h"
 #include "graphics/GraphicTestSupport.h"
@@ -9,6 +10,42 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+TEST(Signatures, EachFormatKnowsItsOwnFromTheStreamPosition) {
+  using namespace std::string_view_literals;
+  TBitmapGraphic bitmap;
+  TJpegGraphic jpeg;
+  TPdfGraphic pdf;
+  TTiffGraphic tiff;
+  const struct {
+    TDibGraphic* graphic;
+    std::string_view bytes;
+    bool matches;
+  } cases[] = {{&bitmap, "BMxx"sv, true},
+               {&bitmap, "B"sv, false},
+               {&bitmap, "MB"sv, false},
+               {&jpeg, "\xFF\xD8\xFF\xE0\x00\x10JFIF\0\x01"sv, true},
+               {&jpeg, "\xFF\xD8\xFF\xE0\x12\x34JFIF\0"sv, true},
+               {&jpeg, "\xFF\xD8\xFF\xE1\x00\x10" "Exif\0\0"sv, false},
+               {&jpeg, "\xFF\xD8\xFF\xE0\x00\x10JFIF"sv, false},
+               {&pdf, "%PDF-1.3"sv, true},
+               {&pdf, "%PDX-1.3"sv, false},
+               {&pdf, "%PDF"sv, false},
+               {&tiff, "MM\0*"sv, true},
+               {&tiff, "II*\0"sv, true},
+               {&tiff, "MM*\0"sv, false},
+               {&tiff, "II\0*"sv, false}};
+  for (const auto& item : cases) {
+    SCOPED_TRACE(item.graphic->ClassName() + std::string(" ") + std::string(item.bytes));
+    // Two bytes before the signature: the check starts where the stream is.
+    std::string bytes = "..";
+    bytes += item.bytes;
+    TMemoryStream stream(bytes.data(), bytes.size());
+    stream.SetPosition(2);
+    EXPECT_EQ(item.graphic->IsFormatStream(stream), item.matches);
+    EXPECT_EQ(stream.Position(), 2);
+  }
+}
 
 TEST(Registry, ExtensionsPickTheirClassInAnyCase) {
   EXPECT_NE(dynamic_cast<TTiffGraphic*>(GraphicForFile("page.Tif").get()), nullptr);
