@@ -1,5 +1,6 @@
 #include "raster/BitImage.h"
 
+#include <algorithm>
 #include <cstring>
 
 TBitImage::TBitImage(int rowBits, int height)
@@ -78,40 +79,42 @@ void ShiftBits(uint64_t* dst, const uint64_t* src, int words, int64_t n) {
   }
 }
 
-void FillBitRange(uint64_t* row, int64_t begin, int64_t end, uint64_t pattern) {
+namespace {
+
+// Sets bits begin to end - 1 of row from the words wordAt(i) gives, keeping
+// the other bits of the first and last word; the whole words between them
+// are set by whole(from, to).
+template <typename WordAt, typename Whole>
+void MergeBitRange(uint64_t* row, int64_t begin, int64_t end, WordAt wordAt, Whole whole) {
   if (begin >= end) return;
   const auto first = static_cast<size_t>(begin / 64);
   const auto last = static_cast<size_t>((end - 1) / 64);
   const int head = static_cast<int>(begin % 64);
   const int tail = static_cast<int>((end - 1) % 64) + 1;
+  const auto merge = [&](size_t i, uint64_t mask) {
+    row[i] = (row[i] & ~mask) | (wordAt(i) & mask);
+  };
   if (first == last) {
-    uint64_t mask = WordMask(head, tail);
-    row[first] = (row[first] & ~mask) | (pattern & mask);
+    merge(first, WordMask(head, tail));
     return;
   }
-  uint64_t mask = WordMask(head, 64);
-  row[first] = (row[first] & ~mask) | (pattern & mask);
-  for (size_t i = first + 1; i < last; ++i) row[i] = pattern;
-  mask = WordMask(0, tail);
-  row[last] = (row[last] & ~mask) | (pattern & mask);
+  merge(first, WordMask(head, 64));
+  whole(first + 1, last);
+  merge(last, WordMask(0, tail));
+}
+
+} // namespace
+
+void FillBitRange(uint64_t* row, int64_t begin, int64_t end, uint64_t pattern) {
+  MergeBitRange(
+      row, begin, end, [pattern](size_t) { return pattern; },
+      [row, pattern](size_t from, size_t to) { std::fill(row + from, row + to, pattern); });
 }
 
 void CopyBitRange(uint64_t* dst, const uint64_t* src, int64_t begin, int64_t end) {
-  if (begin >= end) return;
-  const auto first = static_cast<size_t>(begin / 64);
-  const auto last = static_cast<size_t>((end - 1) / 64);
-  const int head = static_cast<int>(begin % 64);
-  const int tail = static_cast<int>((end - 1) % 64) + 1;
-  if (first == last) {
-    uint64_t mask = WordMask(head, tail);
-    dst[first] = (dst[first] & ~mask) | (src[first] & mask);
-    return;
-  }
-  uint64_t mask = WordMask(head, 64);
-  dst[first] = (dst[first] & ~mask) | (src[first] & mask);
-  std::memcpy(dst + first + 1, src + first + 1, (last - first - 1) * 8);
-  mask = WordMask(0, tail);
-  dst[last] = (dst[last] & ~mask) | (src[last] & mask);
+  MergeBitRange(
+      dst, begin, end, [src](size_t i) { return src[i]; },
+      [dst, src](size_t from, size_t to) { std::memcpy(dst + from, src + from, (to - from) * 8); });
 }
 
 uint64_t FillPattern(int bits, int value) {

@@ -332,40 +332,28 @@ void TTwnContainer::SetCurrentValue(const TTwnVariant& value) {
 }
 
 TTwnVariant TTwnContainer::MinValue() const {
-  if (!HasNumericOrder(FItemType)) return int32_t{-1};
-  switch (FContainerType) {
-  case TWON_ONEVALUE:
-    return Item(0);
-  case TWON_RANGE:
-    return FRange.empty() ? TTwnVariant(int32_t{-1})
-                          : SlotToVariant(FItemType, FRange.data() + kRangeMin);
-  case TWON_ARRAY:
-  case TWON_ENUMERATION: {
-    if (Count() <= 0) return int32_t{-1};
-    TTwnVariant best = Item(0);
-    for (int i = 1; i < Count(); ++i)
-      if (Item(i) < best) best = Item(i);
-    return best;
-  }
-  default:
-    return int32_t{-1};
-  }
+  return Extreme(false);
 }
 
 TTwnVariant TTwnContainer::MaxValue() const {
+  return Extreme(true);
+}
+
+TTwnVariant TTwnContainer::Extreme(bool largest) const {
   if (!HasNumericOrder(FItemType)) return int32_t{-1};
   switch (FContainerType) {
   case TWON_ONEVALUE:
     return Item(0);
   case TWON_RANGE:
-    return FRange.empty() ? TTwnVariant(int32_t{-1})
-                          : SlotToVariant(FItemType, FRange.data() + kRangeMax);
+    return FRange.empty()
+               ? TTwnVariant(int32_t{-1})
+               : SlotToVariant(FItemType, FRange.data() + (largest ? kRangeMax : kRangeMin));
   case TWON_ARRAY:
   case TWON_ENUMERATION: {
     if (Count() <= 0) return int32_t{-1};
     TTwnVariant best = Item(0);
     for (int i = 1; i < Count(); ++i)
-      if (best < Item(i)) best = Item(i);
+      if (largest ? best < Item(i) : Item(i) < best) best = Item(i);
     return best;
   }
   default:

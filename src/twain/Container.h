@@ -98,6 +98,8 @@ private:
   void RebuildFrames();
   void MirrorCurrentValue();
   TTwnVariant EmptyValue() const;
+  // The smallest or largest value (-1 when there is none or no order).
+  TTwnVariant Extreme(bool largest) const;
 
   uint16_t FCapability = 0;
   uint16_t FContainerType = TWON_ONEVALUE;

@@ -56,13 +56,7 @@ void TAcqTWAINThread::Stop() {
     return;
   }
   PostMessage(TWM_DETACH);
-  FSession.Timeout = kShutdownTimeout;
-  FSession.RetryLimit = 1;
-  FSession.ShuttingDown = true;
-  if (auto worker = Worker()) {
-    worker->DoneEvent.SetEvent();
-    worker->AckEvent.SetEvent();
-  }
+  BeginShutdown();
   PostQuit();
   // The thread may be waiting for a handler to run on this thread.
   if (FDispatcher.IsUIThread())
@@ -235,7 +229,7 @@ void TAcqTWAINThread::ReplaceWorker() {
   if (TTwnEventSink* sink = Sink()) sink->RaiseEnableMenus(this);
 }
 
-void TAcqTWAINThread::ExitShutdown() {
+void TAcqTWAINThread::BeginShutdown() {
   FSession.Timeout = kShutdownTimeout;
   FSession.RetryLimit = 1;
   FSession.ShuttingDown = true;
@@ -243,6 +237,10 @@ void TAcqTWAINThread::ExitShutdown() {
     worker->DoneEvent.SetEvent();
     worker->AckEvent.SetEvent();
   }
+}
+
+void TAcqTWAINThread::ExitShutdown() {
+  BeginShutdown();
   if (FSession.SourceOpen) {
     TW_PENDINGXFERS pending{};
     if (Triplet(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &pending, sizeof pending, true) ==

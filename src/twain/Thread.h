@@ -66,6 +66,8 @@ private:
   void Dispatch(const TThreadMessage& message);
   void ReplaceWorker();
   void StartWorker();
+  // Short time-outs, one try, and a worker waiting on the engine let go.
+  void BeginShutdown();
   void ExitShutdown();
   TTwnEventSink* Sink() const { return FSink; }
 

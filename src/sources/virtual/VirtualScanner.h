@@ -107,6 +107,9 @@ private:
   // The fault of the page about to be transferred: 0, TWRC_CANCEL or TWRC_FAILURE.
   TW_UINT16 PageFault();
   bool RenderCurrentPage();
+  // The page about to be transferred made ready: TWRC_SUCCESS, or what the
+  // transfer answers (a cancelled page, a paper jam, no memory).
+  TW_UINT16 StartPage();
 
   std::mutex FLock;
   int FState = 3;

@@ -189,9 +189,7 @@ bool TVirtualScanner::RenderCurrentPage() {
   return FPage != nullptr;
 }
 
-TW_UINT16 TVirtualScanner::NativeXfer(TW_HANDLE* handle) {
-  if (FState != 6) return Fail(TWCC_SEQERROR);
-  *handle = nullptr;
+TW_UINT16 TVirtualScanner::StartPage() {
   const TW_UINT16 fault = PageFault();
   if (fault == TWRC_CANCEL) {
     FState = 7;
@@ -199,6 +197,13 @@ TW_UINT16 TVirtualScanner::NativeXfer(TW_HANDLE* handle) {
   }
   if (fault == TWRC_FAILURE) return Fail(TWCC_PAPERJAM);
   if (!RenderCurrentPage()) return Fail(TWCC_LOWMEMORY);
+  return TWRC_SUCCESS;
+}
+
+TW_UINT16 TVirtualScanner::NativeXfer(TW_HANDLE* handle) {
+  if (FState != 6) return Fail(TWCC_SEQERROR);
+  *handle = nullptr;
+  if (const TW_UINT16 result = StartPage(); result != TWRC_SUCCESS) return result;
   // The page's block goes to the application as it is: a packed DIB.
   FPage->SetOwnsHandle(false);
   *handle = FPage->Handle();
@@ -211,13 +216,7 @@ TW_UINT16 TVirtualScanner::NativeXfer(TW_HANDLE* handle) {
 TW_UINT16 TVirtualScanner::MemXfer(pTW_IMAGEMEMXFER strip) {
   if (FState != 6 && FState != 7) return Fail(TWCC_SEQERROR);
   if (FState == 6) {
-    const TW_UINT16 fault = PageFault();
-    if (fault == TWRC_CANCEL) {
-      FState = 7;
-      return TWRC_CANCEL;
-    }
-    if (fault == TWRC_FAILURE) return Fail(TWCC_PAPERJAM);
-    if (!RenderCurrentPage()) return Fail(TWCC_LOWMEMORY);
+    if (const TW_UINT16 result = StartPage(); result != TWRC_SUCCESS) return result;
     FState = 7;
   }
   if (!FPage) return Fail(TWCC_SEQERROR);
@@ -281,13 +280,7 @@ TW_UINT16 TVirtualScanner::MemXfer(pTW_IMAGEMEMXFER strip) {
 
 TW_UINT16 TVirtualScanner::FileXfer() {
   if (FState != 6) return Fail(TWCC_SEQERROR);
-  const TW_UINT16 fault = PageFault();
-  if (fault == TWRC_CANCEL) {
-    FState = 7;
-    return TWRC_CANCEL;
-  }
-  if (fault == TWRC_FAILURE) return Fail(TWCC_PAPERJAM);
-  if (!RenderCurrentPage()) return Fail(TWCC_LOWMEMORY);
+  if (const TW_UINT16 result = StartPage(); result != TWRC_SUCCESS) return result;
   if (FFileName.empty()) FFileName = DefaultFileName();
   try {
     if (FFileFormat == TWFF_TIFF)
