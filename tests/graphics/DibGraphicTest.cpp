@@ -2,6 +2,7 @@
 #include "core/MemoryStream.h"
 #include "graphics/GraphicTestSupport.h"
 #include "graphics/RgbToPaletteConverter.h"
+#include "support/TestSupport.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -10,15 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-template <typename Body> std::string ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "(no error)";
-}
 
 TEST(ImageFormats, DescriptionsDepthsAndDefaultPalettes) {
   const char* texts[] = {"Black and white", "16 shades of gray", "256 shades of gray",
@@ -48,7 +40,7 @@ TEST(ImageFormats, DescriptionsDepthsAndDefaultPalettes) {
   EXPECT_EQ(vga256[48], ColourOf(0, 255, 0));     // and green
   EXPECT_EQ(vga256[104], ColourOf(0, 0, 113));    // darker ramps
   for (int i = 248; i < 256; ++i) EXPECT_EQ(vga256[static_cast<size_t>(i)], 0u);
-  EXPECT_EQ(ErrorOf([] { CheckedImageFormat(6); }), "Internal error: Invalid image format");
+  EXPECT_EQ(test::ErrorOf([] { CheckedImageFormat(6); }), "Internal error: Invalid image format");
 }
 
 TEST(NewImage, BuildsTheLayoutAndRefusesWhatItCannot) {
@@ -66,16 +58,17 @@ TEST(NewImage, BuildsTheLayoutAndRefusesWhatItCannot) {
   graphic.NewImage(3, 3, 100, 100, &shortPalette, ifColor16);
   EXPECT_EQ(graphic.PaletteColour(0), 0x123456u);
   EXPECT_EQ(graphic.PaletteColour(1), 0u);
-  EXPECT_EQ(ErrorOf([&] { graphic.NewImage(3, 3, 100, 100, nullptr, 9); }),
+  EXPECT_EQ(test::ErrorOf([&] { graphic.NewImage(3, 3, 100, 100, nullptr, 9); }),
             "Internal error: Invalid image format");
   EXPECT_TRUE(graphic.Empty()); // a failed NewImage leaves the graphic empty
-  EXPECT_NE(ErrorOf([&] { graphic.NewImage(1 << 20, 1 << 20, 100, 100, nullptr, ifTrueColor); }),
-            "(no error)");
+  EXPECT_NE(
+      test::ErrorOf([&] { graphic.NewImage(1 << 20, 1 << 20, 100, 100, nullptr, ifTrueColor); }),
+      "(no error)");
   EXPECT_TRUE(graphic.Empty());
   graphic.NewImage(3, 3, 100, 100, nullptr, ifGray256);
-  EXPECT_EQ(ErrorOf([&] { graphic.SetWidth(5); }),
+  EXPECT_EQ(test::ErrorOf([&] { graphic.SetWidth(5); }),
             "Dimensions must be change with the NewImage method");
-  EXPECT_EQ(ErrorOf([&] { graphic.SetHeight(5); }),
+  EXPECT_EQ(test::ErrorOf([&] { graphic.SetHeight(5); }),
             "Dimensions must be change with the NewImage method");
 }
 
@@ -94,8 +87,9 @@ TEST(Pixels, ColoursIndicesAndNearestEntries) {
   EXPECT_EQ(graphic.Pixel(2, 1), 0x0A141Eu);
   EXPECT_EQ(graphic.ScanLine(1)[6], 0x1E); // blue first, as the bytes lie
   EXPECT_EQ(graphic.ScanLine(1)[8], 0x0A);
-  EXPECT_EQ(ErrorOf([&] { graphic.PixelIndex(0, 0); }), "The image does not have a palette");
-  EXPECT_EQ(ErrorOf([&] { graphic.SetPixelIndex(0, 0, 1); }), "The image does not have a palette");
+  EXPECT_EQ(test::ErrorOf([&] { graphic.PixelIndex(0, 0); }), "The image does not have a palette");
+  EXPECT_EQ(test::ErrorOf([&] { graphic.SetPixelIndex(0, 0, 1); }),
+            "The image does not have a palette");
 
   // Changing the palette changes what the nearest entry is.
   graphic.NewImage(2, 1, 300, 300, nullptr, ifBlackWhite);
@@ -182,7 +176,7 @@ TEST(PageHandles, ExportAndImportRoundTripInEveryFormat) {
     EXPECT_EQ(back.XPelsPerMetre(), source.XPelsPerMetre());
   }
   TDibGraphic empty;
-  EXPECT_EQ(ErrorOf([&] { empty.ExportPageHandle(); }), "Graphic is empty");
+  EXPECT_EQ(test::ErrorOf([&] { empty.ExportPageHandle(); }), "Graphic is empty");
 }
 
 TEST(PageHandles, ImportTakesFormatFromBitsAndGreyPalettes) {
@@ -254,7 +248,7 @@ TEST(PageHandles, ImportTakesFormatFromBitsAndGreyPalettes) {
     TBlockLock from(cut.Get()), to(small.Get());
     std::memcpy(to.Address(), from.Address(), 40 + 1024 + 4);
   }
-  EXPECT_EQ(ErrorOf([&] { graphic.ImportPageHandle(small.Get()); }), "Invalid bitmap handle");
+  EXPECT_EQ(test::ErrorOf([&] { graphic.ImportPageHandle(small.Get()); }), "Invalid bitmap handle");
 }
 
 TEST(QtImages, ConvertBothWaysAndDraw) {
@@ -340,9 +334,9 @@ TEST(Frames, MultiImageLoadingSelectsFrames) {
   graphic.SelectFrame(3);
   EXPECT_EQ(graphic.PixelIndex(0, 0), 30);
   EXPECT_EQ(changes, 2);
-  EXPECT_EQ(ErrorOf([&] { graphic.SelectFrame(4); }), "Frame 4 does not exist");
-  EXPECT_EQ(ErrorOf([&] { graphic.SelectFrame(0); }), "Frame 0 does not exist");
-  EXPECT_EQ(ErrorOf([&] { graphic.AppendToStream(stream); }),
+  EXPECT_EQ(test::ErrorOf([&] { graphic.SelectFrame(4); }), "Frame 4 does not exist");
+  EXPECT_EQ(test::ErrorOf([&] { graphic.SelectFrame(0); }), "Frame 0 does not exist");
+  EXPECT_EQ(test::ErrorOf([&] { graphic.AppendToStream(stream); }),
             "The TDibGraphic format does not support multiple images");
 }
 

@@ -12,15 +12,6 @@
 
 namespace {
 
-template <typename Body> std::string ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "(no error)";
-}
-
 // A smooth page JPEG codes well.
 void Gradient(TDibGraphic& page, TImageFormat format) {
   page.NewImage(48, 32, 200, 150, nullptr, format);
@@ -69,7 +60,7 @@ TEST(JpegGraphic, WritesOnlyGreyAndColourAndQualityChangesTheSize) {
   for (TImageFormat format : {ifBlackWhite, ifGray16, ifColor16, ifColor256}) {
     page.NewImage(8, 8, 100, 100, nullptr, format);
     TMemoryStream stream;
-    EXPECT_EQ(ErrorOf([&] { page.SaveToStream(stream); }),
+    EXPECT_EQ(test::ErrorOf([&] { page.SaveToStream(stream); }),
               "JPEG image must be gray scale or true color");
   }
   test::RandomGraphic(page, 64, 64, ifTrueColor, 3);
@@ -79,7 +70,7 @@ TEST(JpegGraphic, WritesOnlyGreyAndColourAndQualityChangesTheSize) {
   page.SetQuality(20);
   page.SaveToStream(low);
   EXPECT_LT(low.Size(), high.Size());
-  EXPECT_EQ(ErrorOf([&] { page.AppendToStream(high); }),
+  EXPECT_EQ(test::ErrorOf([&] { page.AppendToStream(high); }),
             "The TJpegGraphic format does not support multiple images");
 }
 
@@ -107,12 +98,12 @@ TEST(JpegGraphic, OtherComponentCountsAndDamagedFilesAreRefused) {
     std::fclose(file);
   }
   TJpegGraphic page;
-  EXPECT_EQ(ErrorOf([&] { page.LoadFromFile(dir.File("cmyk.jpg")); }),
+  EXPECT_EQ(test::ErrorOf([&] { page.LoadFromFile(dir.File("cmyk.jpg")); }),
             "Invalid number of samples, 4");
   test::WriteFile(dir.File("bad.jpg"), {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0});
-  EXPECT_NE(ErrorOf([&] { page.LoadFromFile(dir.File("bad.jpg")); }), "(no error)");
+  EXPECT_NE(test::ErrorOf([&] { page.LoadFromFile(dir.File("bad.jpg")); }), "(no error)");
   test::WriteFile(dir.File("text.jpg"), {'h', 'e', 'l', 'l', 'o'});
-  EXPECT_NE(ErrorOf([&] { page.LoadFromFile(dir.File("text.jpg")); }), "(no error)");
+  EXPECT_NE(test::ErrorOf([&] { page.LoadFromFile(dir.File("text.jpg")); }), "(no error)");
   TMemoryStream text("hello", 5);
   EXPECT_FALSE(page.IsFormatStream(text));
   // A cut-off file of a real page.
@@ -122,7 +113,7 @@ TEST(JpegGraphic, OtherComponentCountsAndDamagedFilesAreRefused) {
   good.SaveToStream(whole);
   std::vector<uint8_t> half(whole.Bytes().begin(), whole.Bytes().begin() + whole.Size() / 2);
   test::WriteFile(dir.File("half.jpg"), half);
-  EXPECT_NE(ErrorOf([&] { page.LoadFromFile(dir.File("half.jpg")); }), "(no error)");
+  EXPECT_NE(test::ErrorOf([&] { page.LoadFromFile(dir.File("half.jpg")); }), "(no error)");
 }
 
 TEST(BitmapGraphic, EveryFormatRoundTripsAndIndependentReadersAgree) {
@@ -171,10 +162,10 @@ TEST(BitmapGraphic, SignatureResolutionAndDamagedFiles) {
   EXPECT_EQ(back.ImageFormat(), ifGray256);
   std::vector<uint8_t> cut(stream.Bytes().begin(), stream.Bytes().begin() + 60);
   TMemoryStream shortFile(cut.data(), cut.size());
-  EXPECT_NE(ErrorOf([&] { back.LoadFromStream(shortFile); }), "(no error)");
+  EXPECT_NE(test::ErrorOf([&] { back.LoadFromStream(shortFile); }), "(no error)");
   EXPECT_EQ(back.XDpi(), 96); // unchanged by the failed load
   TMemoryStream wrong("XXXXXXXXXXXXXXXXXXXX", 20);
-  EXPECT_EQ(ErrorOf([&] { back.LoadFromStream(wrong); }), "Invalid bitmap file !");
+  EXPECT_EQ(test::ErrorOf([&] { back.LoadFromStream(wrong); }), "Invalid bitmap file !");
 }
 
 } // namespace

@@ -9,15 +9,6 @@
 
 namespace {
 
-template <typename Body> std::string ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "(no error)";
-}
-
 // A one-pixel, one-strip little-endian TIFF written by hand.
 std::vector<uint8_t> MinimalTiff(uint16_t compression, bool withBitsPerSample) {
   std::vector<std::pair<uint16_t, uint32_t>> entries = {{256, 1}, {257, 1}};
@@ -106,16 +97,16 @@ TEST(TiffGraphic, CompressionRulesAndTheirError) {
   TTiffGraphic page;
   page.NewImage(8, 8, 300, 300, nullptr, ifBlackWhite);
   EXPECT_EQ(page.Compression(), tcGroup4);
-  EXPECT_EQ(ErrorOf([&] { page.SetCompression(tcJpeg); }),
+  EXPECT_EQ(test::ErrorOf([&] { page.SetCompression(tcJpeg); }),
             "JPEG compression not supported with Black and white images");
   page.NewImage(8, 8, 300, 300, nullptr, ifColor256);
   EXPECT_EQ(page.Compression(), tcPackbits);
-  EXPECT_EQ(ErrorOf([&] { page.SetCompression(tcGroup4); }),
+  EXPECT_EQ(test::ErrorOf([&] { page.SetCompression(tcGroup4); }),
             "CCITT Group 4 compression not supported with 256 color images");
-  EXPECT_EQ(ErrorOf([&] { page.SetCompression(tcJpeg); }),
+  EXPECT_EQ(test::ErrorOf([&] { page.SetCompression(tcJpeg); }),
             "JPEG compression not supported with 256 color images");
   page.NewImage(8, 8, 300, 300, nullptr, ifGray16);
-  EXPECT_EQ(ErrorOf([&] { page.SetCompression(tcGroup3_2D); }),
+  EXPECT_EQ(test::ErrorOf([&] { page.SetCompression(tcGroup3_2D); }),
             "CCITT Group 3, 2D compression not supported with 16 shades of gray images");
   const bool allowed[6][8] = {{1, 1, 1, 1, 1, 1, 0, 1}, {1, 1, 0, 0, 0, 1, 0, 1},
                               {1, 1, 0, 0, 0, 1, 1, 1}, {1, 1, 0, 0, 0, 1, 0, 1},
@@ -171,7 +162,7 @@ TEST(TiffGraphic, MixedMultiPageFileReadsEachPage) {
   EXPECT_NEAR(page.PixelIndex(20, 10), 120, 4);
   {
     TFileStream file(path, TFileStream::fmOpenRead);
-    EXPECT_EQ(ErrorOf([&] { page.LoadImage(file, 4); }), "ETiffError TIFFSetDirectory");
+    EXPECT_EQ(test::ErrorOf([&] { page.LoadImage(file, 4); }), "ETiffError TIFFSetDirectory");
   }
 
   // Frames: every page of the file, each with its own compression.
@@ -208,7 +199,7 @@ TEST(TiffGraphic, AppendingToEmptyAndEmbeddedStreams) {
 
   // Appending to something that is not a TIFF fails and leaves it as it was.
   TMemoryStream other("not a tiff file", 15);
-  EXPECT_EQ(ErrorOf([&] { page.AppendToStream(other); }), "ETiffError TIFFOpen");
+  EXPECT_EQ(test::ErrorOf([&] { page.AppendToStream(other); }), "ETiffError TIFFOpen");
   EXPECT_EQ(other.Size(), 15);
 }
 
@@ -235,7 +226,7 @@ TEST(TiffGraphic, KeptTextAndApplicationTagsTravelWithThePage) {
   EXPECT_EQ(back.Annotation(), "note on the page");
   EXPECT_EQ(back.Tag(40019), "last slot");
   EXPECT_EQ(back.Tag(271), "");
-  EXPECT_NE(ErrorOf([&] { back.SetTag(273, "x"); }), "(no error)");
+  EXPECT_NE(test::ErrorOf([&] { back.SetTag(273, "x"); }), "(no error)");
 
   // Without kept texts: our Software name and today's date and time.
   TTiffGraphic plain;
@@ -324,7 +315,7 @@ TEST(TiffGraphic, BadInputGivesClearErrors) {
   page.SetPixelIndex(0, 0, 7);
   auto loadError = [&](const std::vector<uint8_t>& bytes) {
     test::WriteFile(dir.File("bad.tif"), bytes);
-    return ErrorOf([&] { page.LoadFromFile(dir.File("bad.tif")); });
+    return test::ErrorOf([&] { page.LoadFromFile(dir.File("bad.tif")); });
   };
   EXPECT_EQ(loadError(MinimalTiff(1, true)), "(no error)");
   EXPECT_EQ(page.PixelIndex(0, 0), 0x80);
@@ -347,16 +338,16 @@ TEST(TiffGraphic, BadInputGivesClearErrors) {
   bytes.resize(bytes.size() / 2);
   EXPECT_EQ(loadError(bytes).rfind("ETiffError ", 0), 0u);
   whole.SetPosition(0);
-  EXPECT_EQ(ErrorOf([&] { page.ImageCount(whole); }), "(no error)");
+  EXPECT_EQ(test::ErrorOf([&] { page.ImageCount(whole); }), "(no error)");
   TMemoryStream garbage("GIF89a", 6);
-  EXPECT_EQ(ErrorOf([&] { page.ImageCount(garbage); }), "ETiffError TIFFOpen");
+  EXPECT_EQ(test::ErrorOf([&] { page.ImageCount(garbage); }), "ETiffError TIFFOpen");
   EXPECT_FALSE(page.IsFormatStream(garbage));
   whole.SetPosition(0);
   EXPECT_TRUE(page.IsFormatStream(whole));
   EXPECT_EQ(whole.Position(), 0);
 
   TTiffGraphic empty;
-  EXPECT_EQ(ErrorOf([&] { empty.SaveToFile(dir.File("empty.tif")); }), "Graphic is empty");
+  EXPECT_EQ(test::ErrorOf([&] { empty.SaveToFile(dir.File("empty.tif")); }), "Graphic is empty");
   EXPECT_FALSE(test::FileExists(dir.File("empty.tif")));
 }
 

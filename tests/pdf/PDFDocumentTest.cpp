@@ -112,15 +112,6 @@ void DrawOnePage(TPDFDocument& document, int width, int height) {
   document.CurrentPage()->ShowImage(index, 0, 0, width, height, 0);
 }
 
-template <typename Action> std::string MessageOf(Action action) {
-  try {
-    action();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "(no error)";
-}
-
 } // namespace
 
 TEST(PDFDocument, WritesTheOnePageFileLineForLine) {
@@ -325,10 +316,10 @@ TEST(PDFDocument, PageSizeIsFixedOnceDrawingStarted) {
   bitmap.NewImage(8, 8, pf1bit, 72, 72);
   page.ShowImage(document.AddImage(bitmap, icCCITT4), 0, 0, 100, 100, 0);
   EXPECT_TRUE(page.DrawingStarted());
-  EXPECT_EQ(MessageOf([&] { page.SetHeight(600); }), "Page in progress");
-  EXPECT_EQ(MessageOf([&] { page.SetWidth(600); }), "Page in progress");
-  EXPECT_EQ(MessageOf([&] { page.SetPageSize(1); }), "Page in progress");
-  EXPECT_EQ(MessageOf([&] { page.SetOrientation(1); }), "Page in progress");
+  EXPECT_EQ(test::ErrorOf([&] { page.SetHeight(600); }), "Page in progress");
+  EXPECT_EQ(test::ErrorOf([&] { page.SetWidth(600); }), "Page in progress");
+  EXPECT_EQ(test::ErrorOf([&] { page.SetPageSize(1); }), "Page in progress");
+  EXPECT_EQ(test::ErrorOf([&] { page.SetOrientation(1); }), "Page in progress");
   page.SetRotation(2);
   EXPECT_EQ(page.PointHeight(), 500);
   document.EndDoc();
@@ -341,20 +332,20 @@ TEST(PDFDocument, RefusesCallsOutOfState) {
   TDIB page;
   page.NewImage(8, 8, pf1bit, 72, 72);
   const std::string notActivated = "Generation PDF file not activated";
-  EXPECT_EQ(MessageOf([&] { document.NewPage(); }), notActivated);
-  EXPECT_EQ(MessageOf([&] { document.AddImage(page, icCCITT4); }), notActivated);
-  EXPECT_EQ(MessageOf([&] { document.AddImage(dir.File("none.bmp"), icCCITT4); }), notActivated);
-  EXPECT_EQ(MessageOf([&] { document.EndDoc(); }), notActivated);
-  EXPECT_EQ(MessageOf([&] { document.Abort(); }), notActivated);
+  EXPECT_EQ(test::ErrorOf([&] { document.NewPage(); }), notActivated);
+  EXPECT_EQ(test::ErrorOf([&] { document.AddImage(page, icCCITT4); }), notActivated);
+  EXPECT_EQ(test::ErrorOf([&] { document.AddImage(dir.File("none.bmp"), icCCITT4); }), notActivated);
+  EXPECT_EQ(test::ErrorOf([&] { document.EndDoc(); }), notActivated);
+  EXPECT_EQ(test::ErrorOf([&] { document.Abort(); }), notActivated);
   EXPECT_EQ(document.CurrentPage(), nullptr);
   document.BeginDoc();
   const std::string inProgress = "Generation PDF file in progress";
-  EXPECT_EQ(MessageOf([&] { document.BeginDoc(); }), inProgress);
-  EXPECT_EQ(MessageOf([&] { document.SetFileName(dir.File("other.pdf")); }), inProgress);
-  EXPECT_EQ(MessageOf([&] { document.SetOnePass(true); }), inProgress);
-  EXPECT_EQ(MessageOf([&] { document.CurrentPage()->CreateCanvas(); }),
+  EXPECT_EQ(test::ErrorOf([&] { document.BeginDoc(); }), inProgress);
+  EXPECT_EQ(test::ErrorOf([&] { document.SetFileName(dir.File("other.pdf")); }), inProgress);
+  EXPECT_EQ(test::ErrorOf([&] { document.SetOnePass(true); }), inProgress);
+  EXPECT_EQ(test::ErrorOf([&] { document.CurrentPage()->CreateCanvas(); }),
             "Canvas for this page already created");
-  EXPECT_EQ(MessageOf([&] { document.CurrentPage()->ShowImage(0, 0, 0, 1, 1, 0); }), "Out of range");
+  EXPECT_EQ(test::ErrorOf([&] { document.CurrentPage()->ShowImage(0, 0, 0, 1, 1, 0); }), "Out of range");
   document.EndDoc();
   EXPECT_FALSE(document.Generating());
   EXPECT_FALSE(document.Aborted());
@@ -373,7 +364,7 @@ TEST(PDFWriter, RefusesObjectNumbersNotHandedOut) {
   TPDFWriter writer(out);
   EXPECT_EQ(writer.NewObjectNumber(), 1);
   int number = 2;
-  EXPECT_EQ(MessageOf([&] { writer.BeginObject(number); }), "Out of range");
+  EXPECT_EQ(test::ErrorOf([&] { writer.BeginObject(number); }), "Out of range");
   number = 0;
   writer.BeginObject(number);
   EXPECT_EQ(number, 2);

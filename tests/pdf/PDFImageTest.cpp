@@ -80,15 +80,6 @@ std::unique_ptr<TDIB> Rendered(const std::string& path, int page, const std::str
   return render;
 }
 
-template <typename Action> std::string MessageOf(Action action) {
-  try {
-    action();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "(no error)";
-}
-
 } // namespace
 
 TEST(PDFImage, BilevelPageAsGroup4) {
@@ -213,11 +204,11 @@ TEST(PDFImage, JPEGDataIsKeptUnchanged) {
   file.Show(file.document.AddImage(dir.File("grey.jpg"), icJPEG), true);
   file.Show(file.document.AddImage(TJPEGImage(jpeg), icJPEG), false);
   file.Show(file.document.AddImage(TJPEGImage(jpeg), icFlate), false);
-  EXPECT_EQ(MessageOf([&] { file.document.AddImage(dir.File("grey.jpg"), icCCITT4); }),
+  EXPECT_EQ(test::ErrorOf([&] { file.document.AddImage(dir.File("grey.jpg"), icCCITT4); }),
             "CCITT compression work only for bitmap");
   // CMYK data cannot be shown as the grey or RGB image the XObject names.
   EXPECT_EQ(
-      MessageOf([&] { file.document.AddImage(TJPEGImage(pdftest::CmykJpeg(16, 16)), icJPEG); }),
+      test::ErrorOf([&] { file.document.AddImage(TJPEGImage(pdftest::CmykJpeg(16, 16)), icJPEG); }),
       "Not valid image.");
   const TPDFImage& kept = file.document.Images()[0];
   EXPECT_EQ(kept.Kind(), icJPEG);
@@ -252,13 +243,13 @@ TEST(PDFImage, FileIsReadAsBmpThenAsJpeg) {
   file.Show(file.document.AddImage(dir.File("colour.bmp"), icJPEG), false);
   // A colour bitmap cannot be fax coded; the JPEG attempt then reports its own error.
   const std::string message =
-      MessageOf([&] { file.document.AddImage(dir.File("colour.bmp"), icCCITT2D); });
+      test::ErrorOf([&] { file.document.AddImage(dir.File("colour.bmp"), icCCITT2D); });
   EXPECT_NE(message.find("JPEG"), std::string::npos) << message;
-  EXPECT_NE(MessageOf([&] { file.document.AddImage(dir.File("missing.bmp"), icJPEG); }),
+  EXPECT_NE(test::ErrorOf([&] { file.document.AddImage(dir.File("missing.bmp"), icJPEG); }),
             "(no error)");
   TDIB empty;
-  EXPECT_EQ(MessageOf([&] { file.document.AddImage(empty, icJPEG); }), "Not valid image.");
-  EXPECT_EQ(MessageOf([&] { file.document.AddImage(colour, icCCITT4); }), "Not b/w image.");
+  EXPECT_EQ(test::ErrorOf([&] { file.document.AddImage(empty, icJPEG); }), "Not valid image.");
+  EXPECT_EQ(test::ErrorOf([&] { file.document.AddImage(colour, icCCITT4); }), "Not b/w image.");
   EXPECT_EQ(file.document.Images().Count(), 2);
   file.Finish();
   EXPECT_EQ(pdftest::DifferentPixels(bilevel, *Rendered(file.path, 1, "mono")), 0);
@@ -289,8 +280,8 @@ TEST(PDFImage, ShowImageWritesTheRotationOnlyWhenItCounts) {
   TPDFPage& target = *file.document.CurrentPage();
   target.ShowImage(index, 10, 20, 100, 50, 0.0005);
   target.ShowImage(index, 10, 20, 100, 50, 30);
-  EXPECT_EQ(MessageOf([&] { target.ShowImage(1, 0, 0, 1, 1, 0); }), "Out of range");
-  EXPECT_EQ(MessageOf([&] { target.ShowImage(-1, 0, 0, 1, 1, 0); }), "Out of range");
+  EXPECT_EQ(test::ErrorOf([&] { target.ShowImage(1, 0, 0, 1, 1, 0); }), "Out of range");
+  EXPECT_EQ(test::ErrorOf([&] { target.ShowImage(-1, 0, 0, 1, 1, 0); }), "Out of range");
   const std::vector<std::string> expected = {
       "q",       "q", "1 0 0 1 10 772 cm", "100 0 0 50 0 0 cm",           "/Im0 Do",
       "Q",       "q", "1 0 0 1 10 772 cm", "0.866 0.5 -0.5 0.866 0 0 cm", "100 0 0 50 0 0 cm",

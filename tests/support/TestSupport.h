@@ -1,10 +1,22 @@
 #pragma once
 
+#include "core/Exception.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace test {
+
+// The message of the error body raises, or "(no error)".
+template <typename Body> std::string ErrorOf(Body&& body) {
+  try {
+    body();
+  } catch (const Exception& error) {
+    return error.Message();
+  }
+  return "(no error)";
+}
 
 // A fresh folder under the system's temporary folder, removed with all its
 // contents when the object goes.

@@ -25,11 +25,8 @@ class AcquireTest : public TwainTest {
 protected:
   // One page by native transfer, as a packed DIB; index into Events.Images.
   size_t NativePage(int pixelType, int bitDepth) {
-    Configure("sheets=1");
-    auto twain = MakeTwain();
+    auto twain = OneSheet(pixelType, bitDepth);
     twain->SetDIBHandleType(THDT_DIBRAW);
-    twain->ShowUI = false;
-    SmallPages(*twain, pixelType, bitDepth);
     const size_t before = Events.Images.size();
     EXPECT_TRUE(twain->Acquire(""));
     EXPECT_TRUE(WaitFor([&] { return Events.Images.size() == before + 1; }));
@@ -39,13 +36,10 @@ protected:
 
   // One page by memory transfer.
   size_t MemoryPage(int pixelType, int bitDepth, bool swap, TTwnHdlType type = THDT_DIBRAW) {
-    Configure("sheets=1");
-    auto twain = MakeTwain();
+    auto twain = OneSheet(pixelType, bitDepth);
     twain->SetXferMech(TWFX_MEMORY);
     twain->SetDIBHandleType(type);
     twain->SetSwapMemRGB(swap);
-    twain->ShowUI = false;
-    SmallPages(*twain, pixelType, bitDepth);
     const size_t before = Events.Images.size();
     EXPECT_TRUE(twain->Acquire(""));
     EXPECT_TRUE(WaitFor([&] { return Events.Images.size() == before + 1; }));
@@ -117,11 +111,8 @@ TEST_F(AcquireTest, TheSamePageNumberGivesTheSamePage) {
 }
 
 TEST_F(AcquireTest, DIBSectionsCarryPointersIntoTheirBlock) {
-  Configure("sheets=1");
-  auto twain = MakeTwain();
+  auto twain = OneSheet(TWPT_GRAY, 8);
   twain->SetDIBHandleType(THDT_DIBSEC);
-  twain->ShowUI = false;
-  SmallPages(*twain, TWPT_GRAY, 8);
   ASSERT_TRUE(twain->Acquire(""));
   ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
   const TRecordedImage& image = Events.Images[0];
@@ -182,12 +173,9 @@ TEST_F(AcquireTest, MemoryTransferWithoutSwapKeepsTheSourcesOrder) {
 
 TEST_F(AcquireTest, MemoryTransferIntoADIBSectionOfBilevelVanillaPixels) {
   const size_t native = NativePage(TWPT_BW, 1);
-  Configure("sheets=1");
-  auto twain = MakeTwain();
+  auto twain = OneSheet(TWPT_BW, 1);
   twain->SetXferMech(TWFX_MEMORY);
   twain->SetDIBHandleType(THDT_DIBHANDLE);
-  twain->ShowUI = false;
-  SmallPages(*twain, TWPT_BW, 1);
   auto negotiate = twain->OnNegotiation;
   twain->OnNegotiation = [&](TTwnObject* sender) {
     negotiate(sender);
@@ -214,12 +202,9 @@ TEST_F(AcquireTest, MemoryTransferIntoADIBSectionOfBilevelVanillaPixels) {
 
 TEST_F(AcquireTest, StripModeHandsOverEveryStripAndNoImage) {
   const size_t native = NativePage(TWPT_RGB, 24);
-  Configure("sheets=1");
-  auto twain = MakeTwain();
+  auto twain = OneSheet(TWPT_RGB, 24);
   twain->SetDIBHandleType(THDT_MEMPTR);
   EXPECT_EQ(twain->XferMech(), TWFX_MEMORY);
-  twain->ShowUI = false;
-  SmallPages(*twain, TWPT_RGB, 24);
   std::vector<uint8_t> buffer;
   std::vector<uint8_t> received;
   int zeroCalls = 0;
@@ -263,13 +248,10 @@ TEST_F(AcquireTest, StripModeHandsOverEveryStripAndNoImage) {
 
 TEST_F(AcquireTest, FileTransferOfABMPReadBack) {
   const size_t native = NativePage(TWPT_GRAY, 8);
-  Configure("sheets=1");
-  auto twain = MakeTwain();
+  auto twain = OneSheet(TWPT_GRAY, 8);
   twain->SetXferMech(TWFX_FILES);
   twain->SetDIBHandleType(THDT_DIBRAW);
   twain->SetFilename(Dir.File("scan.bmp"));
-  twain->ShowUI = false;
-  SmallPages(*twain, TWPT_GRAY, 8);
   ASSERT_TRUE(twain->ReturnHandle());
   ASSERT_TRUE(twain->Acquire(""));
   ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == native + 2; }));
@@ -288,15 +270,12 @@ TEST_F(AcquireTest, FileTransferOfABMPReadBack) {
 
 TEST_F(AcquireTest, FileTransferWithoutReadBackNamesTheFile) {
   const size_t native = NativePage(TWPT_BW, 1);
-  Configure("sheets=1");
-  auto twain = MakeTwain();
+  auto twain = OneSheet(TWPT_BW, 1);
   twain->SetXferMech(TWFX_FILES);
   twain->SetFilename(Dir.File("Page.TIF"));
   EXPECT_EQ(twain->FileFormat(), TWFF_TIFF);
   EXPECT_FALSE(twain->ReturnHandle());
   twain->SetFileFormats(FileFmtBit(TWFF_TIFF));
-  twain->ShowUI = false;
-  SmallPages(*twain, TWPT_BW, 1);
   ASSERT_TRUE(twain->Acquire(""));
   ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == native + 2; }));
   const TRecordedImage& image = Events.Images[native + 1];

@@ -123,11 +123,8 @@ TEST_F(FailureTest, DestroyingTheComponentWithImagesPendingResetsAndCloses) {
   EXPECT_GE(CountTrace("1 3 1026"), 1u); // MSG_CLOSEDS
 
   // Nothing was left open: the next component scans normally.
-  Configure("sheets=1");
-  auto twain = MakeTwain();
+  auto twain = OneSheet(TWPT_BW, 1, 50);
   twain->SetDIBHandleType(THDT_DIBRAW);
-  twain->ShowUI = false;
-  SmallPages(*twain, TWPT_BW, 1, 50);
   ASSERT_TRUE(twain->Acquire(""));
   ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
   EXPECT_TRUE(WaitClosed(*twain));

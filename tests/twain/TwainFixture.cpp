@@ -72,6 +72,14 @@ std::unique_ptr<TAcqTWAIN> TwainTest::MakeTwain(uint32_t timeoutMs) {
   return twain;
 }
 
+std::unique_ptr<TAcqTWAIN> TwainTest::OneSheet(int pixelType, int bitDepth, int dpi) {
+  Configure("sheets=1");
+  auto twain = MakeTwain();
+  twain->ShowUI = false;
+  SmallPages(*twain, pixelType, bitDepth, dpi);
+  return twain;
+}
+
 void TwainTest::SmallPages(TAcqTWAIN& twain, int pixelType, int bitDepth, int dpi) {
   TRecorder& events = Events;
   twain.OnNegotiation = [&twain, &events, pixelType, bitDepth, dpi](TTwnObject*) {

@@ -61,6 +61,9 @@ protected:
   std::unique_ptr<TAcqTWAIN> MakeTwain(uint32_t timeoutMs = 20000);
   // A negotiation handler choosing a small, fast page.
   void SmallPages(TAcqTWAIN& twain, int pixelType, int bitDepth, int dpi = 100);
+  // A component scanning one small sheet of the pixel type and depth given,
+  // without the scanner's own window.
+  std::unique_ptr<TAcqTWAIN> OneSheet(int pixelType, int bitDepth, int dpi = 100);
   bool WaitFor(const std::function<bool()>& done, uint32_t timeoutMs = 60000);
   // Runs the dispatcher until the component is back in state 1.
   bool WaitClosed(TAcqTWAIN& twain);
