@@ -3,6 +3,7 @@
 #include "graphics/BitmapGraphic.h"
 #include "graphics/GraphicTestSupport.h"
 #include "graphics/JpegGraphic.h"
+#include "support/LibjpegEncode.h"
 #include "support/TestSupport.h"
 
 #include <QImage>
@@ -77,26 +78,8 @@ TEST(JpegGraphic, WritesOnlyGreyAndColourAndQualityChangesTheSize) {
 TEST(JpegGraphic, OtherComponentCountsAndDamagedFilesAreRefused) {
   test::TempDir dir;
   // A four-component (CMYK) JPEG made with libjpeg.
-  {
-    FILE* file = std::fopen(dir.File("cmyk.jpg").c_str(), "wb");
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = 4;
-    info.image_height = 2;
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    uint8_t row[16] = {};
-    JSAMPROW rows[1] = {row};
-    while (info.next_scanline < 2) jpeg_write_scanlines(&info, rows, 1);
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::fclose(file);
-  }
+  test::WriteFile(dir.File("cmyk.jpg"),
+                  test::LibjpegEncode(4, 2, 4, JCS_CMYK, 75, [](int, int, int) { return 0; }));
   TJpegGraphic page;
   EXPECT_EQ(test::ErrorOf([&] { page.LoadFromFile(dir.File("cmyk.jpg")); }),
             "Invalid number of samples, 4");

@@ -2,6 +2,7 @@
 
 #include "core/FileStream.h"
 #include "support/TestSupport.h"
+#include "support/LibjpegEncode.h"
 
 #include <array>
 #include <cmath>
@@ -221,55 +222,12 @@ int FirstDifferentRow(const TDIB& page, const std::vector<uint8_t>& rows) {
 }
 
 std::vector<uint8_t> GreyJpeg(const TDIB& page, int quality) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = static_cast<JDIMENSION>(page.Width());
-  info.image_height = static_cast<JDIMENSION>(page.Height());
-  info.input_components = 1;
-  info.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, quality, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  for (int y = 0; y < page.Height(); ++y) {
-    JSAMPROW row = const_cast<uint8_t*>(page.ScanLine(y));
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::vector<uint8_t> data(buffer, buffer + size);
-  std::free(buffer);
-  return data;
+  return test::LibjpegEncode(page.Width(), page.Height(), 1, JCS_GRAYSCALE, quality,
+                             [&page](int x, int y, int) { return page.ScanLine(y)[x]; });
 }
 
 std::vector<uint8_t> CmykJpeg(int width, int height) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = static_cast<JDIMENSION>(width);
-  info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = 4;
-  info.in_color_space = JCS_CMYK;
-  jpeg_set_defaults(&info);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<uint8_t> row(static_cast<size_t>(width) * 4, 60);
-  for (int y = 0; y < height; ++y) {
-    JSAMPROW rowPointer = row.data();
-    jpeg_write_scanlines(&info, &rowPointer, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::vector<uint8_t> data(buffer, buffer + size);
-  std::free(buffer);
-  return data;
+  return test::LibjpegEncode(width, height, 4, JCS_CMYK, 75, [](int, int, int) { return 60; });
 }
 
 std::vector<uint8_t> Inflate(const uint8_t* data, size_t size) {

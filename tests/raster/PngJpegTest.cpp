@@ -1,6 +1,7 @@
 #include "core/MemoryStream.h"
 #include "raster/DIB.h"
 #include "raster/RasterTestSupport.h"
+#include "support/LibjpegEncode.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -67,37 +68,7 @@ std::vector<uint8_t> EncodePng(const PngImage& image) {
 std::vector<uint8_t> EncodeJpeg(int width, int height, int components, J_COLOR_SPACE space,
                                 int densityUnit, int density,
                                 const std::function<int(int, int, int)>& sample) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr errors{};
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = components;
-  cinfo.in_color_space = space;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 95, TRUE);
-  cinfo.density_unit = static_cast<UINT8>(densityUnit);
-  cinfo.X_density = static_cast<UINT16>(density);
-  cinfo.Y_density = static_cast<UINT16>(density);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<uint8_t> row(static_cast<size_t>(width * components));
-  while (cinfo.next_scanline < cinfo.image_height) {
-    for (int x = 0; x < width; ++x)
-      for (int c = 0; c < components; ++c)
-        row[static_cast<size_t>(x * components + c)] =
-            static_cast<uint8_t>(sample(x, static_cast<int>(cinfo.next_scanline), c));
-    JSAMPROW pointer = row.data();
-    jpeg_write_scanlines(&cinfo, &pointer, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  std::vector<uint8_t> out(buffer, buffer + size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(buffer);
-  return out;
+  return test::LibjpegEncode(width, height, components, space, 95, sample, densityUnit, density);
 }
 
 TDIB Decode(const std::vector<uint8_t>& bytes) {
