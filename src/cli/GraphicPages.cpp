@@ -5,8 +5,6 @@
 #include "graphics/TiffGraphic.h"
 #include "raster/TiffBinding.h"
 
-#include <sys/stat.h>
-
 namespace {
 
 // The commands report libtiff failures by the failing call alone, as they
@@ -32,11 +30,6 @@ TTiffCompression CompressionByFormat(TImageFormat format) {
   default:
     return tcLZW;
   }
-}
-
-bool Exists(const std::string& fileName) {
-  struct stat info {};
-  return ::stat(fileName.c_str(), &info) == 0;
 }
 
 } // namespace
@@ -122,7 +115,7 @@ void WriteGraphicPage(TDibGraphic& page, const std::string& fileName, bool appen
       if (source != nullptr)
         for (const auto& [tag, text] : source->Tags()) tiff->SetTag(tag, text);
     }
-    if (append && Exists(fileName))
+    if (append)
       target->AppendToFile(fileName);
     else
       target->SaveToFile(fileName);

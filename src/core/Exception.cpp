@@ -18,7 +18,13 @@ EReadError::EReadError() : EStreamError("Stream read error") {}
 EWriteError::EWriteError() : EStreamError("Stream write error") {}
 
 EFOpenError::EFOpenError(const std::string& fileName, int errorNumber)
-    : EStreamError("Cannot open file \"" + fileName + "\". " + std::strerror(errorNumber)) {}
+    : EFOpenError(fileName, std::string(std::strerror(errorNumber))) {}
+
+EFOpenError::EFOpenError(const std::string& fileName, const std::string& reason)
+    : EStreamError("Cannot open file \"" + fileName + "\". " + reason) {}
 
 EFCreateError::EFCreateError(const std::string& fileName, int errorNumber)
-    : EStreamError("Cannot create file \"" + fileName + "\". " + std::strerror(errorNumber)) {}
+    : EFCreateError(fileName, std::string(std::strerror(errorNumber))) {}
+
+EFCreateError::EFCreateError(const std::string& fileName, const std::string& reason)
+    : EStreamError("Cannot create file \"" + fileName + "\". " + reason) {}

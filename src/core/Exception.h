@@ -56,8 +56,10 @@ public:
 class EFOpenError : public EStreamError {
 public:
   EFOpenError(const std::string& fileName, int errorNumber);
+  EFOpenError(const std::string& fileName, const std::string& reason);
 };
 class EFCreateError : public EStreamError {
 public:
   EFCreateError(const std::string& fileName, int errorNumber);
+  EFCreateError(const std::string& fileName, const std::string& reason);
 };

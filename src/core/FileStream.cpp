@@ -1,15 +1,18 @@
 #include "core/FileStream.h"
 
 #include "core/Exception.h"
+#include "core/FileTargets.h"
+#include "core/WritePoint.h"
 
+#include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+std::atomic<long long> lockTimeoutMs{30000};
 
 int OpenFlags(TFileStream::TMode mode) {
   switch (mode) {
@@ -25,41 +28,66 @@ int OpenFlags(TFileStream::TMode mode) {
   return O_RDONLY;
 }
 
-std::pair<std::string, int> MakeTemporary(const std::string& target) {
-  std::string name = target + ".XXXXXX";
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) throw EFCreateError(target, errno);
-  // The permissions a newly created target would get, or the existing target's.
-  struct stat existing {};
-  mode_t mode;
-  if (::stat(target.c_str(), &existing) == 0) {
-    mode = existing.st_mode & 07777;
-  } else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+[[noreturn]] void Refuse(const std::string& fileName, TFileStream::TMode mode,
+                         const std::string& reason) {
+  if (mode == TFileStream::fmCreate) throw EFCreateError(fileName, reason);
+  throw EFOpenError(fileName, reason);
+}
+
+[[noreturn]] void Refuse(const std::string& fileName, TFileStream::TMode mode, int error) {
+  if (mode == TFileStream::fmCreate) throw EFCreateError(fileName, error);
+  throw EFOpenError(fileName, error);
+}
+
+// Opens without waiting for a pipe's other end, and keeps the descriptor
+// only for a regular file.
+int OpenRegular(const std::string& fileName, TFileStream::TMode mode) {
+  int fd;
+  do {
+    fd = ::open(fileName.c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) Refuse(fileName, mode, errno);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    int error = errno;
+    ::close(fd);
+    Refuse(fileName, mode, error);
   }
-  ::fchmod(fd, mode);
-  return {name, fd};
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    if (S_ISDIR(info.st_mode)) Refuse(fileName, mode, EISDIR);
+    Refuse(fileName, mode, "It is not a regular file");
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+bool NameStillLeadsTo(const std::string& fileName, int fd) {
+  struct stat byName {
+  }, byHandle{};
+  return ::stat(fileName.c_str(), &byName) == 0 && ::fstat(fd, &byHandle) == 0 &&
+         byName.st_dev == byHandle.st_dev && byName.st_ino == byHandle.st_ino;
 }
 
 } // namespace
 
 TFileStream::TFileStream(const std::string& fileName, TMode mode, TShare share)
     : FFileName(fileName) {
-  do {
-    FHandle = ::open(fileName.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
-  } while (FHandle < 0 && errno == EINTR);
-  if (FHandle < 0) {
-    if (mode == fmCreate) throw EFCreateError(fileName, errno);
-    throw EFOpenError(fileName, errno);
-  }
-  if (share == fmShareDenyWrite && mode != fmOpenRead) {
-    if (::flock(FHandle, LOCK_EX) != 0) {
-      int error = errno;
+  FHandle = OpenRegular(fileName, mode);
+  if (share != fmShareDenyWrite || mode == fmOpenRead) return;
+  // Another writer may put a new file in this one's place while this one
+  // waits for the lock: the file to hold is the one the name leads to.
+  for (;;) {
+    if (int error = LockExclusive(FHandle, LockTimeout())) {
       ::close(FHandle);
+      FHandle = -1;
+      if (error == EWOULDBLOCK) throw EFOpenError(fileName, "It is in use by another program");
       throw EFOpenError(fileName, error);
     }
+    if (NameStillLeadsTo(fileName, FHandle)) return;
+    ::close(FHandle);
+    FHandle = -1;
+    FHandle = OpenRegular(fileName, mode);
   }
 }
 
@@ -70,12 +98,32 @@ TFileStream::~TFileStream() {
   if (FHandle >= 0) ::close(FHandle);
 }
 
+std::chrono::milliseconds TFileStream::LockTimeout() {
+  return std::chrono::milliseconds(lockTimeoutMs.load());
+}
+
+void TFileStream::SetLockTimeout(std::chrono::milliseconds timeout) {
+  lockTimeoutMs.store(timeout.count());
+}
+
+void TFileStream::CloseChecked(const std::string& reportedName) {
+  int fd = FHandle;
+  FHandle = -1;
+  if (int error = PassWritePoint()) {
+    ::close(fd);
+    throw EFCreateError(reportedName, error);
+  }
+  // The descriptor is gone whatever close reports, so it is never retried.
+  if (::close(fd) != 0 && errno != EINTR) throw EFCreateError(reportedName, errno);
+}
+
 size_t TFileStream::Read(void* buffer, size_t count) {
   size_t done = 0;
   auto* bytes = static_cast<unsigned char*>(buffer);
   while (done < count) {
     ssize_t n = ::read(FHandle, bytes + done, count - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) FLastError = errno;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
@@ -86,8 +134,13 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
   size_t done = 0;
   const auto* bytes = static_cast<const unsigned char*>(buffer);
   while (done < count) {
+    if (int error = PassWritePoint()) {
+      FLastError = error;
+      break;
+    }
     ssize_t n = ::write(FHandle, bytes + done, count - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) FLastError = errno;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
@@ -103,26 +156,20 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 void TFileStream::SetSize(int64_t size) {
-  if (::ftruncate(FHandle, static_cast<off_t>(size)) != 0) throw EWriteError();
+  int error = PassWritePoint();
+  if (error == 0 && ::ftruncate(FHandle, static_cast<off_t>(size)) != 0) error = errno;
+  if (error != 0) {
+    FLastError = error;
+    throw EWriteError();
+  }
   if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
 }
 
-TReplacingFileStream::TReplacingFileStream(const std::string& targetName)
-    : TReplacingFileStream(targetName, MakeTemporary(targetName)) {}
-
-TReplacingFileStream::TReplacingFileStream(const std::string& targetName,
-                                           std::pair<std::string, int> temporary)
-    : TFileStream(std::move(temporary.first), temporary.second), FTargetName(targetName) {}
-
-TReplacingFileStream::~TReplacingFileStream() {
-  if (!FCommitted) ::unlink(FileName().c_str());
-}
-
-void TReplacingFileStream::Commit() {
-  // The data reaches the disk before the name does, so a power cut leaves
-  // the old file or the new one, never an empty one.
-  if (::fdatasync(Descriptor()) != 0) throw EFCreateError(FTargetName, errno);
-  if (::rename(FileName().c_str(), FTargetName.c_str()) != 0)
-    throw EFCreateError(FTargetName, errno);
-  FCommitted = true;
+void TFileStream::Flush() {
+  int error = PassWritePoint();
+  if (error == 0 && ::fsync(FHandle) != 0 && errno != EINVAL) error = errno;
+  if (error != 0) {
+    FLastError = error;
+    throw EWriteError();
+  }
 }

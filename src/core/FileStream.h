@@ -2,12 +2,18 @@
 
 #include "core/Stream.h"
 
+#include <chrono>
 #include <string>
-#include <utility>
 
-// A file reached through a descriptor. fmOpenReadWrite with fmShareDenyWrite
-// also takes an exclusive advisory lock, so two writers of one batch file
-// wait for each other instead of interleaving.
+// A file reached through a descriptor. Only regular files are opened: a
+// folder, a pipe, a socket or a device is refused with EFOpenError, and
+// opening never waits for a pipe's other end. fmOpenReadWrite and
+// fmOpenWrite with fmShareDenyWrite also take an exclusive advisory lock, so
+// two writers of one batch file wait for each other instead of
+// interleaving; the lock is always on the file the name leads to when it is
+// granted (a writer that replaced the file meanwhile is noticed and the new
+// file locked instead), and waiting for it ends after LockTimeout with a
+// clear error.
 class TFileStream : public TStream {
 public:
   enum TMode { fmOpenRead, fmOpenWrite, fmOpenReadWrite, fmCreate };
@@ -22,30 +28,68 @@ public:
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
 
+  // Writes what was written through to the disk; raises EWriteError.
+  void Flush();
+
   const std::string& FileName() const { return FFileName; }
   int Descriptor() const { return FHandle; }
+  // The error number of the last failed read, write, truncation or flush; 0 when none failed.
+  int LastError() const { return FLastError; }
+
+  static std::chrono::milliseconds LockTimeout();
+  static void SetLockTimeout(std::chrono::milliseconds timeout);
 
 protected:
   // Takes over an open descriptor.
   TFileStream(std::string fileName, int descriptor);
+  // Closes the descriptor now; raises EFCreateError naming `reportedName` when closing fails.
+  void CloseChecked(const std::string& reportedName);
+  void RememberError(int errorNumber) { FLastError = errorNumber; }
 
 private:
   std::string FFileName;
   int FHandle = -1;
+  int FLastError = 0;
 };
 
-// Writes a file so that it appears whole or not at all: the data goes to a
-// temporary file in the target's folder, which Commit renames over the
-// target. Without Commit the temporary file is removed and the target stays
-// as it was. An existing target's permissions carry over.
+// Writes a file so that it appears whole or not at all. The data goes to a
+// new file in the target's folder, unnamed while it is written where the
+// file system allows (otherwise named ".NAME.tessivane-XXXXXX" and locked,
+// so that one left behind by a process that died is recognised and removed
+// by the next write to that folder); Commit flushes it to the disk, renames
+// it over the target and flushes the folder. Without Commit the target
+// stays as it was.
+//
+// The target is the file its name leads to through symbolic links (also a
+// dangling one): the link stays and the file it names is written. A
+// replaced file keeps its permissions and, where the system allows it, its
+// owner and group. Other hard links to a replaced file keep naming the old
+// content: replacing makes a new file, it does not rewrite the old one. A
+// target the user could not write is refused, as are a folder, a pipe and a
+// socket (EFCreateError). A device is written in place, and its write
+// errors reported.
 class TReplacingFileStream : public TFileStream {
 public:
   explicit TReplacingFileStream(const std::string& targetName);
   ~TReplacingFileStream() override;
-  void Commit(); // raises EFCreateError when the rename fails
+
+  void Commit(); // raises EFCreateError when the replacement fails
+  // Puts the file in place only if the target does not exist: false when it
+  // does (then nothing changed, and the stream may be dropped).
+  bool CommitNew();
+
+  // The file written: the target with its symbolic links followed.
+  const std::string& TargetName() const { return FTargetName; }
 
 private:
-  TReplacingFileStream(const std::string& targetName, std::pair<std::string, int> temporary);
+  struct TPlan;
+  static TPlan MakePlan(const std::string& targetName);
+  TReplacingFileStream(const std::string& targetName, TPlan plan);
+  bool Finish(bool replace);
+
   std::string FTargetName;
+  std::string FTemporaryName; // empty while the new file has no name
+  bool FUnnamed = false;
+  bool FInPlace = false;
   bool FCommitted = false;
 };

@@ -7,7 +7,9 @@
 #include "graphics/RgbToPaletteConverter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -154,6 +156,11 @@ void TDibGraphic::SaveToFile(const std::string& fileName) {
 }
 
 void TDibGraphic::AppendToFile(const std::string& fileName) {
+  struct stat existing {};
+  if (::stat(fileName.c_str(), &existing) != 0 && errno == ENOENT) {
+    SaveToFile(fileName);
+    return;
+  }
   TFileStream file(fileName, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
   AppendToStream(file);
 }

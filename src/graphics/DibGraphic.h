@@ -53,7 +53,8 @@ public:
   void LoadFromFile(const std::string& fileName);
   // The file appears whole or not at all.
   void SaveToFile(const std::string& fileName);
-  // Opens an existing file for reading and writing and appends the image.
+  // Appends the image to an existing file, opened for reading and writing
+  // under a lock; a missing file is saved as new.
   virtual void AppendToFile(const std::string& fileName);
 
   // Geometry and resolution

@@ -14,6 +14,7 @@
 #include "pdf/PDFObjectCopier.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <sys/stat.h>
 
@@ -184,14 +185,6 @@ TPageView ViewOf(const TPDFImagePage& page) {
   return view;
 }
 
-bool SameFile(const TFileStream& file) {
-  struct stat byName {
-  }, byHandle{};
-  return ::stat(file.FileName().c_str(), &byName) == 0 &&
-         ::fstat(file.Descriptor(), &byHandle) == 0 && byName.st_dev == byHandle.st_dev &&
-         byName.st_ino == byHandle.st_ino;
-}
-
 } // namespace
 
 std::unique_ptr<TDibGraphic> TPdfGraphic::CreateEmpty() const {
@@ -324,10 +317,18 @@ void TPdfGraphic::AppendToStream(TStream& stream) {
 
 void TPdfGraphic::AppendToFile(const std::string& fileName) {
   for (;;) {
+    struct stat existing {};
+    if (::stat(fileName.c_str(), &existing) != 0 && errno == ENOENT) {
+      // Made whole aside and put in place only while the name is still free;
+      // when another writer created it meanwhile, this page goes after its.
+      TReplacingFileStream created(fileName);
+      SaveToStream(created);
+      if (created.CommitNew()) return;
+      continue;
+    }
+    // The lock is held on the file the name leads to until the replacement
+    // is in place; a writer waiting for it then finds the new file.
     TFileStream file(fileName, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
-    // Another writer may have put a new file in this one's place while this
-    // one waited for the lock: that file is the one to append to.
-    if (!SameFile(file)) continue;
     TReplacingFileStream replacement(fileName);
     std::vector<uint8_t> bytes = ReadToEnd(file);
     if (bytes.empty()) {

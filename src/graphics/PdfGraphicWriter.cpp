@@ -83,7 +83,8 @@ TPDFObject IndexedColourSpace(const TDibGraphic& graphic) {
 } // namespace
 
 TPdfImageObject EncodePageImage(const TDibGraphic& graphic) {
-  if (graphic.Empty()) throw EGraphicError("Graphic is empty");
+  if (graphic.Empty() || graphic.Width() <= 0 || graphic.Height() <= 0)
+    throw EGraphicError("Graphic is empty");
   TPdfImageObject image;
   image.Width = graphic.Width();
   image.Height = graphic.Height();

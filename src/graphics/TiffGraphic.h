@@ -43,6 +43,9 @@ public:
   // Adds the image as the stream's next page (a plain save into an empty
   // stream). A failed append leaves the stream as it was.
   void AppendToStream(TStream& stream) override;
+  // Adds the image as the file's next page, creating a missing file; other
+  // writers appending at once all land (see AppendTiffPageToFile).
+  void AppendToFile(const std::string& fileName) override;
 
   TTiffCompression Compression() const { return FCompression; }
   // Raises "%s compression not supported with %s images" for a combination

@@ -1,5 +1,6 @@
 #include "core/MemoryStream.h"
 #include "graphics/TiffGraphic.h"
+#include "raster/TiffAppend.h"
 #include "raster/TiffBinding.h"
 
 #include <ctime>
@@ -40,6 +41,18 @@ int GreyOf(TColour colour) {
   return (30 * RedOf(colour) + 59 * GreenOf(colour) + 11 * BlueOf(colour)) / 100;
 }
 
+// The appending step's own refusals (a file that is no TIFF, a damaged
+// page chain) carry the class name like the writer's failures do.
+template <typename Work> void WithClassNamedTiffErrors(Work&& work) {
+  static const std::string prefix = "ETiffError ";
+  try {
+    work();
+  } catch (const ETiffError& error) {
+    if (error.Message().compare(0, prefix.size(), prefix) == 0) throw;
+    throw ETiffError(prefix + error.Message());
+  }
+}
+
 } // namespace
 
 void TTiffGraphic::SaveToStream(TStream& stream) {
@@ -68,16 +81,22 @@ void TTiffGraphic::AppendToStream(TStream& stream) {
     stream.WriteBuffer(file.Memory(), file.Bytes().size());
     return;
   }
-  try {
-    WriteTiff(stream, true);
-  } catch (...) {
-    RestoreTiffAfterFailedAppend(stream, size);
-    throw;
-  }
+  WithClassNamedTiffErrors([&] {
+    AppendTiffPage(
+        stream, [&](TStream& target) { WriteTiff(target, true); }, [] {});
+  });
+}
+
+void TTiffGraphic::AppendToFile(const std::string& fileName) {
+  if (Empty() || Width() <= 0 || Height() <= 0) throw EGraphicError("Graphic is empty");
+  WithClassNamedTiffErrors([&] {
+    AppendTiffPageToFile(fileName,
+                         [&](TStream& stream, bool append) { WriteTiff(stream, append); });
+  });
 }
 
 void TTiffGraphic::WriteTiff(TStream& stream, bool append) {
-  if (Empty()) throw EGraphicError("Graphic is empty");
+  if (Empty() || Width() <= 0 || Height() <= 0) throw EGraphicError("Graphic is empty");
   if (!CompressionAllowed(FCompression, ImageFormat()))
     throw EGraphicError(FormatText("%s compression not supported with %s images",
                                    CompressionText(FCompression),

@@ -55,6 +55,12 @@ int SaveBatchAsPdf(const std::string& fileName, const std::vector<std::string>& 
   } catch (...) {
     failure = std::current_exception();
   }
+  // Pages already written are kept; a save that fails before its first page
+  // leaves the target as it was.
+  if (failure && batch.Written() == 0) {
+    document.Abort();
+    std::rethrow_exception(failure);
+  }
   document.EndDoc();
   if (failure) std::rethrow_exception(failure);
   return batch.Written();

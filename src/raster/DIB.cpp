@@ -306,6 +306,11 @@ void TDIB::RequireImage() const {
   if (FInfoHeader == nullptr) throw EDIBError("No image");
 }
 
+void TDIB::RequireNonEmptyPage() const {
+  RequireImage();
+  if (Width() <= 0 || Height() <= 0) throw EDIBError("The page is empty");
+}
+
 void TDIB::FillBits(uint8_t value) {
   RequireImage();
   std::memset(FBits, value, static_cast<size_t>(FStride) * static_cast<size_t>(Height()));

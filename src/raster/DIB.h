@@ -130,6 +130,9 @@ private:
   void ParseHeader(); // reads the locked header; builds the row table
   void AllocateBlock(size_t size);
   void RequireImage() const;
+  // Raises EDIBError for a page without rows or columns, which no file may hold.
+  void RequireNonEmptyPage() const;
+  void WriteTiffPage(TStream& stream, bool append, int rowsPerStrip, int compression);
   uint8_t WhiteFillByte() const;
 
   std::vector<uint8_t*> FRows;

@@ -3,11 +3,10 @@
 #include "core/FileStream.h"
 #include "core/Rounding.h"
 #include "raster/RowOps.h"
+#include "raster/TiffAppend.h"
 #include "raster/TiffBinding.h"
 
-#include <cerrno>
 #include <ctime>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -84,7 +83,17 @@ bool HasGreyRamp(const uint32_t* palette, int colours) {
 } // namespace
 
 void TDIB::SaveToTiffStream(TStream& stream, bool append, int rowsPerStrip, int compression) {
-  RequireImage();
+  RequireNonEmptyPage();
+  if (append && stream.Size() > 0) {
+    AppendTiffPage(
+        stream, [&](TStream& target) { WriteTiffPage(target, true, rowsPerStrip, compression); },
+        [] {});
+    return;
+  }
+  WriteTiffPage(stream, false, rowsPerStrip, compression);
+}
+
+void TDIB::WriteTiffPage(TStream& stream, bool append, int rowsPerStrip, int compression) {
   if (append) stream.SetPosition(0);
   TTiffHandle handle(stream, append ? "a" : "w");
   if (!handle.IsOpen()) throw ETiffError("TIFFOpen");
@@ -164,19 +173,14 @@ void TDIB::SaveToTiffStream(TStream& stream, bool append, int rowsPerStrip, int 
 
 void TDIB::SaveToTiffFile(const std::string& fileName, bool append, int rowsPerStrip,
                           int compression) {
-  struct stat existing {};
-  if (append && ::stat(fileName.c_str(), &existing) == 0) {
-    TFileStream file(fileName, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
-    const int64_t originalSize = file.Size();
-    try {
-      SaveToTiffStream(file, true, rowsPerStrip, compression);
-    } catch (...) {
-      RestoreTiffAfterFailedAppend(file, originalSize);
-      throw;
-    }
+  RequireNonEmptyPage();
+  if (append) {
+    AppendTiffPageToFile(fileName, [&](TStream& stream, bool appending) {
+      WriteTiffPage(stream, appending, rowsPerStrip, compression);
+    });
     return;
   }
   TReplacingFileStream file(fileName);
-  SaveToTiffStream(file, false, rowsPerStrip, compression);
+  WriteTiffPage(file, false, rowsPerStrip, compression);
   file.Commit();
 }

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <set>
 
 namespace {
 
@@ -100,92 +99,4 @@ void SetTiffFloatField(TIFF* tiff, ttag_t tag, double value) {
 void SetTiffTextField(TIFF* tiff, ttag_t tag, const std::string& value) {
   if (!TIFFSetField(tiff, tag, value.c_str()))
     throw ETiffError("TIFFSetField: Tag = " + std::to_string(tag));
-}
-
-namespace {
-
-class TRawTiff {
-public:
-  explicit TRawTiff(TStream& stream) : FStream(stream) {}
-
-  bool ReadHeader() {
-    uint8_t header[16] = {};
-    if (!ReadAt(0, header, 8)) return false;
-    if (header[0] == 'I' && header[1] == 'I')
-      FBigEndian = false;
-    else if (header[0] == 'M' && header[1] == 'M')
-      FBigEndian = true;
-    else
-      return false;
-    uint64_t magic = Decode(header + 2, 2);
-    if (magic == 43) {
-      FBig = true;
-      if (!ReadAt(0, header, 16)) return false;
-      FFirstLink = 8;
-    } else if (magic != 42) {
-      return false;
-    }
-    return true;
-  }
-
-  // Offset of the link that points at or beyond `limit`, or -1.
-  int64_t FindDanglingLink(int64_t limit) {
-    int64_t link = FFirstLink;
-    std::set<uint64_t> seen;
-    for (int guard = 0; guard < 100000; ++guard) {
-      uint8_t bytes[8];
-      if (!ReadAt(link, bytes, LinkSize())) return -1;
-      uint64_t target = Decode(bytes, LinkSize());
-      if (target == 0) return -1;
-      if (target >= static_cast<uint64_t>(limit)) return link;
-      if (!seen.insert(target).second) return -1;
-      uint8_t countBytes[8];
-      int countSize = FBig ? 8 : 2;
-      if (!ReadAt(static_cast<int64_t>(target), countBytes, countSize)) return -1;
-      uint64_t entries = Decode(countBytes, countSize);
-      link = static_cast<int64_t>(target) + countSize +
-             static_cast<int64_t>(entries) * (FBig ? 20 : 12);
-    }
-    return -1;
-  }
-
-  void ClearLink(int64_t link) {
-    uint8_t zero[8] = {};
-    FStream.SetPosition(link);
-    FStream.WriteBuffer(zero, static_cast<size_t>(LinkSize()));
-  }
-
-private:
-  int LinkSize() const { return FBig ? 8 : 4; }
-  bool ReadAt(int64_t offset, uint8_t* buffer, int count) {
-    return FStream.Seek(offset, TSeekOrigin::soBeginning) == offset &&
-           FStream.Read(buffer, static_cast<size_t>(count)) == static_cast<size_t>(count);
-  }
-  uint64_t Decode(const uint8_t* bytes, int count) const {
-    uint64_t value = 0;
-    for (int i = 0; i < count; ++i) {
-      int index = FBigEndian ? i : count - 1 - i;
-      value = (value << 8) | bytes[index];
-    }
-    return value;
-  }
-
-  TStream& FStream;
-  bool FBigEndian = false;
-  bool FBig = false;
-  int64_t FFirstLink = 4;
-};
-
-} // namespace
-
-void RestoreTiffAfterFailedAppend(TStream& stream, int64_t originalSize) {
-  try {
-    stream.SetSize(originalSize);
-    TRawTiff tiff(stream);
-    if (originalSize == 0 || !tiff.ReadHeader()) return;
-    int64_t link = tiff.FindDanglingLink(originalSize);
-    if (link >= 0) tiff.ClearLink(link);
-  } catch (const Exception&) {
-    // Best effort: the failure that made the append stop is the one reported.
-  }
 }

@@ -49,7 +49,3 @@ template <typename T> T GetTiffField(TIFF* tiff, ttag_t tag) {
 void SetTiffIntField(TIFF* tiff, ttag_t tag, uint32_t value);
 void SetTiffFloatField(TIFF* tiff, ttag_t tag, double value);
 void SetTiffTextField(TIFF* tiff, ttag_t tag, const std::string& value);
-
-// After a failed append, puts a TIFF file back as it was: cuts it to its old
-// size and clears the link to the directory that was being added.
-void RestoreTiffAfterFailedAppend(TStream& stream, int64_t originalSize);

@@ -468,15 +468,16 @@ TEST(PDFDocument, OnePassWritesPagesAsTheyEndAndLeavesUndrawnImagesOut) {
 
 TEST(PDFDocument, FailedEndDocRemovesThePartialFileAndDoesNotLaunch) {
   test::TempDir dir;
-  // A folder where the file should go: the finished file cannot take its place.
+  // A folder made where the file should go while it is written: the finished
+  // file cannot take its place.
   const std::string path = dir.File("taken.pdf");
-  std::filesystem::create_directory(path);
   TPDFDocument document;
   Prepare(document, path);
   document.SetAutoLaunch(true);
   int launches = 0;
   document.SetLauncher([&](const std::string&) { ++launches; });
   document.BeginDoc();
+  std::filesystem::create_directory(path);
   DrawOnePage(document, 10, 10);
   EXPECT_THROW(document.EndDoc(), EFCreateError);
   EXPECT_TRUE(document.Aborted());
