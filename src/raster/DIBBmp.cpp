@@ -80,7 +80,8 @@ void TDIB::LoadBmpFromStream(TStream& stream) {
       h.colorsUsed = U32(raw + 32);
     }
     const int64_t absHeight = h.height < 0 ? -h.height : h.height;
-    if (h.width <= 0 && absHeight > 0) throw EDIBError("Invalid bitmap file !");
+    // A page without rows or columns is refused: no file may hold one.
+    if (h.width <= 0 || absHeight == 0) throw EDIBError("Invalid bitmap file !");
     CheckImageSize(h.width, absHeight, h.bits > 0 && h.bits <= 32 ? h.bits : 32);
     const int64_t stride = DIBStride(h.width, h.bits);
     const int64_t pixelBytes = stride * absHeight;
@@ -188,7 +189,7 @@ void TDIB::LoadBmpFromStream(TStream& stream) {
 }
 
 void TDIB::SaveBmpToStream(TStream& stream) {
-  RequireImage();
+  RequireNonEmptyPage();
   TBitmapFileHeader file{};
   file.bfType = kBitmapSignature;
   file.bfSize = static_cast<uint32_t>(FBlockSize + 14);
@@ -199,6 +200,7 @@ void TDIB::SaveBmpToStream(TStream& stream) {
 }
 
 void TDIB::SaveToBmpFile(const std::string& fileName) {
+  RequireNonEmptyPage();
   TReplacingFileStream file(fileName);
   SaveBmpToStream(file);
   file.Commit();
