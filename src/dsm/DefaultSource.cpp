@@ -1,11 +1,13 @@
 #include "dsm/DefaultSource.h"
 
+#include "core/Exception.h"
+#include "core/FileStream.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -40,17 +42,13 @@ void StoreDefaultSource(const std::string& productName) {
   if (file.empty()) return;
   std::error_code error;
   std::filesystem::create_directories(file.parent_path(), error);
-  // Written beside and renamed over, so a failed write keeps the old choice.
-  const std::filesystem::path temporary = file.string() + "." + std::to_string(getpid()) + ".tmp";
-  {
-    std::ofstream output(temporary, std::ios::trunc);
-    output << kKey << productName << '\n';
-    output.flush();
-    if (!output) {
-      std::filesystem::remove(temporary, error);
-      return;
-    }
+  // Replaced whole, so a failed write keeps the old choice.
+  try {
+    TReplacingFileStream output(file.string());
+    const std::string line = kKey + productName + '\n';
+    output.WriteBuffer(line.data(), line.size());
+    output.Commit();
+  } catch (const Exception&) {
+    // The choice is a convenience: not keeping it is no error for the caller.
   }
-  std::filesystem::rename(temporary, file, error);
-  if (error) std::filesystem::remove(temporary, error);
 }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <unistd.h>
 #include <vector>
 
@@ -82,15 +83,21 @@ std::string LowerCaseFileName(const std::string& path) {
 }
 
 std::string TemporaryFileName(const std::string& prefix) {
-  std::error_code error;
-  std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-  if (error) folder = "/tmp";
-  std::string pattern = (folder / (prefix + "XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) return pattern.substr(0, pattern.size() - 6) + std::to_string(getpid());
-  ::close(fd);
-  ::unlink(name.data()); // the name is what is wanted; the file comes with the transfer
-  return name.data();
+  // One folder of this process's own, readable by nobody else, made once:
+  // names inside it cannot be foreseen or planted by another user.
+  static std::mutex lock;
+  static std::string folder;
+  static unsigned counter = 0;
+  std::lock_guard guard(lock);
+  if (folder.empty()) {
+    std::error_code error;
+    std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    if (error) base = "/tmp";
+    const std::string pattern = (base / (prefix + "XXXXXX")).string();
+    std::string made = pattern;
+    // Without such a folder the name given leads nowhere, and the transfer fails.
+    if (::mkdtemp(made.data()) == nullptr) return pattern + "/" + prefix;
+    folder = made;
+  }
+  return folder + "/" + prefix + std::to_string(++counter);
 }

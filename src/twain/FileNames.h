@@ -19,5 +19,8 @@ std::string ExtensionOf(const std::string& path);
 std::string ReplaceExtension(const std::string& path, const std::string& extension);
 // The path with its file name (not its folders) in lower case.
 std::string LowerCaseFileName(const std::string& path);
-// A new, unused file name in the system's temporary folder starting with prefix.
+// A new, unused file name starting with prefix, in a folder of the
+// system's temporary folder that only this process's user can reach (made
+// once, mode 0700). When that folder cannot be made, the name lies in a
+// folder that does not exist, so that nothing can be written under it.
 std::string TemporaryFileName(const std::string& prefix);

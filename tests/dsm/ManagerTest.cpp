@@ -347,6 +347,8 @@ TEST_F(ManagerTest, SelectionDialogProgramAnswersOrCancels) {
   ASSERT_EQ(Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &preferred), TWRC_SUCCESS);
   EXPECT_STREQ(preferred.ProductName, "Virtual Scanner B");
   EXPECT_TRUE(test::FileExists(Dir.File("Vellumtrace/TessivaneTwain.conf")));
+  // Replaced whole, and nothing else left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.File("Vellumtrace")), {}), 1);
 
   answer("exit 1");
   EXPECT_EQ(Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &chosen), TWRC_CANCEL);

@@ -88,7 +88,10 @@ TEST_F(ComponentTest, FileNameAndFormatRules) {
 
   twain->SetFilename(Dir.File("missing-folder/page.bmp"));
   const std::string fallback = twain->Filename();
-  EXPECT_EQ(std::filesystem::path(fallback).parent_path(), std::filesystem::temp_directory_path());
+  const std::filesystem::path privateFolder = std::filesystem::path(fallback).parent_path();
+  EXPECT_EQ(privateFolder.parent_path(), std::filesystem::temp_directory_path());
+  EXPECT_EQ(std::filesystem::status(privateFolder).permissions(), std::filesystem::perms::owner_all);
+  EXPECT_FALSE(std::filesystem::exists(fallback));
   EXPECT_EQ(std::filesystem::path(fallback).filename().string().substr(0, 3), "TWN");
   EXPECT_EQ(ExtensionOf(fallback), "jpg");
 
