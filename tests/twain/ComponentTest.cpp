@@ -90,7 +90,8 @@ TEST_F(ComponentTest, FileNameAndFormatRules) {
   const std::string fallback = twain->Filename();
   const std::filesystem::path privateFolder = std::filesystem::path(fallback).parent_path();
   EXPECT_EQ(privateFolder.parent_path(), std::filesystem::temp_directory_path());
-  EXPECT_EQ(std::filesystem::status(privateFolder).permissions(), std::filesystem::perms::owner_all);
+  EXPECT_EQ(std::filesystem::status(privateFolder).permissions(),
+            std::filesystem::perms::owner_all);
   EXPECT_FALSE(std::filesystem::exists(fallback));
   EXPECT_EQ(std::filesystem::path(fallback).filename().string().substr(0, 3), "TWN");
   EXPECT_EQ(ExtensionOf(fallback), "jpg");
