@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "core/Exception.h"
+#include "core/FileStream.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,7 +49,14 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\nUsage: tessivane-cli %s\n", error.message.c_str(), command.usage);
       return 2;
     } catch (const Exception& error) {
-      std::fprintf(stderr, "%s\n", error.Message().c_str());
+      // A library's bare failure ("TIFFWriteScanLine", "Stream write error")
+      // is told with the file and the cause behind it.
+      const TFileFailure failure = LastFileFailure();
+      if (failure.Error != 0 && error.Message().find(failure.FileName) == std::string::npos)
+        std::fprintf(stderr, "%s: %s (%s)\n", failure.FileName.c_str(),
+                     std::strerror(failure.Error), error.Message().c_str());
+      else
+        std::fprintf(stderr, "%s\n", error.Message().c_str());
       return 1;
     } catch (const std::exception& error) {
       std::fprintf(stderr, "%s\n", error.what());

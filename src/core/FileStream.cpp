@@ -13,6 +13,7 @@
 namespace {
 
 std::atomic<long long> lockTimeoutMs{30000};
+thread_local TFileFailure lastFailure;
 
 int OpenFlags(TFileStream::TMode mode) {
   switch (mode) {
@@ -70,6 +71,15 @@ bool NameStillLeadsTo(const std::string& fileName, int fd) {
 }
 
 } // namespace
+
+TFileFailure LastFileFailure() {
+  return lastFailure;
+}
+
+void TFileStream::RememberError(int errorNumber) {
+  FLastError = errorNumber;
+  lastFailure = {FFileName, errorNumber};
+}
 
 TFileStream::TFileStream(const std::string& fileName, TMode mode, TShare share)
     : FFileName(fileName) {
@@ -135,12 +145,12 @@ size_t TFileStream::Write(const void* buffer, size_t count) {
   const auto* bytes = static_cast<const unsigned char*>(buffer);
   while (done < count) {
     if (int error = PassWritePoint()) {
-      FLastError = error;
+      RememberError(error);
       break;
     }
     ssize_t n = ::write(FHandle, bytes + done, count - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) FLastError = errno;
+    if (n < 0) RememberError(errno);
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
@@ -159,7 +169,7 @@ void TFileStream::SetSize(int64_t size) {
   int error = PassWritePoint();
   if (error == 0 && ::ftruncate(FHandle, static_cast<off_t>(size)) != 0) error = errno;
   if (error != 0) {
-    FLastError = error;
+    RememberError(error);
     throw EWriteError();
   }
   if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
@@ -169,7 +179,7 @@ void TFileStream::Flush() {
   int error = PassWritePoint();
   if (error == 0 && ::fsync(FHandle) != 0 && errno != EINVAL) error = errno;
   if (error != 0) {
-    FLastError = error;
+    RememberError(error);
     throw EWriteError();
   }
 }

@@ -3,7 +3,20 @@
 #include "core/Stream.h"
 
 #include <chrono>
+#include <memory>
 #include <string>
+
+class TMemoryStream;
+
+// The last write, truncation or flush of a file that failed on this
+// thread: the file's name and the error number (empty and 0 when none has).
+// It lets a command name the file and the cause behind a library's own
+// failure message.
+struct TFileFailure {
+  std::string FileName;
+  int Error = 0;
+};
+TFileFailure LastFileFailure();
 
 // A file reached through a descriptor. Only regular files are opened: a
 // folder, a pipe, a socket or a device is refused with EFOpenError, and
@@ -44,7 +57,7 @@ protected:
   TFileStream(std::string fileName, int descriptor);
   // Closes the descriptor now; raises EFCreateError naming `reportedName` when closing fails.
   void CloseChecked(const std::string& reportedName);
-  void RememberError(int errorNumber) { FLastError = errorNumber; }
+  void RememberError(int errorNumber);
 
 private:
   std::string FFileName;
@@ -67,11 +80,18 @@ private:
 // content: replacing makes a new file, it does not rewrite the old one. A
 // target the user could not write is refused, as are a folder, a pipe and a
 // socket (EFCreateError). A device is written in place, and its write
-// errors reported.
+// errors reported; what goes to it is gathered in memory (a device cannot
+// be read back or seek like a file) and written to it on Commit.
 class TReplacingFileStream : public TFileStream {
 public:
   explicit TReplacingFileStream(const std::string& targetName);
   ~TReplacingFileStream() override;
+
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() override;
+  void SetSize(int64_t size) override;
 
   void Commit(); // raises EFCreateError when the replacement fails
   // Puts the file in place only if the target does not exist: false when it
@@ -92,4 +112,5 @@ private:
   bool FUnnamed = false;
   bool FInPlace = false;
   bool FCommitted = false;
+  std::unique_ptr<TMemoryStream> FDeviceData; // what goes to a device, until Commit
 };

@@ -1,6 +1,7 @@
 #include "core/Exception.h"
 #include "core/FileStream.h"
 #include "core/FileTargets.h"
+#include "core/MemoryStream.h"
 #include "core/WritePoint.h"
 
 #include <cerrno>
@@ -106,12 +107,37 @@ TReplacingFileStream::TReplacingFileStream(const std::string& targetName)
     : TReplacingFileStream(targetName, MakePlan(targetName)) {}
 
 TReplacingFileStream::TReplacingFileStream(const std::string& targetName, TPlan plan)
-    : TFileStream(plan.temporaryName.empty() ? targetName : plan.temporaryName, plan.fd),
-      FTargetName(std::move(plan.target)), FTemporaryName(std::move(plan.temporaryName)),
-      FUnnamed(!plan.inPlace && FTemporaryName.empty()), FInPlace(plan.inPlace) {}
+    : TFileStream(targetName, plan.fd), FTargetName(std::move(plan.target)),
+      FTemporaryName(std::move(plan.temporaryName)),
+      FUnnamed(!plan.inPlace && FTemporaryName.empty()), FInPlace(plan.inPlace) {
+  if (FInPlace) FDeviceData = std::make_unique<TMemoryStream>();
+}
 
 TReplacingFileStream::~TReplacingFileStream() {
   if (!FCommitted && !FTemporaryName.empty()) ::unlink(FTemporaryName.c_str());
+}
+
+size_t TReplacingFileStream::Read(void* buffer, size_t count) {
+  return FDeviceData ? FDeviceData->Read(buffer, count) : TFileStream::Read(buffer, count);
+}
+
+size_t TReplacingFileStream::Write(const void* buffer, size_t count) {
+  return FDeviceData ? FDeviceData->Write(buffer, count) : TFileStream::Write(buffer, count);
+}
+
+int64_t TReplacingFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  return FDeviceData ? FDeviceData->Seek(offset, origin) : TFileStream::Seek(offset, origin);
+}
+
+int64_t TReplacingFileStream::Size() {
+  return FDeviceData ? FDeviceData->Size() : TFileStream::Size();
+}
+
+void TReplacingFileStream::SetSize(int64_t size) {
+  if (FDeviceData)
+    FDeviceData->SetSize(size);
+  else
+    TFileStream::SetSize(size);
 }
 
 void TReplacingFileStream::Commit() {
@@ -123,6 +149,11 @@ bool TReplacingFileStream::CommitNew() {
 }
 
 bool TReplacingFileStream::Finish(bool replace) {
+  if (FDeviceData) {
+    const std::vector<uint8_t>& bytes = FDeviceData->Bytes();
+    if (TFileStream::Write(bytes.data(), bytes.size()) != bytes.size())
+      throw EFCreateError(FTargetName, LastError() != 0 ? LastError() : EIO);
+  }
   // The data reaches the disk before the name does, so a power cut leaves
   // the old file or the new one, never an empty one.
   int error = PassWritePoint();

@@ -114,9 +114,17 @@ TEST(ReplacingFileStream, RefusesFoldersPipesAndSocketsAsTargetsAndInputs) {
 TEST(ReplacingFileStream, WritesDevicesInPlaceAndReportsTheirErrors) {
   Replace("/dev/null", kNew);
   EXPECT_TRUE(S_ISCHR(StatOf("/dev/null").st_mode));
+  // Gathered first, so that a writer may seek and read back as in a file.
   TReplacingFileStream full("/dev/full");
-  EXPECT_THROW(full.WriteBuffer(kNew.data(), kNew.size()), EWriteError);
+  full.WriteBuffer(kNew.data(), kNew.size());
+  full.SetPosition(1);
+  char second = 0;
+  EXPECT_EQ(full.Read(&second, 1), 1u);
+  EXPECT_EQ(second, 'e');
+  EXPECT_EQ(test::ErrorOf([&] { full.Commit(); }),
+            "Cannot create file \"/dev/full\". No space left on device");
   EXPECT_EQ(full.LastError(), ENOSPC);
+  EXPECT_EQ(LastFileFailure().FileName, "/dev/full");
   EXPECT_TRUE(S_ISCHR(StatOf("/dev/full").st_mode));
 }
 
