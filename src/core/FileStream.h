@@ -101,6 +101,11 @@ public:
   // The file written: the target with its symbolic links followed.
   const std::string& TargetName() const { return FTargetName; }
 
+  // Whether new files start unnamed where the file system allows it (the
+  // default); turned off, every writer takes the named route that file
+  // systems without unnamed files get.
+  static void SetUnnamedTemporaries(bool use);
+
 private:
   struct TPlan;
   static TPlan MakePlan(const std::string& targetName);

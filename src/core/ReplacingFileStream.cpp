@@ -4,6 +4,7 @@
 #include "core/MemoryStream.h"
 #include "core/WritePoint.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -20,6 +21,8 @@ struct TReplacingFileStream::TPlan {
 
 namespace {
 
+std::atomic<bool> unnamedTemporaries{true};
+
 std::string DescriptorPath(int fd) {
   return "/proc/self/fd/" + std::to_string(fd);
 }
@@ -28,6 +31,7 @@ std::string DescriptorPath(int fd) {
 // name later; -1 when the file system or the system cannot do that. The
 // mode asked for passes through the umask like any new file's.
 int CreateUnnamed(const std::string& folder) {
+  if (!unnamedTemporaries.load()) return -1;
   int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
   if (::access(DescriptorPath(fd).c_str(), F_OK) != 0) {
@@ -138,6 +142,10 @@ void TReplacingFileStream::SetSize(int64_t size) {
     FDeviceData->SetSize(size);
   else
     TFileStream::SetSize(size);
+}
+
+void TReplacingFileStream::SetUnnamedTemporaries(bool use) {
+  unnamedTemporaries.store(use);
 }
 
 void TReplacingFileStream::Commit() {

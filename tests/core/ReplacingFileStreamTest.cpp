@@ -31,23 +31,33 @@ struct stat StatOf(const std::string& path) {
   return info;
 }
 
+// Writers take the route given (unnamed or named new files) while it lives.
+class TRoute {
+public:
+  explicit TRoute(bool unnamed) { TReplacingFileStream::SetUnnamedTemporaries(unnamed); }
+  ~TRoute() { TReplacingFileStream::SetUnnamedTemporaries(true); }
+};
+
 } // namespace
 
 TEST(ReplacingFileStream, SavingThreadsLeaveTheUmaskAlone) {
-  test::TempDir dir;
-  const mode_t saved = ::umask(027);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t)
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < 25; ++i)
-        Replace(dir.File(std::to_string(t) + "-" + std::to_string(i)), kNew);
-    });
-  for (auto& thread : threads) thread.join();
-  const mode_t after = ::umask(saved);
-  EXPECT_EQ(after, 027u);
-  for (const std::string& name : test::FolderEntries(dir.Path()))
-    EXPECT_EQ(StatOf(dir.File(name)).st_mode & 0777, 0640u) << name;
-  EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 100u);
+  for (bool unnamed : {true, false}) {
+    TRoute route(unnamed);
+    test::TempDir dir;
+    const mode_t saved = ::umask(027);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+      threads.emplace_back([&, t] {
+        for (int i = 0; i < 25; ++i)
+          Replace(dir.File(std::to_string(t) + "-" + std::to_string(i)), kNew);
+      });
+    for (auto& thread : threads) thread.join();
+    const mode_t after = ::umask(saved);
+    EXPECT_EQ(after, 027u);
+    for (const std::string& name : test::FolderEntries(dir.Path()))
+      EXPECT_EQ(StatOf(dir.File(name)).st_mode & 0777, 0640u) << name;
+    EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 100u);
+  }
 }
 
 TEST(ReplacingFileStream, WritesThroughLinksAndKeepsOwnerGroupAndMode) {
@@ -182,13 +192,24 @@ TEST(ReplacingFileStream, RemovesTemporariesOfDeadWritersOnly) {
   EXPECT_EQ(test::FolderEntries(dir.Path()),
             (std::set<std::string>{".page.tif.tessivane-toolong", ".page.tif.tessivane-xyz789",
                                    "page.tif"}));
+
+  // Writers in one folder at once, each cleaning it as it starts, never
+  // take each other's temporaries for stale ones.
+  test::TempDir shared;
+  TRoute named(false);
+  EXPECT_TRUE(test::RunInChildren(4, [&](int child) {
+    for (int i = 0; i < 40; ++i) Replace(shared.File(std::to_string(child)), kNew);
+  }));
+  EXPECT_EQ(test::FolderEntries(shared.Path()), (std::set<std::string>{"0", "1", "2", "3"}));
 }
 
 // Every step that changes the disk, failed in turn: each failure is
 // reported, and leaves the old file (or none) or, when only the flushes after
 // the rename failed, the whole new one; no temporary stays.
 TEST(ReplacingFileStream, AFailureAtAnyWritePointKeepsTheOldFile) {
-  for (int error : {EIO, ENOSPC}) {
+  for (auto [unnamed, error] : {std::pair{true, EIO}, std::pair{true, ENOSPC},
+                                std::pair{false, EIO}, std::pair{false, ENOSPC}}) {
+    TRoute route(unnamed);
     for (bool existing : {true, false}) {
       int points = 0, keptOld = 0;
       for (int point = 1;; ++point) {
@@ -221,26 +242,29 @@ TEST(ReplacingFileStream, AFailureAtAnyWritePointKeepsTheOldFile) {
 // new one; a temporary it named in its last instant is removed by the next
 // write to the folder.
 TEST(ReplacingFileStream, AKillAtAnyWritePointLeavesTheOldOrTheNewFile) {
-  int tried = 0, strays = 0;
-  for (int point = 1;; ++point) {
-    test::TempDir dir;
-    const std::string target = dir.File("page.tif");
-    test::WriteFile(target, kOld);
-    const bool killed = test::KilledAtWritePoint(point, [&] { Replace(target, kNew); });
-    const std::vector<uint8_t> now = test::ReadFile(target);
-    EXPECT_TRUE(now == kOld || now == kNew) << point;
-    if (!killed) {
-      EXPECT_EQ(now, kNew);
-      EXPECT_EQ(test::FolderEntries(dir.Path()), std::set<std::string>{"page.tif"});
-      break;
+  for (bool unnamed : {true, false}) {
+    TRoute route(unnamed);
+    int tried = 0, strays = 0;
+    for (int point = 1;; ++point) {
+      test::TempDir dir;
+      const std::string target = dir.File("page.tif");
+      test::WriteFile(target, kOld);
+      const bool killed = test::KilledAtWritePoint(point, [&] { Replace(target, kNew); });
+      const std::vector<uint8_t> now = test::ReadFile(target);
+      EXPECT_TRUE(now == kOld || now == kNew) << point;
+      if (!killed) {
+        EXPECT_EQ(now, kNew);
+        EXPECT_EQ(test::FolderEntries(dir.Path()), std::set<std::string>{"page.tif"});
+        break;
+      }
+      ++tried;
+      if (test::FolderEntries(dir.Path()).size() > 1) ++strays;
+      Replace(dir.File("other.tif"), kOld);
+      EXPECT_EQ(test::FolderEntries(dir.Path()), (std::set<std::string>{"other.tif", "page.tif"}))
+          << point;
     }
-    ++tried;
-    if (test::FolderEntries(dir.Path()).size() > 1) ++strays;
-    Replace(dir.File("other.tif"), kOld);
-    EXPECT_EQ(test::FolderEntries(dir.Path()), (std::set<std::string>{"other.tif", "page.tif"}))
-        << point;
+    std::cout << (unnamed ? "unnamed" : "named") << " new files: " << tried
+              << " kill points tried, " << strays << " left a temporary for the next write\n";
+    EXPECT_GE(tried, 4);
   }
-  std::cout << "kill points tried: " << tried << ", temporaries left for the next write: " << strays
-            << "\n";
-  EXPECT_GE(tried, 4);
 }

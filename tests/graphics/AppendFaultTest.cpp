@@ -94,50 +94,56 @@ std::set<std::string> Only(const std::string& name) {
 // no other file stays once the next write to the folder is done, and that
 // next append lands.
 TEST(AppendFaults, AKillAtAnyWritePointLeavesTheOldOrTheNewFile) {
-  for (const TAppendCase& c : kCases) {
-    for (bool existing : {true, false}) {
-      int tried = 0, strays = 0;
-      for (int point = 1;; ++point) {
-        test::TempDir dir;
-        const std::string path = dir.File(c.file);
-        std::vector<int> before;
-        if (existing) {
-          c.append(path, 40);
-          c.append(path, 41);
-          before = {40, 41};
-        }
-        const std::vector<uint8_t> old = existing ? test::ReadFile(path) : std::vector<uint8_t>{};
-        const bool killed = test::KilledAtWritePoint(point, [&] { c.append(path, 50); });
-        std::vector<int> after = before;
-        after.push_back(50);
-        const std::vector<int> now = test::FileExists(path) ? c.widths(path) : std::vector<int>{};
-        EXPECT_TRUE(now == before || now == after) << c.name << " at point " << point;
-        if (now == before && existing) {
-          const std::vector<uint8_t> bytes = test::ReadFile(path);
-          EXPECT_TRUE(bytes.size() >= old.size() &&
-                      std::equal(old.begin(), old.end(), bytes.begin()))
+  for (bool unnamed : {true, false}) {
+    TReplacingFileStream::SetUnnamedTemporaries(unnamed);
+    for (const TAppendCase& c : kCases) {
+      for (bool existing : {true, false}) {
+        int tried = 0, strays = 0;
+        for (int point = 1;; ++point) {
+          test::TempDir dir;
+          const std::string path = dir.File(c.file);
+          std::vector<int> before;
+          if (existing) {
+            c.append(path, 40);
+            c.append(path, 41);
+            before = {40, 41};
+          }
+          const std::vector<uint8_t> old = existing ? test::ReadFile(path) : std::vector<uint8_t>{};
+          const bool killed = test::KilledAtWritePoint(point, [&] { c.append(path, 50); });
+          std::vector<int> after = before;
+          after.push_back(50);
+          const std::vector<int> now = test::FileExists(path) ? c.widths(path) : std::vector<int>{};
+          EXPECT_TRUE(now == before || now == after) << c.name << " at point " << point;
+          if (now == before && existing) {
+            const std::vector<uint8_t> bytes = test::ReadFile(path);
+            EXPECT_TRUE(bytes.size() >= old.size() &&
+                        std::equal(old.begin(), old.end(), bytes.begin()))
+                << c.name << " at point " << point;
+          }
+          if (!killed) {
+            EXPECT_EQ(now, after) << c.name;
+            EXPECT_EQ(test::FolderEntries(dir.Path()), Only(c.file)) << c.name;
+            break;
+          }
+          ++tried;
+          const size_t expectedEntries = test::FileExists(path) ? 1 : 0;
+          if (test::FolderEntries(dir.Path()).size() > expectedEntries) ++strays;
+          c.append(path, 60);
+          std::vector<int> next = now;
+          next.push_back(60);
+          EXPECT_EQ(c.widths(path), next) << c.name << " after a kill at point " << point;
+          EXPECT_EQ(test::FolderEntries(dir.Path()), Only(c.file))
               << c.name << " at point " << point;
         }
-        if (!killed) {
-          EXPECT_EQ(now, after) << c.name;
-          EXPECT_EQ(test::FolderEntries(dir.Path()), Only(c.file)) << c.name;
-          break;
-        }
-        ++tried;
-        const size_t expectedEntries = test::FileExists(path) ? 1 : 0;
-        if (test::FolderEntries(dir.Path()).size() > expectedEntries) ++strays;
-        c.append(path, 60);
-        std::vector<int> next = now;
-        next.push_back(60);
-        EXPECT_EQ(c.widths(path), next) << c.name << " after a kill at point " << point;
-        EXPECT_EQ(test::FolderEntries(dir.Path()), Only(c.file)) << c.name << " at point " << point;
+        std::cout << c.name << (existing ? " append" : " create")
+                  << (unnamed ? "" : " (named new files)") << ": " << tried
+                  << " kill points tried, " << strays
+                  << " left a temporary for the next write to remove\n";
+        EXPECT_GE(tried, 4) << c.name;
       }
-      std::cout << c.name << (existing ? " append" : " create") << ": " << tried
-                << " kill points tried, " << strays
-                << " left a temporary for the next write to remove\n";
-      EXPECT_GE(tried, 4) << c.name;
     }
   }
+  TReplacingFileStream::SetUnnamedTemporaries(true);
 }
 
 // Each write point failed in turn (an I/O error, a full disk): the append is
