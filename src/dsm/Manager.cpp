@@ -3,8 +3,9 @@
 // applications, forwards every triplet addressed to a source, and passes what
 // a source announces (DAT_NULL) to the application's callback.
 //
-// The manager's lock guards its tables only; it is never held while a source
-// or a callback runs, so a source may call back from any thread at any time.
+// The manager's lock guards its tables only; it is released before a source's
+// DS_Entry or an application's callback is called, so a source may call back
+// from any thread at any time.
 #include "dsm/Chooser.h"
 #include "dsm/DefaultSource.h"
 #include "dsm/SourceModule.h"
@@ -34,6 +35,8 @@ struct TOpenSource {
   bool Opening = false;
   TWAINCALLBACKPROC Callback = nullptr;
   TW_UINTPTR RefCon = 0;
+  // What the source announced before the application registered a callback.
+  std::vector<TW_UINT16> Queued;
 };
 
 TW_HANDLE MemAllocate(TW_UINT32 size) {
@@ -79,6 +82,11 @@ private:
   TW_UINT16 CloseDS(std::unique_lock<std::mutex>& lock, TApplication& app, pTW_IDENTITY identity);
   TW_UINT16 UserSelect(std::unique_lock<std::mutex>& lock, TApplication& app,
                        pTW_IDENTITY identity);
+  TW_UINT16 SetDefault(std::unique_lock<std::mutex>& lock, TApplication& app,
+                       pTW_IDENTITY identity);
+  TW_UINT16 Status(TApplication* app, TW_UINT16 MSG, TW_MEMREF data);
+  TW_UINT16 RegisterCallback(std::unique_lock<std::mutex>& lock, TW_UINT32 sourceId, TW_UINT16 DAT,
+                             TW_MEMREF data);
   TW_UINT16 Notify(pTW_IDENTITY source, pTW_IDENTITY app, TW_UINT16 MSG);
   TSourceModule* FindById(TW_UINT32 id) const;
   TSourceModule* FindByName(const char* name) const;
@@ -92,6 +100,8 @@ private:
   std::vector<std::unique_ptr<TSourceModule>> FSources;
   std::map<TW_UINT32, TOpenSource> FOpen; // by source Id
   TW_UINT32 FNextId = 1;
+  // The condition of a call from no known application (a refused MSG_OPENDSM).
+  TW_UINT16 FCondition = TWCC_SUCCESS;
 };
 
 TManager& Manager() {
@@ -162,7 +172,12 @@ TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, 
   std::unique_lock lock(FLock);
   if (DG == DG_CONTROL && DAT == DAT_PARENT && MSG == MSG_OPENDSM) return OpenDSM(origin);
   auto found = FApps.find(origin->Id);
-  if (found == FApps.end()) return TWRC_FAILURE; // not an application of this manager
+  if (found == FApps.end()) {
+    // Not an application of this manager: it may still ask why.
+    if (dest == nullptr && DG == DG_CONTROL && DAT == DAT_STATUS) return Status(nullptr, MSG, data);
+    FCondition = TWCC_SEQERROR;
+    return TWRC_FAILURE;
+  }
   TApplication& app = found->second;
 
   if (dest == nullptr) {
@@ -174,18 +189,15 @@ TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, 
     case DAT_IDENTITY:
       if (data == nullptr) return Fail(app, TWCC_BADVALUE);
       return Identity(lock, app, MSG, static_cast<pTW_IDENTITY>(data));
-    case DAT_STATUS: {
-      if (MSG != MSG_GET || data == nullptr) return Fail(app, TWCC_BADPROTOCOL);
-      auto* status = static_cast<pTW_STATUS>(data);
-      *status = TW_STATUS{};
-      status->ConditionCode = app.Condition;
-      app.Condition = TWCC_SUCCESS;
-      return TWRC_SUCCESS;
-    }
+    case DAT_STATUS:
+      return Status(&app, MSG, data);
     case DAT_ENTRYPOINT: {
       if (MSG != MSG_GET || data == nullptr || !(app.Identity.SupportedGroups & DF_APP2))
         return Fail(app, TWCC_BADPROTOCOL);
-      *static_cast<pTW_ENTRYPOINT>(data) = EntryPoint();
+      auto* entry = static_cast<pTW_ENTRYPOINT>(data);
+      // The caller says how large its record is; a smaller one would be overrun.
+      if (entry->Size < sizeof(TW_ENTRYPOINT)) return Fail(app, TWCC_BADVALUE);
+      *entry = EntryPoint();
       return TWRC_SUCCESS;
     }
     default:
@@ -201,20 +213,53 @@ TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, 
     return Fail(app, TWCC_BADDEST);
   if (DG == DG_CONTROL && (DAT == DAT_CALLBACK || DAT == DAT_CALLBACK2)) {
     if (MSG != MSG_REGISTER_CALLBACK || data == nullptr) return Fail(app, TWCC_BADPROTOCOL);
-    if (DAT == DAT_CALLBACK) {
-      const auto* callback = static_cast<pTW_CALLBACK>(data);
-      open->second.Callback = reinterpret_cast<TWAINCALLBACKPROC>(callback->CallBackProc);
-      open->second.RefCon = callback->RefCon;
-    } else {
-      const auto* callback = static_cast<pTW_CALLBACK2>(data);
-      open->second.Callback = reinterpret_cast<TWAINCALLBACKPROC>(callback->CallBackProc);
-      open->second.RefCon = callback->RefCon;
-    }
-    return TWRC_SUCCESS;
+    return RegisterCallback(lock, dest->Id, DAT, data);
   }
   const DSENTRYPROC entry = source->Entry();
   lock.unlock();
   return entry(origin, DG, DAT, MSG, data);
+}
+
+TW_UINT16 TManager::Status(TApplication* app, TW_UINT16 MSG, TW_MEMREF data) {
+  TW_UINT16& condition = app != nullptr ? app->Condition : FCondition;
+  if ((MSG != MSG_GET && MSG != MSG_CHECKSTATUS) || data == nullptr) {
+    condition = TWCC_BADPROTOCOL;
+    return TWRC_FAILURE;
+  }
+  auto* status = static_cast<pTW_STATUS>(data);
+  *status = TW_STATUS{};
+  status->ConditionCode = condition;
+  // MSG_CHECKSTATUS looks without clearing; MSG_GET takes the code.
+  if (MSG == MSG_GET) condition = TWCC_SUCCESS;
+  return TWRC_SUCCESS;
+}
+
+TW_UINT16 TManager::RegisterCallback(std::unique_lock<std::mutex>& lock, TW_UINT32 sourceId,
+                                     TW_UINT16 DAT, TW_MEMREF data) {
+  TOpenSource& open = FOpen[sourceId];
+  if (DAT == DAT_CALLBACK) {
+    const auto* callback = static_cast<pTW_CALLBACK>(data);
+    open.Callback = reinterpret_cast<TWAINCALLBACKPROC>(callback->CallBackProc);
+    open.RefCon = callback->RefCon;
+  } else {
+    const auto* callback = static_cast<pTW_CALLBACK2>(data);
+    open.Callback = reinterpret_cast<TWAINCALLBACKPROC>(callback->CallBackProc);
+    open.RefCon = callback->RefCon;
+  }
+  // What the source announced meanwhile is delivered now, in order.
+  std::vector<TW_UINT16> queued;
+  queued.swap(open.Queued);
+  TSourceModule* source = FindById(sourceId);
+  if (queued.empty() || source == nullptr || open.Callback == nullptr) return TWRC_SUCCESS;
+  TW_IDENTITY sourceIdentity = source->Identity;
+  TW_IDENTITY appIdentity = FApps[open.AppId].Identity;
+  const TWAINCALLBACKPROC callback = open.Callback;
+  const TW_UINTPTR refCon = open.RefCon;
+  lock.unlock();
+  for (TW_UINT16 msg : queued)
+    callback(&sourceIdentity, &appIdentity, DG_CONTROL, DAT_NULL, msg,
+             reinterpret_cast<TW_MEMREF>(refCon));
+  return TWRC_SUCCESS;
 }
 
 TW_UINT16 TManager::OpenDSM(pTW_IDENTITY origin) {
@@ -222,7 +267,13 @@ TW_UINT16 TManager::OpenDSM(pTW_IDENTITY origin) {
     FApps[origin->Id].Condition = TWCC_SEQERROR;
     return TWRC_FAILURE;
   }
+  if (!SoundIdentity(*origin)) {
+    FCondition = TWCC_BADVALUE;
+    return TWRC_FAILURE;
+  }
   origin->Id = FNextId++;
+  // This manager hands out its memory functions (DAT_ENTRYPOINT).
+  origin->SupportedGroups |= DF_DSM2;
   TApplication& app = FApps[origin->Id];
   app.Identity = *origin;
   if (FSources.empty()) {
@@ -256,6 +307,8 @@ TW_UINT16 TManager::Identity(std::unique_lock<std::mutex>& lock, TApplication& a
     *identity = source->Identity;
     return TWRC_SUCCESS;
   }
+  case MSG_SET:
+    return SetDefault(lock, app, identity);
   case MSG_USERSELECT:
     return UserSelect(lock, app, identity);
   case MSG_OPENDS:
@@ -281,7 +334,7 @@ TW_UINT16 TManager::OpenDS(std::unique_lock<std::mutex>& lock, TApplication& app
   if (auto open = FOpen.find(sourceId); open != FOpen.end())
     return Fail(app, open->second.AppId == app.Identity.Id ? TWCC_SEQERROR : TWCC_MAXCONNECTIONS);
 
-  FOpen[sourceId] = TOpenSource{app.Identity.Id, true, nullptr, 0};
+  FOpen[sourceId] = TOpenSource{app.Identity.Id, true, nullptr, 0, {}};
   *identity = source->Identity;
   TW_IDENTITY origin = app.Identity;
   const bool wantsEntryPoint = (source->Identity.SupportedGroups & DF_DS2) != 0;
@@ -291,8 +344,11 @@ TW_UINT16 TManager::OpenDS(std::unique_lock<std::mutex>& lock, TApplication& app
   TW_UINT16 condition = TWCC_SUCCESS;
   try {
     TW_ENTRYPOINT entry = EntryPoint();
-    if (wantsEntryPoint) source->Entry()(&origin, DG_CONTROL, DAT_ENTRYPOINT, MSG_SET, &entry);
-    result = source->Entry()(&origin, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, identity);
+    // A source that cannot take the manager's entry point cannot be opened.
+    result = wantsEntryPoint ? source->Entry()(&origin, DG_CONTROL, DAT_ENTRYPOINT, MSG_SET, &entry)
+                             : TWRC_SUCCESS;
+    if (result == TWRC_SUCCESS)
+      result = source->Entry()(&origin, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, identity);
     if (result != TWRC_SUCCESS) condition = SourceCondition(*source, &origin);
   } catch (...) {
     lock.lock();
@@ -332,6 +388,18 @@ TW_UINT16 TManager::CloseDS(std::unique_lock<std::mutex>& lock, TApplication& ap
     again->second.Condition = condition;
   }
   return result;
+}
+
+TW_UINT16 TManager::SetDefault(std::unique_lock<std::mutex>& lock, TApplication& app,
+                               pTW_IDENTITY identity) {
+  TSourceModule* source = identity->Id != 0 ? FindById(identity->Id) : nullptr;
+  if (source == nullptr && Terminated(identity->ProductName) && identity->ProductName[0] != '\0')
+    source = FindByName(identity->ProductName);
+  if (source == nullptr) return Fail(app, TWCC_NODS);
+  const std::string name = source->Identity.ProductName;
+  lock.unlock();
+  StoreDefaultSource(name);
+  return TWRC_SUCCESS;
 }
 
 TW_UINT16 TManager::UserSelect(std::unique_lock<std::mutex>& lock, TApplication& app,
@@ -376,9 +444,13 @@ TW_UINT16 TManager::Notify(pTW_IDENTITY source, pTW_IDENTITY app, TW_UINT16 MSG)
   std::unique_lock lock(FLock);
   auto open = FOpen.find(source->Id);
   auto application = FApps.find(app->Id);
-  if (open == FOpen.end() || application == FApps.end() || open->second.AppId != app->Id ||
-      open->second.Callback == nullptr)
+  if (open == FOpen.end() || application == FApps.end() || open->second.AppId != app->Id)
     return TWRC_FAILURE;
+  if (open->second.Callback == nullptr) {
+    // Kept until the application registers its callback.
+    open->second.Queued.push_back(MSG);
+    return TWRC_SUCCESS;
+  }
   const TWAINCALLBACKPROC callback = open->second.Callback;
   const TW_UINTPTR refCon = open->second.RefCon;
   TW_IDENTITY sourceIdentity = FindById(source->Id)->Identity;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <system_error>
@@ -25,9 +26,20 @@ bool TSourceModule::Load(const std::string& path, pTW_IDENTITY origin) {
   } catch (...) {
     return false;
   }
-  if (identity.ProductName[0] == '\0') return false;
+  if (!SoundIdentity(identity)) return false; // a garbled identity is no source
+
   Identity = identity;
   return true;
+}
+
+bool Terminated(const TW_STR32& text) {
+  return std::memchr(text, 0, sizeof(TW_STR32)) != nullptr;
+}
+
+bool SoundIdentity(const TW_IDENTITY& identity) {
+  return Terminated(identity.Manufacturer) && Terminated(identity.ProductFamily) &&
+         Terminated(identity.ProductName) && Terminated(identity.Version.Info) &&
+         identity.ProductName[0] != '\0';
 }
 
 std::string ManagerFolder() {

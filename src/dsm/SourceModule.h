@@ -35,6 +35,12 @@ private:
   DSENTRYPROC FEntry = nullptr;
 };
 
+// A text field of an identity ends within its 34 bytes.
+bool Terminated(const TW_STR32& text);
+// An identity the manager can keep: texts that end within their fields and a
+// product name to find it by.
+bool SoundIdentity(const TW_IDENTITY& identity);
+
 // The folder of this manager library.
 std::string ManagerFolder();
 // Where sources are looked for.

@@ -104,6 +104,12 @@ bool Analyse(const uint8_t* packed, size_t size, TSourceLayout& layout) {
 
 } // namespace
 
+size_t PackedDIBSize(const uint8_t* packed, size_t size) {
+  TSourceLayout layout;
+  if (packed == nullptr || !Analyse(packed, size, layout)) return 0;
+  return layout.BitsOffset + layout.BitsSize;
+}
+
 TSV_HANDLE BuildDIBSection(const uint8_t* packed, size_t size) {
   TSourceLayout layout;
   if (packed == nullptr || !Analyse(packed, size, layout)) return nullptr;

@@ -25,6 +25,10 @@ constexpr int64_t DIBRowSize(int64_t width, int bits) {
 // malformed, larger than its memory or too large. The block is unlocked.
 TSV_HANDLE BuildDIBSection(const uint8_t* packed, size_t size);
 
+// The bytes a sound packed DIB takes (header, table, bits), 0 for a
+// malformed one; `size` bounds it as above.
+size_t PackedDIBSize(const uint8_t* packed, size_t size);
+
 // Reads a BMP file: raw, a block with everything after the 14-byte file
 // header; otherwise a DIB section as above. Null when the file cannot be read
 // or is not a sound BMP.

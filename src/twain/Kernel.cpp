@@ -32,10 +32,10 @@ TAcqTWAINKernel::TAcqTWAINKernel(TUIDispatcher& dispatcher) : FDispatcher(dispat
   app.Version.Country = CountryCode(TAcqCountry::UNITEDKINGDOM);
   std::snprintf(app.Version.Info, sizeof app.Version.Info, "TWAIN Toolkit v %u.%u", kVersionMajor,
                 kVersionMinor);
-  app.ProtocolMajor = 1;
-  app.ProtocolMinor = 9;
-  // DF_APP2: events come through the callback and blocks through the
-  // manager's memory functions, as the standard has it on Linux.
+  // TWAIN 2.4 with DF_APP2: events come through the callback and blocks
+  // through the manager's memory functions, as the standard has it on Linux.
+  app.ProtocolMajor = 2;
+  app.ProtocolMinor = 4;
   app.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_APP2;
   SetStr32(app.Manufacturer, "Vellumtrace Technologies");
   SetStr32(app.ProductFamily, "Image Acquisition");

@@ -43,6 +43,8 @@ public:
   bool SourceEnabled() const { return FSession.SourceEnabled; }
   int State() const { return FSession.State; }
   TTwnFailure LastFailure() const;
+  // The memory functions blocks are exchanged through (see TTwnMemory).
+  TTwnMemory Memory() const { return FSession.Memory(); }
 
   // Time-out of a request to the worker, 60 000 ms unless changed.
   uint32_t Timeout() const { return FSession.Timeout; }

@@ -122,6 +122,7 @@ uint16_t TAcqTWAINQueue::OpenDSM() {
     FSession.SetApp(FApp);
     FSession.DSMOpen = true;
     RegisterSourceMessageTarget(FApp.Id, this);
+    FSession.SetMemory(ManagerMemory());
     ReportState(3);
   } else if (result != TWRC_DSMEXCEPTION) {
     UnloadDSM();
@@ -140,8 +141,19 @@ uint16_t TAcqTWAINQueue::CloseDSM() {
   return result;
 }
 
+TTwnMemory TAcqTWAINQueue::ManagerMemory() {
+  // A manager that announces DF_DSM2 hands out its memory functions; one that
+  // does not leaves the engine with its own.
+  if ((FApp.SupportedGroups & DF_DSM2) == 0) return {};
+  TW_ENTRYPOINT entry{};
+  entry.Size = sizeof entry;
+  if (Call(false, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entry) != TWRC_SUCCESS) return {};
+  return TTwnMemory::FromEntryPoint(entry);
+}
+
 void TAcqTWAINQueue::UnloadDSM() {
   UnregisterSourceMessageTarget(this);
+  FSession.SetMemory({});
   FSession.Library.Unload();
   {
     std::lock_guard guard(FSession.IdentityLock);
@@ -282,6 +294,7 @@ void TAcqTWAINQueue::DSMBroken() {
   FSession.SourceOpen = false;
   FSession.DSMOpen = false;
   UnregisterSourceMessageTarget(this);
+  FSession.SetMemory({});
   FSession.Library.Unload();
   std::lock_guard guard(FSession.IdentityLock);
   FSession.SourceIdentity.Id = 0;

@@ -38,6 +38,7 @@ private:
   void HandleSourceMessage(uint16_t msg);
 
   uint16_t OpenDSM();
+  TTwnMemory ManagerMemory();
   uint16_t CloseDSM();
   uint16_t OpenDS();
   uint16_t CloseDS();

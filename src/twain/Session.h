@@ -2,6 +2,7 @@
 
 #include "tessivane/twain.h"
 #include "twain/DSMLibrary.h"
+#include "twain/Memory.h"
 
 #include <atomic>
 #include <cstdint>
@@ -42,8 +43,22 @@ struct TTwnSession {
 
   TDSMLibrary Library;
 
+  // The memory functions of the open manager (the registry without one);
+  // set by the worker after MSG_OPENDSM and reset before the library goes.
+  TTwnMemory Memory() const {
+    std::lock_guard guard(MemoryLock);
+    return FMemory;
+  }
+  void SetMemory(const TTwnMemory& memory) {
+    std::lock_guard guard(MemoryLock);
+    FMemory = memory;
+  }
+
   mutable std::mutex FailureLock;
   TTwnFailure LastFailure;
+
+  mutable std::mutex MemoryLock;
+  TTwnMemory FMemory;
 
   TW_IDENTITY App() const {
     std::lock_guard guard(IdentityLock);

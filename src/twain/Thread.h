@@ -79,6 +79,8 @@ private:
   void CloseRequest();
   void EndXfer();
   void NativeTransfer(const TTwnTransferSettings& settings);
+  // A transfer that ended with nothing the application can use.
+  void ReportTransferFailure(uint16_t DAT, uint16_t condition);
   void FileTransfer(const TTwnTransferSettings& settings);
   void MemoryTransfer(const TTwnTransferSettings& settings);
   void ShutDownIfDone(bool anyMode);

@@ -3,6 +3,7 @@
 #include "twain/DIBSection.h"
 #include "twain/Fix32.h"
 #include "twain/Messages.h"
+#include "twain/NativePage.h"
 #include "twain/Thread.h"
 
 #include <algorithm>
@@ -137,43 +138,56 @@ void TAcqTWAINThread::ImageReady(void* pBmp, TTwnBitmapInfo* pBmpInfo, TW_HANDLE
 // ---- Native transfer
 
 void TAcqTWAINThread::NativeTransfer(const TTwnTransferSettings& settings) {
+  const TTwnMemory memory = FSession.Memory();
   TW_HANDLE image = nullptr;
-  TTripletOptions options{INFINITE_WAIT, {}, [](std::vector<uint8_t>& data) {
+  TTripletOptions options{INFINITE_WAIT, {}, [memory](std::vector<uint8_t>& data) {
                             TW_HANDLE late;
                             std::memcpy(&late, data.data(), sizeof late);
-                            tsv_mem_free(static_cast<TSV_HANDLE>(late));
+                            memory.FreeHandle(late);
                           }};
   const uint16_t result = Triplet(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image, sizeof image,
                                   true, std::move(options));
+  // The source's block is taken (and freed through the manager's memory
+  // functions) while the manager is surely still loaded.
+  TSV_HANDLE page = nullptr;
+  uint16_t condition = TWCC_SUCCESS;
+  if (result == TWRC_XFERDONE)
+    page = TakeNativePage(memory, image, settings.DIBHandleType == THDT_DIBRAW, condition);
+  else
+    memory.FreeHandle(image);
   EndXfer();
 
-  if (result == TWRC_XFERDONE && image != nullptr) {
+  if (result == TWRC_XFERDONE) {
     ShutDownIfDone(false);
-    const size_t size = tsv_mem_size(static_cast<TSV_HANDLE>(image));
-    if (size == 0) {
-      // An empty block, or not one of the shared registry (which refuses to
-      // free it): nothing this engine can hand on.
-      tsv_mem_free(static_cast<TSV_HANDLE>(image));
+    if (page == nullptr) {
+      ReportTransferFailure(DAT_IMAGENATIVEXFER, condition);
       ImageReady(nullptr, nullptr, nullptr, {});
       return;
     }
     if (settings.DIBHandleType == THDT_DIBRAW) {
-      ImageReady(nullptr, nullptr, image, {});
+      ImageReady(nullptr, nullptr, page, {});
       return;
     }
-    TSV_HANDLE section = nullptr;
-    if (auto* packed = static_cast<const uint8_t*>(tsv_mem_lock(static_cast<TSV_HANDLE>(image)))) {
-      section = BuildDIBSection(packed, size);
-      tsv_mem_unlock(static_cast<TSV_HANDLE>(image));
-    }
-    tsv_mem_free(static_cast<TSV_HANDLE>(image));
-    const TSectionHandover handover = HandOver(section, settings.DIBHandleType);
+    const TSectionHandover handover = HandOver(page, settings.DIBHandleType);
     ImageReady(handover.Bits, handover.Info, handover.Handle, {});
     return;
   }
-  if (image != nullptr) tsv_mem_free(static_cast<TSV_HANDLE>(image));
   ShutDownIfDone(result != TWRC_CANCEL);
   ImageReady(nullptr, nullptr, nullptr, {});
+}
+
+void TAcqTWAINThread::ReportTransferFailure(uint16_t DAT, uint16_t condition) {
+  TTwnFailure failure;
+  failure.DG = DG_IMAGE;
+  failure.DAT = DAT;
+  failure.MSG = MSG_GET;
+  failure.Error = TWRC_FAILURE;
+  failure.Status = condition;
+  {
+    std::lock_guard guard(FSession.FailureLock);
+    FSession.LastFailure = failure;
+  }
+  if (TTwnEventSink* sink = Sink()) sink->RaiseFailure(this, failure);
 }
 
 // ---- File transfer
@@ -231,31 +245,33 @@ void TAcqTWAINThread::FileTransfer(const TTwnTransferSettings& settings) {
 // ---- Memory transfer
 
 bool TAcqTWAINThread::ReadCurrent(uint16_t capability, double& value) {
+  const TTwnMemory memory = FSession.Memory();
   TW_CAPABILITY cap{capability, TWON_DONTCARE16, nullptr};
-  TTripletOptions options{kSessionTimeout, {}, [](std::vector<uint8_t>& data) {
+  TTripletOptions options{kSessionTimeout, {}, [memory](std::vector<uint8_t>& data) {
                             TW_CAPABILITY late;
                             std::memcpy(&late, data.data(), sizeof late);
-                            tsv_mem_free(static_cast<TSV_HANDLE>(late.hContainer));
+                            memory.FreeHandle(late.hContainer);
                           }};
   if (Triplet(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &cap, sizeof cap, true,
               std::move(options)) != TWRC_SUCCESS ||
       cap.hContainer == nullptr)
     return false;
-  auto handle = static_cast<TSV_HANDLE>(cap.hContainer);
   bool read = false;
-  if (const auto* wire = static_cast<const uint8_t*>(tsv_mem_lock(handle))) {
-    try {
-      TTwnContainer container;
-      container.LoadFromTwain(capability, cap.ConType,
-                              UnpackContainer(cap.ConType, wire, tsv_mem_size(handle)));
-      value = container.CurrentValue().AsFloat();
-      read = true;
-    } catch (const Exception&) {
-      read = false;
+  {
+    TLockedBlock locked(memory, cap.hContainer);
+    if (const auto* wire = static_cast<const uint8_t*>(locked.Address())) {
+      try {
+        TTwnContainer container;
+        container.LoadFromTwain(capability, cap.ConType,
+                                UnpackContainer(cap.ConType, wire, BlockSize(cap.hContainer)));
+        value = container.CurrentValue().AsFloat();
+        read = true;
+      } catch (const Exception&) {
+        read = false;
+      }
     }
-    tsv_mem_unlock(handle);
   }
-  tsv_mem_free(handle);
+  memory.FreeHandle(cap.hContainer);
   return read;
 }
 
