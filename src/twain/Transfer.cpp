@@ -2,6 +2,7 @@
 #include "twain/Container.h"
 #include "twain/DIBSection.h"
 #include "twain/Fix32.h"
+#include "twain/MemStrip.h"
 #include "twain/Messages.h"
 #include "twain/NativePage.h"
 #include "twain/Thread.h"
@@ -370,15 +371,21 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
     if (bufSize <= 0) bufSize = std::max(minSize, 65536);
 
     void* stripBuffer = nullptr;
+    std::vector<uint8_t> ownStrip;
     if (stripMode) {
       if (sink) sink->RaiseMemXferBuffer(this, bmpInfo, 0, 0, 0, stripBuffer);
     } else {
       const size_t offset = 40 + 4 * static_cast<size_t>(h.biClrUsed);
       image = tsv_mem_alloc(offset + imageSize);
       if (image != nullptr) pixels = static_cast<uint8_t*>(tsv_mem_lock(image)) + offset;
+      // Strips arrive in a buffer of their own and are placed from there; a
+      // buffer larger than the page (or the source's minimum) serves nothing.
+      ownStrip.resize(std::min(static_cast<size_t>(bufSize),
+                               std::max(imageSize, static_cast<size_t>(std::max(minSize, 0)))));
+      stripBuffer = ownStrip.data();
     }
+    const TMemPage page{pixels, rowSize, info.ImageWidth, info.ImageLength, bits};
 
-    size_t filled = 0;
     if (stripMode ? stripBuffer == nullptr : pixels == nullptr) {
       result = TWRC_CANCEL;
     } else {
@@ -390,14 +397,9 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
         strip.BytesPerRow = strip.Columns = strip.Rows = strip.XOffset = strip.YOffset =
             strip.BytesWritten = TWON_DONTCARE32;
         strip.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
-        if (stripMode) {
-          strip.Memory.Length = static_cast<TW_UINT32>(bufSize);
-          strip.Memory.TheMem = stripBuffer;
-        } else {
-          strip.Memory.Length =
-              static_cast<TW_UINT32>(std::min(static_cast<size_t>(bufSize), imageSize - filled));
-          strip.Memory.TheMem = pixels + filled;
-        }
+        strip.Memory.Length =
+            static_cast<TW_UINT32>(stripMode ? static_cast<size_t>(bufSize) : ownStrip.size());
+        strip.Memory.TheMem = stripBuffer;
         result = Triplet(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip, sizeof strip, true,
                          {INFINITE_WAIT, {}, {}});
         if (result != TWRC_SUCCESS && result != TWRC_XFERDONE) break;
@@ -418,22 +420,11 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
               break;
             }
           }
-        } else if (strip.BytesPerRow == rowSize || strip.BytesPerRow == 0) {
-          filled += written;
-        } else {
-          // Rows come at the source's spacing; move them to DIB spacing,
-          // in the order that overwrites no row still to be moved.
-          const size_t rows = std::min<size_t>(strip.Rows, (imageSize - filled) / rowSize);
-          const size_t copy = std::min<size_t>(strip.BytesPerRow, rowSize);
-          uint8_t* base = pixels + filled;
-          if (rowSize > strip.BytesPerRow) {
-            for (size_t r = rows; r-- > 0;)
-              std::memmove(base + r * rowSize, base + r * strip.BytesPerRow, copy);
-          } else {
-            for (size_t r = 0; r < rows; ++r)
-              std::memmove(base + r * rowSize, base + r * strip.BytesPerRow, copy);
-          }
-          filled += rowSize * rows;
+        } else if (!PlaceStrip(strip, ownStrip.data(), written, page)) {
+          // A strip that does not fit the page: the page cannot be trusted.
+          ReportTransferFailure(DAT_IMAGEMEMXFER, TWCC_BADVALUE);
+          result = TWRC_FAILURE;
+          break;
         }
         // A source that keeps answering without delivering anything is stopped.
         emptyStrips = written == 0 ? emptyStrips + 1 : 0;
