@@ -79,6 +79,11 @@ private:
   void CloseRequest();
   void EndXfer();
   void NativeTransfer(const TTwnTransferSettings& settings);
+  // Runs one raise of a handler; an exception from the handler is reported
+  // through OnFailure (the transfer's DAT, TWCC_OPERATIONERROR) and the
+  // answer is false.
+  bool Contained(uint16_t DAT, const std::function<void()>& raise);
+  void RaiseFailureContained(const TTwnFailure& failure);
   // A transfer that ended with nothing the application can use.
   void ReportTransferFailure(uint16_t DAT, uint16_t condition);
   void FileTransfer(const TTwnTransferSettings& settings);
@@ -99,4 +104,6 @@ private:
 
   // Images the source still holds, as MSG_ENDXFER last reported.
   int FPending = 0;
+  // The DAT of the transfer under way, for failures of its handlers.
+  uint16_t FTransferDAT = DAT_IMAGENATIVEXFER;
 };

@@ -40,10 +40,42 @@ TSectionHandover HandOver(TSV_HANDLE section, TTwnHdlType type) {
 
 } // namespace
 
+bool TAcqTWAINThread::Contained(uint16_t DAT, const std::function<void()>& raise) {
+  try {
+    raise();
+    return true;
+  } catch (...) {
+    // A failing handler ends neither the transfer nor the batch; the
+    // operator hears of it through OnFailure.
+    TTwnFailure failure;
+    failure.DG = DG_IMAGE;
+    failure.DAT = DAT;
+    failure.MSG = MSG_GET;
+    failure.Error = TWRC_FAILURE;
+    failure.Status = TWCC_OPERATIONERROR;
+    RaiseFailureContained(failure);
+    return false;
+  }
+}
+
+void TAcqTWAINThread::RaiseFailureContained(const TTwnFailure& failure) {
+  {
+    std::lock_guard guard(FSession.FailureLock);
+    FSession.LastFailure = failure;
+  }
+  TTwnEventSink* sink = Sink();
+  if (!sink) return;
+  try {
+    sink->RaiseFailure(this, failure);
+  } catch (...) {
+    // The failure handler itself failed: nothing more to tell anyone.
+  }
+}
+
 void TAcqTWAINThread::XferReady() {
   FSession.State = 6;
   if (Mode == TAcquireMode::Idle) return;
-  if (TTwnEventSink* sink = Sink()) sink->RaiseXferReady(this);
+  if (TTwnEventSink* sink = Sink()) Contained(DAT_NULL, [&] { sink->RaiseXferReady(this); });
   TransferOne();
 }
 
@@ -53,12 +85,15 @@ void TAcqTWAINThread::TransferOne() {
   switch (settings.XferMech) {
   case TWFX_FILES:
   case TWFX_FILES2:
+    FTransferDAT = DAT_IMAGEFILEXFER;
     FileTransfer(settings);
     break;
   case TWFX_MEMORY:
+    FTransferDAT = DAT_IMAGEMEMXFER;
     MemoryTransfer(settings);
     break;
   default:
+    FTransferDAT = DAT_IMAGENATIVEXFER;
     NativeTransfer(settings);
     break;
   }
@@ -76,7 +111,11 @@ void TAcqTWAINThread::NextImageStep() {
   if (!sink) return;
   int numImages = FPending;
   bool skipNext = false;
-  if (!sink->RaiseXferNext(this, numImages, skipNext) || !FSession.SourceOpen) return;
+  bool assigned = false;
+  if (!Contained(DAT_PENDINGXFERS,
+                 [&] { assigned = sink->RaiseXferNext(this, numImages, skipNext); }) ||
+      !assigned || !FSession.SourceOpen)
+    return;
   if (skipNext) {
     EndXfer();
   } else if (numImages == 0 && FPending != 0) {
@@ -106,7 +145,7 @@ void TAcqTWAINThread::CloseRequest() {
     Connect(TWM_DISABLEDS, kSessionTimeout);
     Mode = TAcquireMode::Idle;
   }
-  if (TTwnEventSink* sink = Sink()) sink->RaiseCloseSource(this);
+  if (TTwnEventSink* sink = Sink()) Contained(DAT_NULL, [&] { sink->RaiseCloseSource(this); });
 }
 
 void TAcqTWAINThread::EndXfer() {
@@ -124,7 +163,16 @@ void TAcqTWAINThread::ShutDownIfDone(bool anyMode) {
 void TAcqTWAINThread::ImageReady(void* pBmp, TTwnBitmapInfo* pBmpInfo, TW_HANDLE hImage,
                                  const std::string& filePath) {
   TTwnEventSink* sink = Sink();
-  if (sink && sink->RaiseImageReady(this, pBmp, pBmpInfo, hImage, filePath)) return;
+  // The page stays the engine's until the handler returned: a handler that
+  // fails has not taken it, and the batch goes on.
+  bool taken = false;
+  if (sink && !Contained(FTransferDAT, [&] {
+        taken = sink->RaiseImageReady(this, pBmp, pBmpInfo, hImage, filePath);
+      })) {
+    if (hImage != nullptr) tsv_mem_free(static_cast<TSV_HANDLE>(hImage));
+    return;
+  }
+  if (taken) return;
   // Nobody takes the image: it is freed, and the source's remaining
   // images are discarded.
   if (hImage != nullptr) tsv_mem_free(static_cast<TSV_HANDLE>(hImage));
@@ -184,11 +232,7 @@ void TAcqTWAINThread::ReportTransferFailure(uint16_t DAT, uint16_t condition) {
   failure.MSG = MSG_GET;
   failure.Error = TWRC_FAILURE;
   failure.Status = condition;
-  {
-    std::lock_guard guard(FSession.FailureLock);
-    FSession.LastFailure = failure;
-  }
-  if (TTwnEventSink* sink = Sink()) sink->RaiseFailure(this, failure);
+  RaiseFailureContained(failure);
 }
 
 // ---- File transfer
@@ -363,7 +407,9 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
     int bufSize = static_cast<int>(setup.Preferred);
     const int minSize = static_cast<int>(setup.MinBufSize);
     const int maxSize = static_cast<int>(setup.MaxBufSize);
-    if (sink) sink->RaiseMemXferSize(this, minSize, maxSize, bufSize, bmpInfo);
+    if (sink)
+      Contained(DAT_IMAGEMEMXFER,
+                [&] { sink->RaiseMemXferSize(this, minSize, maxSize, bufSize, bmpInfo); });
     if (minSize != 0 && maxSize != 0) {
       if (bufSize < minSize) bufSize = minSize;
       if (maxSize != -1 && bufSize > maxSize) bufSize = maxSize;
@@ -373,7 +419,10 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
     void* stripBuffer = nullptr;
     std::vector<uint8_t> ownStrip;
     if (stripMode) {
-      if (sink) sink->RaiseMemXferBuffer(this, bmpInfo, 0, 0, 0, stripBuffer);
+      if (sink && !Contained(DAT_IMAGEMEMXFER, [&] {
+            sink->RaiseMemXferBuffer(this, bmpInfo, 0, 0, 0, stripBuffer);
+          }))
+        stripBuffer = nullptr;
     } else {
       const size_t offset = 40 + 4 * static_cast<size_t>(h.biClrUsed);
       image = tsv_mem_alloc(offset + imageSize);
@@ -411,10 +460,12 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
                    ++row)
                 SwapRedBlue(static_cast<uint8_t*>(stripBuffer) + row * strip.BytesPerRow,
                             strip.BytesPerRow / 3);
-            if (sink)
-              sink->RaiseMemXferBuffer(this, bmpInfo, static_cast<int>(strip.BytesPerRow),
-                                       static_cast<int>(strip.Rows), static_cast<int>(written),
-                                       stripBuffer);
+            if (sink && !Contained(DAT_IMAGEMEMXFER, [&] {
+                  sink->RaiseMemXferBuffer(this, bmpInfo, static_cast<int>(strip.BytesPerRow),
+                                           static_cast<int>(strip.Rows), static_cast<int>(written),
+                                           stripBuffer);
+                }))
+              stripBuffer = nullptr;
             if (stripBuffer == nullptr) {
               result = TWRC_CANCEL;
               break;
@@ -435,7 +486,8 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
       } while (result == TWRC_SUCCESS);
       if (stripMode && sink) {
         void* last = stripBuffer;
-        sink->RaiseMemXferBuffer(this, bmpInfo, 0, 0, 0, last);
+        Contained(DAT_IMAGEMEMXFER,
+                  [&] { sink->RaiseMemXferBuffer(this, bmpInfo, 0, 0, 0, last); });
       }
     }
   }

@@ -3,6 +3,7 @@
 #include "TwainFixture.h"
 
 #include <fstream>
+#include <stdexcept>
 
 namespace test {
 namespace {
@@ -128,6 +129,50 @@ TEST_F(FailureTest, DestroyingTheComponentWithImagesPendingResetsAndCloses) {
   ASSERT_TRUE(twain->Acquire(""));
   ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
   EXPECT_TRUE(WaitClosed(*twain));
+}
+
+TEST_F(FailureTest, HandlersThatThrowAreReportedAndTheBatchGoesOn) {
+  struct TCase {
+    const char* What;
+    TTwnXferType Mech;
+    bool ThrowInImage, ThrowInNext;
+  };
+  for (const TCase& c : {TCase{"image handler, native", TWFX_NATIVE, true, false},
+                         TCase{"image handler, memory", TWFX_MEMORY, true, false},
+                         TCase{"next-image handler", TWFX_NATIVE, false, true}}) {
+    SCOPED_TRACE(c.What);
+    Events.Failures.clear();
+    Configure("sheets=3");
+    auto twain = MakeTwain();
+    twain->SetXferMech(c.Mech);
+    twain->SetDIBHandleType(THDT_DIBHANDLE);
+    twain->ShowUI = false;
+    SmallPages(*twain, TWPT_BW, 1, 50);
+    int calls = 0;
+    twain->OnImageReady = [&](TTwnObject*, void*, TTwnBitmapInfo*, TW_HANDLE handle,
+                              const std::string&) {
+      ++calls;
+      // Not taken: the engine still owns the page when the handler fails.
+      if (c.ThrowInImage) throw std::runtime_error("handler fault");
+      tsv_mem_free(static_cast<TSV_HANDLE>(handle));
+    };
+    int nexts = 0;
+    twain->OnXferNext = [&](TTwnObject*, int&, bool&) {
+      ++nexts;
+      if (c.ThrowInNext) throw std::runtime_error("handler fault");
+    };
+    ASSERT_TRUE(twain->Acquire(""));
+    ASSERT_TRUE(WaitClosed(*twain));
+    EXPECT_EQ(calls, 3); // every page was fetched
+    EXPECT_EQ(nexts, 3); // and the next-image step ran after each
+    ASSERT_EQ(Events.Failures.size(), 3u);
+    for (const TRecordedFailure& failure : Events.Failures) {
+      EXPECT_EQ(failure.DAT, c.ThrowInNext           ? DAT_PENDINGXFERS
+                             : c.Mech == TWFX_MEMORY ? DAT_IMAGEMEMXFER
+                                                     : DAT_IMAGENATIVEXFER);
+      EXPECT_EQ(failure.Status, TWCC_OPERATIONERROR);
+    }
+  }
 }
 
 TEST_F(FailureTest, EnablingWithoutAnImageHandlerIsAnError) {
