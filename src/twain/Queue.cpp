@@ -68,7 +68,6 @@ void TAcqTWAINQueue::HandleRequest(TTwnRequest& request) {
   int queued = TTwnRequest::Queued;
   if (!request.Phase.compare_exchange_strong(queued, TTwnRequest::Started))
     return; // the caller gave up
-  AcknowledgedKey = request.Key;
   FApp = FSession.App();
   FSource = FSession.Source();
 
@@ -104,12 +103,7 @@ void TAcqTWAINQueue::HandleRequest(TTwnRequest& request) {
 
   request.Result = result;
   request.Phase = TTwnRequest::Done;
-  AckEvent.ResetEvent();
   DoneEvent.SetEvent();
-  // Nobody acknowledges the answer of a caller that already gave up.
-  if (request.CallerGone) return;
-  const uint32_t timeout = FSession.Timeout;
-  AckEvent.WaitFor(timeout == INFINITE_WAIT ? 1000 : timeout / 10);
 }
 
 uint16_t TAcqTWAINQueue::OpenDSM() {

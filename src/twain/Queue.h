@@ -14,20 +14,17 @@
 // performs them, and tells the event thread about failures, state changes and
 // what the source announces.
 //
-// Request protocol: the caller resets DoneEvent, writes RequestKey and clears
-// AcknowledgedKey, then posts the request. The worker copies the key into
-// AcknowledgedKey when it starts, answers into the request, resets
-// AckEvent, sets DoneEvent and waits for the caller's AckEvent (a tenth of
-// the time-out, 1000 ms when there is none) before taking the next request.
+// Request protocol: callers are serialised (one request in flight). The
+// caller resets DoneEvent and posts the request; the worker answers into the
+// request, marks it done and sets DoneEvent, and takes the next request at
+// once. A signal left over from a request its caller gave up on is told
+// apart by the request's own phase.
 class TAcqTWAINQueue : public TMessageThread, private TSourceMessageTarget {
 public:
   TAcqTWAINQueue(TTwnSession& session, TMessageThread& events);
   ~TAcqTWAINQueue() override;
 
   TSyncEvent DoneEvent;
-  TSyncEvent AckEvent;
-  std::atomic<uint32_t> RequestKey{0};
-  std::atomic<uint32_t> AcknowledgedKey{0};
 
 protected:
   void Execute() override;

@@ -35,14 +35,11 @@ void TAcqTWAINThread::StartWorker() {
   }
   auto ping = std::make_shared<TTwnRequest>();
   ping->Message = TWM_PING;
-  ping->Key = TWM_PING;
   worker->DoneEvent.ResetEvent();
-  worker->RequestKey = ping->Key;
   worker->PostMessage(TWM_PING, 0, 0, ping);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartupWait);
   while (ping->Phase != TTwnRequest::Done && std::chrono::steady_clock::now() < deadline)
     worker->DoneEvent.WaitFor(kSlice);
-  worker->AckEvent.SetEvent();
 }
 
 std::shared_ptr<TAcqTWAINQueue> TAcqTWAINThread::Worker() {
@@ -68,7 +65,6 @@ uint16_t TAcqTWAINThread::Connect(uint32_t message, uint32_t timeout, int64_t wP
                                   TW_BOOL* showUI, TW_BOOL* modalUI) {
   auto request = std::make_shared<TTwnRequest>();
   request->Message = message;
-  request->Key = message;
   request->WParam = wParam;
   const uint16_t result = Submit(request, timeout, false);
   if (request->Taken) {
@@ -82,7 +78,6 @@ uint16_t TAcqTWAINThread::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void*
                                   bool toSource, TTripletOptions options) {
   auto request = std::make_shared<TTwnRequest>();
   request->Message = TWM_TRIPLET;
-  request->Key = static_cast<uint32_t>(DAT) + MSG;
   request->DG = DG;
   request->DAT = DAT;
   request->MSG = MSG;
@@ -108,8 +103,6 @@ uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, ui
   if (!worker) return TWRC_FAILURE;
 
   worker->DoneEvent.ResetEvent();
-  worker->RequestKey = request->Key;
-  worker->AcknowledgedKey = 0;
   if (!worker->PostMessage(request->Message, 0, 0, request)) return TWRC_NOANSWER;
 
   const bool onUIThread = FDispatcher.IsUIThread();
@@ -148,12 +141,12 @@ uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, ui
     result = request->Result;
     request->Taken = true;
   } else {
+    // A request the worker never started is withdrawn; one it started is
+    // left to finish, and what it brings is released with the request.
     int queued = TTwnRequest::Queued;
-    if (!request->Phase.compare_exchange_strong(queued, TTwnRequest::Abandoned))
-      request->CallerGone = true;
+    request->Phase.compare_exchange_strong(queued, TTwnRequest::Abandoned);
     result = TWRC_NOANSWER;
   }
-  worker->AckEvent.SetEvent();
   return result;
 }
 
@@ -219,10 +212,7 @@ void TAcqTWAINThread::ReplaceWorker() {
       std::lock_guard guard(FWorkerLock);
       old = std::move(FWorker);
     }
-    if (old) {
-      old->AckEvent.SetEvent();
-      old.reset(); // quits and joins
-    }
+    old.reset(); // quits and joins
     FSession.State = 1;
     StartWorker();
   }
@@ -233,10 +223,7 @@ void TAcqTWAINThread::BeginShutdown() {
   FSession.Timeout = kShutdownTimeout;
   FSession.RetryLimit = 1;
   FSession.ShuttingDown = true;
-  if (auto worker = Worker()) {
-    worker->DoneEvent.SetEvent();
-    worker->AckEvent.SetEvent();
-  }
+  if (auto worker = Worker()) worker->DoneEvent.SetEvent();
 }
 
 void TAcqTWAINThread::ExitShutdown() {

@@ -38,6 +38,28 @@ protected:
   }
 };
 
+TEST_F(SessionTest, ManyShortRequestsAreEachAnsweredAtOnce) {
+  auto twain = MakeTwain(60000);
+  ASSERT_TRUE(twain->OpenSourceMgr());
+  ASSERT_TRUE(twain->OpenSource(""));
+  // Each request right after the last one's answer: the worker takes it up at
+  // once, so even a request with a short time-out is answered (a worker that
+  // lingered after an answer would let it run out).
+  for (int i = 0; i < 300; ++i) {
+    TW_STATUS status{};
+    ASSERT_EQ(twain->Triplet(DG_CONTROL, DAT_STATUS, MSG_GET, &status, sizeof status), TWRC_SUCCESS)
+        << i;
+    TTripletOptions shortWait;
+    shortWait.Timeout = 2000;
+    ASSERT_EQ(twain->Triplet(DG_CONTROL, DAT_STATUS, MSG_GET, &status, sizeof status, true,
+                             std::move(shortWait)),
+              TWRC_SUCCESS)
+        << i;
+  }
+  EXPECT_TRUE(twain->CloseSource());
+  EXPECT_TRUE(twain->CloseSourceMgr());
+}
+
 TEST_F(SessionTest, SourceListNamesEveryScannerAndKeepsTheIdentity) {
   InstallThreeScanners();
   auto twain = MakeTwain();
