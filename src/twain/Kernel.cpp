@@ -40,7 +40,7 @@ TAcqTWAINKernel::TAcqTWAINKernel(TUIDispatcher& dispatcher) : FDispatcher(dispat
   SetStr32(app.Manufacturer, "Vellumtrace Technologies");
   SetStr32(app.ProductFamily, "Image Acquisition");
   SetStr32(app.ProductName, "TWAIN Application");
-  FThread = std::make_unique<TAcqTWAINThread>(FSession, dispatcher);
+  FThread = std::make_unique<TAcqTWAINThread>(FSessionOwner, dispatcher);
 }
 
 TAcqTWAINKernel::~TAcqTWAINKernel() {

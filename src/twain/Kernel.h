@@ -84,7 +84,10 @@ private:
   uint16_t Enumerate(uint16_t msg, std::string& productName);
 
   TUIDispatcher& FDispatcher;
-  TTwnSession FSession;
+  // Shared with the worker thread, which may outlive the component when a
+  // source hangs (see TAcqTWAINThread::ReleaseWorker).
+  std::shared_ptr<TTwnSession> FSessionOwner = std::make_shared<TTwnSession>();
+  TTwnSession& FSession = *FSessionOwner;
   std::unique_ptr<TAcqTWAINThread> FThread;
 };
 

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
 // The TWAIN worker thread: the only thread that calls the Data Source
 // Manager (the selection dialog aside). It takes requests from its queue,
@@ -19,9 +21,23 @@
 // request, marks it done and sets DoneEvent, and takes the next request at
 // once. A signal left over from a request its caller gave up on is told
 // apart by the request's own phase.
+// The worker's way to the event thread: cut when the event thread goes, so
+// that a worker abandoned inside a hanging source posts into nothing.
+class TEventLink {
+public:
+  explicit TEventLink(TMessageThread& target) : FTarget(&target) {}
+  void Post(uint32_t message, int64_t wParam = 0, int64_t lParam = 0,
+            std::shared_ptr<void> data = {});
+  void Cut();
+
+private:
+  std::mutex FLock;
+  TMessageThread* FTarget;
+};
+
 class TAcqTWAINQueue : public TMessageThread, private TSourceMessageTarget {
 public:
-  TAcqTWAINQueue(TTwnSession& session, TMessageThread& events);
+  TAcqTWAINQueue(std::shared_ptr<TTwnSession> session, std::shared_ptr<TEventLink> events);
   ~TAcqTWAINQueue() override;
 
   TSyncEvent DoneEvent;
@@ -32,6 +48,7 @@ protected:
 private:
   void SourceMessage(uint16_t msg) override;
   void HandleRequest(TTwnRequest& request);
+  void CloseLeftOpen();
   void HandleSourceMessage(uint16_t msg);
 
   uint16_t OpenDSM();
@@ -50,8 +67,9 @@ private:
   void UnloadDSM();
   void ReportState(int state);
 
+  const std::shared_ptr<TTwnSession> FSessionOwner;
   TTwnSession& FSession;
-  TMessageThread& FEvents;
+  const std::shared_ptr<TEventLink> FEvents;
   // The identities as the manager sees them during one request.
   TW_IDENTITY FApp{};
   TW_IDENTITY FSource{};

@@ -5,6 +5,7 @@
 #include "twain/Memory.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 
@@ -40,6 +41,21 @@ struct TTwnSession {
   std::atomic<uint32_t> Timeout{kDefaultTimeout};
   std::atomic<uint32_t> RetryLimit{kDefaultRetryLimit};
   std::atomic<bool> ShuttingDown{false};
+  // When the shutdown began, in steady-clock milliseconds.
+  std::atomic<int64_t> ShutdownSince{0};
+  void BeginShutdown() {
+    int64_t unset = 0;
+    ShutdownSince.compare_exchange_strong(unset, NowMs());
+    ShuttingDown = true;
+  }
+  bool ShutdownExpired(uint32_t afterMs) const {
+    return ShuttingDown && NowMs() - ShutdownSince >= static_cast<int64_t>(afterMs);
+  }
+  static int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
 
   TDSMLibrary Library;
 

@@ -11,10 +11,12 @@ namespace {
 constexpr uint32_t kSlice = 20;
 constexpr uint32_t kStartupWait = 10000;
 constexpr uint32_t kShutdownTimeout = 50;
+// How long the component's end waits for a source that does not answer.
+constexpr uint32_t kAbandonAfter = 2000;
 } // namespace
 
-TAcqTWAINThread::TAcqTWAINThread(TTwnSession& session, TUIDispatcher& dispatcher)
-    : FSession(session), FDispatcher(dispatcher) {
+TAcqTWAINThread::TAcqTWAINThread(std::shared_ptr<TTwnSession> session, TUIDispatcher& dispatcher)
+    : FSessionOwner(std::move(session)), FSession(*FSessionOwner), FDispatcher(dispatcher) {
   {
     std::lock_guard guard(FRequestLock);
     StartWorker();
@@ -24,10 +26,22 @@ TAcqTWAINThread::TAcqTWAINThread(TTwnSession& session, TUIDispatcher& dispatcher
 
 TAcqTWAINThread::~TAcqTWAINThread() {
   Stop();
+  FLink->Cut();
+}
+
+void TAcqTWAINThread::ReleaseWorker(std::shared_ptr<TAcqTWAINQueue> worker) {
+  if (!worker) return;
+  worker->PostQuit();
+  if (worker->WaitFor(kAbandonAfter)) return; // ended: destroyed here
+  // Kept for the rest of the process; never freed, so never joined.
+  static auto* abandoned = new std::vector<std::shared_ptr<TAcqTWAINQueue>>;
+  static std::mutex lock;
+  std::lock_guard guard(lock);
+  abandoned->push_back(std::move(worker));
 }
 
 void TAcqTWAINThread::StartWorker() {
-  auto worker = std::make_shared<TAcqTWAINQueue>(FSession, *this);
+  auto worker = std::make_shared<TAcqTWAINQueue>(FSessionOwner, FLink);
   worker->Start();
   {
     std::lock_guard guard(FWorkerLock);
@@ -129,9 +143,12 @@ uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, ui
                                     .count());
       if (elapsed >= timeout) break;
       slice = std::min(kSlice, timeout - elapsed);
-    } else if (FSession.ShuttingDown && request->Phase == TTwnRequest::Queued) {
-      break;
     }
+    // While the component goes, a request not yet taken up is given up at
+    // once and one stuck in the source after a few seconds.
+    if (FSession.ShuttingDown &&
+        (request->Phase == TTwnRequest::Queued || FSession.ShutdownExpired(kAbandonAfter)))
+      break;
     // A stale signal from an earlier, abandoned request is cleared.
     if (waitSlice(slice) && request->Phase != TTwnRequest::Done) worker->DoneEvent.ResetEvent();
   }
@@ -212,7 +229,7 @@ void TAcqTWAINThread::ReplaceWorker() {
       std::lock_guard guard(FWorkerLock);
       old = std::move(FWorker);
     }
-    old.reset(); // quits and joins
+    ReleaseWorker(std::move(old));
     FSession.State = 1;
     StartWorker();
   }
@@ -222,7 +239,7 @@ void TAcqTWAINThread::ReplaceWorker() {
 void TAcqTWAINThread::BeginShutdown() {
   FSession.Timeout = kShutdownTimeout;
   FSession.RetryLimit = 1;
-  FSession.ShuttingDown = true;
+  FSession.BeginShutdown();
   if (auto worker = Worker()) worker->DoneEvent.SetEvent();
 }
 
@@ -243,5 +260,5 @@ void TAcqTWAINThread::ExitShutdown() {
     std::lock_guard guard(FWorkerLock);
     worker = std::move(FWorker);
   }
-  worker.reset(); // quits and joins
+  ReleaseWorker(std::move(worker));
 }

@@ -33,7 +33,7 @@ struct TTripletOptions {
 // the time-out passes.
 class TAcqTWAINThread : public TMessageThread, public TTwnObject {
 public:
-  TAcqTWAINThread(TTwnSession& session, TUIDispatcher& dispatcher);
+  TAcqTWAINThread(std::shared_ptr<TTwnSession> session, TUIDispatcher& dispatcher);
   ~TAcqTWAINThread() override;
 
   // Events go to the sink once it is set; Stop detaches it.
@@ -65,6 +65,10 @@ private:
   uint16_t Submit(const std::shared_ptr<TTwnRequest>& request, uint32_t timeout, bool isTriplet);
   void Dispatch(const TThreadMessage& message);
   void ReplaceWorker();
+  // Ends a worker; one that does not end within a few seconds is stuck in a
+  // source and is abandoned: left running, never destroyed, and with it the
+  // session and the manager library it may still be executing.
+  static void ReleaseWorker(std::shared_ptr<TAcqTWAINQueue> worker);
   void StartWorker();
   // Short time-outs, one try, and a worker waiting on the engine let go.
   void BeginShutdown();
@@ -93,8 +97,10 @@ private:
                   const std::string& filePath);
   bool ReadCurrent(uint16_t capability, double& value);
 
+  const std::shared_ptr<TTwnSession> FSessionOwner;
   TTwnSession& FSession;
   TUIDispatcher& FDispatcher;
+  const std::shared_ptr<TEventLink> FLink = std::make_shared<TEventLink>(*this);
   std::atomic<TTwnEventSink*> FSink{nullptr};
   std::mutex FSelectLock;
   std::mutex FRequestLock; // one request in flight at a time

@@ -81,6 +81,32 @@ TEST_F(FailureTest, HungSourceTimesOutAndTheSessionGoesOnAfterwards) {
   EXPECT_TRUE(WaitClosed(*twain));
 }
 
+TEST_F(FailureTest, DestroyingTheComponentWhileTheSourceHangsEndsWithinSeconds) {
+  const std::string release = Dir.File("release");
+  Configure("sheets=1\nhang=" + std::to_string(DAT_IMAGENATIVEXFER) + " 1\nrelease=" + release);
+  {
+    auto twain = MakeTwain();
+    twain->SetDIBHandleType(THDT_DIBRAW);
+    twain->ShowUI = false;
+    SmallPages(*twain, TWPT_BW, 1, 50);
+    ASSERT_TRUE(twain->Acquire(""));
+    // The scanner is stuck inside the transfer.
+    ASSERT_TRUE(WaitFor([&] { return CountTrace("2 260 1") == 1; }));
+    // Going returns although the source never answers: its worker is let go.
+  }
+  EXPECT_FALSE(FileExists(release));
+  EXPECT_TRUE(Events.Images.empty());
+  // Once the source returns, the worker let go closes what it left open.
+  WriteFile(release, {});
+  ASSERT_TRUE(WaitFor([&] { return CountTrace("1 3 1026") == 1; })); // MSG_CLOSEDS
+  Configure("sheets=1");
+  auto twain = OneSheet(TWPT_BW, 1, 50);
+  twain->SetDIBHandleType(THDT_DIBRAW);
+  ASSERT_TRUE(twain->Acquire(""));
+  ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
+  EXPECT_TRUE(WaitClosed(*twain));
+}
+
 TEST_F(FailureTest, ManagerThatThrowsIsReplacedByAFreshSession) {
   Configure("throw=1 2 " + std::to_string(ICAP_PHYSICALHEIGHT));
   auto twain = MakeTwain();
