@@ -1,7 +1,12 @@
 #include "twain/NativePage.h"
 
+#include "core/Exception.h"
+#include "core/MemoryStream.h"
+#include "raster/DIB.h"
 #include "twain/DIBSection.h"
+#include "twain/TiffExtent.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -12,6 +17,35 @@ TSV_HANDLE CopyToRegistry(const uint8_t* bytes, size_t size) {
   std::memcpy(tsv_mem_lock(block), bytes, size);
   tsv_mem_unlock(block);
   return block;
+}
+
+// A TIFF the source delivered, read through the raster library into a page
+// of the registry (a packed DIB, bottom-up).
+TSV_HANDLE PageFromTiff(const uint8_t* bytes, size_t size, bool raw, uint16_t& condition) {
+  const size_t limit = static_cast<size_t>(std::min<uint64_t>(size, 2 * kMaxTransferBytes));
+  const size_t extent = TiffExtent(bytes, limit);
+  if (extent == 0) {
+    condition = TWCC_BADVALUE;
+    return nullptr;
+  }
+  try {
+    TMemoryStream stream(bytes, extent);
+    TDIB page;
+    page.LoadTiffFromStream(stream, 0);
+    page.SetOwnsHandle(false);
+    TSV_HANDLE block = page.Handle();
+    if (raw) return block;
+    // The section is built like any other, with its full colour table.
+    TSV_HANDLE section =
+        BuildDIBSection(static_cast<const uint8_t*>(tsv_mem_lock(block)), tsv_mem_size(block));
+    tsv_mem_unlock(block);
+    tsv_mem_free(block);
+    if (section == nullptr) condition = TWCC_LOWMEMORY;
+    return section;
+  } catch (const Exception&) {
+    condition = TWCC_BADVALUE;
+    return nullptr;
+  }
 }
 
 } // namespace
@@ -35,7 +69,9 @@ TSV_HANDLE TakeNativePage(const TTwnMemory& memory, TW_HANDLE image, bool raw,
     TLockedBlock locked(memory, image);
     const auto* bytes = static_cast<const uint8_t*>(locked.Address());
     const size_t extent = bytes != nullptr ? PackedDIBSize(bytes, size) : 0;
-    if (bytes == nullptr || extent == 0) {
+    if (bytes != nullptr && IsTiff(bytes, std::min<size_t>(size, 4))) {
+      page = PageFromTiff(bytes, size, raw, condition);
+    } else if (bytes == nullptr || extent == 0) {
       condition = TWCC_BADVALUE;
     } else if (raw && registry) {
       page = static_cast<TSV_HANDLE>(image);
