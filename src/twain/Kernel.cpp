@@ -196,6 +196,9 @@ uint16_t TAcqTWAINKernel::UserSelectSource() {
         TW_IDENTITY source{};
         call(DAT_IDENTITY, MSG_GETDEFAULT, &source);
         result = call(DAT_IDENTITY, MSG_USERSELECT, &source);
+        // The Id belonged to this short session only: the next open finds
+        // the chosen source by its product name.
+        source.Id = 0;
         if (result == TWRC_SUCCESS) SetSourceIdentity(source);
         call(DAT_PARENT, MSG_CLOSEDSM, &parent);
       }

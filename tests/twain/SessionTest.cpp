@@ -142,6 +142,27 @@ TEST_F(SessionTest, SelectionDialogChoiceBecomesTheDefault) {
   twain->CloseSourceMgr();
 }
 
+TEST_F(SessionTest, TheChosenSourceIsAcquiredByItsNameInTheNextSession) {
+  InstallThreeScanners();
+  InstallChooser("Virtual Scanner C");
+  auto twain = OneSheet(TWPT_BW, 1, 50);
+  twain->SetDIBHandleType(THDT_DIBRAW);
+  ASSERT_TRUE(twain->SelectSource());
+  // Another scanner installed meanwhile: the manager numbers its sources anew.
+  std::filesystem::copy_file(BinPath("twain_sources/virtual.ds"), Dir.File("sources/virtual-A.ds"));
+  std::string opened;
+  auto negotiate = twain->OnNegotiation;
+  twain->OnNegotiation = [&](TTwnObject* sender) {
+    opened = twain->SourceName();
+    negotiate(sender);
+  };
+  // As the application does it: Acquire with the profile's empty name.
+  ASSERT_TRUE(twain->Acquire(""));
+  ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
+  ASSERT_TRUE(WaitClosed(*twain));
+  EXPECT_EQ(opened, "Virtual Scanner C");
+}
+
 TEST_F(SessionTest, CancelledSelectionKeepsTheSource) {
   InstallThreeScanners();
   InstallChooser("");
