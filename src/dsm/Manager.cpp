@@ -74,7 +74,9 @@ private:
     app.Condition = condition;
     return TWRC_FAILURE;
   }
-  TW_UINT16 OpenDSM(pTW_IDENTITY origin);
+  TW_UINT16 OpenDSM(std::unique_lock<std::mutex>& lock, pTW_IDENTITY origin);
+  // Finds the sources of the folders anew, loading each module not loaded yet.
+  void ScanSources(std::unique_lock<std::mutex>& lock, const TW_IDENTITY& origin);
   TW_UINT16 CloseDSM(std::unique_lock<std::mutex>& lock, TApplication& app);
   TW_UINT16 Identity(std::unique_lock<std::mutex>& lock, TApplication& app, TW_UINT16 MSG,
                      pTW_IDENTITY identity);
@@ -98,6 +100,9 @@ private:
   std::mutex FLock;
   std::map<TW_UINT32, TApplication> FApps;
   std::vector<std::unique_ptr<TSourceModule>> FSources;
+  // Every module loaded so far, by path: loaded once and kept while the
+  // manager is loaded, so that a scan does not load its source again.
+  std::map<std::string, std::shared_ptr<TModuleLibrary>> FLibraries;
   std::map<TW_UINT32, TOpenSource> FOpen; // by source Id
   TW_UINT32 FNextId = 1;
   // The condition of a call from no known application (a refused MSG_OPENDSM).
@@ -158,10 +163,9 @@ TW_UINT16 TManager::SourceCondition(TSourceModule& source, pTW_IDENTITY origin) 
 }
 
 void TManager::UnloadSourcesIfUnused() {
-  if (FApps.empty()) {
-    FOpen.clear();
-    FSources.clear();
-  }
+  // The modules stay loaded (FLibraries); the list is made anew at the next
+  // first MSG_OPENDSM.
+  if (FApps.empty()) FOpen.clear();
 }
 
 TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, TW_UINT16 DAT,
@@ -170,7 +174,7 @@ TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, 
   if (DG == DG_CONTROL && DAT == DAT_NULL) return Notify(origin, dest, MSG);
 
   std::unique_lock lock(FLock);
-  if (DG == DG_CONTROL && DAT == DAT_PARENT && MSG == MSG_OPENDSM) return OpenDSM(origin);
+  if (DG == DG_CONTROL && DAT == DAT_PARENT && MSG == MSG_OPENDSM) return OpenDSM(lock, origin);
   auto found = FApps.find(origin->Id);
   if (found == FApps.end()) {
     // Not an application of this manager: it may still ask why.
@@ -262,7 +266,7 @@ TW_UINT16 TManager::RegisterCallback(std::unique_lock<std::mutex>& lock, TW_UINT
   return TWRC_SUCCESS;
 }
 
-TW_UINT16 TManager::OpenDSM(pTW_IDENTITY origin) {
+TW_UINT16 TManager::OpenDSM(std::unique_lock<std::mutex>& lock, pTW_IDENTITY origin) {
   if (FApps.count(origin->Id) != 0) {
     FApps[origin->Id].Condition = TWCC_SEQERROR;
     return TWRC_FAILURE;
@@ -276,11 +280,42 @@ TW_UINT16 TManager::OpenDSM(pTW_IDENTITY origin) {
   origin->SupportedGroups |= DF_DSM2;
   TApplication& app = FApps[origin->Id];
   app.Identity = *origin;
-  if (FSources.empty()) {
-    FSources = LoadSources(SourcesFolder(), origin);
-    for (auto& source : FSources) source->Identity.Id = FNextId++;
-  }
+  if (FApps.size() == 1) ScanSources(lock, *origin);
   return TWRC_SUCCESS;
+}
+
+void TManager::ScanSources(std::unique_lock<std::mutex>& lock, const TW_IDENTITY& origin) {
+  const std::map<std::string, std::shared_ptr<TModuleLibrary>> known = FLibraries;
+  // Searching and loading run without the lock: a module may call the
+  // manager while it loads.
+  lock.unlock();
+  std::vector<std::shared_ptr<TModuleLibrary>> found;
+  for (const std::string& path : FindSourceFiles(SourceFolders())) {
+    if (auto it = known.find(path); it != known.end()) {
+      found.push_back(it->second);
+      continue;
+    }
+    auto library = std::make_shared<TModuleLibrary>();
+    TW_IDENTITY asking = origin;
+    if (library->Load(path, &asking)) found.push_back(std::move(library));
+  }
+  lock.lock();
+  if (!FOpen.empty()) return; // a source was opened meanwhile: the list stays
+  std::vector<std::unique_ptr<TSourceModule>> sources;
+  for (std::shared_ptr<TModuleLibrary>& library : found) {
+    // A module another scan loaded meanwhile is used in place of this copy.
+    auto [kept, added] = FLibraries.emplace(library->Path(), library);
+    for (TW_IDENTITY identity : kept->second->Identities()) {
+      identity.Id = FNextId++;
+      sources.push_back(std::make_unique<TSourceModule>(kept->second, identity));
+    }
+  }
+  FSources.swap(sources);
+  // What was replaced goes outside the lock (the modules stay loaded).
+  lock.unlock();
+  sources.clear();
+  found.clear();
+  lock.lock();
 }
 
 TW_UINT16 TManager::CloseDSM(std::unique_lock<std::mutex>&, TApplication& app) {
@@ -333,6 +368,12 @@ TW_UINT16 TManager::OpenDS(std::unique_lock<std::mutex>& lock, TApplication& app
   const TW_UINT32 sourceId = source->Identity.Id;
   if (auto open = FOpen.find(sourceId); open != FOpen.end())
     return Fail(app, open->second.AppId == app.Identity.Id ? TWCC_SEQERROR : TWCC_MAXCONNECTIONS);
+  // A module tells its sources apart by the application that calls (DS_Entry
+  // names no destination): one source of a module per application at a time.
+  for (const auto& [id, open] : FOpen)
+    if (TSourceModule* other = FindById(id);
+        open.AppId == app.Identity.Id && other != nullptr && other->Library == source->Library)
+      return Fail(app, TWCC_MAXCONNECTIONS);
 
   FOpen[sourceId] = TOpenSource{app.Identity.Id, true, nullptr, 0, {}};
   *identity = source->Identity;

@@ -40,9 +40,8 @@ class ManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {
     setenv("XDG_CONFIG_HOME", Dir.Path().c_str(), 1);
-    for (const char* name :
-         {"TESSIVANE_TWAIN_SOURCES", "TESSIVANE_TWAIN_CHOOSER", VIRTUAL_SHEETS_VARIABLE,
-          VIRTUAL_CONFIG_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
+    for (const char* name : {"TESSIVANE_TWAIN_CHOOSER", VIRTUAL_SHEETS_VARIABLE,
+                             VIRTUAL_CONFIG_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
       unsetenv(name);
     {
       std::lock_guard guard(gCallbacks.Lock);
@@ -50,6 +49,8 @@ protected:
       gCallbacks.Destinations.clear();
       gCallbacks.Threads.clear();
     }
+    // The project's own sources only, never the machine's installed ones.
+    setenv("TESSIVANE_TWAIN_SOURCES", test::BinPath("twain_sources").c_str(), 1);
     Load();
   }
   void TearDown() override { Unload(); }
