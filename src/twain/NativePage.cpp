@@ -19,6 +19,21 @@ TSV_HANDLE CopyToRegistry(const uint8_t* bytes, size_t size) {
   return block;
 }
 
+// A raw page with top-down rows (as sources on Linux may send) turned
+// bottom-up in place, as every page of this program is.
+void MakeBottomUp(TSV_HANDLE page, size_t extent) {
+  auto* bytes = static_cast<uint8_t*>(tsv_mem_lock(page));
+  TTwnBitmapInfoHeader header;
+  std::memcpy(&header, bytes, sizeof header);
+  if (header.biSize >= 40 && header.biHeight < 0 && header.biCompression == 0) {
+    const size_t bits = extent - static_cast<size_t>(DIBRowSize(header.biWidth, header.biBitCount) *
+                                                     -static_cast<int64_t>(header.biHeight));
+    TurnBottomUp(header, bytes + bits);
+    std::memcpy(bytes, &header, sizeof header);
+  }
+  tsv_mem_unlock(page);
+}
+
 // A TIFF the source delivered, read through the raster library into a page
 // of the registry (a packed DIB, bottom-up).
 TSV_HANDLE PageFromTiff(const uint8_t* bytes, size_t size, bool raw, uint16_t& condition) {
@@ -73,10 +88,12 @@ TSV_HANDLE TakeNativePage(const TTwnMemory& memory, TW_HANDLE image, bool raw,
       page = PageFromTiff(bytes, size, raw, condition);
     } else if (bytes == nullptr || extent == 0) {
       condition = TWCC_BADVALUE;
-    } else if (raw && registry) {
-      page = static_cast<TSV_HANDLE>(image);
+    } else if (raw) {
+      page = registry ? static_cast<TSV_HANDLE>(image) : CopyToRegistry(bytes, extent);
+      if (page != nullptr) MakeBottomUp(page, extent);
+      if (page == nullptr) condition = TWCC_LOWMEMORY;
     } else {
-      page = raw ? CopyToRegistry(bytes, extent) : BuildDIBSection(bytes, extent);
+      page = BuildDIBSection(bytes, extent);
       if (page == nullptr) condition = TWCC_LOWMEMORY;
     }
   }

@@ -45,6 +45,22 @@ std::vector<uint8_t> PackedDIB(TDIB& page) {
   return copy;
 }
 
+// The same packed DIB with its rows top-down and a negative height.
+std::vector<uint8_t> TopDown(TDIB& page) {
+  std::vector<uint8_t> bytes = PackedDIB(page);
+  tsv_bitmap_info_header header;
+  std::memcpy(&header, bytes.data(), sizeof header);
+  const size_t row = static_cast<size_t>(page.Stride());
+  const size_t bits = bytes.size() - row * static_cast<size_t>(page.Height());
+  std::vector<uint8_t> flipped(bytes);
+  for (int y = 0; y < page.Height(); ++y)
+    std::memcpy(flipped.data() + bits + y * row,
+                bytes.data() + bits + (page.Height() - 1 - y) * row, row);
+  header.biHeight = -header.biHeight;
+  std::memcpy(flipped.data(), &header, sizeof header);
+  return flipped;
+}
+
 std::vector<uint8_t> Tiff(TDIB& page, int compression) {
   TMemoryStream stream;
   page.SaveToTiffStream(stream, false, 5, compression);
@@ -66,6 +82,7 @@ TEST(NativePageTest, PackedDIBsAndTiffsFromEitherMemoryBecomeRegistryPages) {
     std::vector<uint8_t> Bytes;
   };
   const TCase cases[] = {{"packed DIB", PackedDIB(original)},
+                         {"top-down packed DIB", TopDown(original)},
                          {"uncompressed TIFF", Tiff(original, 1)},
                          {"Group 4 TIFF", Tiff(original, 4)}};
   for (const TCase& c : cases)
