@@ -75,7 +75,7 @@ void TAcqTWAINThread::Stop() {
   WaitFor();
 }
 
-uint16_t TAcqTWAINThread::Connect(uint32_t message, uint32_t timeout, int64_t wParam,
+uint16_t TAcqTWAINThread::Connect(uint32_t message, TTimeout timeout, int64_t wParam,
                                   TW_BOOL* showUI, TW_BOOL* modalUI) {
   auto request = std::make_shared<TTwnRequest>();
   request->Message = message;
@@ -109,9 +109,9 @@ uint16_t TAcqTWAINThread::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void*
   return result;
 }
 
-uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, uint32_t timeout,
+uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, TTimeout requested,
                                  bool isTriplet) {
-  if (timeout == kSessionTimeout) timeout = FSession.Timeout;
+  const uint32_t timeout = requested.value_or(FSession.Timeout);
   std::lock_guard requestGuard(FRequestLock);
   std::shared_ptr<TAcqTWAINQueue> worker = Worker();
   if (!worker) return TWRC_FAILURE;

@@ -11,15 +11,18 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
-// The time-out the session holds (60 000 ms unless changed).
-constexpr uint32_t kSessionTimeout = 0xFFFFFFFE;
+// A request's time-out in milliseconds (INFINITE_WAIT for none); without
+// one, the time-out the session holds (60 000 ms unless changed).
+using TTimeout = std::optional<uint32_t>;
+inline constexpr std::nullopt_t kSessionTimeout = std::nullopt;
 
 // What a triplet request may carry besides its record.
 struct TTripletOptions {
-  uint32_t Timeout = kSessionTimeout;
+  TTimeout Timeout = kSessionTimeout;
   // Resources the triplet borrows; freed when the request goes.
   std::function<void()> Cleanup;
   // Frees what a reply brought when the caller gave up before it came.
@@ -40,7 +43,7 @@ public:
   void SetSink(TTwnEventSink* sink) { FSink = sink; }
 
   // One of the connection requests (TWM_OPENDSM ... TWM_DISABLEDS).
-  uint16_t Connect(uint32_t message, uint32_t timeout, int64_t wParam = 0,
+  uint16_t Connect(uint32_t message, TTimeout timeout, int64_t wParam = 0,
                    TW_BOOL* showUI = nullptr, TW_BOOL* modalUI = nullptr);
   // A triplet with the application as origin and the source (toSource) or
   // nobody as destination; `data` (size bytes) is copied to the worker and
@@ -62,7 +65,7 @@ protected:
 
 private:
   std::shared_ptr<TAcqTWAINQueue> Worker();
-  uint16_t Submit(const std::shared_ptr<TTwnRequest>& request, uint32_t timeout, bool isTriplet);
+  uint16_t Submit(const std::shared_ptr<TTwnRequest>& request, TTimeout requested, bool isTriplet);
   void Dispatch(const TThreadMessage& message);
   void ReplaceWorker();
   // Ends a worker; one that does not end within a few seconds is stuck in a
