@@ -163,6 +163,21 @@ TEST_F(SessionTest, TheChosenSourceIsAcquiredByItsNameInTheNextSession) {
   EXPECT_EQ(opened, "Virtual Scanner C");
 }
 
+TEST_F(SessionTest, TheSelectionDialogDoesNotFreezeTheWindowThatAsked) {
+  InstallThreeScanners();
+  // A chooser the operator takes a moment to answer.
+  const std::string path = Dir.File("slow-chooser.sh");
+  std::ofstream(path) << "#!/bin/sh\nsleep 0.3\necho 'Virtual Scanner B'\n";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  setenv("TESSIVANE_TWAIN_CHOOSER", path.c_str(), 1);
+  setenv("DISPLAY", ":99", 1);
+  auto twain = MakeTwain();
+  const unsigned responsive = Dispatcher.ResponsiveCount();
+  EXPECT_TRUE(twain->SelectSource());
+  EXPECT_EQ(twain->SourceName(), "Virtual Scanner B");
+  EXPECT_GT(Dispatcher.ResponsiveCount(), responsive); // painted while the dialog was open
+}
+
 TEST_F(SessionTest, CancelledSelectionKeepsTheSource) {
   InstallThreeScanners();
   InstallChooser("");
