@@ -33,7 +33,8 @@ void TAcqTWAINThread::ReleaseWorker(std::shared_ptr<TAcqTWAINQueue> worker) {
   if (!worker) return;
   worker->PostQuit();
   if (worker->WaitFor(kAbandonAfter)) return; // ended: destroyed here
-  // Kept for the rest of the process; never freed, so never joined.
+  // Kept for the rest of the process, never freed, its thread let go.
+  worker->Detach();
   static auto* abandoned = new std::vector<std::shared_ptr<TAcqTWAINQueue>>;
   static std::mutex lock;
   std::lock_guard guard(lock);

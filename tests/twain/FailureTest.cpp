@@ -2,6 +2,7 @@
 // throws, a component destroyed in the middle of a batch.
 #include "TwainFixture.h"
 
+#include <dlfcn.h>
 #include <fstream>
 #include <stdexcept>
 
@@ -82,6 +83,10 @@ TEST_F(FailureTest, HungSourceTimesOutAndTheSessionGoesOnAfterwards) {
 }
 
 TEST_F(FailureTest, DestroyingTheComponentWhileTheSourceHangsEndsWithinSeconds) {
+  // Held by the test too, so that the manager is not unloaded and loaded
+  // again at the same address while the stuck worker finishes.
+  void* manager = dlopen(BinPath("libtessivane_dsm.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(manager, nullptr);
   const std::string release = Dir.File("release");
   Configure("sheets=1\nhang=" + std::to_string(DAT_IMAGENATIVEXFER) + " 1\nrelease=" + release);
   {
@@ -105,6 +110,7 @@ TEST_F(FailureTest, DestroyingTheComponentWhileTheSourceHangsEndsWithinSeconds) 
   ASSERT_TRUE(twain->Acquire(""));
   ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
   EXPECT_TRUE(WaitClosed(*twain));
+  dlclose(manager);
 }
 
 TEST_F(FailureTest, ManagerThatThrowsIsReplacedByAFreshSession) {
