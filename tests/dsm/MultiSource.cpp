@@ -53,7 +53,10 @@ void CallTheManager(pTW_IDENTITY origin) {
 extern "C" __attribute__((visibility("default"))) TW_UINT16
 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
   if (DG != DG_CONTROL || pOrigin == nullptr) return TWRC_FAILURE;
-  if (DAT == DAT_ENTRYPOINT || DAT == DAT_STATUS) return TWRC_SUCCESS;
+  // MULTI_SOURCE_REFUSE_ENTRYPOINT: the module cannot take the manager's entry point.
+  if (DAT == DAT_ENTRYPOINT)
+    return std::getenv("MULTI_SOURCE_REFUSE_ENTRYPOINT") != nullptr ? TWRC_FAILURE : TWRC_SUCCESS;
+  if (DAT == DAT_STATUS) return TWRC_SUCCESS;
   if (DAT != DAT_IDENTITY || pData == nullptr) return TWRC_FAILURE;
   auto* identity = static_cast<pTW_IDENTITY>(pData);
   std::lock_guard guard(gLock);

@@ -106,6 +106,19 @@ TEST_F(MultiSourceTest, EachSourceOfTheModuleIsListedOpenedAndAddressed) {
   EXPECT_EQ(Call(second, nullptr, DAT_PARENT, MSG_CLOSEDSM, &Parent), TWRC_SUCCESS);
 }
 
+TEST_F(MultiSourceTest, ASourceThatRefusesTheEntryPointIsNotOpened) {
+  setenv("MULTI_SOURCE_REFUSE_ENTRYPOINT", "1", 1);
+  TW_IDENTITY app = Application("App");
+  ASSERT_EQ(Call(app, nullptr, DAT_PARENT, MSG_OPENDSM, &Parent), TWRC_SUCCESS);
+  TW_IDENTITY source{};
+  EXPECT_EQ(Open(app, source, "Multi One"), TWRC_FAILURE);
+  unsetenv("MULTI_SOURCE_REFUSE_ENTRYPOINT");
+  EXPECT_EQ(Asked(app, source), ""); // not open: nothing reaches it
+  ASSERT_EQ(Open(app, source, "Multi One"), TWRC_SUCCESS);
+  EXPECT_EQ(Call(app, nullptr, DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
+  EXPECT_EQ(Call(app, nullptr, DAT_PARENT, MSG_CLOSEDSM, &Parent), TWRC_SUCCESS);
+}
+
 TEST_F(MultiSourceTest, TheModuleIsLoadedOncePerProcess) {
   for (int session = 0; session < 3; ++session) {
     TW_IDENTITY app = Application("App");
