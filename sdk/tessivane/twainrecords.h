@@ -3,7 +3,10 @@
  * record packed on 2-byte boundaries, so that a TW_UINT32 or a pointer after
  * a TW_UINT16 starts at offset 2 (TW_ONEVALUE.Item), not 4, and
  * TW_CAPABILITY.hContainer lies at offset 4. Included by twain.h after the
- * basic types.
+ * basic types. Fields of more than two bytes may therefore be misaligned:
+ * read them by value (in C++, TW_UINT32{record.Field} where a reference would
+ * be taken, as std::map::find or a test macro does), never through a pointer
+ * or reference to the field.
  */
 #ifndef TESSIVANE_TWAINRECORDS_H
 #define TESSIVANE_TWAINRECORDS_H

@@ -175,7 +175,7 @@ TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, 
 
   std::unique_lock lock(FLock);
   if (DG == DG_CONTROL && DAT == DAT_PARENT && MSG == MSG_OPENDSM) return OpenDSM(lock, origin);
-  auto found = FApps.find(origin->Id);
+  auto found = FApps.find(TW_UINT32{origin->Id});
   if (found == FApps.end()) {
     // Not an application of this manager: it may still ask why.
     if (dest == nullptr && DG == DG_CONTROL && DAT == DAT_STATUS) return Status(nullptr, MSG, data);
@@ -210,7 +210,7 @@ TW_UINT16 TManager::Entry(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 DG, 
   }
 
   // Addressed to a source this application has open.
-  auto open = FOpen.find(dest->Id);
+  auto open = FOpen.find(TW_UINT32{dest->Id});
   TSourceModule* source = FindById(dest->Id);
   if (open == FOpen.end() || open->second.AppId != app.Identity.Id || open->second.Opening ||
       source == nullptr)
@@ -267,8 +267,8 @@ TW_UINT16 TManager::RegisterCallback(std::unique_lock<std::mutex>& lock, TW_UINT
 }
 
 TW_UINT16 TManager::OpenDSM(std::unique_lock<std::mutex>& lock, pTW_IDENTITY origin) {
-  if (FApps.count(origin->Id) != 0) {
-    FApps[origin->Id].Condition = TWCC_SEQERROR;
+  if (FApps.count(TW_UINT32{origin->Id}) != 0) {
+    FApps[TW_UINT32{origin->Id}].Condition = TWCC_SEQERROR;
     return TWRC_FAILURE;
   }
   if (!SoundIdentity(*origin)) {
@@ -278,7 +278,7 @@ TW_UINT16 TManager::OpenDSM(std::unique_lock<std::mutex>& lock, pTW_IDENTITY ori
   origin->Id = FNextId++;
   // This manager hands out its memory functions (DAT_ENTRYPOINT).
   origin->SupportedGroups |= DF_DSM2;
-  TApplication& app = FApps[origin->Id];
+  TApplication& app = FApps[TW_UINT32{origin->Id}];
   app.Identity = *origin;
   if (FApps.size() == 1) ScanSources(lock, *origin);
   return TWRC_SUCCESS;
@@ -321,7 +321,7 @@ void TManager::ScanSources(std::unique_lock<std::mutex>& lock, const TW_IDENTITY
 TW_UINT16 TManager::CloseDSM(std::unique_lock<std::mutex>&, TApplication& app) {
   for (const auto& [id, open] : FOpen)
     if (open.AppId == app.Identity.Id) return Fail(app, TWCC_SEQERROR);
-  FApps.erase(app.Identity.Id);
+  FApps.erase(TW_UINT32{app.Identity.Id});
   UnloadSourcesIfUnused();
   return TWRC_SUCCESS;
 }
@@ -398,7 +398,7 @@ TW_UINT16 TManager::OpenDS(std::unique_lock<std::mutex>& lock, TApplication& app
   }
 
   lock.lock();
-  auto again = FApps.find(origin.Id);
+  auto again = FApps.find(TW_UINT32{origin.Id});
   if (result != TWRC_SUCCESS) {
     FOpen.erase(sourceId);
     if (again != FApps.end()) again->second.Condition = condition;
@@ -410,7 +410,7 @@ TW_UINT16 TManager::OpenDS(std::unique_lock<std::mutex>& lock, TApplication& app
 
 TW_UINT16 TManager::CloseDS(std::unique_lock<std::mutex>& lock, TApplication& app,
                             pTW_IDENTITY identity) {
-  auto open = FOpen.find(identity->Id);
+  auto open = FOpen.find(TW_UINT32{identity->Id});
   TSourceModule* source = FindById(identity->Id);
   if (open == FOpen.end() || open->second.AppId != app.Identity.Id || open->second.Opening ||
       source == nullptr)
@@ -425,7 +425,7 @@ TW_UINT16 TManager::CloseDS(std::unique_lock<std::mutex>& lock, TApplication& ap
   lock.lock();
   if (result == TWRC_SUCCESS) {
     FOpen.erase(sourceId);
-  } else if (auto again = FApps.find(origin.Id); again != FApps.end()) {
+  } else if (auto again = FApps.find(TW_UINT32{origin.Id}); again != FApps.end()) {
     again->second.Condition = condition;
   }
   return result;
@@ -483,8 +483,8 @@ TW_UINT16 TManager::Notify(pTW_IDENTITY source, pTW_IDENTITY app, TW_UINT16 MSG)
       MSG != MSG_DEVICEEVENT)
     return TWRC_FAILURE;
   std::unique_lock lock(FLock);
-  auto open = FOpen.find(source->Id);
-  auto application = FApps.find(app->Id);
+  auto open = FOpen.find(TW_UINT32{source->Id});
+  auto application = FApps.find(TW_UINT32{app->Id});
   if (open == FOpen.end() || application == FApps.end() || open->second.AppId != app->Id)
     return TWRC_FAILURE;
   if (open->second.Callback == nullptr) {

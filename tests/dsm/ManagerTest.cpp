@@ -223,7 +223,7 @@ TEST_F(ManagerTest, EntryPointIsForApplicationsOfTheSecondGeneration) {
   TW_IDENTITY app = Application("New");
   ASSERT_EQ(OpenDSM(app), TWRC_SUCCESS);
   ASSERT_EQ(Call(app, nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entry), TWRC_SUCCESS);
-  EXPECT_EQ(entry.DSM_Entry, Entry);
+  EXPECT_EQ(DSMENTRYPROC{entry.DSM_Entry}, Entry);
   // Its blocks are blocks of the shared registry.
   TW_HANDLE block = entry.DSM_MemAllocate(100);
   ASSERT_NE(block, nullptr);
@@ -452,7 +452,7 @@ TEST_F(ManagerTest, ApplicationsAreCheckedAndToldOfTheManagersMemory) {
   entry.Size = sizeof entry - 8;
   EXPECT_EQ(Call(app, nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entry), TWRC_FAILURE);
   EXPECT_EQ(Condition(app), TWCC_BADVALUE);
-  EXPECT_EQ(entry.DSM_MemAllocate, nullptr);
+  EXPECT_EQ(DSM_MEMALLOCATE{entry.DSM_MemAllocate}, nullptr);
 
   // MSG_CHECKSTATUS looks at the condition without taking it.
   EXPECT_EQ(OpenDSM(app), TWRC_FAILURE);
