@@ -18,7 +18,12 @@ public:
 
   // Called on the user-interface thread between the short slices of a wait
   // for the TWAIN worker: keep the windows painted, but run no queued calls
-  // and take no input.
+  // and take no input. Calls synchronised meanwhile wait until the engine's
+  // call has returned: run inside the wait, a handler that calls the engine
+  // would take the request lock the waiting call holds. So an event
+  // handler never runs nested inside an engine call of the same thread; it
+  // runs from the event loop, a modal dialog's loop included, and may call
+  // the engine itself.
   virtual void KeepResponsive() = 0;
 
   // Called on the user-interface thread while it waits for a thread that may

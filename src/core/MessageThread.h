@@ -22,6 +22,11 @@ public:
   // Waits for Execute to return, then joins; true when it ended in time.
   bool WaitFor(uint32_t timeoutMs = INFINITE_WAIT);
   bool Finished() const { return FFinished.IsSet(); }
+  // Lets the thread run on unwatched (it is stuck where nobody can reach
+  // it); the object must then live as long as the thread may.
+  void Detach() {
+    if (FThread.joinable()) FThread.detach();
+  }
 
 protected:
   virtual void Execute() = 0;

@@ -232,7 +232,7 @@ void TAcqTWAIN::DisableSource() {
 
 bool TAcqTWAIN::SetXferCount(int count) {
   if (!SourceOpen()) return false;
-  return SetOneValue(CAP_XFERCOUNT, TWTY_UINT16, int32_t{count}) == TWRC_SUCCESS;
+  return SetOneValue(CAP_XFERCOUNT, TWTY_INT16, int32_t{count}) == TWRC_SUCCESS;
 }
 
 uint16_t TAcqTWAIN::SetImageLayout(const TTwnImageLayout& layout) {

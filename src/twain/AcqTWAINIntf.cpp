@@ -4,13 +4,17 @@
 #include "twain/Messages.h"
 
 #include <cstring>
+#include <functional>
 
 namespace {
 
-void FreeLateContainer(std::vector<uint8_t>& data) {
-  TW_CAPABILITY late;
-  std::memcpy(&late, data.data(), sizeof late);
-  tsv_mem_free(static_cast<TSV_HANDLE>(late.hContainer));
+// Frees the container of a reply the caller gave up waiting for.
+std::function<void(std::vector<uint8_t>&)> FreeLateContainer(const TTwnMemory& memory) {
+  return [memory](std::vector<uint8_t>& data) {
+    TW_CAPABILITY late;
+    std::memcpy(&late, data.data(), sizeof late);
+    memory.FreeHandle(late.hContainer);
+  };
 }
 
 bool Contains(const TTwnContainer* list, uint16_t capability) {
@@ -47,23 +51,25 @@ uint16_t TAcqTWAINIntf::GetCapabilityMsg(uint16_t capability, uint16_t msg,
       msg == MSG_GET || msg == MSG_GETCURRENT || msg == MSG_GETDEFAULT || msg == MSG_RESET;
   if (!loads && msg != MSG_QUERYSUPPORT) return TWRC_FAILURE;
 
+  const TTwnMemory memory = Memory();
   TW_CAPABILITY cap{capability, TWON_DONTCARE16, nullptr};
   const uint16_t result = Triplet(DG_CONTROL, DAT_CAPABILITY, msg, &cap, sizeof cap, true,
-                                  {kSessionTimeout, {}, FreeLateContainer});
+                                  {kSessionTimeout, {}, FreeLateContainer(memory)});
   std::vector<uint8_t> buffer;
   bool converted = false;
   if (result == TWRC_SUCCESS && cap.hContainer != nullptr) {
-    auto handle = static_cast<TSV_HANDLE>(cap.hContainer);
-    if (const auto* wire = static_cast<const uint8_t*>(tsv_mem_lock(handle))) {
-      try {
-        buffer = UnpackContainer(cap.ConType, wire, tsv_mem_size(handle));
-        converted = true;
-      } catch (const ETwnContainerError&) {
-        converted = false;
+    {
+      TLockedBlock locked(memory, cap.hContainer);
+      if (const auto* wire = static_cast<const uint8_t*>(locked.Address())) {
+        try {
+          buffer = UnpackContainer(cap.ConType, wire, BlockSize(cap.hContainer));
+          converted = true;
+        } catch (const ETwnContainerError&) {
+          converted = false;
+        }
       }
-      tsv_mem_unlock(handle);
     }
-    tsv_mem_free(handle);
+    memory.FreeHandle(cap.hContainer);
   }
 
   if (msg == MSG_QUERYSUPPORT) {
@@ -96,14 +102,21 @@ uint16_t TAcqTWAINIntf::SetCapabilityMsg(uint16_t msg, int index, TTwnContainer*
   } catch (const ETwnContainerError&) {
     return TWRC_FAILURE;
   }
-  TSV_HANDLE handle = tsv_mem_alloc(wire.size());
+  const TTwnMemory memory = Memory();
+  TW_HANDLE handle = memory.Alloc(wire.size());
   if (handle == nullptr) return TWRC_FAILURE;
-  std::memcpy(tsv_mem_lock(handle), wire.data(), wire.size());
-  tsv_mem_unlock(handle);
+  {
+    TLockedBlock locked(memory, handle);
+    if (locked.Address() == nullptr) {
+      memory.FreeHandle(handle);
+      return TWRC_FAILURE;
+    }
+    std::memcpy(locked.Address(), wire.data(), wire.size());
+  }
   TW_CAPABILITY cap{container->Capability(), containerType, handle};
   // The block is the application's: freed once the source is done with it.
   return Triplet(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap, sizeof cap, true,
-                 {kSessionTimeout, [handle] { tsv_mem_free(handle); }, {}});
+                 {kSessionTimeout, [memory, handle] { memory.FreeHandle(handle); }, {}});
 }
 
 void TAcqTWAINIntf::SetDeviceEventTypes(TTwnDeviceEvents events) {

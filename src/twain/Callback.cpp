@@ -22,7 +22,7 @@ TW_UINT16 TwainCallback(pTW_IDENTITY, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT1
   if (pDest == nullptr || DG != DG_CONTROL || DAT != DAT_NULL) return TWRC_FAILURE;
   TTargets& targets = Targets();
   std::lock_guard guard(targets.Lock);
-  auto found = targets.ById.find(pDest->Id);
+  auto found = targets.ById.find(TW_UINT32{pDest->Id});
   if (found == targets.ById.end()) return TWRC_FAILURE;
   found->second->SourceMessage(MSG);
   return TWRC_SUCCESS;

@@ -104,6 +104,19 @@ bool Analyse(const uint8_t* packed, size_t size, TSourceLayout& layout) {
 
 } // namespace
 
+void TurnBottomUp(TTwnBitmapInfoHeader& header, uint8_t* bits) {
+  if (header.biHeight >= 0 || header.biCompression != 0) return;
+  header.biHeight = -header.biHeight;
+  FlipRows(bits, static_cast<size_t>(DIBRowSize(header.biWidth, header.biBitCount)),
+           header.biHeight);
+}
+
+size_t PackedDIBSize(const uint8_t* packed, size_t size) {
+  TSourceLayout layout;
+  if (packed == nullptr || !Analyse(packed, size, layout)) return 0;
+  return layout.BitsOffset + layout.BitsSize;
+}
+
 TSV_HANDLE BuildDIBSection(const uint8_t* packed, size_t size) {
   TSourceLayout layout;
   if (packed == nullptr || !Analyse(packed, size, layout)) return nullptr;
@@ -111,12 +124,13 @@ TSV_HANDLE BuildDIBSection(const uint8_t* packed, size_t size) {
   TSV_HANDLE section = tsv_mem_alloc(40 + tableBytes + layout.BitsSize);
   if (section == nullptr) return nullptr;
   auto* out = static_cast<uint8_t*>(tsv_mem_lock(section));
-  std::memcpy(out, &layout.Header, 40);
   for (int i = 0; i < layout.SourceEntries && i < layout.SectionEntries; ++i) {
     const uint8_t* entry = packed + layout.TableOffset + static_cast<size_t>(i * layout.EntrySize);
     std::memcpy(out + 40 + 4 * i, entry, 3);
   }
   std::memcpy(out + 40 + tableBytes, packed + layout.BitsOffset, layout.BitsSize);
+  TurnBottomUp(layout.Header, out + 40 + tableBytes);
+  std::memcpy(out, &layout.Header, 40);
   tsv_mem_unlock(section);
   return section;
 }

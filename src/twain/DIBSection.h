@@ -20,10 +20,19 @@ constexpr int64_t DIBRowSize(int64_t width, int bits) {
 // table, bits): a new block with a 40-byte header whose biClrUsed is 0 (the
 // table is the full one for the depth, entries the source did not give are
 // zero), missing resolutions completed (the other axis, else 11811 pixels per
-// metre = 300 dpi) and biSizeImage filled in, then the table and the bits.
+// metre = 300 dpi) and biSizeImage filled in, then the table and the bits,
+// bottom-up also when the source's rows came top-down.
 // `size` is what the packed DIB's memory holds. Null when the packed DIB is
 // malformed, larger than its memory or too large. The block is unlocked.
 TSV_HANDLE BuildDIBSection(const uint8_t* packed, size_t size);
+
+// Rows of an uncompressed top-down DIB (negative height) turned bottom-up,
+// the height made positive; other DIBs are left as they are.
+void TurnBottomUp(TTwnBitmapInfoHeader& header, uint8_t* bits);
+
+// The bytes a sound packed DIB takes (header, table, bits), 0 for a
+// malformed one; `size` bounds it as above.
+size_t PackedDIBSize(const uint8_t* packed, size_t size);
 
 // Reads a BMP file: raw, a block with everything after the 14-byte file
 // header; otherwise a DIB section as above. Null when the file cannot be read

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -32,15 +33,15 @@ TAcqTWAINKernel::TAcqTWAINKernel(TUIDispatcher& dispatcher) : FDispatcher(dispat
   app.Version.Country = CountryCode(TAcqCountry::UNITEDKINGDOM);
   std::snprintf(app.Version.Info, sizeof app.Version.Info, "TWAIN Toolkit v %u.%u", kVersionMajor,
                 kVersionMinor);
-  app.ProtocolMajor = 1;
-  app.ProtocolMinor = 9;
-  // DF_APP2: events come through the callback and blocks through the
-  // manager's memory functions, as the standard has it on Linux.
+  // TWAIN 2.4 with DF_APP2: events come through the callback and blocks
+  // through the manager's memory functions, as the standard has it on Linux.
+  app.ProtocolMajor = 2;
+  app.ProtocolMinor = 4;
   app.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_APP2;
   SetStr32(app.Manufacturer, "Vellumtrace Technologies");
   SetStr32(app.ProductFamily, "Image Acquisition");
   SetStr32(app.ProductName, "TWAIN Application");
-  FThread = std::make_unique<TAcqTWAINThread>(FSession, dispatcher);
+  FThread = std::make_unique<TAcqTWAINThread>(FSessionOwner, dispatcher);
 }
 
 TAcqTWAINKernel::~TAcqTWAINKernel() {
@@ -179,28 +180,46 @@ uint16_t TAcqTWAINKernel::UserSelectSource() {
   uint16_t result = TWRC_FAILURE;
   {
     std::lock_guard guard(FThread->SelectLock());
-    TDSMLibrary library;
-    if (!FSession.DSMOpen && !FSession.SourceOpen && library.Load(DSMPath())) {
-      TW_IDENTITY app = AppIdentity();
-      app.Id = 0;
-      void* parent = nullptr;
-      auto call = [&](uint16_t DAT, uint16_t MSG, void* data) -> uint16_t {
-        try {
-          return library.Entry()(&app, nullptr, DG_CONTROL, DAT, MSG, data);
-        } catch (...) {
-          return TWRC_DSMEXCEPTION;
-        }
-      };
-      result = call(DAT_PARENT, MSG_OPENDSM, &parent);
-      if (result == TWRC_SUCCESS) {
-        TW_IDENTITY source{};
-        call(DAT_IDENTITY, MSG_GETDEFAULT, &source);
-        result = call(DAT_IDENTITY, MSG_USERSELECT, &source);
-        if (result == TWRC_SUCCESS) SetSourceIdentity(source);
-        call(DAT_PARENT, MSG_CLOSEDSM, &parent);
-      }
+    if (!FSession.DSMOpen && !FSession.SourceOpen) {
+      // The manager's dialog runs a program and waits for it: on a thread
+      // of its own, so that the window that asked keeps painting.
+      TSyncEvent done;
+      std::thread dialog([&] {
+        result = RunSelection();
+        done.SetEvent();
+      });
+      const bool onUIThread = FDispatcher.IsUIThread();
+      while (!done.WaitFor(20))
+        if (onUIThread) FDispatcher.KeepResponsive();
+      dialog.join();
     }
   }
   FThread->PostMessage(TWM_SOURCECLOSED);
+  return result;
+}
+
+uint16_t TAcqTWAINKernel::RunSelection() {
+  TDSMLibrary library;
+  if (!library.Load(DSMPath())) return TWRC_FAILURE;
+  TW_IDENTITY app = AppIdentity();
+  app.Id = 0;
+  void* parent = nullptr;
+  auto call = [&](uint16_t DAT, uint16_t MSG, void* data) -> uint16_t {
+    try {
+      return library.Entry()(&app, nullptr, DG_CONTROL, DAT, MSG, data);
+    } catch (...) {
+      return TWRC_DSMEXCEPTION;
+    }
+  };
+  uint16_t result = call(DAT_PARENT, MSG_OPENDSM, &parent);
+  if (result != TWRC_SUCCESS) return result;
+  TW_IDENTITY source{};
+  call(DAT_IDENTITY, MSG_GETDEFAULT, &source);
+  result = call(DAT_IDENTITY, MSG_USERSELECT, &source);
+  // The Id belonged to this short session only: the next open finds the
+  // chosen source by its product name.
+  source.Id = 0;
+  if (result == TWRC_SUCCESS) SetSourceIdentity(source);
+  call(DAT_PARENT, MSG_CLOSEDSM, &parent);
   return result;
 }

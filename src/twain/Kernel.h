@@ -43,6 +43,8 @@ public:
   bool SourceEnabled() const { return FSession.SourceEnabled; }
   int State() const { return FSession.State; }
   TTwnFailure LastFailure() const;
+  // The memory functions blocks are exchanged through (see TTwnMemory).
+  TTwnMemory Memory() const { return FSession.Memory(); }
 
   // Time-out of a request to the worker, 60 000 ms unless changed.
   uint32_t Timeout() const { return FSession.Timeout; }
@@ -66,9 +68,9 @@ public:
   // The first source whose product name equals the name exactly; without
   // one (or with an empty name) the source identity stays as it was.
   bool SelectSourceByName(const std::string& productName);
-  // The manager's own selection dialog, run on the calling thread while
-  // neither the manager nor a source is open; the chosen source becomes the
-  // source identity.
+  // The manager's own selection dialog, run while neither the manager nor a
+  // source is open; the chosen source becomes the source identity. The
+  // caller waits, a user-interface thread keeping its windows painted.
   uint16_t UserSelectSource();
 
 protected:
@@ -80,9 +82,14 @@ protected:
 private:
   void UpdateIdentity(void (*change)(TW_IDENTITY&, const std::string&), const std::string& text);
   uint16_t Enumerate(uint16_t msg, std::string& productName);
+  // The manager's selection session itself (on the dialog's own thread).
+  uint16_t RunSelection();
 
   TUIDispatcher& FDispatcher;
-  TTwnSession FSession;
+  // Shared with the worker thread, which may outlive the component when a
+  // source hangs (see TAcqTWAINThread::ReleaseWorker).
+  std::shared_ptr<TTwnSession> FSessionOwner = std::make_shared<TTwnSession>();
+  TTwnSession& FSession = *FSessionOwner;
   std::unique_ptr<TAcqTWAINThread> FThread;
 };
 

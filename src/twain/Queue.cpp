@@ -7,8 +7,20 @@
 #include <exception>
 #include <memory>
 
-TAcqTWAINQueue::TAcqTWAINQueue(TTwnSession& session, TMessageThread& events)
-    : FSession(session), FEvents(events) {}
+void TEventLink::Post(uint32_t message, int64_t wParam, int64_t lParam,
+                      std::shared_ptr<void> data) {
+  std::lock_guard guard(FLock);
+  if (FTarget != nullptr) FTarget->PostMessage(message, wParam, lParam, std::move(data));
+}
+
+void TEventLink::Cut() {
+  std::lock_guard guard(FLock);
+  FTarget = nullptr;
+}
+
+TAcqTWAINQueue::TAcqTWAINQueue(std::shared_ptr<TTwnSession> session,
+                               std::shared_ptr<TEventLink> events)
+    : FSessionOwner(std::move(session)), FSession(*FSessionOwner), FEvents(std::move(events)) {}
 
 TAcqTWAINQueue::~TAcqTWAINQueue() {
   UnregisterSourceMessageTarget(this);
@@ -29,6 +41,9 @@ void TAcqTWAINQueue::Execute() {
       // A failure inside one request must not end the worker.
     }
   }
+  // A worker let go while a source hung closes, once the source returned,
+  // what it left open, so that the manager and the source are free again.
+  if (FSession.ShuttingDown) CloseLeftOpen();
   // Requests that will never run are answered as unanswered.
   for (TThreadMessage& left : Queue().Close()) {
     if (left.Data == nullptr || left.Message == TWM_SOURCEMESSAGE) continue;
@@ -42,6 +57,25 @@ void TAcqTWAINQueue::Execute() {
   DoneEvent.SetEvent();
 }
 
+void TAcqTWAINQueue::CloseLeftOpen() {
+  try {
+    if (FSession.SourceEnabled) {
+      // From state 7 or 6 back to 5, whichever the source is in.
+      TW_PENDINGXFERS pending{};
+      if (Call(true, DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending) != TWRC_SUCCESS ||
+          pending.Count != 0) {
+        pending = {};
+        Call(true, DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
+      }
+      DisableDS();
+    }
+    if (FSession.SourceOpen) CloseDS();
+    if (FSession.DSMOpen) CloseDSM();
+  } catch (const std::exception&) {
+    // Nothing more can be done for a session nobody waits for.
+  }
+}
+
 void TAcqTWAINQueue::SourceMessage(uint16_t msg) {
   PostMessage(TWM_SOURCEMESSAGE, msg);
 }
@@ -50,14 +84,14 @@ void TAcqTWAINQueue::HandleSourceMessage(uint16_t msg) {
   if (!FSession.SourceOpen) return;
   switch (msg) {
   case MSG_XFERREADY:
-    FEvents.PostMessage(TWM_XFERREADY);
+    FEvents->Post(TWM_XFERREADY);
     break;
   case MSG_CLOSEDSREQ:
   case MSG_CLOSEDSOK:
-    FEvents.PostMessage(TWM_CLOSEREQUEST);
+    FEvents->Post(TWM_CLOSEREQUEST);
     break;
   case MSG_DEVICEEVENT:
-    FEvents.PostMessage(TWM_DEVICEEVENT);
+    FEvents->Post(TWM_DEVICEEVENT);
     break;
   default:
     break;
@@ -68,7 +102,6 @@ void TAcqTWAINQueue::HandleRequest(TTwnRequest& request) {
   int queued = TTwnRequest::Queued;
   if (!request.Phase.compare_exchange_strong(queued, TTwnRequest::Started))
     return; // the caller gave up
-  AcknowledgedKey = request.Key;
   FApp = FSession.App();
   FSource = FSession.Source();
 
@@ -104,12 +137,7 @@ void TAcqTWAINQueue::HandleRequest(TTwnRequest& request) {
 
   request.Result = result;
   request.Phase = TTwnRequest::Done;
-  AckEvent.ResetEvent();
   DoneEvent.SetEvent();
-  // Nobody acknowledges the answer of a caller that already gave up.
-  if (request.CallerGone) return;
-  const uint32_t timeout = FSession.Timeout;
-  AckEvent.WaitFor(timeout == INFINITE_WAIT ? 1000 : timeout / 10);
 }
 
 uint16_t TAcqTWAINQueue::OpenDSM() {
@@ -122,6 +150,7 @@ uint16_t TAcqTWAINQueue::OpenDSM() {
     FSession.SetApp(FApp);
     FSession.DSMOpen = true;
     RegisterSourceMessageTarget(FApp.Id, this);
+    FSession.SetMemory(ManagerMemory());
     ReportState(3);
   } else if (result != TWRC_DSMEXCEPTION) {
     UnloadDSM();
@@ -140,8 +169,19 @@ uint16_t TAcqTWAINQueue::CloseDSM() {
   return result;
 }
 
+TTwnMemory TAcqTWAINQueue::ManagerMemory() {
+  // A manager that announces DF_DSM2 hands out its memory functions; one that
+  // does not leaves the engine with its own.
+  if ((FApp.SupportedGroups & DF_DSM2) == 0) return {};
+  TW_ENTRYPOINT entry{};
+  entry.Size = sizeof entry;
+  if (Call(false, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entry) != TWRC_SUCCESS) return {};
+  return TTwnMemory::FromEntryPoint(entry);
+}
+
 void TAcqTWAINQueue::UnloadDSM() {
   UnregisterSourceMessageTarget(this);
+  FSession.SetMemory({});
   FSession.Library.Unload();
   {
     std::lock_guard guard(FSession.IdentityLock);
@@ -188,7 +228,7 @@ uint16_t TAcqTWAINQueue::CloseDS() {
                   sizeof FSession.SourceIdentity.ProductName);
     }
     ReportState(3);
-    FEvents.PostMessage(TWM_SOURCECLOSED);
+    FEvents->Post(TWM_SOURCECLOSED);
   }
   return result;
 }
@@ -245,7 +285,7 @@ uint16_t TAcqTWAINQueue::Call(bool toSource, uint32_t DG, uint16_t DAT, uint16_t
     condition = TWCC_SUCCESS;
   } else if (result == TWRC_DSMEXCEPTION) {
     if (DAT != DAT_STATUS) DSMBroken();
-    FEvents.PostMessage(TWM_DSMFAULT);
+    FEvents->Post(TWM_DSMFAULT);
     return result;
   } else {
     condition = TWCC_BUMMER;
@@ -272,7 +312,7 @@ uint16_t TAcqTWAINQueue::Call(bool toSource, uint32_t DG, uint16_t DAT, uint16_t
       std::lock_guard guard(FSession.FailureLock);
       FSession.LastFailure = *failure;
     }
-    FEvents.PostMessage(TWM_FAILURE, 0, 0, failure);
+    FEvents->Post(TWM_FAILURE, 0, 0, failure);
   }
   return result;
 }
@@ -282,11 +322,12 @@ void TAcqTWAINQueue::DSMBroken() {
   FSession.SourceOpen = false;
   FSession.DSMOpen = false;
   UnregisterSourceMessageTarget(this);
+  FSession.SetMemory({});
   FSession.Library.Unload();
   std::lock_guard guard(FSession.IdentityLock);
   FSession.SourceIdentity.Id = 0;
 }
 
 void TAcqTWAINQueue::ReportState(int state) {
-  FEvents.PostMessage(TWM_STATE, 0, state);
+  FEvents->Post(TWM_STATE, 0, state);
 }

@@ -15,7 +15,6 @@ struct TTwnRequest {
   enum TPhase : int { Queued, Started, Done, Abandoned };
 
   uint32_t Message = 0;
-  uint32_t Key = 0; // the message number, or DAT + MSG for a triplet
   int64_t WParam = 0;
 
   // A generic triplet: the destination is the source or nobody.
@@ -29,8 +28,6 @@ struct TTwnRequest {
   TW_BOOL ShowUI = 0;
   TW_BOOL ModalUI = 0;
   std::atomic<int> Phase{Queued};
-  // Set by a caller that stopped waiting while the worker was at work.
-  std::atomic<bool> CallerGone{false};
 
   // Runs when the request goes, always (resources the triplet borrowed).
   std::function<void()> Cleanup;

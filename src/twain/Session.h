@@ -2,8 +2,10 @@
 
 #include "tessivane/twain.h"
 #include "twain/DSMLibrary.h"
+#include "twain/Memory.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 
@@ -39,11 +41,40 @@ struct TTwnSession {
   std::atomic<uint32_t> Timeout{kDefaultTimeout};
   std::atomic<uint32_t> RetryLimit{kDefaultRetryLimit};
   std::atomic<bool> ShuttingDown{false};
+  // When the shutdown began, in steady-clock milliseconds.
+  std::atomic<int64_t> ShutdownSince{0};
+  void BeginShutdown() {
+    int64_t unset = 0;
+    ShutdownSince.compare_exchange_strong(unset, NowMs());
+    ShuttingDown = true;
+  }
+  bool ShutdownExpired(uint32_t afterMs) const {
+    return ShuttingDown && NowMs() - ShutdownSince >= static_cast<int64_t>(afterMs);
+  }
+  static int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
 
   TDSMLibrary Library;
 
+  // The memory functions of the open manager (the registry without one);
+  // set by the worker after MSG_OPENDSM and reset before the library goes.
+  TTwnMemory Memory() const {
+    std::lock_guard guard(MemoryLock);
+    return FMemory;
+  }
+  void SetMemory(const TTwnMemory& memory) {
+    std::lock_guard guard(MemoryLock);
+    FMemory = memory;
+  }
+
   mutable std::mutex FailureLock;
   TTwnFailure LastFailure;
+
+  mutable std::mutex MemoryLock;
+  TTwnMemory FMemory;
 
   TW_IDENTITY App() const {
     std::lock_guard guard(IdentityLock);

@@ -11,10 +11,12 @@ namespace {
 constexpr uint32_t kSlice = 20;
 constexpr uint32_t kStartupWait = 10000;
 constexpr uint32_t kShutdownTimeout = 50;
+// How long the component's end waits for a source that does not answer.
+constexpr uint32_t kAbandonAfter = 2000;
 } // namespace
 
-TAcqTWAINThread::TAcqTWAINThread(TTwnSession& session, TUIDispatcher& dispatcher)
-    : FSession(session), FDispatcher(dispatcher) {
+TAcqTWAINThread::TAcqTWAINThread(std::shared_ptr<TTwnSession> session, TUIDispatcher& dispatcher)
+    : FSessionOwner(std::move(session)), FSession(*FSessionOwner), FDispatcher(dispatcher) {
   {
     std::lock_guard guard(FRequestLock);
     StartWorker();
@@ -24,10 +26,23 @@ TAcqTWAINThread::TAcqTWAINThread(TTwnSession& session, TUIDispatcher& dispatcher
 
 TAcqTWAINThread::~TAcqTWAINThread() {
   Stop();
+  FLink->Cut();
+}
+
+void TAcqTWAINThread::ReleaseWorker(std::shared_ptr<TAcqTWAINQueue> worker) {
+  if (!worker) return;
+  worker->PostQuit();
+  if (worker->WaitFor(kAbandonAfter)) return; // ended: destroyed here
+  // Kept for the rest of the process, never freed, its thread let go.
+  worker->Detach();
+  static auto* abandoned = new std::vector<std::shared_ptr<TAcqTWAINQueue>>;
+  static std::mutex lock;
+  std::lock_guard guard(lock);
+  abandoned->push_back(std::move(worker));
 }
 
 void TAcqTWAINThread::StartWorker() {
-  auto worker = std::make_shared<TAcqTWAINQueue>(FSession, *this);
+  auto worker = std::make_shared<TAcqTWAINQueue>(FSessionOwner, FLink);
   worker->Start();
   {
     std::lock_guard guard(FWorkerLock);
@@ -35,14 +50,11 @@ void TAcqTWAINThread::StartWorker() {
   }
   auto ping = std::make_shared<TTwnRequest>();
   ping->Message = TWM_PING;
-  ping->Key = TWM_PING;
   worker->DoneEvent.ResetEvent();
-  worker->RequestKey = ping->Key;
   worker->PostMessage(TWM_PING, 0, 0, ping);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartupWait);
   while (ping->Phase != TTwnRequest::Done && std::chrono::steady_clock::now() < deadline)
     worker->DoneEvent.WaitFor(kSlice);
-  worker->AckEvent.SetEvent();
 }
 
 std::shared_ptr<TAcqTWAINQueue> TAcqTWAINThread::Worker() {
@@ -64,11 +76,10 @@ void TAcqTWAINThread::Stop() {
   WaitFor();
 }
 
-uint16_t TAcqTWAINThread::Connect(uint32_t message, uint32_t timeout, int64_t wParam,
+uint16_t TAcqTWAINThread::Connect(uint32_t message, TTimeout timeout, int64_t wParam,
                                   TW_BOOL* showUI, TW_BOOL* modalUI) {
   auto request = std::make_shared<TTwnRequest>();
   request->Message = message;
-  request->Key = message;
   request->WParam = wParam;
   const uint16_t result = Submit(request, timeout, false);
   if (request->Taken) {
@@ -82,7 +93,6 @@ uint16_t TAcqTWAINThread::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void*
                                   bool toSource, TTripletOptions options) {
   auto request = std::make_shared<TTwnRequest>();
   request->Message = TWM_TRIPLET;
-  request->Key = static_cast<uint32_t>(DAT) + MSG;
   request->DG = DG;
   request->DAT = DAT;
   request->MSG = MSG;
@@ -100,16 +110,14 @@ uint16_t TAcqTWAINThread::Triplet(uint32_t DG, uint16_t DAT, uint16_t MSG, void*
   return result;
 }
 
-uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, uint32_t timeout,
+uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, TTimeout requested,
                                  bool isTriplet) {
-  if (timeout == kSessionTimeout) timeout = FSession.Timeout;
+  const uint32_t timeout = requested.value_or(FSession.Timeout);
   std::lock_guard requestGuard(FRequestLock);
   std::shared_ptr<TAcqTWAINQueue> worker = Worker();
   if (!worker) return TWRC_FAILURE;
 
   worker->DoneEvent.ResetEvent();
-  worker->RequestKey = request->Key;
-  worker->AcknowledgedKey = 0;
   if (!worker->PostMessage(request->Message, 0, 0, request)) return TWRC_NOANSWER;
 
   const bool onUIThread = FDispatcher.IsUIThread();
@@ -136,9 +144,12 @@ uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, ui
                                     .count());
       if (elapsed >= timeout) break;
       slice = std::min(kSlice, timeout - elapsed);
-    } else if (FSession.ShuttingDown && request->Phase == TTwnRequest::Queued) {
-      break;
     }
+    // While the component goes, a request not yet taken up is given up at
+    // once and one stuck in the source after a few seconds.
+    if (FSession.ShuttingDown &&
+        (request->Phase == TTwnRequest::Queued || FSession.ShutdownExpired(kAbandonAfter)))
+      break;
     // A stale signal from an earlier, abandoned request is cleared.
     if (waitSlice(slice) && request->Phase != TTwnRequest::Done) worker->DoneEvent.ResetEvent();
   }
@@ -148,12 +159,12 @@ uint16_t TAcqTWAINThread::Submit(const std::shared_ptr<TTwnRequest>& request, ui
     result = request->Result;
     request->Taken = true;
   } else {
+    // A request the worker never started is withdrawn; one it started is
+    // left to finish, and what it brings is released with the request.
     int queued = TTwnRequest::Queued;
-    if (!request->Phase.compare_exchange_strong(queued, TTwnRequest::Abandoned))
-      request->CallerGone = true;
+    request->Phase.compare_exchange_strong(queued, TTwnRequest::Abandoned);
     result = TWRC_NOANSWER;
   }
-  worker->AckEvent.SetEvent();
   return result;
 }
 
@@ -219,10 +230,7 @@ void TAcqTWAINThread::ReplaceWorker() {
       std::lock_guard guard(FWorkerLock);
       old = std::move(FWorker);
     }
-    if (old) {
-      old->AckEvent.SetEvent();
-      old.reset(); // quits and joins
-    }
+    ReleaseWorker(std::move(old));
     FSession.State = 1;
     StartWorker();
   }
@@ -232,11 +240,8 @@ void TAcqTWAINThread::ReplaceWorker() {
 void TAcqTWAINThread::BeginShutdown() {
   FSession.Timeout = kShutdownTimeout;
   FSession.RetryLimit = 1;
-  FSession.ShuttingDown = true;
-  if (auto worker = Worker()) {
-    worker->DoneEvent.SetEvent();
-    worker->AckEvent.SetEvent();
-  }
+  FSession.BeginShutdown();
+  if (auto worker = Worker()) worker->DoneEvent.SetEvent();
 }
 
 void TAcqTWAINThread::ExitShutdown() {
@@ -256,5 +261,5 @@ void TAcqTWAINThread::ExitShutdown() {
     std::lock_guard guard(FWorkerLock);
     worker = std::move(FWorker);
   }
-  worker.reset(); // quits and joins
+  ReleaseWorker(std::move(worker));
 }

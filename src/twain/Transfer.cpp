@@ -2,7 +2,9 @@
 #include "twain/Container.h"
 #include "twain/DIBSection.h"
 #include "twain/Fix32.h"
+#include "twain/MemStrip.h"
 #include "twain/Messages.h"
+#include "twain/NativePage.h"
 #include "twain/Thread.h"
 
 #include <algorithm>
@@ -38,10 +40,42 @@ TSectionHandover HandOver(TSV_HANDLE section, TTwnHdlType type) {
 
 } // namespace
 
+bool TAcqTWAINThread::Contained(uint16_t DAT, const std::function<void()>& raise) {
+  try {
+    raise();
+    return true;
+  } catch (...) {
+    // A failing handler ends neither the transfer nor the batch; the
+    // operator hears of it through OnFailure.
+    TTwnFailure failure;
+    failure.DG = DG_IMAGE;
+    failure.DAT = DAT;
+    failure.MSG = MSG_GET;
+    failure.Error = TWRC_FAILURE;
+    failure.Status = TWCC_OPERATIONERROR;
+    RaiseFailureContained(failure);
+    return false;
+  }
+}
+
+void TAcqTWAINThread::RaiseFailureContained(const TTwnFailure& failure) {
+  {
+    std::lock_guard guard(FSession.FailureLock);
+    FSession.LastFailure = failure;
+  }
+  TTwnEventSink* sink = Sink();
+  if (!sink) return;
+  try {
+    sink->RaiseFailure(this, failure);
+  } catch (...) {
+    // The failure handler itself failed: nothing more to tell anyone.
+  }
+}
+
 void TAcqTWAINThread::XferReady() {
   FSession.State = 6;
   if (Mode == TAcquireMode::Idle) return;
-  if (TTwnEventSink* sink = Sink()) sink->RaiseXferReady(this);
+  if (TTwnEventSink* sink = Sink()) Contained(DAT_NULL, [&] { sink->RaiseXferReady(this); });
   TransferOne();
 }
 
@@ -51,12 +85,15 @@ void TAcqTWAINThread::TransferOne() {
   switch (settings.XferMech) {
   case TWFX_FILES:
   case TWFX_FILES2:
+    FTransferDAT = DAT_IMAGEFILEXFER;
     FileTransfer(settings);
     break;
   case TWFX_MEMORY:
+    FTransferDAT = DAT_IMAGEMEMXFER;
     MemoryTransfer(settings);
     break;
   default:
+    FTransferDAT = DAT_IMAGENATIVEXFER;
     NativeTransfer(settings);
     break;
   }
@@ -74,7 +111,11 @@ void TAcqTWAINThread::NextImageStep() {
   if (!sink) return;
   int numImages = FPending;
   bool skipNext = false;
-  if (!sink->RaiseXferNext(this, numImages, skipNext) || !FSession.SourceOpen) return;
+  bool assigned = false;
+  if (!Contained(DAT_PENDINGXFERS,
+                 [&] { assigned = sink->RaiseXferNext(this, numImages, skipNext); }) ||
+      !assigned || !FSession.SourceOpen)
+    return;
   if (skipNext) {
     EndXfer();
   } else if (numImages == 0 && FPending != 0) {
@@ -104,7 +145,7 @@ void TAcqTWAINThread::CloseRequest() {
     Connect(TWM_DISABLEDS, kSessionTimeout);
     Mode = TAcquireMode::Idle;
   }
-  if (TTwnEventSink* sink = Sink()) sink->RaiseCloseSource(this);
+  if (TTwnEventSink* sink = Sink()) Contained(DAT_NULL, [&] { sink->RaiseCloseSource(this); });
 }
 
 void TAcqTWAINThread::EndXfer() {
@@ -122,7 +163,16 @@ void TAcqTWAINThread::ShutDownIfDone(bool anyMode) {
 void TAcqTWAINThread::ImageReady(void* pBmp, TTwnBitmapInfo* pBmpInfo, TW_HANDLE hImage,
                                  const std::string& filePath) {
   TTwnEventSink* sink = Sink();
-  if (sink && sink->RaiseImageReady(this, pBmp, pBmpInfo, hImage, filePath)) return;
+  // The page stays the engine's until the handler returned: a handler that
+  // fails has not taken it, and the batch goes on.
+  bool taken = false;
+  if (sink && !Contained(FTransferDAT, [&] {
+        taken = sink->RaiseImageReady(this, pBmp, pBmpInfo, hImage, filePath);
+      })) {
+    if (hImage != nullptr) tsv_mem_free(static_cast<TSV_HANDLE>(hImage));
+    return;
+  }
+  if (taken) return;
   // Nobody takes the image: it is freed, and the source's remaining
   // images are discarded.
   if (hImage != nullptr) tsv_mem_free(static_cast<TSV_HANDLE>(hImage));
@@ -137,43 +187,52 @@ void TAcqTWAINThread::ImageReady(void* pBmp, TTwnBitmapInfo* pBmpInfo, TW_HANDLE
 // ---- Native transfer
 
 void TAcqTWAINThread::NativeTransfer(const TTwnTransferSettings& settings) {
+  const TTwnMemory memory = FSession.Memory();
   TW_HANDLE image = nullptr;
-  TTripletOptions options{INFINITE_WAIT, {}, [](std::vector<uint8_t>& data) {
+  TTripletOptions options{INFINITE_WAIT, {}, [memory](std::vector<uint8_t>& data) {
                             TW_HANDLE late;
                             std::memcpy(&late, data.data(), sizeof late);
-                            tsv_mem_free(static_cast<TSV_HANDLE>(late));
+                            memory.FreeHandle(late);
                           }};
   const uint16_t result = Triplet(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &image, sizeof image,
                                   true, std::move(options));
+  // The source's block is taken (and freed through the manager's memory
+  // functions) while the manager is surely still loaded.
+  TSV_HANDLE page = nullptr;
+  uint16_t condition = TWCC_SUCCESS;
+  if (result == TWRC_XFERDONE)
+    page = TakeNativePage(memory, image, settings.DIBHandleType == THDT_DIBRAW, condition);
+  else
+    memory.FreeHandle(image);
   EndXfer();
 
-  if (result == TWRC_XFERDONE && image != nullptr) {
+  if (result == TWRC_XFERDONE) {
     ShutDownIfDone(false);
-    const size_t size = tsv_mem_size(static_cast<TSV_HANDLE>(image));
-    if (size == 0) {
-      // An empty block, or not one of the shared registry (which refuses to
-      // free it): nothing this engine can hand on.
-      tsv_mem_free(static_cast<TSV_HANDLE>(image));
+    if (page == nullptr) {
+      ReportTransferFailure(DAT_IMAGENATIVEXFER, condition);
       ImageReady(nullptr, nullptr, nullptr, {});
       return;
     }
     if (settings.DIBHandleType == THDT_DIBRAW) {
-      ImageReady(nullptr, nullptr, image, {});
+      ImageReady(nullptr, nullptr, page, {});
       return;
     }
-    TSV_HANDLE section = nullptr;
-    if (auto* packed = static_cast<const uint8_t*>(tsv_mem_lock(static_cast<TSV_HANDLE>(image)))) {
-      section = BuildDIBSection(packed, size);
-      tsv_mem_unlock(static_cast<TSV_HANDLE>(image));
-    }
-    tsv_mem_free(static_cast<TSV_HANDLE>(image));
-    const TSectionHandover handover = HandOver(section, settings.DIBHandleType);
+    const TSectionHandover handover = HandOver(page, settings.DIBHandleType);
     ImageReady(handover.Bits, handover.Info, handover.Handle, {});
     return;
   }
-  if (image != nullptr) tsv_mem_free(static_cast<TSV_HANDLE>(image));
   ShutDownIfDone(result != TWRC_CANCEL);
   ImageReady(nullptr, nullptr, nullptr, {});
+}
+
+void TAcqTWAINThread::ReportTransferFailure(uint16_t DAT, uint16_t condition) {
+  TTwnFailure failure;
+  failure.DG = DG_IMAGE;
+  failure.DAT = DAT;
+  failure.MSG = MSG_GET;
+  failure.Error = TWRC_FAILURE;
+  failure.Status = condition;
+  RaiseFailureContained(failure);
 }
 
 // ---- File transfer
@@ -231,31 +290,33 @@ void TAcqTWAINThread::FileTransfer(const TTwnTransferSettings& settings) {
 // ---- Memory transfer
 
 bool TAcqTWAINThread::ReadCurrent(uint16_t capability, double& value) {
+  const TTwnMemory memory = FSession.Memory();
   TW_CAPABILITY cap{capability, TWON_DONTCARE16, nullptr};
-  TTripletOptions options{kSessionTimeout, {}, [](std::vector<uint8_t>& data) {
+  TTripletOptions options{kSessionTimeout, {}, [memory](std::vector<uint8_t>& data) {
                             TW_CAPABILITY late;
                             std::memcpy(&late, data.data(), sizeof late);
-                            tsv_mem_free(static_cast<TSV_HANDLE>(late.hContainer));
+                            memory.FreeHandle(late.hContainer);
                           }};
   if (Triplet(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &cap, sizeof cap, true,
               std::move(options)) != TWRC_SUCCESS ||
       cap.hContainer == nullptr)
     return false;
-  auto handle = static_cast<TSV_HANDLE>(cap.hContainer);
   bool read = false;
-  if (const auto* wire = static_cast<const uint8_t*>(tsv_mem_lock(handle))) {
-    try {
-      TTwnContainer container;
-      container.LoadFromTwain(capability, cap.ConType,
-                              UnpackContainer(cap.ConType, wire, tsv_mem_size(handle)));
-      value = container.CurrentValue().AsFloat();
-      read = true;
-    } catch (const Exception&) {
-      read = false;
+  {
+    TLockedBlock locked(memory, cap.hContainer);
+    if (const auto* wire = static_cast<const uint8_t*>(locked.Address())) {
+      try {
+        TTwnContainer container;
+        container.LoadFromTwain(capability, cap.ConType,
+                                UnpackContainer(cap.ConType, wire, BlockSize(cap.hContainer)));
+        value = container.CurrentValue().AsFloat();
+        read = true;
+      } catch (const Exception&) {
+        read = false;
+      }
     }
-    tsv_mem_unlock(handle);
   }
-  tsv_mem_free(handle);
+  memory.FreeHandle(cap.hContainer);
   return read;
 }
 
@@ -346,7 +407,9 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
     int bufSize = static_cast<int>(setup.Preferred);
     const int minSize = static_cast<int>(setup.MinBufSize);
     const int maxSize = static_cast<int>(setup.MaxBufSize);
-    if (sink) sink->RaiseMemXferSize(this, minSize, maxSize, bufSize, bmpInfo);
+    if (sink)
+      Contained(DAT_IMAGEMEMXFER,
+                [&] { sink->RaiseMemXferSize(this, minSize, maxSize, bufSize, bmpInfo); });
     if (minSize != 0 && maxSize != 0) {
       if (bufSize < minSize) bufSize = minSize;
       if (maxSize != -1 && bufSize > maxSize) bufSize = maxSize;
@@ -354,15 +417,24 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
     if (bufSize <= 0) bufSize = std::max(minSize, 65536);
 
     void* stripBuffer = nullptr;
+    std::vector<uint8_t> ownStrip;
     if (stripMode) {
-      if (sink) sink->RaiseMemXferBuffer(this, bmpInfo, 0, 0, 0, stripBuffer);
+      if (sink && !Contained(DAT_IMAGEMEMXFER, [&] {
+            sink->RaiseMemXferBuffer(this, bmpInfo, 0, 0, 0, stripBuffer);
+          }))
+        stripBuffer = nullptr;
     } else {
       const size_t offset = 40 + 4 * static_cast<size_t>(h.biClrUsed);
       image = tsv_mem_alloc(offset + imageSize);
       if (image != nullptr) pixels = static_cast<uint8_t*>(tsv_mem_lock(image)) + offset;
+      // Strips arrive in a buffer of their own and are placed from there; a
+      // buffer larger than the page (or the source's minimum) serves nothing.
+      ownStrip.resize(std::min(static_cast<size_t>(bufSize),
+                               std::max(imageSize, static_cast<size_t>(std::max(minSize, 0)))));
+      stripBuffer = ownStrip.data();
     }
+    const TMemPage page{pixels, rowSize, info.ImageWidth, info.ImageLength, bits};
 
-    size_t filled = 0;
     if (stripMode ? stripBuffer == nullptr : pixels == nullptr) {
       result = TWRC_CANCEL;
     } else {
@@ -374,14 +446,9 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
         strip.BytesPerRow = strip.Columns = strip.Rows = strip.XOffset = strip.YOffset =
             strip.BytesWritten = TWON_DONTCARE32;
         strip.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
-        if (stripMode) {
-          strip.Memory.Length = static_cast<TW_UINT32>(bufSize);
-          strip.Memory.TheMem = stripBuffer;
-        } else {
-          strip.Memory.Length =
-              static_cast<TW_UINT32>(std::min(static_cast<size_t>(bufSize), imageSize - filled));
-          strip.Memory.TheMem = pixels + filled;
-        }
+        strip.Memory.Length =
+            static_cast<TW_UINT32>(stripMode ? static_cast<size_t>(bufSize) : ownStrip.size());
+        strip.Memory.TheMem = stripBuffer;
         result = Triplet(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip, sizeof strip, true,
                          {INFINITE_WAIT, {}, {}});
         if (result != TWRC_SUCCESS && result != TWRC_XFERDONE) break;
@@ -393,31 +460,22 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
                    ++row)
                 SwapRedBlue(static_cast<uint8_t*>(stripBuffer) + row * strip.BytesPerRow,
                             strip.BytesPerRow / 3);
-            if (sink)
-              sink->RaiseMemXferBuffer(this, bmpInfo, static_cast<int>(strip.BytesPerRow),
-                                       static_cast<int>(strip.Rows), static_cast<int>(written),
-                                       stripBuffer);
+            if (sink && !Contained(DAT_IMAGEMEMXFER, [&] {
+                  sink->RaiseMemXferBuffer(this, bmpInfo, static_cast<int>(strip.BytesPerRow),
+                                           static_cast<int>(strip.Rows), static_cast<int>(written),
+                                           stripBuffer);
+                }))
+              stripBuffer = nullptr;
             if (stripBuffer == nullptr) {
               result = TWRC_CANCEL;
               break;
             }
           }
-        } else if (strip.BytesPerRow == rowSize || strip.BytesPerRow == 0) {
-          filled += written;
-        } else {
-          // Rows come at the source's spacing; move them to DIB spacing,
-          // in the order that overwrites no row still to be moved.
-          const size_t rows = std::min<size_t>(strip.Rows, (imageSize - filled) / rowSize);
-          const size_t copy = std::min<size_t>(strip.BytesPerRow, rowSize);
-          uint8_t* base = pixels + filled;
-          if (rowSize > strip.BytesPerRow) {
-            for (size_t r = rows; r-- > 0;)
-              std::memmove(base + r * rowSize, base + r * strip.BytesPerRow, copy);
-          } else {
-            for (size_t r = 0; r < rows; ++r)
-              std::memmove(base + r * rowSize, base + r * strip.BytesPerRow, copy);
-          }
-          filled += rowSize * rows;
+        } else if (!PlaceStrip(strip, ownStrip.data(), written, page)) {
+          // A strip that does not fit the page: the page cannot be trusted.
+          ReportTransferFailure(DAT_IMAGEMEMXFER, TWCC_BADVALUE);
+          result = TWRC_FAILURE;
+          break;
         }
         // A source that keeps answering without delivering anything is stopped.
         emptyStrips = written == 0 ? emptyStrips + 1 : 0;
@@ -428,7 +486,8 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
       } while (result == TWRC_SUCCESS);
       if (stripMode && sink) {
         void* last = stripBuffer;
-        sink->RaiseMemXferBuffer(this, bmpInfo, 0, 0, 0, last);
+        Contained(DAT_IMAGEMEMXFER,
+                  [&] { sink->RaiseMemXferBuffer(this, bmpInfo, 0, 0, 0, last); });
       }
     }
   }

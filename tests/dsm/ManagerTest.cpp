@@ -40,9 +40,8 @@ class ManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {
     setenv("XDG_CONFIG_HOME", Dir.Path().c_str(), 1);
-    for (const char* name :
-         {"TESSIVANE_TWAIN_SOURCES", "TESSIVANE_TWAIN_CHOOSER", VIRTUAL_SHEETS_VARIABLE,
-          VIRTUAL_CONFIG_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
+    for (const char* name : {"TESSIVANE_TWAIN_CHOOSER", VIRTUAL_SHEETS_VARIABLE,
+                             VIRTUAL_CONFIG_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
       unsetenv(name);
     {
       std::lock_guard guard(gCallbacks.Lock);
@@ -50,6 +49,8 @@ protected:
       gCallbacks.Destinations.clear();
       gCallbacks.Threads.clear();
     }
+    // The project's own sources only, never the machine's installed ones.
+    setenv("TESSIVANE_TWAIN_SOURCES", test::BinPath("twain_sources").c_str(), 1);
     Load();
   }
   void TearDown() override { Unload(); }
@@ -222,7 +223,7 @@ TEST_F(ManagerTest, EntryPointIsForApplicationsOfTheSecondGeneration) {
   TW_IDENTITY app = Application("New");
   ASSERT_EQ(OpenDSM(app), TWRC_SUCCESS);
   ASSERT_EQ(Call(app, nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entry), TWRC_SUCCESS);
-  EXPECT_EQ(entry.DSM_Entry, Entry);
+  EXPECT_EQ(DSMENTRYPROC{entry.DSM_Entry}, Entry);
   // Its blocks are blocks of the shared registry.
   TW_HANDLE block = entry.DSM_MemAllocate(100);
   ASSERT_NE(block, nullptr);
@@ -368,6 +369,7 @@ TEST_F(ManagerTest, ScannerNegotiatesAsADocumentScanner) {
   TW_IDENTITY source{};
   ASSERT_EQ(OpenDS(app, source), TWRC_SUCCESS);
   TW_ENTRYPOINT entry{};
+  entry.Size = sizeof entry;
   ASSERT_EQ(Call(app, nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entry), TWRC_SUCCESS);
   auto set = [&](TW_UINT16 capability, TW_UINT16 itemType, TW_UINT32 value) {
     TW_HANDLE handle = entry.DSM_MemAllocate(sizeof(TW_ONEVALUE));
@@ -431,6 +433,81 @@ TEST_F(ManagerTest, ScannerNegotiatesAsADocumentScanner) {
   TW_PENDINGXFERS pending{};
   EXPECT_EQ(Call(app, &source, DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending), TWRC_SUCCESS);
   EXPECT_EQ(Call(app, &source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+  EXPECT_EQ(CloseDS(app, source), TWRC_SUCCESS);
+  EXPECT_EQ(CloseDSM(app), TWRC_SUCCESS);
+}
+
+TEST_F(ManagerTest, ApplicationsAreCheckedAndToldOfTheManagersMemory) {
+  // An application without a product name is refused; it may ask why.
+  TW_IDENTITY nameless = Application("");
+  EXPECT_EQ(OpenDSM(nameless), TWRC_FAILURE);
+  EXPECT_EQ(Condition(nameless), TWCC_BADVALUE);
+  TW_IDENTITY garbled = Application("Garbled");
+  std::memset(garbled.Manufacturer, 'x', sizeof garbled.Manufacturer);
+  EXPECT_EQ(OpenDSM(garbled), TWRC_FAILURE);
+
+  TW_IDENTITY app = Application("App");
+  ASSERT_EQ(OpenDSM(app), TWRC_SUCCESS);
+  EXPECT_EQ(app.SupportedGroups & DF_DSM2, static_cast<TW_UINT32>(DF_DSM2));
+  // A record smaller than the standard's would be overrun: refused.
+  TW_ENTRYPOINT entry{};
+  entry.Size = sizeof entry - 8;
+  EXPECT_EQ(Call(app, nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entry), TWRC_FAILURE);
+  EXPECT_EQ(Condition(app), TWCC_BADVALUE);
+  EXPECT_EQ(DSM_MEMALLOCATE{entry.DSM_MemAllocate}, nullptr);
+
+  // MSG_CHECKSTATUS looks at the condition without taking it.
+  EXPECT_EQ(OpenDSM(app), TWRC_FAILURE);
+  TW_STATUS status{};
+  EXPECT_EQ(Call(app, nullptr, DG_CONTROL, DAT_STATUS, MSG_CHECKSTATUS, &status), TWRC_SUCCESS);
+  EXPECT_EQ(status.ConditionCode, TWCC_SEQERROR);
+  EXPECT_EQ(Condition(app), TWCC_SEQERROR);
+  EXPECT_EQ(Condition(app), TWCC_SUCCESS);
+  EXPECT_EQ(CloseDSM(app), TWRC_SUCCESS);
+}
+
+TEST_F(ManagerTest, TheApplicationCanSetTheDefaultSource) {
+  InstallScanners({"virtual.ds", "virtual-B.ds"});
+  TW_IDENTITY app = Application("App");
+  ASSERT_EQ(OpenDSM(app), TWRC_SUCCESS);
+  TW_IDENTITY chosen{};
+  std::strcpy(chosen.ProductName, "Virtual Scanner B");
+  EXPECT_EQ(Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &chosen), TWRC_SUCCESS);
+  TW_IDENTITY source{};
+  ASSERT_EQ(Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &source), TWRC_SUCCESS);
+  EXPECT_STREQ(source.ProductName, "Virtual Scanner B");
+  TW_IDENTITY unknown{};
+  std::strcpy(unknown.ProductName, "No Such Scanner");
+  EXPECT_EQ(Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &unknown), TWRC_FAILURE);
+  EXPECT_EQ(Condition(app), TWCC_NODS);
+  ASSERT_EQ(Call(app, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &source), TWRC_SUCCESS);
+  EXPECT_STREQ(source.ProductName, "Virtual Scanner B");
+  EXPECT_EQ(CloseDSM(app), TWRC_SUCCESS);
+}
+
+TEST_F(ManagerTest, AnnouncementsWaitForTheCallbackToBeRegistered) {
+  TW_IDENTITY app = Application("App");
+  ASSERT_EQ(OpenDSM(app), TWRC_SUCCESS);
+  TW_IDENTITY source{};
+  ASSERT_EQ(OpenDS(app, source), TWRC_SUCCESS);
+  // The source announces before the application registered its callback.
+  EXPECT_EQ(Entry(&source, &app, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_SUCCESS);
+  EXPECT_EQ(Entry(&source, &app, DG_CONTROL, DAT_NULL, MSG_CLOSEDSREQ, nullptr), TWRC_SUCCESS);
+  {
+    std::lock_guard guard(gCallbacks.Lock);
+    EXPECT_TRUE(gCallbacks.Messages.empty());
+  }
+  TW_CALLBACK callback{};
+  callback.CallBackProc = reinterpret_cast<TW_MEMREF>(&Callback);
+  ASSERT_EQ(Call(app, &source, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &callback),
+            TWRC_SUCCESS);
+  {
+    std::lock_guard guard(gCallbacks.Lock);
+    ASSERT_EQ(gCallbacks.Messages.size(), 2u);
+    EXPECT_EQ(gCallbacks.Messages[0], std::make_pair(source.Id, TW_UINT16{MSG_XFERREADY}));
+    EXPECT_EQ(gCallbacks.Messages[1], std::make_pair(source.Id, TW_UINT16{MSG_CLOSEDSREQ}));
+    EXPECT_EQ(gCallbacks.Destinations[0], app.Id);
+  }
   EXPECT_EQ(CloseDS(app, source), TWRC_SUCCESS);
   EXPECT_EQ(CloseDSM(app), TWRC_SUCCESS);
 }

@@ -363,6 +363,8 @@ TEST_F(AcquireTest, TransferCountAndDuplexDecideThePages) {
   ASSERT_TRUE(limited->Acquire(""));
   ASSERT_TRUE(WaitClosed(*limited));
   EXPECT_EQ(Events.Images.size(), 5u);
+  // CAP_XFERCOUNT goes as the standard's TWTY_INT16 one value.
+  EXPECT_EQ(CountTrace("1 1 6 cap=1 con=5 type=1 items=1"), 1u);
 }
 
 } // namespace

@@ -20,9 +20,10 @@ TEST_F(ComponentTest, ApplicationIdentityAsAnnounced) {
   EXPECT_EQ(identity.Version.Language, 2);
   EXPECT_EQ(identity.Version.Country, 44);
   EXPECT_STREQ(identity.Version.Info, "TWAIN Toolkit v 3.0");
-  EXPECT_EQ(identity.ProtocolMajor, 1);
-  EXPECT_EQ(identity.ProtocolMinor, 9);
-  EXPECT_EQ(identity.SupportedGroups, static_cast<TW_UINT32>(DG_CONTROL | DG_IMAGE | DF_APP2));
+  EXPECT_EQ(identity.ProtocolMajor, 2);
+  EXPECT_EQ(identity.ProtocolMinor, 4);
+  EXPECT_EQ(TW_UINT32{identity.SupportedGroups},
+            static_cast<TW_UINT32>(DG_CONTROL | DG_IMAGE | DF_APP2));
   EXPECT_EQ(twain->ProductFamily(), "Image Acquisition");
   EXPECT_EQ(twain->ProductName(), "TWAIN Application");
   EXPECT_EQ(twain->Country(), TAcqCountry::UNITEDKINGDOM);

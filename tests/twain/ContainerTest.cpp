@@ -1,5 +1,5 @@
 // Capability containers in their internal form, and the wire form the
-// standard defines on Linux (records in natural alignment).
+// standard defines on Linux (records packed on 2-byte boundaries).
 #include "twain/Container.h"
 #include "twain/Fix32.h"
 #include "twain/ItemTypes.h"
@@ -318,16 +318,34 @@ TEST(ContainerTest, ChangingShapeOrCapabilityStartsAfresh) {
   EXPECT_EQ(container.CurrentValue().AsBoolean(), true); // cleared to -1
 }
 
-TEST(ContainerTest, WireLayoutsAreTheNaturallyAlignedRecords) {
-  EXPECT_EQ(offsetof(TW_ONEVALUE, Item), 4u);
-  EXPECT_EQ(offsetof(TW_ARRAY, ItemList), 8u);
-  EXPECT_EQ(offsetof(TW_ENUMERATION, ItemList), 16u);
-  EXPECT_EQ(sizeof(TW_RANGE), 24u);
-  EXPECT_EQ(sizeof(TW_IDENTITY), 160u);
+TEST(ContainerTest, WireFormsAreTheStandardsBytes) {
+  // Written out byte by byte as the standard's Linux header packs them: the
+  // item type, then each 32-bit field directly after it at offset 2.
+  const std::vector<uint8_t> oneValue = {0x04, 0x00, 0x2C, 0x01, 0x00, 0x00};
+  TTwnContainer resolution;
+  Load(resolution, ICAP_XRESOLUTION, TWON_ONEVALUE, oneValue);
+  EXPECT_EQ(resolution.CurrentValue().AsInteger(), 300);
+  uint16_t conType;
+  const std::vector<uint8_t> sent = Sent(resolution, 0, conType);
+  ASSERT_GE(sent.size(), oneValue.size());
+  EXPECT_EQ(std::vector<uint8_t>(sent.begin(), sent.begin() + 6), oneValue);
+
+  // An enumeration of two TWTY_UINT16 items, current 1, default 0: the list
+  // starts at offset 14.
+  const std::vector<uint8_t> enumeration = {0x04, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00,
+                                            0x00, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00, 0x07, 0x00};
+  TTwnContainer list;
+  Load(list, ICAP_PIXELTYPE, TWON_ENUMERATION, enumeration);
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.CurrentValue().AsInteger(), 7);
+  const std::vector<uint8_t> again = Sent(list, 0, conType);
+  EXPECT_EQ(conType, TWON_ENUMERATION);
+  ASSERT_GE(again.size(), enumeration.size());
+  EXPECT_EQ(std::vector<uint8_t>(again.begin(), again.begin() + 18), enumeration);
+
   TTwnContainer range;
   Load(range, ICAP_XRESOLUTION, TWON_RANGE,
        WireRange(TWTY_FIX32, Fix(50), Fix(600), Fix(50), Fix(300)));
-  uint16_t conType;
   EXPECT_EQ(Sent(range, 0, conType), WireRange(TWTY_FIX32, Fix(50), Fix(600), Fix(50), Fix(300)));
 }
 

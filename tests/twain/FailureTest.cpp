@@ -2,7 +2,9 @@
 // throws, a component destroyed in the middle of a batch.
 #include "TwainFixture.h"
 
+#include <dlfcn.h>
 #include <fstream>
+#include <stdexcept>
 
 namespace test {
 namespace {
@@ -80,6 +82,37 @@ TEST_F(FailureTest, HungSourceTimesOutAndTheSessionGoesOnAfterwards) {
   EXPECT_TRUE(WaitClosed(*twain));
 }
 
+TEST_F(FailureTest, DestroyingTheComponentWhileTheSourceHangsEndsWithinSeconds) {
+  // Held by the test too, so that the manager is not unloaded and loaded
+  // again at the same address while the stuck worker finishes.
+  void* manager = dlopen(BinPath("libtessivane_dsm.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(manager, nullptr);
+  const std::string release = Dir.File("release");
+  Configure("sheets=1\nhang=" + std::to_string(DAT_IMAGENATIVEXFER) + " 1\nrelease=" + release);
+  {
+    auto twain = MakeTwain();
+    twain->SetDIBHandleType(THDT_DIBRAW);
+    twain->ShowUI = false;
+    SmallPages(*twain, TWPT_BW, 1, 50);
+    ASSERT_TRUE(twain->Acquire(""));
+    // The scanner is stuck inside the transfer.
+    ASSERT_TRUE(WaitFor([&] { return CountTrace("2 260 1") == 1; }));
+    // Going returns although the source never answers: its worker is let go.
+  }
+  EXPECT_FALSE(FileExists(release));
+  EXPECT_TRUE(Events.Images.empty());
+  // Once the source returns, the worker let go closes what it left open.
+  WriteFile(release, {});
+  ASSERT_TRUE(WaitFor([&] { return CountTrace("1 3 1026") == 1; })); // MSG_CLOSEDS
+  Configure("sheets=1");
+  auto twain = OneSheet(TWPT_BW, 1, 50);
+  twain->SetDIBHandleType(THDT_DIBRAW);
+  ASSERT_TRUE(twain->Acquire(""));
+  ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
+  EXPECT_TRUE(WaitClosed(*twain));
+  dlclose(manager);
+}
+
 TEST_F(FailureTest, ManagerThatThrowsIsReplacedByAFreshSession) {
   Configure("throw=1 2 " + std::to_string(ICAP_PHYSICALHEIGHT));
   auto twain = MakeTwain();
@@ -128,6 +161,50 @@ TEST_F(FailureTest, DestroyingTheComponentWithImagesPendingResetsAndCloses) {
   ASSERT_TRUE(twain->Acquire(""));
   ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
   EXPECT_TRUE(WaitClosed(*twain));
+}
+
+TEST_F(FailureTest, HandlersThatThrowAreReportedAndTheBatchGoesOn) {
+  struct TCase {
+    const char* What;
+    TTwnXferType Mech;
+    bool ThrowInImage, ThrowInNext;
+  };
+  for (const TCase& c : {TCase{"image handler, native", TWFX_NATIVE, true, false},
+                         TCase{"image handler, memory", TWFX_MEMORY, true, false},
+                         TCase{"next-image handler", TWFX_NATIVE, false, true}}) {
+    SCOPED_TRACE(c.What);
+    Events.Failures.clear();
+    Configure("sheets=3");
+    auto twain = MakeTwain();
+    twain->SetXferMech(c.Mech);
+    twain->SetDIBHandleType(THDT_DIBHANDLE);
+    twain->ShowUI = false;
+    SmallPages(*twain, TWPT_BW, 1, 50);
+    int calls = 0;
+    twain->OnImageReady = [&](TTwnObject*, void*, TTwnBitmapInfo*, TW_HANDLE handle,
+                              const std::string&) {
+      ++calls;
+      // Not taken: the engine still owns the page when the handler fails.
+      if (c.ThrowInImage) throw std::runtime_error("handler fault");
+      tsv_mem_free(static_cast<TSV_HANDLE>(handle));
+    };
+    int nexts = 0;
+    twain->OnXferNext = [&](TTwnObject*, int&, bool&) {
+      ++nexts;
+      if (c.ThrowInNext) throw std::runtime_error("handler fault");
+    };
+    ASSERT_TRUE(twain->Acquire(""));
+    ASSERT_TRUE(WaitClosed(*twain));
+    EXPECT_EQ(calls, 3); // every page was fetched
+    EXPECT_EQ(nexts, 3); // and the next-image step ran after each
+    ASSERT_EQ(Events.Failures.size(), 3u);
+    for (const TRecordedFailure& failure : Events.Failures) {
+      EXPECT_EQ(failure.DAT, c.ThrowInNext           ? DAT_PENDINGXFERS
+                             : c.Mech == TWFX_MEMORY ? DAT_IMAGEMEMXFER
+                                                     : DAT_IMAGENATIVEXFER);
+      EXPECT_EQ(failure.Status, TWCC_OPERATIONERROR);
+    }
+  }
 }
 
 TEST_F(FailureTest, EnablingWithoutAnImageHandlerIsAnError) {

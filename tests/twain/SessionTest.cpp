@@ -38,6 +38,28 @@ protected:
   }
 };
 
+TEST_F(SessionTest, ManyShortRequestsAreEachAnsweredAtOnce) {
+  auto twain = MakeTwain(60000);
+  ASSERT_TRUE(twain->OpenSourceMgr());
+  ASSERT_TRUE(twain->OpenSource(""));
+  // Each request right after the last one's answer: the worker takes it up at
+  // once, so even a request with a short time-out is answered (a worker that
+  // lingered after an answer would let it run out).
+  for (int i = 0; i < 300; ++i) {
+    TW_STATUS status{};
+    ASSERT_EQ(twain->Triplet(DG_CONTROL, DAT_STATUS, MSG_GET, &status, sizeof status), TWRC_SUCCESS)
+        << i;
+    TTripletOptions shortWait;
+    shortWait.Timeout = 2000;
+    ASSERT_EQ(twain->Triplet(DG_CONTROL, DAT_STATUS, MSG_GET, &status, sizeof status, true,
+                             std::move(shortWait)),
+              TWRC_SUCCESS)
+        << i;
+  }
+  EXPECT_TRUE(twain->CloseSource());
+  EXPECT_TRUE(twain->CloseSourceMgr());
+}
+
 TEST_F(SessionTest, SourceListNamesEveryScannerAndKeepsTheIdentity) {
   InstallThreeScanners();
   auto twain = MakeTwain();
@@ -118,6 +140,42 @@ TEST_F(SessionTest, SelectionDialogChoiceBecomesTheDefault) {
   EXPECT_EQ(twain->SourceName(), "Virtual Scanner C");
   twain->CloseSource();
   twain->CloseSourceMgr();
+}
+
+TEST_F(SessionTest, TheChosenSourceIsAcquiredByItsNameInTheNextSession) {
+  InstallThreeScanners();
+  InstallChooser("Virtual Scanner C");
+  auto twain = OneSheet(TWPT_BW, 1, 50);
+  twain->SetDIBHandleType(THDT_DIBRAW);
+  ASSERT_TRUE(twain->SelectSource());
+  // Another scanner installed meanwhile: the manager numbers its sources anew.
+  std::filesystem::copy_file(BinPath("twain_sources/virtual.ds"), Dir.File("sources/virtual-A.ds"));
+  std::string opened;
+  auto negotiate = twain->OnNegotiation;
+  twain->OnNegotiation = [&](TTwnObject* sender) {
+    opened = twain->SourceName();
+    negotiate(sender);
+  };
+  // As the application does it: Acquire with the profile's empty name.
+  ASSERT_TRUE(twain->Acquire(""));
+  ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
+  ASSERT_TRUE(WaitClosed(*twain));
+  EXPECT_EQ(opened, "Virtual Scanner C");
+}
+
+TEST_F(SessionTest, TheSelectionDialogDoesNotFreezeTheWindowThatAsked) {
+  InstallThreeScanners();
+  // A chooser the operator takes a moment to answer.
+  const std::string path = Dir.File("slow-chooser.sh");
+  std::ofstream(path) << "#!/bin/sh\nsleep 0.3\necho 'Virtual Scanner B'\n";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  setenv("TESSIVANE_TWAIN_CHOOSER", path.c_str(), 1);
+  setenv("DISPLAY", ":99", 1);
+  auto twain = MakeTwain();
+  const unsigned responsive = Dispatcher.ResponsiveCount();
+  EXPECT_TRUE(twain->SelectSource());
+  EXPECT_EQ(twain->SourceName(), "Virtual Scanner B");
+  EXPECT_GT(Dispatcher.ResponsiveCount(), responsive); // painted while the dialog was open
 }
 
 TEST_F(SessionTest, CancelledSelectionKeepsTheSource) {

@@ -14,10 +14,11 @@ TRecorder::~TRecorder() {
 void TwainTest::SetUp() {
   setenv("XDG_CONFIG_HOME", Dir.Path().c_str(), 1);
   setenv("XDG_STATE_HOME", Dir.Path().c_str(), 1);
-  for (const char* name :
-       {"TESSIVANE_TWAIN_DSM", "TESSIVANE_TWAIN_SOURCES", "TESSIVANE_TWAIN_CHOOSER",
-        VIRTUAL_SHEETS_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
+  for (const char* name : {"TESSIVANE_TWAIN_DSM", "TESSIVANE_TWAIN_CHOOSER",
+                           VIRTUAL_SHEETS_VARIABLE, "DISPLAY", "WAYLAND_DISPLAY"})
     unsetenv(name);
+  // The project's own sources only, never the machine's installed ones.
+  setenv("TESSIVANE_TWAIN_SOURCES", BinPath("twain_sources").c_str(), 1);
   Configure("");
 }
 

@@ -1,6 +1,8 @@
 // Image description and the three transfer mechanisms of the virtual scanner.
 #include "VirtualScanner.h"
 
+#include "tessivane/pagemem.h"
+
 #include "core/Exception.h"
 
 #include <algorithm>
@@ -204,9 +206,20 @@ TW_UINT16 TVirtualScanner::NativeXfer(TW_HANDLE* handle) {
   if (FState != 6) return Fail(TWCC_SEQERROR);
   *handle = nullptr;
   if (const TW_UINT16 result = StartPage(); result != TWRC_SUCCESS) return result;
-  // The page's block goes to the application as it is: a packed DIB.
-  FPage->SetOwnsHandle(false);
-  *handle = FPage->Handle();
+  // The page goes to the application as a packed DIB in a block of the
+  // manager's memory, which the application frees through the same manager.
+  const TSV_HANDLE own = FPage->Handle();
+  const size_t size = tsv_mem_size(own);
+  TW_HANDLE block = FMemory.Alloc(size);
+  void* target = block != nullptr ? FMemory.LockHandle(block) : nullptr;
+  if (target == nullptr) {
+    if (block != nullptr) FMemory.FreeHandle(block);
+    return Fail(TWCC_LOWMEMORY);
+  }
+  std::memcpy(target, tsv_mem_lock(own), size);
+  tsv_mem_unlock(own);
+  FMemory.UnlockHandle(block);
+  *handle = block;
   FPage.reset();
   FState = 7;
   ImageDone();

@@ -151,6 +151,13 @@ void TSourceMemory::UnlockHandle(TW_HANDLE handle) const {
     tsv_mem_unlock(static_cast<TSV_HANDLE>(handle));
 }
 
+void TSourceMemory::FreeHandle(TW_HANDLE handle) const {
+  if (Free != nullptr)
+    Free(handle);
+  else
+    tsv_mem_free(static_cast<TSV_HANDLE>(handle));
+}
+
 TW_FIX32 ToFix32(double value) {
   const auto scaled = static_cast<int32_t>(std::lround(value * 65536.0));
   TW_FIX32 fix;

@@ -16,6 +16,7 @@ struct TSourceMemory {
   TW_HANDLE Alloc(size_t size) const;
   void* LockHandle(TW_HANDLE handle) const;
   void UnlockHandle(TW_HANDLE handle) const;
+  void FreeHandle(TW_HANDLE handle) const;
 };
 
 // A container as the application sent it, items read by their type:
