@@ -52,8 +52,8 @@ std::string Points(int pixels, int dpi) {
 }
 
 std::string MediaBoxOf(const TDibGraphic& graphic, std::string& width, std::string& height) {
-  width = Points(graphic.Width(), graphic.XDpi() > 0 ? graphic.XDpi() : ScreenDpiX());
-  height = Points(graphic.Height(), graphic.YDpi() > 0 ? graphic.YDpi() : ScreenDpiY());
+  width = Points(graphic.Width(), graphic.XDpi() > 0 ? graphic.XDpi() : kDefaultPageDpi);
+  height = Points(graphic.Height(), graphic.YDpi() > 0 ? graphic.YDpi() : kDefaultPageDpi);
   return "[0 0 " + width + " " + height + "]";
 }
 
@@ -93,8 +93,7 @@ struct TPageCopy {
   TPdfImageObject Image;
 };
 
-TPageCopy CopyOf(TPDFImageReader& reader, TPDFObjectCopier& copier,
-                 const TPDFImagePage& page) {
+TPageCopy CopyOf(TPDFImageReader& reader, TPDFObjectCopier& copier, const TPDFImagePage& page) {
   TPDFFile& file = reader.File();
   const TPDFObject& image = *page.Image;
   TPageCopy copy;
@@ -271,8 +270,7 @@ void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
   std::string width, height;
   const std::string mediaBox = MediaBoxOf(*this, width, height);
 
-  TPdfGraphicWriter writer(stream,
-                           ImageObject(last) + static_cast<int>(copier.Streams().size()));
+  TPdfGraphicWriter writer(stream, ImageObject(last) + static_cast<int>(copier.Streams().size()));
   writer.Header();
   writer.Info(kInfo, InfoOf(reader));
   std::vector<int> kids;

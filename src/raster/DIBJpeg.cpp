@@ -27,7 +27,7 @@ void TDIB::LoadJpegFromStream(TStream& stream) {
     default:
       throw EDIBError("Invalid samples count: " + std::to_string(info.output_components));
     }
-    int xDpi = 0, yDpi = 0;
+    int xDpi = kDefaultPageDpi, yDpi = kDefaultPageDpi;
     if (info.density_unit == 1) {
       xDpi = info.X_density;
       yDpi = info.Y_density;
@@ -35,6 +35,7 @@ void TDIB::LoadJpegFromStream(TStream& stream) {
       xDpi = static_cast<int>(Round(info.X_density * 2.54));
       yDpi = static_cast<int>(Round(info.Y_density * 2.54));
     }
+    if (xDpi <= 0 || yDpi <= 0) xDpi = yDpi = kDefaultPageDpi;
     NewImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height), format,
              xDpi, yDpi);
     const int height = Height();

@@ -170,8 +170,10 @@ TEST(Jpeg, GreyAndColourFilesWithTheirResolution) {
   EXPECT_NEAR((value >> 8) & 0xFF, Slope(20, 5, 1), 6);
   EXPECT_NEAR((value >> 16) & 0xFF, Slope(20, 5, 2), 6);
 
+  // A file without a density has the fixed default resolution.
   page = Decode(EncodeJpeg(8, 8, 1, JCS_GRAYSCALE, 0, 1, Gradient));
-  EXPECT_EQ(page.XResolution(), 0);
+  EXPECT_EQ(page.XResolution(), kDefaultPageDpi);
+  EXPECT_EQ(page.YResolution(), kDefaultPageDpi);
 }
 
 TEST(Jpeg, FourComponentFilesAreRefusedByTheDecoder) {
