@@ -202,11 +202,29 @@ bool TPdfGraphic::IsFormatStream(TStream& stream) {
 }
 
 int TPdfGraphic::ImageCount(TStream& stream) {
-  return TPDFImageReader(ReadToEnd(stream)).PageCount();
+  return TPdfPages(stream).Count();
 }
 
 void TPdfGraphic::LoadImage(TStream& stream, int imageNumber) {
-  TPDFImageReader reader(ReadToEnd(stream));
+  TPdfPages(stream).Load(imageNumber, *this);
+}
+
+TPdfPages::TPdfPages(TStream& stream) {
+  WithoutForeignErrors<EPDFReadError>(
+      [&] { FReader = std::make_unique<TPDFImageReader>(ReadToEnd(stream)); });
+}
+
+TPdfPages::~TPdfPages() = default;
+
+int TPdfPages::Count() const {
+  return FReader->PageCount();
+}
+
+void TPdfPages::Load(int imageNumber, TPdfGraphic& target) {
+  WithoutForeignErrors<EPDFReadError>([&] { target.LoadFromReader(*FReader, imageNumber); });
+}
+
+void TPdfGraphic::LoadFromReader(TPDFImageReader& reader, int imageNumber) {
   const TPDFImagePage page = reader.Page(imageNumber - 1);
   TDIB image;
   reader.DecodeImage(page, image);
