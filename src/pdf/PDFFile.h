@@ -36,6 +36,12 @@ struct TDecodedStream {
 // them (/Prev), and objects stored in object streams. Objects are parsed when
 // first asked for and kept; references that lead back to an object being
 // read raise EPDFReadError, as does every other fault of the file.
+//
+// Damage that real writers leave is repaired as other readers repair it: a
+// cross-reference table that cannot be read, or that puts an object where it
+// is not, is rebuilt once by scanning the file for its objects and trailers;
+// a stream whose /Length does not end at "endstream" runs to the first
+// "endstream" after its start. Both take their work from the budget.
 class TPDFFile {
 public:
   // Raises EPDFReadError "Not a PDF file" without a header, "Encrypted PDF
@@ -84,6 +90,13 @@ private:
   };
 
   void ReadCrossReferences();
+  // Replaces the cross-reference data by what a scan of the file finds
+  // (PDFFileRecovery.cpp); done at most once.
+  void Rebuild();
+  void AddScannedStreams(const std::vector<int>& candidates);
+  bool HasObjectAt(size_t offset, int number);
+  // Length of a stream's data from start to the "endstream" keyword after it.
+  size_t RecoverStreamLength(size_t start);
   TPDFObject ReadSection(size_t offset, bool& isStream);
   // Reads a table's entries; returns the position after its "trailer" keyword.
   size_t ReadTable(size_t position);
@@ -103,4 +116,5 @@ private:
   std::set<int> FLoading;
   size_t FStructureBytes = 0;
   uint64_t FBudget = 0;
+  bool FRebuilt = false;
 };

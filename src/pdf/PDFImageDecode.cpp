@@ -214,6 +214,31 @@ void BuildFromSamples(const std::vector<uint8_t>& data, int width, int height, i
   }
 }
 
+// JPEG data written as two JPEG streams joined, the tables in one and the
+// frame in the other (as tiff2pdf's pass-through of JPEG TIFF pages writes
+// it): the start and end markers met before the scan are dropped, so that
+// libjpeg reads one stream, as other viewers do.
+void JoinJpegStreams(std::vector<uint8_t>& data) {
+  if (data.size() < 4 || data[0] != 0xFF || data[1] != 0xD8) return;
+  size_t at = 2;
+  while (at + 4 <= data.size()) {
+    if (data[at] != 0xFF) return;
+    const uint8_t marker = data[at + 1];
+    if (marker == 0xFF) {
+      ++at; // fill byte
+    } else if (marker == 0xD8 || marker == 0xD9) {
+      data.erase(data.begin() + static_cast<ptrdiff_t>(at),
+                 data.begin() + static_cast<ptrdiff_t>(at) + 2);
+    } else if (marker == 0xDA) {
+      return;
+    } else if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+      at += 2;
+    } else {
+      at += 2 + (size_t{data[at + 2]} << 8 | data[at + 3]);
+    }
+  }
+}
+
 } // namespace
 
 void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
@@ -245,6 +270,7 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
 
   if (decoded.ImageFilter == "DCTDecode") {
     if (space.Indexed) Unsupported("palette JPEG image");
+    JoinJpegStreams(decoded.Data);
     const TJPEGImage jpeg(std::move(decoded.Data));
     if (jpeg.Components() != 1 && jpeg.Components() != 3)
       Unsupported("JPEG image of " + std::to_string(jpeg.Components()) + " components");
