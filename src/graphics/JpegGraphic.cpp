@@ -16,7 +16,7 @@ bool TJpegGraphic::IsFormatStream(TStream& stream) {
 void TJpegGraphic::LoadImage(TStream& stream, int) {
   WithoutForeignErrors<EGraphicError>([&] {
     const int components = JpegComponentCount(stream);
-    if (components != 1 && components != 3)
+    if (components != 1 && components != 3 && components != 4)
       throw EGraphicError("Invalid number of samples, " + std::to_string(components));
     TDIB dib;
     dib.LoadJpegFromStream(stream);

@@ -34,6 +34,8 @@ bool BooleanOf(const TPDFObject* value, bool otherwise) {
 int DeviceComponents(const std::string& name) {
   if (name == "DeviceGray" || name == "G" || name == "CalGray") return 1;
   if (name == "DeviceRGB" || name == "RGB" || name == "CalRGB") return 3;
+  // Taken only for JPEG data, which is converted as it is decoded.
+  if (name == "DeviceCMYK" || name == "CMYK") return 4;
   return 0;
 }
 
@@ -56,10 +58,12 @@ TColourSpace ReadColourSpace(TPDFFile& file, const TPDFObject& value, bool allow
   } else if (name == "ICCBased" && resolved.Items().size() >= 2) {
     const TPDFObject& profile = file.Resolve(resolved.Items()[1]);
     const int64_t n = IntegerOf(file.Get(profile, "N"), 0);
-    if (n != 1 && n != 3) Unsupported("colour space of " + std::to_string(n) + " components");
+    if (n != 1 && n != 3 && n != 4)
+      Unsupported("colour space of " + std::to_string(n) + " components");
     space.Components = static_cast<int>(n);
   } else if ((name == "Indexed" || name == "I") && allowIndexed && resolved.Items().size() == 4) {
     const TColourSpace base = ReadColourSpace(file, resolved.Items()[1], false);
+    if (base.Components == 4) Unsupported("palette of CMYK colours");
     const int64_t high = IntegerOf(&file.Resolve(resolved.Items()[2]), -1);
     if (high < 0 || high > 255) PDFDamaged("bad palette size");
     space.Components = 1;
@@ -259,7 +263,7 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
   const int rawBits =
       bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 ? static_cast<int>(bits) : 8;
   // Both the samples and the page they become stay within the raster library's bound.
-  const int pageBits = components == 3 ? 24 : rawBits == 1 ? 1 : rawBits <= 4 ? 4 : 8;
+  const int pageBits = components >= 3 ? 24 : rawBits == 1 ? 1 : rawBits <= 4 ? 4 : 8;
   CheckImageSize(width, height, std::max(components * rawBits, pageBits));
   const uint64_t rowBytes = (static_cast<uint64_t>(width) * static_cast<uint64_t>(components) *
                                  static_cast<uint64_t>(rawBits) +
@@ -272,14 +276,20 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
     if (space.Indexed) Unsupported("palette JPEG image");
     JoinJpegStreams(decoded.Data);
     const TJPEGImage jpeg(std::move(decoded.Data));
-    if (jpeg.Components() != 1 && jpeg.Components() != 3)
+    if (jpeg.Components() != 1 && jpeg.Components() != 3 && jpeg.Components() != 4)
       Unsupported("JPEG image of " + std::to_string(jpeg.Components()) + " components");
+    const bool inverted = ReadInversion(file, image, jpeg.Components(), 1);
+    if (jpeg.Components() == 4) {
+      // CMYK samples become colours as the Decode array reads them.
+      jpeg.Decode(page, inverted);
+      return;
+    }
     jpeg.Decode(page);
-    if (ReadInversion(file, image, jpeg.Components(), 1)) InvertRows(page);
+    if (inverted) InvertRows(page);
     return;
   }
   if (decoded.ImageFilter == "CCITTFaxDecode") {
-    if (space.Indexed || space.Components == 3 || (bits != 0 && bits != 1))
+    if (space.Indexed || space.Components >= 3 || (bits != 0 && bits != 1))
       Unsupported("CCITT image that is not black and white");
     TFaxParameters parameters;
     if (const TPDFObject* given = decoded.ImageParameters) {
@@ -297,6 +307,7 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
     return;
   }
   if (space.Components == 0) PDFDamaged("image without a colour space");
+  if (space.Components == 4) Unsupported("colour space /DeviceCMYK");
   if (bits != rawBits) Unsupported(std::to_string(bits) + " bits per component");
   if (decoded.Data.size() < expected) PDFDamaged("image data cut short");
   const bool inverted = ReadInversion(file, image, space.Indexed ? 1 : space.Components,

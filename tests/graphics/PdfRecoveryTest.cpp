@@ -6,6 +6,7 @@
 #include "graphics/PdfTestFiles.h"
 #include "graphics/TiffGraphic.h"
 #include "pdf/PDFLexer.h"
+#include "support/LibjpegEncode.h"
 
 #include <gtest/gtest.h>
 
@@ -150,6 +151,33 @@ TEST(PdfRecovery, ObjectStreamEntriesAtOneOffsetRunOutOfBudget) {
   }
   const std::string file = test::BuildPdfWithXRefStream(bodies, entries, "/Root 1 0 R");
   EXPECT_EQ(Read(file).error, "PDF file damaged: more to read than the file can hold");
+}
+
+TEST(PdfRecovery, CmykJpegImagesReadAsTheirDecodeArraySays) {
+  auto inks = [](int, int, int c) { return c == 0 ? 40 : c == 1 ? 100 : c == 2 ? 200 : 30; };
+  const std::vector<uint8_t> jpeg = test::LibjpegEncode(8, 8, 4, JCS_CMYK, 95, inks);
+  const std::string data(jpeg.begin(), jpeg.end());
+  const std::string entries = "/Width 8 /Height 8 /ColorSpace /DeviceCMYK /BitsPerComponent 8 "
+                              "/Filter /DCTDecode";
+  struct TCase {
+    std::string decode;
+    int red, green, blue;
+  };
+  const TCase cases[] = {
+      {"", 215 * 225 / 255, 155 * 225 / 255, 55 * 225 / 255},
+      {" /Decode [1 0 1 0 1 0 1 0]", 40 * 30 / 255, 100 * 30 / 255, 200 * 30 / 255}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.decode);
+    const std::string file = test::ImagePdf(entries + c.decode, data);
+    TMemoryStream stream(file.data(), file.size());
+    TPdfGraphic page;
+    ASSERT_EQ(test::ErrorOf([&] { page.LoadImage(stream, 1); }), "(no error)");
+    EXPECT_EQ(page.ImageFormat(), ifTrueColor);
+    const TColour colour = page.Pixel(4, 4);
+    EXPECT_NEAR(RedOf(colour), c.red, 3);
+    EXPECT_NEAR(GreenOf(colour), c.green, 3);
+    EXPECT_NEAR(BlueOf(colour), c.blue, 3);
+  }
 }
 
 TEST(PdfRecovery, EveryObjectMadeIsChargedToTheBudget) {
