@@ -4,6 +4,7 @@
 #include "core/MemoryStream.h"
 #include "raster/DIB.h"
 #include "raster/RasterTestSupport.h"
+#include "support/LibjpegEncode.h"
 #include "support/PeerTools.h"
 #include "support/TestSupport.h"
 
@@ -37,7 +38,8 @@ std::vector<uint8_t> TinyTiff(const std::vector<std::pair<uint16_t, uint32_t>>& 
   if (data.size() % 2) file.push_back(0);
   put16(static_cast<uint32_t>(entries.size()));
   for (auto [tag, value] : entries) {
-    const bool isLong = value > 0xFFFF || tag == 273 || tag == 279 || tag == 324 || tag == 325;
+    const bool isLong = value > 0xFFFF || tag == 273 || tag == 279 || tag == 324 || tag == 325 ||
+                        tag == 513 || tag == 514;
     put16(tag), put16(isLong ? 4 : 3), put32(1), put32(value);
   }
   put32(0);
@@ -265,4 +267,40 @@ colour.save(sys.argv[2], compression='tiff_lzw')
   EXPECT_EQ(colour.BitCount(), 24);
   EXPECT_EQ(test::Look(colour, 0, 0), 0xC80A1Eu);
   EXPECT_EQ(test::Look(colour, 1, 0), 0xFFFFFFu);
+}
+
+TEST(TiffPeerFiles, OldStyleJpegPagesReadThroughLibtiff) {
+  // Compression 6 with the whole JPEG stream named by JPEGInterchangeFormat,
+  // as older scanning software wrote it.
+  auto sample = [](int x, int y, int c) {
+    return c == 0 ? 200 : c == 1 ? (x < 8 ? 40 : 160) : y * 4;
+  };
+  const std::vector<uint8_t> jpeg = test::LibjpegEncode(16, 16, 3, JCS_RGB, 95, sample);
+  const auto size = static_cast<uint32_t>(jpeg.size());
+  const auto file = TinyTiff({{256, 16},
+                              {257, 16},
+                              {258, 8},
+                              {259, 6},
+                              {262, 6},
+                              {273, 8},
+                              {277, 3},
+                              {278, 16},
+                              {279, size},
+                              {513, 8},
+                              {514, size}},
+                             jpeg);
+  TMemoryStream stream(file.data(), file.size());
+  TDIB page;
+  ASSERT_EQ(test::ErrorOf([&] { page.LoadFromStream(stream, 0); }), "(no error)");
+  EXPECT_EQ(page.BitCount(), 24);
+  for (auto [x, y] : {std::pair{2, 2}, std::pair{12, 9}}) {
+    const uint32_t look = test::Look(page, x, y);
+    EXPECT_NEAR(static_cast<int>(look >> 16), sample(x, y, 0), 8);
+    EXPECT_NEAR(static_cast<int>((look >> 8) & 0xFF), sample(x, y, 1), 8);
+    EXPECT_NEAR(static_cast<int>(look & 0xFF), sample(x, y, 2), 8);
+  }
+  // The TIFF graphic reads it too, as a JPEG page.
+  test::TempDir dir;
+  test::WriteFile(dir.File("old.tif"), file);
+  EXPECT_EQ(Cli({"info", dir.File("old.tif")}).out, "1 16 16 24 96 96\n");
 }
