@@ -22,12 +22,12 @@ inline constexpr size_t kMaxPDFStructureBytes = size_t{64} << 20;
 inline constexpr size_t kMaxPDFStructureTotal = size_t{256} << 20;
 
 // What a stream's filters give: the decoded bytes, or, when the last filter
-// is an image coding (DCTDecode, CCITTFaxDecode) and the caller takes those,
+// is an image coding (DCTDecode, CCITTFaxDecode, JPXDecode) and the caller takes those,
 // the bytes before it with that filter's name and parameters.
 struct TDecodedStream {
   std::vector<uint8_t> Data;
-  bool Truncated = false;                      // the filters would have given more than the limit
-  std::string ImageFilter;                     // "DCTDecode" or "CCITTFaxDecode", else empty
+  bool Truncated = false;  // the filters would have given more than the limit
+  std::string ImageFilter; // "DCTDecode", "CCITTFaxDecode", "JPXDecode" or empty
   const TPDFObject* ImageParameters = nullptr; // resolved; null when none
 };
 
@@ -64,7 +64,7 @@ public:
   std::span<const uint8_t> RawData(const TPDFObject& stream) const;
   // Applies the stream's filters (FlateDecode with its predictors,
   // RunLengthDecode) and gives at most limit bytes. With takeImageFilter a
-  // last DCTDecode or CCITTFaxDecode filter is left to the caller; any other
+  // last DCTDecode, CCITTFaxDecode or JPXDecode filter is left to the caller; any other
   // filter raises EPDFReadError. The decoded bytes are taken from the reading
   // budget unless they are an image's samples, which the raster library's
   // bound on image size holds.

@@ -4,6 +4,7 @@
 #include "pdf/JpegCodec.h"
 #include "pdf/PDFException.h"
 #include "pdf/PDFFaxDecode.h"
+#include "pdf/PDFJpxDecode.h"
 #include "pdf/PDFLexer.h"
 
 #include <algorithm>
@@ -286,6 +287,14 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
     }
     jpeg.Decode(page);
     if (inverted) InvertRows(page);
+    return;
+  }
+  if (decoded.ImageFilter == "JPXDecode") {
+    // The colour space, when given, is the data's own; a palette is not taken.
+    if (space.Indexed) Unsupported("palette JPEG 2000 image");
+    DecodeJpxData(decoded.Data, page);
+    if (page.Width() != width || page.Height() != height)
+      PDFDamaged("JPEG 2000 data of another size than the image");
     return;
   }
   if (decoded.ImageFilter == "CCITTFaxDecode") {
