@@ -20,11 +20,6 @@ size_t FindLast(const std::vector<uint8_t>& bytes, std::string_view text, size_t
   return std::string_view::npos;
 }
 
-int64_t IntegerOf(const TPDFObject* value, int64_t otherwise) {
-  return value != nullptr && value->Kind() == TPDFObject::okInteger ? value->IntegerValue()
-                                                                    : otherwise;
-}
-
 std::string FilterName(const std::string& name) {
   if (name == "Fl") return "FlateDecode";
   if (name == "RL") return "RunLengthDecode";

@@ -22,11 +22,6 @@ struct TColourSpace {
   throw EPDFReadError("PDF image: " + what + " not supported");
 }
 
-int64_t IntegerOf(const TPDFObject* value, int64_t otherwise) {
-  return value != nullptr && value->Kind() == TPDFObject::okInteger ? value->IntegerValue()
-                                                                    : otherwise;
-}
-
 bool BooleanOf(const TPDFObject* value, bool otherwise) {
   return value != nullptr && value->Kind() == TPDFObject::okBoolean ? value->BooleanValue()
                                                                     : otherwise;

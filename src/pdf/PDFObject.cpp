@@ -93,6 +93,11 @@ void TPDFObject::MakeStream(size_t offset, size_t length) {
   FDataLength = length;
 }
 
+int64_t IntegerOf(const TPDFObject* value, int64_t otherwise) {
+  return value != nullptr && value->Kind() == TPDFObject::okInteger ? value->IntegerValue()
+                                                                    : otherwise;
+}
+
 std::string FormatPDFNumber(double value) {
   if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
     return std::to_string(static_cast<int64_t>(value));

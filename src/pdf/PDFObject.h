@@ -81,6 +81,10 @@ private:
   size_t FDataLength = 0;
 };
 
+// The value of an integer object; otherwise when there is none or it is not
+// an integer.
+int64_t IntegerOf(const TPDFObject* value, int64_t otherwise);
+
 // The object written in PDF syntax: names with their slash (bytes outside
 // the printable range and delimiters as #hh), strings in hexadecimal,
 // arrays "[a b]", dictionaries "<< /Key value >>", references "N G R".
