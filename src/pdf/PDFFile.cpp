@@ -355,7 +355,8 @@ TDecodedStream TPDFFile::DecodeStream(const TPDFObject& stream, size_t limit,
     if (filters[i]->Kind() != TPDFObject::okName) PDFDamaged("bad filter");
     const std::string name = FilterName(filters[i]->Text());
     if (takeImageFilter && i + 1 == filters.size() &&
-        (name == "DCTDecode" || name == "CCITTFaxDecode" || name == "JPXDecode")) {
+        (name == "DCTDecode" || name == "CCITTFaxDecode" || name == "JPXDecode" ||
+         name == "JBIG2Decode")) {
       result.ImageFilter = name;
       result.ImageParameters = parameters[i];
       break;

@@ -4,6 +4,7 @@
 #include "pdf/JpegCodec.h"
 #include "pdf/PDFException.h"
 #include "pdf/PDFFaxDecode.h"
+#include "pdf/PDFJbig2Decode.h"
 #include "pdf/PDFJpxDecode.h"
 #include "pdf/PDFLexer.h"
 
@@ -282,6 +283,23 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
     }
     jpeg.Decode(page);
     if (inverted) InvertRows(page);
+    return;
+  }
+  if (decoded.ImageFilter == "JBIG2Decode") {
+    if (space.Indexed || space.Components >= 3)
+      Unsupported("JBIG2 image that is not black and white");
+    std::vector<uint8_t> globals;
+    if (const TPDFObject* given = decoded.ImageParameters)
+      if (const TPDFObject* stream = file.Get(*given, "JBIG2Globals")) {
+        if (stream->Kind() != TPDFObject::okStream) PDFDamaged("bad JBIG2 globals");
+        TDecodedStream segments = file.DecodeStream(*stream, kMaxPDFStructureBytes);
+        if (segments.Truncated) PDFDamaged("JBIG2 globals too large");
+        globals = std::move(segments.Data);
+      }
+    DecodeJbig2Data(decoded.Data, globals, page);
+    if (page.Width() != width || page.Height() != height)
+      PDFDamaged("JBIG2 data of another size than the image");
+    if (ReadInversion(file, image, 1, 1)) InvertRows(page);
     return;
   }
   if (decoded.ImageFilter == "JPXDecode") {
