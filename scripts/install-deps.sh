@@ -15,6 +15,7 @@ packages=(
   libleptonica-dev unpaper
   xvfb xauth
   nettle-dev img2pdf python3-pikepdf
+  libopenjp2-7-dev libjbig2dec0-dev
 )
 
 as_root=()

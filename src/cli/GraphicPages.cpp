@@ -2,6 +2,7 @@
 
 #include "core/FileStream.h"
 #include "graphics/GraphicRegistry.h"
+#include "graphics/PdfGraphic.h"
 #include "graphics/TiffGraphic.h"
 #include "raster/TiffBinding.h"
 
@@ -92,6 +93,37 @@ std::unique_ptr<TDibGraphic> LoadGraphicPage(const std::string& fileName, int pa
     auto graphic = std::make_unique<TDibGraphic>();
     graphic->ImportPageHandle(dib.Handle());
     return graphic;
+  });
+}
+
+void ForEachGraphicPage(const std::string& fileName,
+                        const std::function<void(int, TDibGraphic&)>& visit) {
+  WithPlainTiffErrors([&] {
+    std::unique_ptr<TDibGraphic> graphic = GraphicForFile(fileName);
+    TFileStream file(fileName, TFileStream::fmOpenRead);
+    if (auto* tiff = dynamic_cast<TTiffGraphic*>(graphic.get())) {
+      RegisterTiffApplicationTags();
+      TTiffFile pages(file);
+      const int count = pages.PageCount();
+      for (int i = 1; i <= count; ++i) {
+        tiff->LoadFromTiffFile(pages, i);
+        visit(i, *tiff);
+      }
+    } else if (auto* pdf = dynamic_cast<TPdfGraphic*>(graphic.get())) {
+      TPdfPages pages(file);
+      for (int i = 1; i <= pages.Count(); ++i) {
+        pages.Load(i, *pdf);
+        visit(i, *pdf);
+      }
+    } else {
+      const int count = graphic->ImageCount(file);
+      for (int i = 1; i <= count; ++i) {
+        file.SetPosition(0);
+        graphic->LoadImage(file, i);
+        visit(i, *graphic);
+      }
+    }
+    return 0;
   });
 }
 

@@ -2,6 +2,7 @@
 
 #include "graphics/DibGraphic.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,12 @@ int GraphicPageCount(const std::string& fileName);
 // Page pageNumber (from 1) of a file: through its graphic class when its
 // extension has one, else through the raster reader (PNG, say).
 std::unique_ptr<TDibGraphic> LoadGraphicPage(const std::string& fileName, int pageNumber);
+
+// Every page of a file of a registered format, in order, each handed to
+// visit with its number from 1. TIFF and PDF files are opened and parsed
+// once for all their pages.
+void ForEachGraphicPage(const std::string& fileName,
+                        const std::function<void(int pageNumber, TDibGraphic& page)>& visit);
 
 // How a page is written into a TIFF file.
 struct TTiffWriteOptions {

@@ -32,12 +32,10 @@ int Info(int argc, char** argv) {
   TCommandLine args(argc, argv);
   if (args.Positional().size() != 1) throw TUsageError{"info needs one file"};
   if (HasGraphicFormat(args.Positional()[0])) {
-    const int count = GraphicPageCount(args.Positional()[0]);
-    for (int i = 1; i <= count; ++i) {
-      std::unique_ptr<TDibGraphic> page = LoadGraphicPage(args.Positional()[0], i);
-      std::printf("%d %d %d %d %d %d\n", i, page->Width(), page->Height(), page->BitCount(),
-                  page->XDpi(), page->YDpi());
-    }
+    ForEachGraphicPage(args.Positional()[0], [](int i, TDibGraphic& page) {
+      std::printf("%d %d %d %d %d %d\n", i, page.Width(), page.Height(), page.BitCount(),
+                  page.XDpi(), page.YDpi());
+    });
     return 0;
   }
   TFileStream file(args.Positional()[0], TFileStream::fmOpenRead);

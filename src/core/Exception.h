@@ -1,6 +1,8 @@
 #pragma once
 
 #include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 // Root of every error the libraries raise. The message is the text the
@@ -63,3 +65,16 @@ public:
   EFCreateError(const std::string& fileName, int errorNumber);
   EFCreateError(const std::string& fileName, const std::string& reason);
 };
+
+// Runs a reader's work so that a file asking for more memory than there is
+// (std::bad_alloc, std::length_error) fails as an error of class E: the loops
+// that catch our errors (the strip, a batch) never meet a foreign one.
+template <typename E, typename Work> decltype(auto) WithoutForeignErrors(Work&& work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    throw E("Not enough memory to read the file");
+  } catch (const std::length_error&) {
+    throw E("Not enough memory to read the file");
+  }
+}

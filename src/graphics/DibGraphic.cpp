@@ -307,7 +307,9 @@ void TDibGraphic::ImportDib(const TDIB& dib, TImageFormat format, int xDpi, int 
   for (int i = 0; i < dib.ColorCount(); ++i) palette.push_back(dib.PaletteEntry(i) & 0xFFFFFF);
   if (FormatBits(format) != dib.BitCount())
     throw EGraphicError("Internal error: Invalid image format");
-  NewImage(dib.Width(), dib.Height(), xDpi, yDpi, &palette, format);
+  // A page read from a file without a resolution has the fixed default one.
+  NewImage(dib.Width(), dib.Height(), xDpi > 0 ? xDpi : kDefaultPageDpi,
+           yDpi > 0 ? yDpi : kDefaultPageDpi, &palette, format);
   const auto bytes = static_cast<size_t>(std::min(Stride(), dib.Stride()));
   for (int y = 0; y < Height(); ++y) std::memcpy(ScanLine(y), dib.ScanLine(y), bytes);
 }
@@ -324,8 +326,10 @@ void TDibGraphic::ImportPageHandle(TSV_HANDLE handle) {
   const bool direct = header.biSize == 40 && header.biCompression == 0 && header.biWidth > 0 &&
                       header.biHeight > 0 && (bits == 1 || bits == 4 || bits == 8 || bits == 24) &&
                       (bits == 24 || colours <= (1u << bits));
-  int xDpi = DpiOfPelsPerMetre(header.biXPelsPerMeter);
-  int yDpi = DpiOfPelsPerMetre(header.biYPelsPerMeter);
+  const int xDpi =
+      header.biXPelsPerMeter > 0 ? DpiOfPelsPerMetre(header.biXPelsPerMeter) : kDefaultPageDpi;
+  const int yDpi =
+      header.biYPelsPerMeter > 0 ? DpiOfPelsPerMetre(header.biYPelsPerMeter) : kDefaultPageDpi;
   if (direct) {
     CheckImageSize(header.biWidth, header.biHeight, bits);
     const auto stride = static_cast<size_t>(DIBStride(header.biWidth, bits));

@@ -14,16 +14,18 @@ bool TJpegGraphic::IsFormatStream(TStream& stream) {
 }
 
 void TJpegGraphic::LoadImage(TStream& stream, int) {
-  const int components = JpegComponentCount(stream);
-  if (components != 1 && components != 3)
-    throw EGraphicError("Invalid number of samples, " + std::to_string(components));
-  TDIB dib;
-  dib.LoadJpegFromStream(stream);
-  // The raster reader keeps the file's density (0 when it gives none).
-  const TBitmapInfoHeader& header = *dib.InfoHeader();
-  ImportDib(dib, components == 1 ? ifGray256 : ifTrueColor,
-            header.biXPelsPerMeter == 0 ? 0 : dib.XResolution(),
-            header.biYPelsPerMeter == 0 ? 0 : dib.YResolution());
+  WithoutForeignErrors<EGraphicError>([&] {
+    const int components = JpegComponentCount(stream);
+    if (components != 1 && components != 3 && components != 4)
+      throw EGraphicError("Invalid number of samples, " + std::to_string(components));
+    TDIB dib;
+    dib.LoadJpegFromStream(stream);
+    // The raster reader keeps the file's density (0 when it gives none).
+    const TBitmapInfoHeader& header = *dib.InfoHeader();
+    ImportDib(dib, components == 1 ? ifGray256 : ifTrueColor,
+              header.biXPelsPerMeter == 0 ? 0 : dib.XResolution(),
+              header.biYPelsPerMeter == 0 ? 0 : dib.YResolution());
+  });
 }
 
 void TJpegGraphic::SetQuality(int quality) {

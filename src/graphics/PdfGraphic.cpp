@@ -53,8 +53,8 @@ std::string Points(int pixels, int dpi) {
 }
 
 std::string MediaBoxOf(const TDibGraphic& graphic, std::string& width, std::string& height) {
-  width = Points(graphic.Width(), graphic.XDpi() > 0 ? graphic.XDpi() : ScreenDpiX());
-  height = Points(graphic.Height(), graphic.YDpi() > 0 ? graphic.YDpi() : ScreenDpiY());
+  width = Points(graphic.Width(), graphic.XDpi() > 0 ? graphic.XDpi() : kDefaultPageDpi);
+  height = Points(graphic.Height(), graphic.YDpi() > 0 ? graphic.YDpi() : kDefaultPageDpi);
   return "[0 0 " + width + " " + height + "]";
 }
 
@@ -94,8 +94,7 @@ struct TPageCopy {
   TPdfImageObject Image;
 };
 
-TPageCopy CopyOf(TPDFImageReader& reader, TPDFObjectCopier& copier,
-                 const TPDFImagePage& page) {
+TPageCopy CopyOf(TPDFImageReader& reader, TPDFObjectCopier& copier, const TPDFImagePage& page) {
   TPDFFile& file = reader.File();
   const TPDFObject& image = *page.Image;
   TPageCopy copy;
@@ -196,11 +195,29 @@ bool TPdfGraphic::IsFormatStream(TStream& stream) {
 }
 
 int TPdfGraphic::ImageCount(TStream& stream) {
-  return TPDFImageReader(ReadToEnd(stream)).PageCount();
+  return TPdfPages(stream).Count();
 }
 
 void TPdfGraphic::LoadImage(TStream& stream, int imageNumber) {
-  TPDFImageReader reader(ReadToEnd(stream));
+  TPdfPages(stream).Load(imageNumber, *this);
+}
+
+TPdfPages::TPdfPages(TStream& stream) {
+  WithoutForeignErrors<EPDFReadError>(
+      [&] { FReader = std::make_unique<TPDFImageReader>(ReadToEnd(stream)); });
+}
+
+TPdfPages::~TPdfPages() = default;
+
+int TPdfPages::Count() const {
+  return FReader->PageCount();
+}
+
+void TPdfPages::Load(int imageNumber, TPdfGraphic& target) {
+  WithoutForeignErrors<EPDFReadError>([&] { target.LoadFromReader(*FReader, imageNumber); });
+}
+
+void TPdfGraphic::LoadFromReader(TPDFImageReader& reader, int imageNumber) {
   const TPDFImagePage page = reader.Page(imageNumber - 1);
   TDIB image;
   reader.DecodeImage(page, image);
@@ -264,8 +281,7 @@ void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
   std::string width, height;
   const std::string mediaBox = MediaBoxOf(*this, width, height);
 
-  TPdfGraphicWriter writer(stream,
-                           ImageObject(last) + static_cast<int>(copier.Streams().size()));
+  TPdfGraphicWriter writer(stream, ImageObject(last) + static_cast<int>(copier.Streams().size()));
   writer.Header();
   writer.Info(kInfo, InfoOf(reader));
   std::vector<int> kids;

@@ -2,6 +2,8 @@
 
 #include "graphics/DibGraphic.h"
 
+#include <memory>
+
 class TPDFImageReader;
 
 // Image-only PDF files: one image per page. Reading takes the files this
@@ -32,6 +34,25 @@ public:
   void AppendToFile(const std::string& fileName) override;
 
 private:
+  friend class TPdfPages;
+  void LoadFromReader(TPDFImageReader& reader, int imageNumber);
   // Writes the file the reader holds with the image as one more page.
   void WriteAppended(TPDFImageReader& reader, TStream& stream);
+};
+
+// The pages of a PDF file parsed once, from the stream's position to its
+// end: reading every page of a file one after the other does not parse it
+// again for each. Raises as TPdfGraphic's reading does.
+class TPdfPages {
+public:
+  explicit TPdfPages(TStream& stream);
+  TPdfPages(const TPdfPages&) = delete;
+  TPdfPages& operator=(const TPdfPages&) = delete;
+  ~TPdfPages();
+  int Count() const;
+  // Reads page imageNumber (from 1) into target.
+  void Load(int imageNumber, TPdfGraphic& target);
+
+private:
+  std::unique_ptr<TPDFImageReader> FReader;
 };

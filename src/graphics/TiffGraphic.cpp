@@ -2,7 +2,7 @@
 
 #include "core/MemoryStream.h"
 #include "core/Rounding.h"
-#include "raster/TiffBinding.h"
+#include "raster/TiffPage.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -33,6 +33,7 @@ TTiffCompression CompressionOfTag(uint16_t tag, uint32_t t4Options) {
   case COMPRESSION_LZW:
     return tcLZW;
   case COMPRESSION_JPEG:
+  case COMPRESSION_OJPEG: // old-style JPEG is read, and written again as JPEG
     return tcJpeg;
   case COMPRESSION_PACKBITS:
     return tcPackbits;
@@ -44,30 +45,12 @@ TTiffCompression CompressionOfTag(uint16_t tag, uint32_t t4Options) {
   }
 }
 
-bool IsFax(uint16_t compression) {
-  return compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
-         compression == COMPRESSION_CCITTFAX4 || compression == COMPRESSION_CCITTRLEW;
-}
-
-// What is decided about a page before its pixels are read.
+// What the graphic keeps of a page besides its pixels.
 struct TPageFacts {
   TTiffCompression compression = tcNone;
   int rowsPerStrip = INT_MAX;
-  int xDpi = 0;
-  int yDpi = 0;
-  uint16_t photometric = 0;
-  // Pages the raster reader cannot hold (16-bit grey, odd bit counts) are
-  // decoded here through libtiff's RGBA interface.
-  enum { Raster, Grey16, Rgba } path = Raster;
   std::map<int, std::string> tags;
 };
-
-int Dpi(TIFF* tiff, ttag_t tag, uint16_t unit) {
-  float value = 0;
-  // A resolution that no scanner gives (not a number, negative, absurd) counts as unknown.
-  if (!TIFFGetField(tiff, tag, &value) || !(value > 0 && value < 1e6f)) return 0;
-  return static_cast<int>(unit == RESUNIT_CENTIMETER ? Round(value * 2.54) : Round(value));
-}
 
 TPageFacts ReadFacts(TIFF* tiff) {
   TPageFacts facts;
@@ -75,17 +58,6 @@ TPageFacts ReadFacts(TIFF* tiff) {
   uint32_t t4Options = 0;
   if (compression == COMPRESSION_CCITTFAX3) TIFFGetField(tiff, TIFFTAG_GROUP3OPTIONS, &t4Options);
   facts.compression = CompressionOfTag(compression, t4Options);
-  uint16_t bitsPerSample = 1;
-  if (!TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &bitsPerSample) && !IsFax(compression))
-    throw ETiffError("Bits per sample not specified");
-  if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &facts.photometric)) facts.photometric = 0;
-  uint16_t samplesPerPixel = 1, planar = PLANARCONFIG_CONTIG;
-  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
-  TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
-  uint16_t unit = RESUNIT_INCH;
-  if (!TIFFGetField(tiff, TIFFTAG_RESOLUTIONUNIT, &unit)) unit = RESUNIT_INCH;
-  facts.xDpi = Dpi(tiff, TIFFTAG_XRESOLUTION, unit);
-  facts.yDpi = Dpi(tiff, TIFFTAG_YRESOLUTION, unit);
   uint32_t rowsPerStrip = 0;
   if (TIFFGetField(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip))
     facts.rowsPerStrip = static_cast<int>(std::min<uint32_t>(rowsPerStrip, INT_MAX));
@@ -100,66 +72,13 @@ TPageFacts ReadFacts(TIFF* tiff) {
     if (TIFFGetField(tiff, static_cast<ttag_t>(tag), &text) && text != nullptr)
       facts.tags[tag] = text;
   }
-
-  const auto width = GetTiffField<uint32_t>(tiff, TIFFTAG_IMAGEWIDTH);
-  const bool grey =
-      facts.photometric == PHOTOMETRIC_MINISWHITE || facts.photometric == PHOTOMETRIC_MINISBLACK;
-  if (grey && bitsPerSample == 16 && samplesPerPixel == 1) {
-    facts.path = TPageFacts::Grey16;
-    return facts;
-  }
-  // The bit count as the raster reader works it out.
-  const bool jpegYCbCr = compression == COMPRESSION_JPEG &&
-                         facts.photometric == PHOTOMETRIC_YCBCR && planar == PLANARCONFIG_CONTIG;
-  if (jpegYCbCr) TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-  const tmsize_t scanlineSize = TIFFScanlineSize(tiff);
-  if (width == 0 || scanlineSize <= 0) throw ETiffError("Invalid image size");
-  const int bytesPerPixel =
-      facts.photometric == PHOTOMETRIC_YCBCR && compression != COMPRESSION_JPEG
-          ? samplesPerPixel
-          : std::max(1, static_cast<int>(Round(static_cast<double>(scanlineSize) / width)));
-  const auto bitCount =
-      static_cast<int>(std::min<int64_t>(int64_t{bitsPerSample} * bytesPerPixel, 24));
-  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24)
-    facts.path = TPageFacts::Rgba;
   return facts;
-}
-
-// Decodes the current directory through the RGBA interface: 256 grey levels
-// (the red channel, which for grey pages is the high byte of each sample) or
-// true colour.
-void ReadRgba(TIFF* tiff, bool grey, TDIB& dib) {
-  const auto width = GetTiffField<uint32_t>(tiff, TIFFTAG_IMAGEWIDTH);
-  const auto length = GetTiffField<uint32_t>(tiff, TIFFTAG_IMAGELENGTH);
-  if (width == 0 || length == 0 || width > INT32_MAX || length > INT32_MAX)
-    throw ETiffError("Invalid image size");
-  CheckImageSize(width, length, 32);
-  std::vector<uint32_t> raster(static_cast<size_t>(width) * length);
-  if (!TIFFReadRGBAImageOriented(tiff, width, length, raster.data(), ORIENTATION_TOPLEFT, 1))
-    throw ETiffError("TIFFReadRGBAImage");
-  dib.NewImage(static_cast<int>(width), static_cast<int>(length), grey ? pf8bit : pf24bit, 0, 0);
-  for (int i = 0; i < 256 && grey; ++i)
-    dib.SetPaletteEntry(
-        i, PaletteColor(static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)));
-  for (uint32_t y = 0; y < length; ++y) {
-    const uint32_t* source = raster.data() + static_cast<size_t>(y) * width;
-    uint8_t* row = dib.ScanLine(static_cast<int>(y));
-    for (uint32_t x = 0; x < width; ++x) {
-      if (grey) {
-        row[x] = static_cast<uint8_t>(TIFFGetR(source[x]));
-      } else {
-        row[3 * x] = static_cast<uint8_t>(TIFFGetB(source[x]));
-        row[3 * x + 1] = static_cast<uint8_t>(TIFFGetG(source[x]));
-        row[3 * x + 2] = static_cast<uint8_t>(TIFFGetR(source[x]));
-      }
-    }
-  }
 }
 
 // Runs work, raising every failure as ETiffError with the class name before its message.
 template <typename Work> void WithTiffErrors(Work&& work) {
   try {
-    work();
+    WithoutForeignErrors<ETiffError>(work);
   } catch (const EAbort&) {
     throw;
   } catch (const Exception& error) {
@@ -223,7 +142,7 @@ int TTiffGraphic::ImageCount(TStream& stream) {
     RegisterTiffApplicationTags();
     const int64_t start = stream.Position();
     if (start == 0) {
-      count = TDIB::TiffPageCount(stream);
+      count = TTiffFile(stream).PageCount();
       stream.SetPosition(0);
       return;
     }
@@ -231,46 +150,38 @@ int TTiffGraphic::ImageCount(TStream& stream) {
     if (stream.Size() > start) copy.CopyFrom(stream, stream.Size() - start);
     stream.SetPosition(start);
     copy.SetPosition(0);
-    count = TDIB::TiffPageCount(copy);
+    count = TTiffFile(copy).PageCount();
   });
   return count;
 }
 
 void TTiffGraphic::LoadImage(TStream& stream, int imageNumber) {
   WithTiffErrors([&] {
+    RegisterTiffApplicationTags();
     const int64_t start = stream.Position();
     if (start == 0) {
-      LoadFromStart(stream, imageNumber);
+      TTiffFile file(stream);
+      LoadPage(file, imageNumber);
       return;
     }
     TMemoryStream copy;
     if (stream.Size() > start) copy.CopyFrom(stream, stream.Size() - start);
     copy.SetPosition(0);
-    LoadFromStart(copy, imageNumber);
+    TTiffFile file(copy);
+    LoadPage(file, imageNumber);
   });
 }
 
-void TTiffGraphic::LoadFromStart(TStream& stream, int imageNumber) {
-  RegisterTiffApplicationTags();
-  TPageFacts facts;
+void TTiffGraphic::LoadFromTiffFile(TTiffFile& file, int imageNumber) {
+  WithTiffErrors([&] { LoadPage(file, imageNumber); });
+}
+
+void TTiffGraphic::LoadPage(TTiffFile& file, int imageNumber) {
+  const TTiffPageInfo info = file.Select(imageNumber - 1);
+  TPageFacts facts = ReadFacts(file.Get());
   TDIB dib;
-  {
-    TTiffHandle handle(stream, "r");
-    if (!handle.IsOpen()) throw ETiffError("TIFFOpen");
-    if (imageNumber < 1 || !TIFFSetDirectory(handle.Get(), static_cast<tdir_t>(imageNumber - 1)))
-      throw ETiffError("TIFFSetDirectory");
-    if (handle.DataMissing()) throw ETiffError("TIFFReadDirectory");
-    facts = ReadFacts(handle.Get());
-    if (facts.path != TPageFacts::Raster) {
-      ReadRgba(handle.Get(), facts.path == TPageFacts::Grey16, dib);
-      if (handle.DataMissing()) throw ETiffError("TIFFReadRGBAImage");
-    }
-  }
-  if (facts.path == TPageFacts::Raster) {
-    stream.SetPosition(0);
-    dib.LoadTiffFromStream(stream, imageNumber - 1);
-  }
-  const bool palette = facts.path == TPageFacts::Raster && facts.photometric == PHOTOMETRIC_PALETTE;
+  file.Read(info, dib);
+  const bool palette = info.photometric == PHOTOMETRIC_PALETTE && dib.BitCount() <= 8;
   TImageFormat format;
   switch (dib.BitCount()) {
   case 1:
@@ -286,7 +197,7 @@ void TTiffGraphic::LoadFromStart(TStream& stream, int imageNumber) {
     format = ifTrueColor;
     break;
   }
-  ImportDib(dib, format, facts.xDpi, facts.yDpi);
+  ImportDib(dib, format, dib.XResolution(), dib.YResolution());
   FCompression = facts.compression;
   FRowsPerStrip = facts.rowsPerStrip;
   FTags = std::move(facts.tags);

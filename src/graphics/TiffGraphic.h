@@ -1,6 +1,7 @@
 #pragma once
 
 #include "graphics/DibGraphic.h"
+#include "raster/TiffPage.h"
 
 #include <array>
 #include <climits>
@@ -36,6 +37,9 @@ public:
   bool IsFormatStream(TStream& stream) override; // "MM", 0, "*" or "II", "*", 0
   int ImageCount(TStream& stream) override;      // the position is restored
   void LoadImage(TStream& stream, int imageNumber) override;
+  // Reads page imageNumber (from 1) of a file already open, so that reading
+  // every page of a file opens it once.
+  void LoadFromTiffFile(TTiffFile& file, int imageNumber);
   // Sets Group 4 for black and white, Packbits for every other format.
   void NewImage(int width, int height, int xDpi, int yDpi, const std::vector<TColour>* palette,
                 int format) override;
@@ -67,7 +71,7 @@ protected:
   void CopyFormatProperties(const TDibGraphic& source) override;
 
 private:
-  void LoadFromStart(TStream& stream, int imageNumber);
+  void LoadPage(TTiffFile& file, int imageNumber);
   void WriteTiff(TStream& stream, bool append);
 
   TTiffCompression FCompression = tcGroup4;

@@ -22,8 +22,11 @@ int PageLength(int pixels, int dpi) {
 } // namespace
 
 void TPDFBatch::AddPage(const TDIB& page) {
-  const int width = PageLength(page.Width(), page.XResolution());
-  const int height = PageLength(page.Height(), page.YResolution());
+  // A page that came without a resolution has the fixed default one.
+  const int width =
+      PageLength(page.Width(), page.XResolution() > 0 ? page.XResolution() : kDefaultPageDpi);
+  const int height =
+      PageLength(page.Height(), page.YResolution() > 0 ? page.YResolution() : kDefaultPageDpi);
   const int index = FDocument.AddImage(page, page.PixelFormat() == pf1bit ? icCCITT4 : icJPEG);
   if (FWritten > 0) FDocument.NewPage();
   TPDFPage& target = *FDocument.CurrentPage();

@@ -160,7 +160,10 @@ TJPEGImage TJPEGImage::LoadFromFile(const std::string& fileName) {
   return TJPEGImage(file.Bytes());
 }
 
-void TJPEGImage::Decode(TDIB& page) const {
+void TJPEGImage::Decode(TDIB& page, bool cmykInverted) const {
   TMemoryStream stream(FData.data(), FData.size());
-  page.LoadJpegFromStream(stream);
+  if (FComponents == 4)
+    page.LoadJpegFromStream(stream, cmykInverted);
+  else
+    page.LoadJpegFromStream(stream);
 }

@@ -30,8 +30,9 @@ public:
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
   int Components() const { return FComponents; }
-  // The picture decoded into a page (8 or 24 bits per pixel).
-  void Decode(TDIB& page) const;
+  // The picture decoded into a page (8 or 24 bits per pixel); four-component
+  // data holds CMYK samples, inverted ink values when cmykInverted is set.
+  void Decode(TDIB& page, bool cmykInverted = false) const;
 
 private:
   std::vector<uint8_t> FData;

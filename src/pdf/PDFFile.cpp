@@ -20,11 +20,6 @@ size_t FindLast(const std::vector<uint8_t>& bytes, std::string_view text, size_t
   return std::string_view::npos;
 }
 
-int64_t IntegerOf(const TPDFObject* value, int64_t otherwise) {
-  return value != nullptr && value->Kind() == TPDFObject::okInteger ? value->IntegerValue()
-                                                                    : otherwise;
-}
-
 std::string FilterName(const std::string& name) {
   if (name == "Fl") return "FlateDecode";
   if (name == "RL") return "RunLengthDecode";
@@ -44,7 +39,11 @@ TPDFFile::TPDFFile(std::vector<uint8_t> bytes)
   const size_t window = std::min<size_t>(FBytes.size(), 1024);
   const std::string_view head(reinterpret_cast<const char*>(FBytes.data()), window);
   if (head.find("%PDF-") == std::string_view::npos) throw EPDFReadError("Not a PDF file");
-  ReadCrossReferences();
+  try {
+    ReadCrossReferences();
+  } catch (const EPDFReadError&) {
+    Rebuild();
+  }
   if (FTrailer.Find("Encrypt") != nullptr)
     throw EPDFReadError("Encrypted PDF files are not supported");
   if (FTrailer.Find("Root") == nullptr) PDFDamaged("no document catalogue");
@@ -53,7 +52,7 @@ TPDFFile::TPDFFile(std::vector<uint8_t> bytes)
 TPDFFile::~TPDFFile() = default;
 
 void TPDFFile::ReadCrossReferences() {
-  const size_t keyword = FindLast(FBytes, "startxref", 4096);
+  const size_t keyword = FindLast(FBytes, "startxref", FBytes.size());
   if (keyword == std::string_view::npos) PDFDamaged("no cross-reference table");
   TPDFLexer lexer = Lexer(FBytes, keyword + 9);
   const TPDFToken start = lexer.Next();
@@ -223,11 +222,9 @@ TPDFObject TPDFFile::ParseIndirect(size_t offset, int expectedNumber) {
   if (start < FBytes.size() && FBytes[start] == '\n') ++start;
   const TPDFObject* length = object.Find("Length");
   const int64_t count = IntegerOf(length != nullptr ? &Resolve(*length) : nullptr, -1);
-  if (count < 0 || static_cast<uint64_t>(count) > FBytes.size() - start)
-    PDFDamaged("bad stream length");
-  TPDFLexer after = Lexer(FBytes, start + static_cast<size_t>(count));
-  if (!after.Next().IsKeyword("endstream")) PDFDamaged("bad stream length");
-  object.MakeStream(start, static_cast<size_t>(count));
+  const bool fits = count >= 0 && static_cast<uint64_t>(count) <= FBytes.size() - start &&
+                    Lexer(FBytes, start + static_cast<size_t>(count)).Next().IsKeyword("endstream");
+  object.MakeStream(start, fits ? static_cast<size_t>(count) : RecoverStreamLength(start));
   return object;
 }
 
@@ -245,6 +242,12 @@ const TPDFObject& TPDFFile::Load(int number) {
   std::unique_ptr<TPDFObject> object;
   try {
     if (entry.Type == 1) {
+      if (!FRebuilt && !HasObjectAt(entry.Field, number)) {
+        // The table is stale: look for the objects where they are.
+        FLoading.erase(number);
+        Rebuild();
+        return Load(number);
+      }
       if (entry.Field >= FBytes.size()) PDFDamaged("object outside the file");
       object =
           std::make_unique<TPDFObject>(ParseIndirect(static_cast<size_t>(entry.Field), number));
@@ -352,7 +355,8 @@ TDecodedStream TPDFFile::DecodeStream(const TPDFObject& stream, size_t limit,
     if (filters[i]->Kind() != TPDFObject::okName) PDFDamaged("bad filter");
     const std::string name = FilterName(filters[i]->Text());
     if (takeImageFilter && i + 1 == filters.size() &&
-        (name == "DCTDecode" || name == "CCITTFaxDecode")) {
+        (name == "DCTDecode" || name == "CCITTFaxDecode" || name == "JPXDecode" ||
+         name == "JBIG2Decode")) {
       result.ImageFilter = name;
       result.ImageParameters = parameters[i];
       break;

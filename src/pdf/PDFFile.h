@@ -22,12 +22,12 @@ inline constexpr size_t kMaxPDFStructureBytes = size_t{64} << 20;
 inline constexpr size_t kMaxPDFStructureTotal = size_t{256} << 20;
 
 // What a stream's filters give: the decoded bytes, or, when the last filter
-// is an image coding (DCTDecode, CCITTFaxDecode) and the caller takes those,
+// is an image coding (DCTDecode, CCITTFaxDecode, JPXDecode) and the caller takes those,
 // the bytes before it with that filter's name and parameters.
 struct TDecodedStream {
   std::vector<uint8_t> Data;
-  bool Truncated = false;                      // the filters would have given more than the limit
-  std::string ImageFilter;                     // "DCTDecode" or "CCITTFaxDecode", else empty
+  bool Truncated = false;  // the filters would have given more than the limit
+  std::string ImageFilter; // "DCTDecode", "CCITTFaxDecode", "JPXDecode" or empty
   const TPDFObject* ImageParameters = nullptr; // resolved; null when none
 };
 
@@ -36,6 +36,12 @@ struct TDecodedStream {
 // them (/Prev), and objects stored in object streams. Objects are parsed when
 // first asked for and kept; references that lead back to an object being
 // read raise EPDFReadError, as does every other fault of the file.
+//
+// Damage that real writers leave is repaired as other readers repair it: a
+// cross-reference table that cannot be read, or that puts an object where it
+// is not, is rebuilt once by scanning the file for its objects and trailers;
+// a stream whose /Length does not end at "endstream" runs to the first
+// "endstream" after its start. Both take their work from the budget.
 class TPDFFile {
 public:
   // Raises EPDFReadError "Not a PDF file" without a header, "Encrypted PDF
@@ -58,7 +64,7 @@ public:
   std::span<const uint8_t> RawData(const TPDFObject& stream) const;
   // Applies the stream's filters (FlateDecode with its predictors,
   // RunLengthDecode) and gives at most limit bytes. With takeImageFilter a
-  // last DCTDecode or CCITTFaxDecode filter is left to the caller; any other
+  // last DCTDecode, CCITTFaxDecode or JPXDecode filter is left to the caller; any other
   // filter raises EPDFReadError. The decoded bytes are taken from the reading
   // budget unless they are an image's samples, which the raster library's
   // bound on image size holds.
@@ -84,6 +90,13 @@ private:
   };
 
   void ReadCrossReferences();
+  // Replaces the cross-reference data by what a scan of the file finds
+  // (PDFFileRecovery.cpp); done at most once.
+  void Rebuild();
+  void AddScannedStreams(const std::vector<int>& candidates);
+  bool HasObjectAt(size_t offset, int number);
+  // Length of a stream's data from start to the "endstream" keyword after it.
+  size_t RecoverStreamLength(size_t start);
   TPDFObject ReadSection(size_t offset, bool& isStream);
   // Reads a table's entries; returns the position after its "trailer" keyword.
   size_t ReadTable(size_t position);
@@ -103,4 +116,5 @@ private:
   std::set<int> FLoading;
   size_t FStructureBytes = 0;
   uint64_t FBudget = 0;
+  bool FRebuilt = false;
 };

@@ -4,6 +4,8 @@
 #include "pdf/JpegCodec.h"
 #include "pdf/PDFException.h"
 #include "pdf/PDFFaxDecode.h"
+#include "pdf/PDFJbig2Decode.h"
+#include "pdf/PDFJpxDecode.h"
 #include "pdf/PDFLexer.h"
 
 #include <algorithm>
@@ -21,11 +23,6 @@ struct TColourSpace {
   throw EPDFReadError("PDF image: " + what + " not supported");
 }
 
-int64_t IntegerOf(const TPDFObject* value, int64_t otherwise) {
-  return value != nullptr && value->Kind() == TPDFObject::okInteger ? value->IntegerValue()
-                                                                    : otherwise;
-}
-
 bool BooleanOf(const TPDFObject* value, bool otherwise) {
   return value != nullptr && value->Kind() == TPDFObject::okBoolean ? value->BooleanValue()
                                                                     : otherwise;
@@ -34,6 +31,8 @@ bool BooleanOf(const TPDFObject* value, bool otherwise) {
 int DeviceComponents(const std::string& name) {
   if (name == "DeviceGray" || name == "G" || name == "CalGray") return 1;
   if (name == "DeviceRGB" || name == "RGB" || name == "CalRGB") return 3;
+  // Taken only for JPEG data, which is converted as it is decoded.
+  if (name == "DeviceCMYK" || name == "CMYK") return 4;
   return 0;
 }
 
@@ -56,10 +55,12 @@ TColourSpace ReadColourSpace(TPDFFile& file, const TPDFObject& value, bool allow
   } else if (name == "ICCBased" && resolved.Items().size() >= 2) {
     const TPDFObject& profile = file.Resolve(resolved.Items()[1]);
     const int64_t n = IntegerOf(file.Get(profile, "N"), 0);
-    if (n != 1 && n != 3) Unsupported("colour space of " + std::to_string(n) + " components");
+    if (n != 1 && n != 3 && n != 4)
+      Unsupported("colour space of " + std::to_string(n) + " components");
     space.Components = static_cast<int>(n);
   } else if ((name == "Indexed" || name == "I") && allowIndexed && resolved.Items().size() == 4) {
     const TColourSpace base = ReadColourSpace(file, resolved.Items()[1], false);
+    if (base.Components == 4) Unsupported("palette of CMYK colours");
     const int64_t high = IntegerOf(&file.Resolve(resolved.Items()[2]), -1);
     if (high < 0 || high > 255) PDFDamaged("bad palette size");
     space.Components = 1;
@@ -214,6 +215,31 @@ void BuildFromSamples(const std::vector<uint8_t>& data, int width, int height, i
   }
 }
 
+// JPEG data written as two JPEG streams joined, the tables in one and the
+// frame in the other (as tiff2pdf's pass-through of JPEG TIFF pages writes
+// it): the start and end markers met before the scan are dropped, so that
+// libjpeg reads one stream, as other viewers do.
+void JoinJpegStreams(std::vector<uint8_t>& data) {
+  if (data.size() < 4 || data[0] != 0xFF || data[1] != 0xD8) return;
+  size_t at = 2;
+  while (at + 4 <= data.size()) {
+    if (data[at] != 0xFF) return;
+    const uint8_t marker = data[at + 1];
+    if (marker == 0xFF) {
+      ++at; // fill byte
+    } else if (marker == 0xD8 || marker == 0xD9) {
+      data.erase(data.begin() + static_cast<ptrdiff_t>(at),
+                 data.begin() + static_cast<ptrdiff_t>(at) + 2);
+    } else if (marker == 0xDA) {
+      return;
+    } else if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+      at += 2;
+    } else {
+      at += 2 + (size_t{data[at + 2]} << 8 | data[at + 3]);
+    }
+  }
+}
+
 } // namespace
 
 void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
@@ -234,7 +260,7 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
   const int rawBits =
       bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 ? static_cast<int>(bits) : 8;
   // Both the samples and the page they become stay within the raster library's bound.
-  const int pageBits = components == 3 ? 24 : rawBits == 1 ? 1 : rawBits <= 4 ? 4 : 8;
+  const int pageBits = components >= 3 ? 24 : rawBits == 1 ? 1 : rawBits <= 4 ? 4 : 8;
   CheckImageSize(width, height, std::max(components * rawBits, pageBits));
   const uint64_t rowBytes = (static_cast<uint64_t>(width) * static_cast<uint64_t>(components) *
                                  static_cast<uint64_t>(rawBits) +
@@ -245,15 +271,47 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
 
   if (decoded.ImageFilter == "DCTDecode") {
     if (space.Indexed) Unsupported("palette JPEG image");
+    JoinJpegStreams(decoded.Data);
     const TJPEGImage jpeg(std::move(decoded.Data));
-    if (jpeg.Components() != 1 && jpeg.Components() != 3)
+    if (jpeg.Components() != 1 && jpeg.Components() != 3 && jpeg.Components() != 4)
       Unsupported("JPEG image of " + std::to_string(jpeg.Components()) + " components");
+    const bool inverted = ReadInversion(file, image, jpeg.Components(), 1);
+    if (jpeg.Components() == 4) {
+      // CMYK samples become colours as the Decode array reads them.
+      jpeg.Decode(page, inverted);
+      return;
+    }
     jpeg.Decode(page);
-    if (ReadInversion(file, image, jpeg.Components(), 1)) InvertRows(page);
+    if (inverted) InvertRows(page);
+    return;
+  }
+  if (decoded.ImageFilter == "JBIG2Decode") {
+    if (space.Indexed || space.Components >= 3)
+      Unsupported("JBIG2 image that is not black and white");
+    std::vector<uint8_t> globals;
+    if (const TPDFObject* given = decoded.ImageParameters)
+      if (const TPDFObject* stream = file.Get(*given, "JBIG2Globals")) {
+        if (stream->Kind() != TPDFObject::okStream) PDFDamaged("bad JBIG2 globals");
+        TDecodedStream segments = file.DecodeStream(*stream, kMaxPDFStructureBytes);
+        if (segments.Truncated) PDFDamaged("JBIG2 globals too large");
+        globals = std::move(segments.Data);
+      }
+    DecodeJbig2Data(decoded.Data, globals, page);
+    if (page.Width() != width || page.Height() != height)
+      PDFDamaged("JBIG2 data of another size than the image");
+    if (ReadInversion(file, image, 1, 1)) InvertRows(page);
+    return;
+  }
+  if (decoded.ImageFilter == "JPXDecode") {
+    // The colour space, when given, is the data's own; a palette is not taken.
+    if (space.Indexed) Unsupported("palette JPEG 2000 image");
+    DecodeJpxData(decoded.Data, page);
+    if (page.Width() != width || page.Height() != height)
+      PDFDamaged("JPEG 2000 data of another size than the image");
     return;
   }
   if (decoded.ImageFilter == "CCITTFaxDecode") {
-    if (space.Indexed || space.Components == 3 || (bits != 0 && bits != 1))
+    if (space.Indexed || space.Components >= 3 || (bits != 0 && bits != 1))
       Unsupported("CCITT image that is not black and white");
     TFaxParameters parameters;
     if (const TPDFObject* given = decoded.ImageParameters) {
@@ -271,6 +329,7 @@ void DecodePDFImage(TPDFFile& file, const TPDFObject& image, TDIB& page) {
     return;
   }
   if (space.Components == 0) PDFDamaged("image without a colour space");
+  if (space.Components == 4) Unsupported("colour space /DeviceCMYK");
   if (bits != rawBits) Unsupported(std::to_string(bits) + " bits per component");
   if (decoded.Data.size() < expected) PDFDamaged("image data cut short");
   const bool inverted = ReadInversion(file, image, space.Indexed ? 1 : space.Components,

@@ -84,7 +84,9 @@ const TPDFObject* TPDFImageReader::Info() {
 
 void TPDFImageReader::Walk(const TPDFObject& node, TPageEntry inherited, int depth) {
   if (depth > kMaxPDFPageTreeDepth) PDFDamaged("page tree too deep");
+  // A node among its own ancestors is a loop; a kid listed twice is shared.
   if (!FVisited.insert(&node).second) PDFDamaged("page tree refers to itself");
+  if (++FNodesWalked > 2 * kMaxPDFPages) PDFDamaged("too many pages");
   if (const TPDFObject* box = node.Find("MediaBox")) inherited.MediaBox = box;
   if (const TPDFObject* box = node.Find("CropBox")) inherited.CropBox = box;
   if (const TPDFObject* resources = node.Find("Resources")) inherited.Resources = resources;
@@ -98,8 +100,10 @@ void TPDFImageReader::Walk(const TPDFObject& node, TPageEntry inherited, int dep
       if (!child.IsDictionary()) PDFDamaged("bad page tree");
       Walk(child, inherited, depth + 1);
     }
+    FVisited.erase(&node);
     return;
   }
+  FVisited.erase(&node);
   if (FPages.size() >= kMaxPDFPages) PDFDamaged("too many pages");
   inherited.Page = &node;
   FPages.push_back(inherited);

@@ -72,5 +72,6 @@ private:
 
   TPDFFile FFile;
   std::vector<TPageEntry> FPages;
-  std::set<const TPDFObject*> FVisited;
+  std::set<const TPDFObject*> FVisited; // the nodes from the root to the one walked
+  size_t FNodesWalked = 0;
 };

@@ -261,6 +261,7 @@ void TPDFLexer::ReadRegular(TPDFToken& token) {
 
 TPDFObject TPDFLexer::ParseObject(int depth) {
   if (depth > kMaxPDFNesting) PDFDamaged("objects nested too deeply");
+  if (FBudget != nullptr) ChargePDFBudget(*FBudget, kPDFObjectCost);
   TPDFToken token = Next();
   switch (token.Type) {
   case TPDFToken::ttInteger: {
@@ -309,7 +310,7 @@ TPDFObject TPDFLexer::ParseObject(int depth) {
       TPDFToken key = Next();
       if (key.Type == TPDFToken::ttDictionaryClose) return dictionary;
       if (key.Type != TPDFToken::ttName) PDFDamaged("dictionary key is not a name");
-      if (dictionary.Keys().size() >= kMaxPDFItems) PDFDamaged("dictionary too long");
+      if (dictionary.Keys().size() >= kMaxPDFKeys) PDFDamaged("dictionary too long");
       dictionary.Set(std::move(key.Text), ParseObject(depth + 1));
     }
   }

@@ -33,15 +33,22 @@ struct TPDFToken {
 
 // Deepest nesting of arrays and dictionaries the reader takes.
 inline constexpr int kMaxPDFNesting = 32;
-// Most items one array or dictionary may hold.
+// Most items one array may hold, and most keys of one dictionary: more than
+// any real file's dictionary has.
 inline constexpr size_t kMaxPDFItems = size_t{1} << 20;
+inline constexpr size_t kMaxPDFKeys = size_t{1} << 16;
+// What each object made takes from a reading budget besides the bytes it is
+// read from: about the memory it holds, so that a file whose objects are
+// read again and again (object-stream entries all at one offset, say) cannot
+// make the reader hold much more than its budget.
+inline constexpr uint64_t kPDFObjectCost = sizeof(TPDFObject) + 64;
 
 // Reads tokens and objects from bytes held by the caller. Malformed input
 // raises EPDFReadError; every loop advances through the input. With a budget,
-// each token takes the bytes it reads (and one more) from it, and a lexer
-// that would overdraw it raises EPDFReadError: the budget bounds the work of
-// every lexer that shares it, however often a file makes them read the same
-// bytes.
+// each token takes the bytes it reads (and one more) from it, each object
+// made kPDFObjectCost, and a lexer that would overdraw it raises
+// EPDFReadError: the budget bounds the work and the memory of every lexer
+// that shares it, however often a file makes them read the same bytes.
 class TPDFLexer {
 public:
   TPDFLexer(const uint8_t* data, size_t size, size_t position = 0, uint64_t* budget = nullptr)

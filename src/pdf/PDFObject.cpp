@@ -59,7 +59,19 @@ TPDFObject TPDFObject::Reference(int number, int generation) {
   return object;
 }
 
+namespace {
+
+// Keys a dictionary holds before it indexes them: below this, a walk through
+// them is quicker than an index.
+constexpr size_t kIndexedFrom = 16;
+
+} // namespace
+
 const TPDFObject* TPDFObject::Find(std::string_view key) const {
+  if (FKeys.size() >= kIndexedFrom) {
+    const auto found = FIndex.find(key);
+    return found == FIndex.end() ? nullptr : &FItems[found->second];
+  }
   for (size_t i = 0; i < FKeys.size(); ++i)
     if (FKeys[i] == key) return &FItems[i];
   return nullptr;
@@ -69,12 +81,21 @@ void TPDFObject::Set(std::string key, TPDFObject value) {
   if (Find(key) != nullptr) return;
   FKeys.push_back(std::move(key));
   FItems.push_back(std::move(value));
+  if (FKeys.size() == kIndexedFrom)
+    for (size_t i = 0; i < FKeys.size(); ++i) FIndex.emplace(FKeys[i], i);
+  else if (FKeys.size() > kIndexedFrom)
+    FIndex.emplace(FKeys.back(), FKeys.size() - 1);
 }
 
 void TPDFObject::MakeStream(size_t offset, size_t length) {
   FKind = okStream;
   FDataOffset = offset;
   FDataLength = length;
+}
+
+int64_t IntegerOf(const TPDFObject* value, int64_t otherwise) {
+  return value != nullptr && value->Kind() == TPDFObject::okInteger ? value->IntegerValue()
+                                                                    : otherwise;
 }
 
 std::string FormatPDFNumber(double value) {

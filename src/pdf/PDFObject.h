@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,7 +52,9 @@ public:
   const std::vector<TPDFObject>& Items() const { return FItems; }
   void Add(TPDFObject item) { FItems.push_back(std::move(item)); }
   const std::vector<std::string>& Keys() const { return FKeys; }
-  // The value of a key, or null when the dictionary has none.
+  // The value of a key, or null when the dictionary has none. Dictionaries
+  // of more than a few keys keep an index of them, so that neither finding
+  // nor adding a key walks all the others.
   const TPDFObject* Find(std::string_view key) const;
   // Keeps the first value given for a key, as a file read twice would.
   void Set(std::string key, TPDFObject value);
@@ -72,9 +76,14 @@ private:
   std::string FText;
   std::vector<TPDFObject> FItems;
   std::vector<std::string> FKeys;
+  std::map<std::string, size_t, std::less<>> FIndex; // key to its place, once there are many
   size_t FDataOffset = 0;
   size_t FDataLength = 0;
 };
+
+// The value of an integer object; otherwise when there is none or it is not
+// an integer.
+int64_t IntegerOf(const TPDFObject* value, int64_t otherwise);
 
 // The object written in PDF syntax: names with their slash (bytes outside
 // the printable range and delimiters as #hh), strings in hexadecimal,

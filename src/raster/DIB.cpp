@@ -360,18 +360,20 @@ void TDIB::InvertKeepingAppearance() {
 }
 
 void TDIB::LoadFromStream(TStream& stream, int pageIndex) {
-  uint8_t signature[8] = {};
-  int64_t start = stream.Position();
-  size_t got = stream.Read(signature, sizeof signature);
-  stream.SetPosition(start);
-  static const uint8_t kPng[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-  if (got >= 2 && (signature[0] | signature[1] << 8) == kBitmapSignature)
-    LoadBmpFromStream(stream);
-  else if (got >= 2 && ((signature[0] == 'I' && signature[1] == 'I') ||
-                        (signature[0] == 'M' && signature[1] == 'M')))
-    LoadTiffFromStream(stream, pageIndex);
-  else if (got == 8 && std::memcmp(signature, kPng, 8) == 0)
-    LoadPngFromStream(stream);
-  else
-    LoadJpegFromStream(stream);
+  WithoutForeignErrors<EDIBError>([&] {
+    uint8_t signature[8] = {};
+    int64_t start = stream.Position();
+    size_t got = stream.Read(signature, sizeof signature);
+    stream.SetPosition(start);
+    static const uint8_t kPng[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+    if (got >= 2 && (signature[0] | signature[1] << 8) == kBitmapSignature)
+      LoadBmpFromStream(stream);
+    else if (got >= 2 && ((signature[0] == 'I' && signature[1] == 'I') ||
+                          (signature[0] == 'M' && signature[1] == 'M')))
+      LoadTiffFromStream(stream, pageIndex);
+    else if (got == 8 && std::memcmp(signature, kPng, 8) == 0)
+      LoadPngFromStream(stream);
+    else
+      LoadJpegFromStream(stream);
+  });
 }

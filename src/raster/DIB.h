@@ -113,7 +113,11 @@ public:
   void LoadFromStream(TStream& stream, int pageIndex = 0);
   void LoadBmpFromStream(TStream& stream);
   void LoadPngFromStream(TStream& stream);
+  // CMYK and YCCK JPEG data becomes true colour as viewers show it: JPEG
+  // files marked by Adobe's APP14 segment hold inverted ink values; JPEG data
+  // of a PDF image holds its samples as its Decode array says (cmykInverted).
   void LoadJpegFromStream(TStream& stream);
+  void LoadJpegFromStream(TStream& stream, bool cmykInverted);
   void SaveBmpToStream(TStream& stream);
   void SaveToBmpFile(const std::string& fileName);
 
@@ -128,6 +132,8 @@ private:
   using TPixelWriter = void (*)(uint8_t* row, int x, int value);
 
   void ParseHeader(); // reads the locked header; builds the row table
+  // cmykForm: 0 as an Adobe marker says, 1 plain, 2 inverted ink values.
+  void LoadJpeg(TStream& stream, int cmykForm);
   void AllocateBlock(size_t size);
   void RequireImage() const;
   // Raises EDIBError for a page without rows or columns, which no file may hold.

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiRle8 = 1;
+constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitFields = 3;
 constexpr uint32_t kBiAlphaBitFields = 6;
 
@@ -46,8 +48,46 @@ struct TForeignHeader {
   int32_t xPelsPerMetre = 0;
   int32_t yPelsPerMetre = 0;
   uint32_t colorsUsed = 0;
+  uint32_t sizeImage = 0;
   uint32_t masks[3] = {0, 0, 0};
 };
+
+// Run-length coded rows (RLE8 for 8 bits, RLE4 for 4): pairs of a count and
+// a value, or 0 and an escape (end of row, end of picture, a move, or a run
+// of literal pixels padded to a whole word). Pixels are handed to
+// put(x, y) with y counted from the bottom row; those beyond the picture
+// are dropped, and pixels the data never reaches stay 0.
+template <typename Put>
+void DecodeRle(const std::vector<uint8_t>& data, int bits, int64_t width, int64_t height,
+               Put&& put) {
+  int64_t x = 0, y = 0;
+  size_t at = 0;
+  auto pixel = [&](uint8_t value, int64_t i) {
+    return bits == 8 ? value : static_cast<uint8_t>(i % 2 == 0 ? value >> 4 : value & 15);
+  };
+  while (at + 1 < data.size() && y < height) {
+    const uint8_t count = data[at], value = data[at + 1];
+    at += 2;
+    if (count > 0) {
+      for (int64_t i = 0; i < count; ++i, ++x)
+        if (x < width) put(x, y, pixel(value, i));
+    } else if (value == 0) {
+      x = 0, ++y;
+    } else if (value == 1) {
+      return;
+    } else if (value == 2) {
+      if (at + 1 >= data.size()) throw EReadError();
+      x += data[at], y += data[at + 1];
+      at += 2;
+    } else {
+      const size_t bytes = bits == 8 ? value : (value + 1u) / 2;
+      if (at + bytes > data.size()) throw EReadError();
+      for (int64_t i = 0; i < value; ++i, ++x)
+        if (x < width) put(x, y, pixel(data[at + static_cast<size_t>(bits == 8 ? i : i / 2)], i));
+      at += bytes + bytes % 2;
+    }
+  }
+}
 
 } // namespace
 
@@ -77,6 +117,7 @@ void TDIB::LoadBmpFromStream(TStream& stream) {
       h.compression = U32(raw + 16);
       h.xPelsPerMetre = static_cast<int32_t>(U32(raw + 24));
       h.yPelsPerMetre = static_cast<int32_t>(U32(raw + 28));
+      h.sizeImage = U32(raw + 20);
       h.colorsUsed = U32(raw + 32);
     }
     const int64_t absHeight = h.height < 0 ? -h.height : h.height;
@@ -105,10 +146,14 @@ void TDIB::LoadBmpFromStream(TStream& stream) {
     }
 
     // Any other layout is converted into a page of the nearest depth.
-    if (h.compression != kBiRgb &&
+    const bool rle =
+        (h.compression == kBiRle8 && h.bits == 8) || (h.compression == kBiRle4 && h.bits == 4);
+    if (h.compression != kBiRgb && !rle &&
         !((h.compression == kBiBitFields || h.compression == kBiAlphaBitFields) &&
           (h.bits == 16 || h.bits == 32)))
       throw EDIBError("Unsupported bitmap compression");
+    // Run-length coded rows are stored from the bottom up only.
+    if (rle && h.height < 0) throw EDIBError("Invalid bitmap file !");
     TPixelFormat format;
     switch (h.bits) {
     case 1:
@@ -134,6 +179,8 @@ void TDIB::LoadBmpFromStream(TStream& stream) {
       } else {
         h.masks[0] = 0xFF0000, h.masks[1] = 0x00FF00, h.masks[2] = 0x0000FF;
       }
+    } else if (rle) {
+      // Palette indices: no masks.
     } else if (h.size >= 52) {
       h.masks[0] = U32(raw + 40), h.masks[1] = U32(raw + 44), h.masks[2] = U32(raw + 48);
     } else {
@@ -157,9 +204,13 @@ void TDIB::LoadBmpFromStream(TStream& stream) {
     }
 
     const int64_t rowsStart = int64_t{file.bfOffBits} - 14;
-    if (rowsStart < 0 || rowsStart + pixelBytes > available) throw EReadError();
+    if (rowsStart < 0 || rowsStart > available) throw EReadError();
+    // Coded rows take what the header says, or the rest of the file.
+    int64_t codedBytes = available - rowsStart;
+    if (h.sizeImage > 0 && h.sizeImage < codedBytes) codedBytes = h.sizeImage;
+    if (!rle && rowsStart + pixelBytes > available) throw EReadError();
     stream.SetPosition(base + rowsStart);
-    std::vector<uint8_t> pixels(static_cast<size_t>(pixelBytes));
+    std::vector<uint8_t> pixels(static_cast<size_t>(rle ? codedBytes : pixelBytes));
     stream.ReadBuffer(pixels.data(), pixels.size());
 
     NewImage(static_cast<int>(h.width), static_cast<int>(absHeight), format, 0, 0);
@@ -167,6 +218,13 @@ void TDIB::LoadBmpFromStream(TStream& stream) {
     FInfoHeader->biYPelsPerMeter = h.yPelsPerMetre;
     for (size_t i = 0; i < palette.size(); ++i) FPalette[i] = palette[i];
     for (size_t i = palette.size(); i < static_cast<size_t>(colours); ++i) FPalette[i] = 0;
+    if (rle) {
+      FillBits(0);
+      DecodeRle(pixels, h.bits, h.width, absHeight, [&](int64_t x, int64_t y, uint8_t value) {
+        SetPixel(static_cast<int>(x), static_cast<int>(absHeight - 1 - y), value);
+      });
+      return;
+    }
     const TChannel red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]);
     for (int64_t y = 0; y < absHeight; ++y) {
       const int64_t stored = h.height < 0 ? y : absHeight - 1 - y;

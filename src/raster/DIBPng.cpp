@@ -109,13 +109,14 @@ void TDIB::LoadPngFromStream(TStream& stream) {
     default:
       throw EDIBError("Bit depht not allowed");
     }
-    int xDpi = 0, yDpi = 0;
+    int xDpi = kDefaultPageDpi, yDpi = kDefaultPageDpi;
     png_uint_32 xPpm = 0, yPpm = 0;
     int unit = 0;
     if (png_get_pHYs(png, info, &xPpm, &yPpm, &unit) && unit == PNG_RESOLUTION_METER) {
       xDpi = static_cast<int>(Round(xPpm / 39.37));
       yDpi = static_cast<int>(Round(yPpm / 39.37));
     }
+    if (xDpi <= 0 || yDpi <= 0) xDpi = yDpi = kDefaultPageDpi;
     CheckImageSize(width, height, bits);
     NewImage(static_cast<int>(width), static_cast<int>(height), format, xDpi, yDpi);
     if (colourType == PNG_COLOR_TYPE_PALETTE) {

@@ -74,6 +74,11 @@ constexpr int64_t DIBRowBytes(int64_t width, int bits) {
 // damaged or hostile files before anything is allocated.
 constexpr int64_t kMaxImageBytes = int64_t{1} << 30;
 
+// Resolution, in dots per inch, of a page whose file gives none: every
+// reader, the PDF page size and the thumbnails take this one value, never
+// the screen's, so a page reads and saves the same on every machine.
+constexpr int kDefaultPageDpi = 96;
+
 // Errors of the raster library.
 class EDIBError : public Exception {
 public:

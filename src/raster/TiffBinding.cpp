@@ -47,10 +47,6 @@ int MapProc(thandle_t, void**, toff_t*) {
 }
 void UnmapProc(thandle_t, void*, toff_t) {}
 
-int SilentHandler(TIFF*, void*, const char*, const char*, va_list) {
-  return 1;
-}
-
 void SilenceGlobalHandlers() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -70,11 +66,16 @@ int TTiffHandle::OnWarning(TIFF*, void* handle, const char*, const char* format,
   return 1;
 }
 
+int TTiffHandle::OnError(TIFF*, void* handle, const char*, const char*, va_list) {
+  static_cast<TTiffHandle*>(handle)->FDataMissing = true;
+  return 1;
+}
+
 TTiffHandle::TTiffHandle(TStream& stream, const char* mode) {
   SilenceGlobalHandlers();
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   if (options == nullptr) return;
-  TIFFOpenOptionsSetErrorHandlerExtR(options, SilentHandler, nullptr);
+  TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, this);
   TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, this);
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxImageBytes));
   FTiff = TIFFClientOpenExt("", mode, &stream, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,

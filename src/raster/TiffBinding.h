@@ -17,9 +17,10 @@ public:
 // write, seek and size map to the stream, close does nothing (the caller owns
 // the stream), nothing is memory-mapped. libtiff's own error and warning
 // reports for the handle never reach the terminal: failures reach the caller
-// as results that the raster library turns into ETiffError. Warnings that
-// mean data was missing from the file (libtiff goes on after them, filling
-// in blanks) are remembered, so a cut-off file is not taken for a good one.
+// as results that the raster library turns into ETiffError. Errors and the
+// warnings that mean data was missing from the file are remembered, since
+// libtiff's decoders go on after them (a bad code word in fax data, a strip
+// cut short), filling in blanks: a damaged file is not taken for a good one.
 class TTiffHandle {
 public:
   TTiffHandle(TStream& stream, const char* mode);
@@ -29,11 +30,16 @@ public:
 
   bool IsOpen() const { return FTiff != nullptr; }
   TIFF* Get() const { return FTiff; }
-  // Whether libtiff met the end of the data where more was expected.
+  // Whether libtiff met the end of the data where more was expected, or
+  // reported an error, since the handle was opened or the reports were last
+  // cleared.
   bool DataMissing() const { return FDataMissing; }
+  // Forgets what was reported so far: the directory is read, decoding starts.
+  void ClearReports() { FDataMissing = false; }
 
 private:
   static int OnWarning(TIFF*, void* handle, const char* module, const char* format, va_list args);
+  static int OnError(TIFF*, void* handle, const char* module, const char* format, va_list args);
   TIFF* FTiff = nullptr;
   bool FDataMissing = false;
 };

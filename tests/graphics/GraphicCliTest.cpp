@@ -125,7 +125,7 @@ TEST(GraphicCli, PdfFilesGoThroughTheRegistry) {
   test::WriteFile(dir.File("bad.pdf"), {'%', 'P', 'D', 'F', '-', '1', '.', '4', '\n'});
   result = Cli({"info", dir.File("bad.pdf")});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "PDF file damaged: no cross-reference table\n");
+  EXPECT_EQ(result.err, "PDF file damaged: no document catalogue\n");
   const std::vector<uint8_t> before = test::ReadFile(dir.File("bad.pdf"));
   result = Cli({"append", dir.File("a.tif"), dir.File("bad.pdf")});
   EXPECT_EQ(result.status, 1);

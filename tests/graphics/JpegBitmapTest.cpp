@@ -77,12 +77,18 @@ TEST(JpegGraphic, WritesOnlyGreyAndColourAndQualityChangesTheSize) {
 
 TEST(JpegGraphic, OtherComponentCountsAndDamagedFilesAreRefused) {
   test::TempDir dir;
-  // A four-component (CMYK) JPEG made with libjpeg.
+  // A four-component (CMYK) JPEG made with libjpeg is true colour; two
+  // components are refused.
   test::WriteFile(dir.File("cmyk.jpg"),
                   test::LibjpegEncode(4, 2, 4, JCS_CMYK, 75, [](int, int, int) { return 0; }));
   TJpegGraphic page;
-  EXPECT_EQ(test::ErrorOf([&] { page.LoadFromFile(dir.File("cmyk.jpg")); }),
-            "Invalid number of samples, 4");
+  EXPECT_EQ(test::ErrorOf([&] { page.LoadFromFile(dir.File("cmyk.jpg")); }), "(no error)");
+  EXPECT_EQ(page.ImageFormat(), ifTrueColor);
+  EXPECT_EQ(page.Pixel(1, 1), 0u); // Adobe's inverted inks of 0: all ink, black
+  test::WriteFile(dir.File("two.jpg"),
+                  test::LibjpegEncode(4, 2, 2, JCS_UNKNOWN, 75, [](int, int, int) { return 0; }));
+  EXPECT_EQ(test::ErrorOf([&] { page.LoadFromFile(dir.File("two.jpg")); }),
+            "Invalid number of samples, 2");
   test::WriteFile(dir.File("bad.jpg"), {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0});
   EXPECT_NE(test::ErrorOf([&] { page.LoadFromFile(dir.File("bad.jpg")); }), "(no error)");
   test::WriteFile(dir.File("text.jpg"), {'h', 'e', 'l', 'l', 'o'});

@@ -162,7 +162,8 @@ TEST(TiffGraphic, MixedMultiPageFileReadsEachPage) {
   EXPECT_NEAR(page.PixelIndex(20, 10), 120, 4);
   {
     TFileStream file(path, TFileStream::fmOpenRead);
-    EXPECT_EQ(test::ErrorOf([&] { page.LoadImage(file, 4); }), "ETiffError TIFFSetDirectory");
+    EXPECT_EQ(test::ErrorOf([&] { page.LoadImage(file, 4); }),
+              "ETiffError TIFFSetDirectory: page 3");
   }
 
   // Frames: every page of the file, each with its own compression.
@@ -271,7 +272,7 @@ TEST(TiffGraphic, ReaderRulesOfItsOwn) {
   EXPECT_EQ(page.PixelIndex(3, 0), 255 - (3 * 8000 >> 8));
   EXPECT_EQ(page.PixelIndex(7, 1), 255 - ((7 * 8000 + 255) >> 8));
 
-  // 2-bit grey: an odd bit count read through the RGBA path as true colour.
+  // 2-bit grey: an odd bit count read through the RGBA path as 256 grey levels.
   {
     TIFF* tiff = TIFFOpen(dir.File("two.tif").c_str(), "w");
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 4);
@@ -285,9 +286,9 @@ TEST(TiffGraphic, ReaderRulesOfItsOwn) {
     TIFFClose(tiff);
   }
   page.LoadFromFile(dir.File("two.tif"));
-  EXPECT_EQ(page.ImageFormat(), ifTrueColor);
-  EXPECT_EQ(page.Pixel(1, 0), ColourOf(85, 85, 85));
-  EXPECT_EQ(page.Pixel(3, 0), ColourOf(255, 255, 255));
+  EXPECT_EQ(page.ImageFormat(), ifGray256);
+  EXPECT_EQ(page.PixelIndex(1, 0), 85);
+  EXPECT_EQ(page.PixelIndex(3, 0), 255);
   EXPECT_EQ(page.RowsPerStrip(), 1);
 
   // Deflate data under Adobe's compression number reads as ZLib.
@@ -321,7 +322,12 @@ TEST(TiffGraphic, BadInputGivesClearErrors) {
   EXPECT_EQ(page.PixelIndex(0, 0), 0x80);
   page.SetPixelIndex(0, 0, 7);
   EXPECT_EQ(loadError(MinimalTiff(34712, true)), "ETiffError Unsupported compression tag, 34712");
-  EXPECT_EQ(loadError(MinimalTiff(1, false)), "ETiffError Bits per sample not specified");
+  // Without BitsPerSample a page has one bit per sample, the TIFF 6.0 default.
+  EXPECT_EQ(loadError(MinimalTiff(1, false)), "(no error)");
+  EXPECT_EQ(page.ImageFormat(), ifBlackWhite);
+  EXPECT_EQ(page.PixelIndex(0, 0), 1);
+  page.NewImage(1, 1, 100, 100, nullptr, ifGray256);
+  page.SetPixelIndex(0, 0, 7);
   EXPECT_EQ(loadError({'I', 'I', 42, 0, 99, 0, 0, 0}), "ETiffError TIFFOpen");
   EXPECT_EQ(loadError({'M', 'M', 0}), "ETiffError TIFFOpen");
   EXPECT_EQ(page.PixelIndex(0, 0), 7); // a failed load leaves the page as it was

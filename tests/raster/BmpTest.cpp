@@ -195,13 +195,13 @@ TEST(Bmp, BadFilesAreRefusedAndLeaveNoImage) {
   }
   EXPECT_TRUE(page.Empty());
 
-  Bitmap rle;
-  rle.bits = 8;
-  rle.compression = 1;
-  rle.palette.assign(256, 0);
-  rle.fill = [](std::vector<uint8_t>&, int) {};
+  Bitmap coded; // JPEG data inside a bitmap file
+  coded.bits = 8;
+  coded.compression = 4;
+  coded.palette.assign(256, 0);
+  coded.fill = [](std::vector<uint8_t>&, int) {};
   try {
-    Decode(Encode(rle));
+    Decode(Encode(coded));
     FAIL();
   } catch (const EDIBError& error) {
     EXPECT_EQ(error.Message(), "Unsupported bitmap compression");

@@ -170,11 +170,39 @@ TEST(Jpeg, GreyAndColourFilesWithTheirResolution) {
   EXPECT_NEAR((value >> 8) & 0xFF, Slope(20, 5, 1), 6);
   EXPECT_NEAR((value >> 16) & 0xFF, Slope(20, 5, 2), 6);
 
+  // A file without a density has the fixed default resolution.
   page = Decode(EncodeJpeg(8, 8, 1, JCS_GRAYSCALE, 0, 1, Gradient));
-  EXPECT_EQ(page.XResolution(), 0);
+  EXPECT_EQ(page.XResolution(), kDefaultPageDpi);
+  EXPECT_EQ(page.YResolution(), kDefaultPageDpi);
 }
 
-TEST(Jpeg, FourComponentFilesAreRefusedByTheDecoder) {
-  auto cmyk = EncodeJpeg(16, 16, 4, JCS_CMYK, 1, 72, Gradient);
-  EXPECT_EQ(DecodeError(cmyk), "Unsupported color conversion request");
+TEST(Jpeg, CmykFilesBecomeTrueColourAsViewersShowThem) {
+  // Flat inks: cyan 40, magenta 100, yellow 200, black 30.
+  auto inks = [](int, int, int c) { return c == 0 ? 40 : c == 1 ? 100 : c == 2 ? 200 : 30; };
+  std::vector<uint8_t> marked = EncodeJpeg(16, 16, 4, JCS_CMYK, 1, 72, inks);
+  // libjpeg marks CMYK data with Adobe's segment, whose files hold inverted
+  // inks: what is left of white is the stored value.
+  TDIB page = Decode(marked);
+  ASSERT_EQ(page.BitCount(), 24);
+  int value = page.GetPixel(5, 5);
+  EXPECT_NEAR(value & 0xFF, 40 * 30 / 255, 3);
+  EXPECT_NEAR((value >> 8) & 0xFF, 100 * 30 / 255, 3);
+  EXPECT_NEAR((value >> 16) & 0xFF, 200 * 30 / 255, 3);
+  // Without the segment the values are inks.
+  std::vector<uint8_t> plain = marked;
+  for (size_t at = 2; at + 4 < plain.size() && plain[at] == 0xFF;) {
+    const size_t length = 2 + (size_t{plain[at + 2]} << 8 | plain[at + 3]);
+    if (plain[at + 1] == 0xEE) {
+      plain.erase(plain.begin() + static_cast<long>(at),
+                  plain.begin() + static_cast<long>(at + length));
+      break;
+    }
+    at += length;
+  }
+  ASSERT_LT(plain.size(), marked.size());
+  page = Decode(plain);
+  value = page.GetPixel(5, 5);
+  EXPECT_NEAR(value & 0xFF, 215 * 225 / 255, 3);
+  EXPECT_NEAR((value >> 8) & 0xFF, 155 * 225 / 255, 3);
+  EXPECT_NEAR((value >> 16) & 0xFF, 55 * 225 / 255, 3);
 }
