@@ -114,15 +114,14 @@ bool CopyBytes(int from, int to) {
   }
 }
 
-// Writes a whole copy of source under a hidden temporary name in folder (so
-// that a batch listing never sees a partial file); the temporary name, or
-// empty when the copy failed and left nothing behind.
-std::string CopyToTemporary(const std::string& source, const std::string& folder,
-                            const std::string& name) {
+// Writes a whole copy of source under a hidden temporary name of fixed length
+// in folder (so that a batch listing never sees a partial file); the
+// temporary name, or empty when the copy failed and left nothing behind.
+std::string CopyToTemporary(const std::string& source, const std::string& folder) {
   TFileDescriptor input(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat status {};
   if (input.Get() < 0 || fstat(input.Get(), &status) != 0) return {};
-  std::string temporary = folder + "." + name + ".XXXXXX";
+  std::string temporary = folder + ".tessivane-copy.XXXXXX";
   TFileDescriptor output(mkostemp(temporary.data(), O_CLOEXEC));
   if (output.Get() < 0) return {};
   const bool copied =
@@ -153,7 +152,7 @@ bool CopyFileIntoBatch(const std::string& source, const std::string& target,
   CheckPathLength(target);
   if (!IsRegularFile(source)) return false;
   const TPathParts parts = SplitPath(target);
-  const std::string temporary = CopyToTemporary(source, parts.Folder, parts.Stem + parts.Extension);
+  const std::string temporary = CopyToTemporary(source, parts.Folder);
   if (temporary.empty()) return false;
   std::string candidate = target;
   for (int number = 2;; ++number) {

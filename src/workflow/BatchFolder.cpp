@@ -4,6 +4,7 @@
 #include "workflow/BatchTexts.h"
 
 #include <QCollator>
+#include <QFile>
 #include <QLocale>
 #include <QString>
 
@@ -100,13 +101,21 @@ std::string TBatchFolder::NewBatchFileName() {
 }
 
 void SortBatchOrder(std::vector<std::string>& paths) {
+  // Case is folded before collating, because the collator of the "C" locale
+  // compares code points and would otherwise put every capital first.
   QCollator collator{QLocale()};
   collator.setCaseSensitivity(Qt::CaseInsensitive);
-  collator.setNumericMode(false);
-  std::stable_sort(paths.begin(), paths.end(), [&](const std::string& a, const std::string& b) {
-    const int order = collator.compare(QString::fromStdString(a), QString::fromStdString(b));
-    return order != 0 ? order < 0 : a < b;
+  std::vector<std::pair<QCollatorSortKey, std::string>> keyed;
+  keyed.reserve(paths.size());
+  for (std::string& path : paths)
+    keyed.emplace_back(
+        collator.sortKey(QFile::decodeName(QByteArray::fromStdString(path)).toCaseFolded()),
+        std::move(path));
+  std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+    const int order = a.first.compare(b.first);
+    return order != 0 ? order < 0 : a.second < b.second;
   });
+  for (size_t i = 0; i < paths.size(); ++i) paths[i] = std::move(keyed[i].second);
 }
 
 bool SameBatchPath(const std::string& a, const std::string& b) {
