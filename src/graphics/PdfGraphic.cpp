@@ -208,6 +208,10 @@ int TPdfGraphic::ImageCount(TStream& stream) {
 
 void TPdfGraphic::LoadImage(TStream& stream, int imageNumber) {
   TPDFImageReader reader(ReadToEnd(stream));
+  LoadFromReader(reader, imageNumber);
+}
+
+void TPdfGraphic::LoadFromReader(TPDFImageReader& reader, int imageNumber) {
   const TPDFImagePage page = reader.Page(imageNumber - 1);
   TDIB image;
   reader.DecodeImage(page, image);

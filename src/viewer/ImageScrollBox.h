@@ -47,8 +47,8 @@ public:
   // Mouse positions in display coordinates.
   using TImageMouseEvent = std::function<void(TImageScrollBox* Sender, Qt::MouseButton Button,
                                               Qt::KeyboardModifiers Modifiers, QPoint Display)>;
-  using TImageMouseMoveEvent = std::function<void(TImageScrollBox* Sender,
-                                                  Qt::KeyboardModifiers Modifiers, QPoint Display)>;
+  using TImageMouseMoveEvent =
+      std::function<void(TImageScrollBox* Sender, Qt::KeyboardModifiers Modifiers, QPoint Display)>;
   using TRectEvent = std::function<void(const QRect& Rect)>;
   using TProgressEvent = std::function<void(TImageScrollBox* Sender, int Percent)>;
 
