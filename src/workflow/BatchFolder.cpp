@@ -89,12 +89,12 @@ int TBatchFolder::CountBatchFiles() const {
   return static_cast<int>(ListBatchFiles().size());
 }
 
-std::string TBatchFolder::NewBatchFileName() {
+std::string TBatchFolder::NewBatchFileName(const std::string& extension) {
   if (!IsOpen()) throw EBatchFileError(kNoBatchFolderText);
   for (;;) {
     std::string number = std::to_string(FNextFileNumber);
     if (number.size() < 8) number.insert(0, 8 - number.size(), '0');
-    std::string candidate = FBatchFolder + number + ".tif";
+    std::string candidate = FBatchFolder + number + extension;
     ++FNextFileNumber;
     if (!EntryExists(candidate)) return candidate;
   }

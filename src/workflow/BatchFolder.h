@@ -48,7 +48,10 @@ public:
   // tried; candidates that name an existing entry of any kind are skipped.
   // Raises EBatchFileError with kNoBatchFolderText when no folder is open,
   // rather than naming a file in the current working folder.
-  std::string NewBatchFileName();
+  std::string NewBatchFileName() { return NewBatchFileName(".tif"); }
+  // The same with another extension (with its dot), for a copied file whose
+  // format the name must keep so that it can be read back (".jpg", ".pdf").
+  std::string NewBatchFileName(const std::string& extension);
   int64_t NextFileNumber() const { return FNextFileNumber; }
   // Only the program start resets the counter; tests and the command line
   // may start it elsewhere.

@@ -131,6 +131,8 @@ TEST(BatchFolder, NewNamesSkipEveryExistingEntry) {
     test::WriteText(name, "new");
   }
   EXPECT_EQ(batch.NextFileNumber(), 7);
+  test::WriteText(folder + "00000007.jpg", "taken");
+  EXPECT_EQ(batch.NewBatchFileName(".jpg"), folder + "00000008.jpg");
 
   batch.SetNextFileNumber(99999999);
   EXPECT_EQ(batch.NewBatchFileName(), folder + "99999999.tif");
