@@ -120,6 +120,8 @@ public:
 
   // Scrolls by a distance in display pixels and updates the view at once.
   void ScrollBy(QPoint delta);
+  bool HorizontalBarShown() const { return FHorizontalBar; }
+  bool VerticalBarShown() const { return FVerticalBar; }
 
   TZoomChangeEvent OnZoomChange;
   TBeforeSaveEvent OnBeforeSave;
@@ -157,6 +159,8 @@ private:
   void EndScroll();
   void AnimateFrame();
   void InvalidateDisplayCache();
+  void InstallHandler(TMouseHandler* handler, TMouseHandlerKind kind, bool owned);
+  bool InsideImage(QPoint widget) const;
 
   std::unique_ptr<TDibGraphic> FGraphic;
   std::unique_ptr<TGraphicDocument> FDocument; // the file the pages come from, kept open
@@ -180,6 +184,7 @@ private:
   std::unique_ptr<TMouseHandler> FOwnedHandler;
   TMouseHandlerKind FMouseHandlerKind = mhNone;
   bool FMouseHandlerOwnership = true;
+  bool FMouseCaptured = false; // a press on the page is being followed
   QTimer* FFrameTimer = nullptr;
   // The part of the display copy last built, and where it lies.
   struct TDisplayCache;
