@@ -15,6 +15,7 @@ depends=$(dpkg-deb -f "$package" Depends)
 for library in libqt6core6 libtiff libjpeg; do
   [[ $depends == *$library* ]] || fail "Depends lacks $library: $depends"
 done
+[[ $(dpkg-deb -f "$package" Recommends) == *shared-mime-info* ]] || fail "Recommends lacks shared-mime-info"
 dpkg-deb -x "$package" "$work/root"
 mkdir -p "$work/root/home"
 check_tree "$work/root" "$2"
