@@ -3,6 +3,7 @@
 # folder gives a tree whose programs run from it alone.
 set -euo pipefail
 BUILD_DIR=$1
+# shellcheck source=tests/install/install-checks.sh
 source "$(dirname "$0")/install-checks.sh"
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT

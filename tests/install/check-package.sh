@@ -3,6 +3,7 @@
 # fields are complete and whose unpacked tree runs like an installed one.
 set -euo pipefail
 BUILD_DIR=$1
+# shellcheck source=tests/install/install-checks.sh
 source "$(dirname "$0")/install-checks.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Checks shared by the installation tests; sourced, not run.
 # check_tree ROOT COMMANDS: ROOT holds an installed /usr tree whose programs
 # run from it alone, with no file of the build tree.
