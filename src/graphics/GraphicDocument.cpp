@@ -139,6 +139,7 @@ std::unique_ptr<TDibGraphic> TGraphicDocument::ThumbnailPicture(int pageNumber, 
   if (d.Kind == TImpl::Tiff) {
     TTiffDirectoryView view(*d.File, d.Directories, static_cast<size_t>(pageNumber - 1));
     picture = ReducedBilevelTiff(view, cellWidth, cellHeight);
+    if (picture == nullptr) picture = ReducedJpegTiff(view, cellWidth, cellHeight);
   } else if (d.Kind == TImpl::Other && dynamic_cast<TJpegGraphic*>(d.Prototype.get()) != nullptr) {
     d.File->SetPosition(0);
     picture = ReducedJpeg(*d.File, cellWidth, cellHeight);

@@ -37,10 +37,10 @@ public:
   std::unique_ptr<TDibGraphic> LoadPage(int pageNumber);
   // The page's picture for a thumbnail cell. For a bilevel TIFF page the
   // page is decoded straight into the reduced picture, which equals
-  // RenderThumbnailPicture of the whole page exactly; a JPEG file is decoded
-  // by libjpeg already scaled down (to at least twice the picture's size),
-  // then smoothed to the picture's size like any other page. Every other
-  // page is read whole and goes through RenderThumbnailPicture.
+  // RenderThumbnailPicture of the whole page exactly; a JPEG file or a
+  // JPEG-coded TIFF page is decoded by libjpeg already scaled down (to at least twice the picture's
+  // size), then smoothed to the picture's size like any other page. Every other page is read whole
+  // and goes through RenderThumbnailPicture.
   std::unique_ptr<TDibGraphic> ThumbnailPicture(int pageNumber, int cellWidth, int cellHeight);
 
 private:

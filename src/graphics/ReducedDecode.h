@@ -29,3 +29,10 @@ std::unique_ptr<TDibGraphic> ReducedBilevelTiff(TStream& stream, int cellWidth, 
 // resolution of RenderThumbnailPicture's; its pixels differ from it only as
 // two good reductions differ. Raises EGraphicError for data libjpeg refuses.
 std::unique_ptr<TDibGraphic> ReducedJpeg(TStream& stream, int cellWidth, int cellHeight);
+
+// A TIFF stream's first directory when it is a JPEG-coded page of 256 grey
+// levels or true colour read by strips: each strip decoded by libjpeg at the
+// scale ReducedJpeg takes, then smoothed to the picture's size, with the
+// size, format and resolution of RenderThumbnailPicture's. Null for any
+// other page.
+std::unique_ptr<TDibGraphic> ReducedJpegTiff(TStream& stream, int cellWidth, int cellHeight);
