@@ -210,7 +210,9 @@ void TImageScrollBox::SetZoomMode(TZoomMode mode) {
 }
 
 void TImageScrollBox::SetZoomPercent(float zoom) {
-  if ((FZoomMode == zmPercent && zoom == FZoomPercent) || FGraphic->Empty() || zoom <= 0.1f) return;
+  if ((FZoomMode == zmPercent && zoom == FZoomPercent) || FGraphic->Empty() || !(zoom > 0.1f) ||
+      !std::isfinite(zoom))
+    return;
   FPreviousZoom = FZoomPercent;
   FZoomPercent = zoom;
   FZoomMode = zmPercent;

@@ -91,8 +91,9 @@ public:
   void SetZoomMode(TZoomMode mode); // redraws when it changes
   // The zoom shown, in percent.
   float ZoomPercent() const { return FZoomPercent; }
-  // Ignored when already zmPercent at that value, on an empty page and at
-  // 0.1 or below; otherwise switches to zmPercent and calls OnZoomChange.
+  // Ignored when already zmPercent at that value, on an empty page, at 0.1
+  // or below and when not a number; otherwise switches to zmPercent and
+  // calls OnZoomChange.
   void SetZoomPercent(float zoom);
   bool Centered() const { return FCentered; }
   void SetCentered(bool centered);

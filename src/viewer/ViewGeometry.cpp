@@ -18,9 +18,12 @@ QPointF TViewGeometry::ImageToDisplay(QPointF image) const {
 
 namespace {
 
+// Widget coordinates of any point of the display copy stay far inside int.
+constexpr int64_t kLargestDisplaySide = int64_t{1} << 24;
+
 int DisplaySide(int side, float zoomPercent) {
   const int64_t scaled = Trunc(side * static_cast<double>(zoomPercent) / 100);
-  return static_cast<int>(std::clamp<int64_t>(scaled, 1, INT32_MAX));
+  return static_cast<int>(std::clamp<int64_t>(scaled, 1, kLargestDisplaySide));
 }
 
 } // namespace

@@ -49,7 +49,7 @@ private:
 };
 
 // The display copy's size for a page at a zoom in percent: each side
-// Trunc(side x zoom / 100), at least one pixel.
+// Trunc(side x zoom / 100), at least one pixel and at most 2^24.
 QSize DisplaySizeFor(QSize imageSize, float zoomPercent);
 
 // Where a display copy is placed in a viewport: centred (Trunc of half the

@@ -159,3 +159,26 @@ TEST(ViewerReadAhead, ALaterRequestSupersedesAnEarlierOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ViewerFiles, PageZeroShowsEveryPageAsAFrameInTurn) {
+  test::TempDir dir;
+  const std::string path = dir.File("frames.tif");
+  test::WriteTiffPages(path, 3, 30, 20, ifBlackWhite);
+  auto viewer = test::ShownViewer(200, 200);
+  viewer->LoadPage(path, 0);
+  ASSERT_EQ(viewer->Graphic().FrameCount(), 3);
+  EXPECT_EQ(viewer->Graphic().CurrentFrame(), 1);
+  // The frames follow each other and wrap from the last to the first.
+  for (int frame : {2, 3, 1})
+    EXPECT_TRUE(QTest::qWaitFor([&] { return viewer->Graphic().CurrentFrame() == frame; }, 10000))
+        << frame;
+  EXPECT_EQ(viewer->Graphic().Width(), 30);
+  // Loading another page stops the animation.
+  viewer->LoadPage(path, 2);
+  EXPECT_EQ(viewer->Graphic().FrameCount(), 0);
+  EXPECT_EQ(viewer->Graphic().Width(), 31);
+}
+
+} // namespace

@@ -52,6 +52,8 @@ TEST(ViewerQuickSelect, ARectangleGivesThatPartOfTheDisplayCopy) {
   const auto* handler = dynamic_cast<TQuickSelectMouseHandler*>(viewer->MouseHandler());
   ASSERT_NE(handler, nullptr);
   EXPECT_EQ(handler->Frame(), QRect(120, 90, 179, 5));
+  // The frame is drawn over the page, inverting what it covers.
+  const QImage framed = viewer->viewport()->grab().toImage();
   Move(*viewer, QPoint(40, 30));
   Release(*viewer, QPoint(40, 30));
   ASSERT_EQ(rects.size(), 1u);
@@ -59,6 +61,12 @@ TEST(ViewerQuickSelect, ARectangleGivesThatPartOfTheDisplayCopy) {
   EXPECT_TRUE(test::SameGraphic(*selected, *viewer->DisplayCopy(QRect(40, 30, 80, 60))));
   EXPECT_EQ(selected->ImageFormat(), ifTrueColor);
   EXPECT_TRUE(handler->Frame().isNull());
+  const QImage plain = viewer->viewport()->grab().toImage();
+  int inverted = 0;
+  for (int x = 120; x < 299; ++x)
+    inverted += framed.pixel(x, 90) == (plain.pixel(x, 90) ^ 0xFFFFFF) ? 1 : 0;
+  EXPECT_GT(inverted, 40);
+  EXPECT_EQ(framed.pixel(200, 150), plain.pixel(200, 150));
 }
 
 TEST(ViewerQuickSelect, ZeroWidthOrHeightOrACentredPageCallsNothing) {

@@ -2,6 +2,7 @@
 
 #include <QScrollBar>
 #include <gtest/gtest.h>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -68,9 +69,16 @@ TEST(ViewerZoom, StepsOfFiveStopAtFivePercent) {
     EXPECT_EQ(page.viewer->ZoomPercent(), expected);
   }
   EXPECT_EQ(page.zooms, (std::vector<float>{20, 15, 10, 5}));
-  // The same percent again changes nothing and tells nobody.
+  // The same percent again, or no number at all, changes nothing and tells nobody.
   page.viewer->SetZoomPercent(5);
+  page.viewer->SetZoomPercent(std::numeric_limits<float>::quiet_NaN());
+  page.viewer->SetZoomPercent(std::numeric_limits<float>::infinity());
   EXPECT_EQ(page.zooms.size(), 4u);
+  EXPECT_EQ(page.viewer->ZoomPercent(), 5);
+  // An absurd zoom is shown within bounds.
+  page.viewer->SetZoomPercent(1e7f);
+  EXPECT_EQ(page.viewer->DisplaySize(), QSize(1 << 24, 1 << 24));
+  page.viewer->viewport()->repaint();
 }
 
 TEST(ViewerZoom, EmptyPageIgnoresZoomRequests) {
@@ -108,6 +116,24 @@ TEST(ViewerGeometry, ConvertsBetweenItsThreeSpaces) {
   EXPECT_EQ(geometry.DisplayToImage(QPointF(100, 50)), QPointF(400, 200));
   EXPECT_EQ(geometry.ImageToDisplay(QPointF(400, 200)), QPointF(100, 50));
   EXPECT_EQ(geometry.VisibleDisplayRect(QRect(0, 0, 100, 100)), QRect(20, 0, 100, 85));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ViewerZoom, AntiAliasingRedrawsOnlyABilevelPage) {
+  for (const auto& [format, redraws] : {std::pair{ifBlackWhite, 2}, std::pair{ifGray256, 0}}) {
+    TViewerWithPage page(300, 300, 600, 600, zmFitToPage);
+    page.viewer->Graphic().NewImage(600, 600, 300, 300, nullptr, format);
+    int count = 0;
+    page.viewer->OnRedraw = [&](TDibGraphic&) { ++count; };
+    page.viewer->SetAntiAliased(true);
+    page.viewer->SetAntiAliased(true);
+    page.viewer->SetAntiAliased(false);
+    EXPECT_EQ(count, redraws) << int{format};
+    EXPECT_FALSE(page.viewer->AntiAliased());
+  }
 }
 
 } // namespace
