@@ -9,13 +9,8 @@ include(GNUInstallDirs)
 
 set(TESSIVANE_INSTALL_APPDIR lib/tessivane)
 
-set(TESSIVANE_PROGRAMS tessivane-cli tessivane-source-chooser)
-set(TESSIVANE_COMMANDS tessivane-cli)
-# The window program joins once its target is part of the build.
-if(TARGET tessivane)
-  list(PREPEND TESSIVANE_PROGRAMS tessivane)
-  list(PREPEND TESSIVANE_COMMANDS tessivane)
-endif()
+set(TESSIVANE_PROGRAMS tessivane tessivane-cli tessivane-source-chooser)
+set(TESSIVANE_COMMANDS tessivane tessivane-cli)
 
 set_target_properties(${TESSIVANE_PROGRAMS} tessivane_dsm tessivane_pagemem PROPERTIES INSTALL_RPATH "$ORIGIN")
 set_target_properties(tessivane_virtual PROPERTIES INSTALL_RPATH "$ORIGIN/..")
@@ -53,9 +48,7 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 include(CPack)
 
-# The installation tests check the whole installed program, so they join
-# with the window program's target.
-if(TESSIVANE_TESTS AND TARGET tessivane)
+if(TESSIVANE_TESTS)
   add_test(NAME install.InstalledTreeRuns
            COMMAND ${CMAKE_SOURCE_DIR}/tests/install/check-install.sh ${CMAKE_BINARY_DIR} "${TESSIVANE_COMMANDS}")
   add_test(NAME install.DebianPackage

@@ -13,7 +13,7 @@ check_tree() {
   local app=$root/usr/lib/tessivane
   local file
   for file in \
-    "$app/tessivane-cli" "$app/tessivane-source-chooser" "$app/libtessivane_dsm.so" \
+    "$app/tessivane" "$app/tessivane-cli" "$app/tessivane-source-chooser" "$app/libtessivane_dsm.so" \
     "$app/libtessivane_pagemem.so" "$app/twain_sources/virtual.ds" \
     "$root/usr/share/applications/com.vellumtrace.Tessivane.desktop" \
     "$root/usr/share/metainfo/com.vellumtrace.Tessivane.metainfo.xml" \
