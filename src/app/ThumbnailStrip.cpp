@@ -152,7 +152,8 @@ bool TThumbnailStrip::eventFilter(QObject* watched, QEvent* event) {
     UpdateContentSize();
     return false;
   }
-  if (watched == widget() && event->type() == QEvent::MouseButtonPress) {
+  if (watched == widget() && event->type() == QEvent::MouseButtonPress &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     emit BackgroundClicked();
     return true;
   }

@@ -7,7 +7,9 @@
 #include "app/ThumbnailStrip.h"
 #include "viewer/ImageScrollBox.h"
 
+#include <QAction>
 #include <QFrame>
+#include <QMenu>
 #include <QLabel>
 #include <QProxyStyle>
 #include <QSplitter>
@@ -83,6 +85,15 @@ TEST_F(WindowView, SelectionFrameAndBackgroundClick) {
   EXPECT_EQ(form.Tabs().count(), 0);
   EXPECT_EQ(form.Status().PanelText(0), "5 images in the batch");
   EXPECT_EQ(form.Status().PanelText(1), "No Image Selected");
+  // A right-button press selects too, and the strip's pop-up offers the
+  // selection's commands; a right click on the background keeps it.
+  QTest::mouseClick(second, Qt::RightButton, {}, QPoint(5, 5));
+  EXPECT_EQ(form.SelectedThumb(), second);
+  QTest::mouseClick(form.Strip().Content(), Qt::RightButton, {}, QPoint(3, 300));
+  EXPECT_EQ(form.SelectedThumb(), second);
+  form.ActionManager1Update();
+  for (QAction* entry : form.StripPopup().actions())
+    EXPECT_TRUE(entry->isEnabled()) << entry->objectName().toStdString();
 }
 
 TEST_F(WindowView, AThreePageFileHasATabPerPage) {
