@@ -46,9 +46,9 @@ QApplication& Application() {
 
 // A folder of count copies of one generated A4 page, made once per run.
 std::string BatchOf(int bits, int count) {
-  const std::string folder = fs::temp_directory_path() /
-                             ("tessivane-window-bench-" + std::to_string(bits) + "-" +
-                              std::to_string(count));
+  const std::string folder =
+      fs::temp_directory_path() /
+      ("tessivane-window-bench-" + std::to_string(bits) + "-" + std::to_string(count));
   const std::string extension = bits == 1 ? ".tif" : ".jpg";
   if (fs::exists(folder + "/" + std::to_string(count - 1) + extension)) return folder;
   fs::create_directories(folder);

@@ -20,7 +20,9 @@ int ReadInteger(const QSettings& store, const char* key, int fallback) {
 
 } // namespace
 
-int DefaultThumbSpace(int thumbSize) { return static_cast<int>(Round(thumbSize * 0.05)); }
+int DefaultThumbSpace(int thumbSize) {
+  return static_cast<int>(Round(thumbSize * 0.05));
+}
 
 TAppSettings ReadAppSettings() {
   const QSettings store = Store();

@@ -19,6 +19,7 @@ inline constexpr const char* kNotAvailableYet = "Not available yet";
 inline constexpr const char* kOpenBatchFolderTitle = "Open Batch Folder";
 
 inline constexpr const char* kLogCaption = "Log";
-inline constexpr const char* kPageStatus = "Page: %1 of %2 - Size: %3x%4 - Resolution: %5x%6 DPI - Bits Per Pixel: %7";
+inline constexpr const char* kPageStatus =
+    "Page: %1 of %2 - Size: %3x%4 - Resolution: %5x%6 DPI - Bits Per Pixel: %7";
 
 } // namespace AppTexts

@@ -27,11 +27,12 @@ QStringList ToQt(const std::vector<std::string>& paths) {
 } // namespace
 
 TBatchCommands::TBatchCommands(TBatchFolder& batch, TThumbnailStrip& strip, QLabel& caption,
-                               QProgressBar& progress, TOperatorPrompt& prompt,
-                               TBatchHost& host, QObject* parent)
+                               QProgressBar& progress, TOperatorPrompt& prompt, TBatchHost& host,
+                               QObject* parent)
     : QObject(parent), FBatch(batch), FStrip(strip), FCaption(caption), FProgress(progress),
-      FPrompt(prompt), FHost(host),
-      FShellOpen([](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }) {
+      FPrompt(prompt), FHost(host), FShellOpen([](const QString& path) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+      }) {
   ShowCaption();
 }
 
@@ -167,8 +168,12 @@ void TBatchCommands::MoveSelected(bool prior) {
   FHost.SelectThumbnail(selected);
 }
 
-void TBatchCommands::MoveSelectedPrior() { MoveSelected(true); }
-void TBatchCommands::MoveSelectedNext() { MoveSelected(false); }
+void TBatchCommands::MoveSelectedPrior() {
+  MoveSelected(true);
+}
+void TBatchCommands::MoveSelectedNext() {
+  MoveSelected(false);
+}
 
 void TBatchCommands::SwapThumbnails(TThumbnail* dragged, TThumbnail* target) {
   if (!dragged || !target || dragged == target) return;
@@ -191,6 +196,8 @@ void TBatchCommands::ViewSelected() {
 }
 
 void TBatchCommands::CaptionClicked() {
-  if (FBatch.Exists()) FShellOpen(QString::fromStdString(FBatch.Folder()));
-  else OpenBatchFolderCommand();
+  if (FBatch.Exists())
+    FShellOpen(QString::fromStdString(FBatch.Folder()));
+  else
+    OpenBatchFolderCommand();
 }

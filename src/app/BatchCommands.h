@@ -55,11 +55,11 @@ public:
   void OpenBatchFolderCommand(); // ActionOpenBatchFolder: the folder dialog
   void ImportImages();           // ActionImportImages
   void DropFiles(const QStringList& paths);
-  void DeleteSelected();         // ActionDelete
-  void MoveSelectedPrior();      // ActionMoveUp
-  void MoveSelectedNext();       // ActionMoveDown
-  void ViewSelected();           // ActionView
-  void CaptionClicked();         // PanelBatchFolderClick
+  void DeleteSelected();    // ActionDelete
+  void MoveSelectedPrior(); // ActionMoveUp
+  void MoveSelectedNext();  // ActionMoveDown
+  void ViewSelected();      // ActionView
+  void CaptionClicked();    // PanelBatchFolderClick
   // Moves the page of dragged to the place of target's page.
   void SwapThumbnails(TThumbnail* dragged, TThumbnail* target);
 

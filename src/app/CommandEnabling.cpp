@@ -11,14 +11,13 @@ TRule RuleOf(const QString& name) {
   static const QSet<QString> selection = {"ActionDelete", "ActionMoveUp", "ActionMoveDown",
                                           "ActionView"};
   static const QSet<QString> twoThumbnails = {"ActionSaveBatchAs", "ActionImageProcessing"};
-  static const QSet<QString> image = {
-      "ActionPrint",        "ActionCopy",        "ActionZoomIn",  "ActionZoomOut",
-      "ActionFitToWidth",   "ActionFitToHeight", "ActionFitToPage", "ActionNoScale",
-      "ActionOriginalSize"};
+  static const QSet<QString> image = {"ActionPrint",     "ActionCopy",       "ActionZoomIn",
+                                      "ActionZoomOut",   "ActionFitToWidth", "ActionFitToHeight",
+                                      "ActionFitToPage", "ActionNoScale",    "ActionOriginalSize"};
   static const QSet<QString> pageCommands = {
-      "ActionRotate90",   "ActionRotate180",   "ActionRotate270", "ActionFlipHorizontal",
-      "ActionFlipVertical", "ActionInvert",    "ActionDeskew",    "ActionDespeckle",
-      "ActionCustomProcessing"};
+      "ActionRotate90",       "ActionRotate180",    "ActionRotate270",
+      "ActionFlipHorizontal", "ActionFlipVertical", "ActionInvert",
+      "ActionDeskew",         "ActionDespeckle",    "ActionCustomProcessing"};
   if (batchFolder.contains(name)) return TRule::BatchFolder;
   if (selection.contains(name)) return TRule::Selection;
   if (twoThumbnails.contains(name)) return TRule::TwoThumbnails;

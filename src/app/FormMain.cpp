@@ -51,11 +51,12 @@ private:
 // The commands whose work is done by later parts of the program; until then
 // they say so.
 const char* const kLaterCommands[] = {
-    "ActionSaveBatchAs", "ActionSelectScanner", "ActionScannerSettings", "ActionScanToBatch",
-    "ActionScanToFile", "ActionScanToScreen", "ActionPrinterSettings", "ActionPrint",
-    "ActionCopy", "ActionRotate90", "ActionRotate180", "ActionRotate270", "ActionInvert",
-    "ActionFlipHorizontal", "ActionFlipVertical", "ActionDeskew", "ActionDespeckle",
-    "ActionImageProcessing", "ActionCustomProcessing", "ActionGuida", "ActionAbout"};
+    "ActionSaveBatchAs", "ActionSelectScanner",   "ActionScannerSettings",  "ActionScanToBatch",
+    "ActionScanToFile",  "ActionScanToScreen",    "ActionPrinterSettings",  "ActionPrint",
+    "ActionCopy",        "ActionRotate90",        "ActionRotate180",        "ActionRotate270",
+    "ActionInvert",      "ActionFlipHorizontal",  "ActionFlipVertical",     "ActionDeskew",
+    "ActionDespeckle",   "ActionImageProcessing", "ActionCustomProcessing", "ActionGuida",
+    "ActionAbout"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -86,9 +87,8 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   FStrip = new TThumbnailStrip(settings.ThumbSize, settings.ThumbSpace);
   BuildWidgets();
   FPageView = new TPageView(*FViewer, *FTabs, *FStatusBar, FPrompt, this);
-  FBatchCommands =
-      new TBatchCommands(FBatch, *FStrip, *FPanelBatchFolder, *FStatusBar->ProgressBar(), FPrompt,
-                         *this, this);
+  FBatchCommands = new TBatchCommands(FBatch, *FStrip, *FPanelBatchFolder,
+                                      *FStatusBar->ProgressBar(), FPrompt, *this, this);
   WireCommands();
   RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
@@ -117,10 +117,18 @@ QString TFormMain::BatchFolder() const {
                                             : FStoredFolder;
 }
 
-int TFormMain::ThumbSize() const { return FStrip->ThumbSize(); }
-int TFormMain::ThumbSpace() const { return FStrip->ThumbSpace(); }
-int TFormMain::ThumbColumns() const { return FStrip->ThumbColumns(); }
-TThumbnail* TFormMain::SelectedThumb() const { return FStrip->Selected(); }
+int TFormMain::ThumbSize() const {
+  return FStrip->ThumbSize();
+}
+int TFormMain::ThumbSpace() const {
+  return FStrip->ThumbSpace();
+}
+int TFormMain::ThumbColumns() const {
+  return FStrip->ThumbColumns();
+}
+TThumbnail* TFormMain::SelectedThumb() const {
+  return FStrip->Selected();
+}
 
 QAction* TFormMain::Action(const QString& name) const {
   const auto found = FActions.find(name);
@@ -146,9 +154,8 @@ void TFormMain::BuildWidgets() {
   auto* leftLayout = new QVBoxLayout(left);
   leftLayout->setContentsMargins(0, 0, 0, 0);
   leftLayout->setSpacing(0);
-  FPanelBatchFolder = new TCaptionPanel(left, [this] {
-    RunGuarded([this] { FBatchCommands->CaptionClicked(); });
-  });
+  FPanelBatchFolder =
+      new TCaptionPanel(left, [this] { RunGuarded([this] { FBatchCommands->CaptionClicked(); }); });
   FPanelBatchFolder->setObjectName("PanelBatchFolder");
   FPanelBatchFolder->setFixedHeight(17);
   FPanelBatchFolder->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -157,9 +164,8 @@ void TFormMain::BuildWidgets() {
   FStrip->setParent(left);
   leftLayout->addWidget(FStrip, 1);
   FStrip->Content()->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(FStrip->Content(), &QWidget::customContextMenuRequested, this, [this](QPoint at) {
-    FStripPopup->popup(FStrip->Content()->mapToGlobal(at));
-  });
+  connect(FStrip->Content(), &QWidget::customContextMenuRequested, this,
+          [this](QPoint at) { FStripPopup->popup(FStrip->Content()->mapToGlobal(at)); });
 
   auto* right = new QWidget(FSplitter);
   right->setObjectName("PanelRight");
@@ -239,7 +245,8 @@ void TFormMain::WireCommands() {
           [this] { RunGuarded([this] { SelectThumbnail(nullptr); }); });
   connect(FStrip, &TThumbnailStrip::ThumbnailDropped, this,
           [this](TThumbnail* dragged, TThumbnail* target) {
-            RunGuarded([this, dragged, target] { FBatchCommands->SwapThumbnails(dragged, target); });
+            RunGuarded(
+                [this, dragged, target] { FBatchCommands->SwapThumbnails(dragged, target); });
           });
   connect(FTabs, &QTabBar::currentChanged, this,
           [this](int index) { RunGuarded([this, index] { FPageView->TabChanged(index); }); });
@@ -368,6 +375,12 @@ void TFormMain::dropEvent(QDropEvent* event) {
   RunGuarded([this, &paths] { FBatchCommands->DropFiles(paths); });
 }
 
-void TFormMain::AskSaveChanges() { FPageView->AskSaveChanges(); }
-bool TFormMain::PageModified() const { return FPageView->Modified(); }
-void TFormMain::DiscardPageChanges() { FPageView->SetModified(false); }
+void TFormMain::AskSaveChanges() {
+  FPageView->AskSaveChanges();
+}
+bool TFormMain::PageModified() const {
+  return FPageView->Modified();
+}
+void TFormMain::DiscardPageChanges() {
+  FPageView->SetModified(false);
+}

@@ -20,15 +20,19 @@ TLogForm::TLogForm(QWidget* parent)
   layout->addWidget(MemoLog);
 }
 
-void TLogForm::AddLine(const std::string& line) { AddLine(QString::fromStdString(line)); }
-
-void TLogForm::AddLine(const QString& line) {
-  QMetaObject::invokeMethod(MemoLog, [memo = MemoLog, line] { memo->appendPlainText(line); },
-                            QThread::currentThread() == thread() ? Qt::DirectConnection
-                                                                 : Qt::QueuedConnection);
+void TLogForm::AddLine(const std::string& line) {
+  AddLine(QString::fromStdString(line));
 }
 
-void TLogForm::Clear() { MemoLog->clear(); }
+void TLogForm::AddLine(const QString& line) {
+  QMetaObject::invokeMethod(
+      MemoLog, [memo = MemoLog, line] { memo->appendPlainText(line); },
+      QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::QueuedConnection);
+}
+
+void TLogForm::Clear() {
+  MemoLog->clear();
+}
 
 QStringList TLogForm::Lines() const {
   const QString text = MemoLog->toPlainText();

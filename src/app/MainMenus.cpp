@@ -102,18 +102,45 @@ QToolBar* BuildToolBar(QMainWindow& window, const TActionMap& actions, QComboBox
   toolbar->setObjectName("ToolBar");
   toolbar->setMovable(false);
   toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  const std::initializer_list<const char*> order = {
-      "ActionOpenBatchFolder", "ActionSaveBatchAs", "|", "combo", "ActionScanToBatch",
-      "ActionScanToFile", "ActionScanToScreen", "|", "ActionDelete", "|", "ActionRotate90",
-      "ActionRotate180", "ActionRotate270", "|", "ActionInvert", "|", "ActionFlipVertical",
-      "ActionFlipHorizontal", "|", "ActionDeskew", "ActionDespeckle", "|", "ActionZoomIn",
-      "ActionZoomOut", "ActionFitToWidth", "ActionFitToHeight", "ActionFitToPage",
-      "ActionOriginalSize", "ActionNoScale", "|", "ActionPrint"};
+  const std::initializer_list<const char*> order = {"ActionOpenBatchFolder",
+                                                    "ActionSaveBatchAs",
+                                                    "|",
+                                                    "combo",
+                                                    "ActionScanToBatch",
+                                                    "ActionScanToFile",
+                                                    "ActionScanToScreen",
+                                                    "|",
+                                                    "ActionDelete",
+                                                    "|",
+                                                    "ActionRotate90",
+                                                    "ActionRotate180",
+                                                    "ActionRotate270",
+                                                    "|",
+                                                    "ActionInvert",
+                                                    "|",
+                                                    "ActionFlipVertical",
+                                                    "ActionFlipHorizontal",
+                                                    "|",
+                                                    "ActionDeskew",
+                                                    "ActionDespeckle",
+                                                    "|",
+                                                    "ActionZoomIn",
+                                                    "ActionZoomOut",
+                                                    "ActionFitToWidth",
+                                                    "ActionFitToHeight",
+                                                    "ActionFitToPage",
+                                                    "ActionOriginalSize",
+                                                    "ActionNoScale",
+                                                    "|",
+                                                    "ActionPrint"};
   for (const char* name : order) {
     const QString item(name);
-    if (item == "|") toolbar->addSeparator();
-    else if (item == "combo") toolbar->addWidget(profileCombo);
-    else toolbar->addAction(actions.at(item));
+    if (item == "|")
+      toolbar->addSeparator();
+    else if (item == "combo")
+      toolbar->addWidget(profileCombo);
+    else
+      toolbar->addAction(actions.at(item));
   }
   window.addToolBar(Qt::TopToolBarArea, toolbar);
   return toolbar;

@@ -31,7 +31,9 @@ TPageView::TPageView(TImageScrollBox& viewer, QTabBar& tabs, TMainStatusBar& sta
   FViewer.SetCentered(true);
   FViewer.SetAntiAliased(true);
   FViewer.SetMouseHandlerOwnership(true);
-  FViewer.OnZoomChange = [this](TImageScrollBox*, float zoom) { FViewer.SetAntiAliased(zoom < 100); };
+  FViewer.OnZoomChange = [this](TImageScrollBox*, float zoom) {
+    FViewer.SetAntiAliased(zoom < 100);
+  };
 }
 
 void TPageView::RebuildTabs(int pageCount) {
@@ -126,9 +128,15 @@ void TPageView::TabChanged(int index) {
   UpdateImageStatus();
 }
 
-void TPageView::FitToWidth() { FViewer.SetZoomMode(zmFitWidth); }
-void TPageView::FitToHeight() { FViewer.SetZoomMode(zmFitHeight); }
-void TPageView::FitToPage() { FViewer.SetZoomMode(zmFitToPage); }
+void TPageView::FitToWidth() {
+  FViewer.SetZoomMode(zmFitWidth);
+}
+void TPageView::FitToHeight() {
+  FViewer.SetZoomMode(zmFitHeight);
+}
+void TPageView::FitToPage() {
+  FViewer.SetZoomMode(zmFitToPage);
+}
 
 void TPageView::NoScale() {
   FViewer.SetZoomMode(zmPercent);

@@ -17,8 +17,8 @@ class TPageView : public QObject {
   Q_OBJECT
 
 public:
-  TPageView(TImageScrollBox& viewer, QTabBar& tabs, TMainStatusBar& status,
-            TOperatorPrompt& prompt, QObject* parent = nullptr);
+  TPageView(TImageScrollBox& viewer, QTabBar& tabs, TMainStatusBar& status, TOperatorPrompt& prompt,
+            QObject* parent = nullptr);
 
   TImageScrollBox& Viewer() const { return FViewer; }
   QTabBar& Tabs() const { return FTabs; }

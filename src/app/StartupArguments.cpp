@@ -4,7 +4,9 @@
 
 namespace {
 
-bool IsQuote(QChar c) { return c == '"' || c == '\''; }
+bool IsQuote(QChar c) {
+  return c == '"' || c == '\'';
+}
 
 } // namespace
 

@@ -13,7 +13,7 @@ enum class TArgumentKind {
 
 struct TArgument {
   TArgumentKind Kind = TArgumentKind::Ignored;
-  QString Text;         // the argument without its enclosing quotation marks
+  QString Text;          // the argument without its enclosing quotation marks
   int ProfileIndex = -1; // the combo entry, for Profile
 };
 

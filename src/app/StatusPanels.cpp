@@ -25,9 +25,13 @@ TMainStatusBar::TMainStatusBar(QWidget* parent)
   FProgressBar->hide();
 }
 
-QLabel* TMainStatusBar::Panel(int panel) const { return FPanels[panel]; }
+QLabel* TMainStatusBar::Panel(int panel) const {
+  return FPanels[panel];
+}
 
-QString TMainStatusBar::PanelText(int panel) const { return FPanels[panel]->text(); }
+QString TMainStatusBar::PanelText(int panel) const {
+  return FPanels[panel]->text();
+}
 
 void TMainStatusBar::SetPanelText(int panel, const QString& text) {
   FPanels[panel]->setText(text);
@@ -42,7 +46,8 @@ void TMainStatusBar::PlacePanels() {
   const int width = contentsRect().width();
   FPanels[0]->setFixedWidth(std::max(width / 3, 1));
   const QRect client = contentsRect();
-  FProgressBar->setGeometry(client.x(), client.y() + 2, width / 3, std::max(client.height() - 4, 1));
+  FProgressBar->setGeometry(client.x(), client.y() + 2, width / 3,
+                            std::max(client.height() - 4, 1));
   FProgressBar->raise();
 }
 
@@ -61,8 +66,14 @@ TProgressScope::~TProgressScope() {
   QApplication::restoreOverrideCursor();
 }
 
-void TProgressScope::SetPosition(int position) { FBar->setValue(position); }
+void TProgressScope::SetPosition(int position) {
+  FBar->setValue(position);
+}
 
-TBusyCursor::TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+TBusyCursor::TBusyCursor() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-TBusyCursor::~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+TBusyCursor::~TBusyCursor() {
+  QApplication::restoreOverrideCursor();
+}

@@ -26,7 +26,9 @@ TThumbnail::TThumbnail(QWidget* content, const QString& path, QImage picture, in
 
 // The caption label is a child of the strip's content, so it would outlive
 // the thumbnail; it goes with it.
-TThumbnail::~TThumbnail() { delete FCaption; }
+TThumbnail::~TThumbnail() {
+  delete FCaption;
+}
 
 void TThumbnail::SetPath(const QString& path) {
   FPath = path;
@@ -70,7 +72,9 @@ void TThumbnail::mouseMoveEvent(QMouseEvent* event) {
   drag.exec(Qt::MoveAction);
 }
 
-void TThumbnail::mouseReleaseEvent(QMouseEvent*) { FDragArmed = false; }
+void TThumbnail::mouseReleaseEvent(QMouseEvent*) {
+  FDragArmed = false;
+}
 
 TThumbnail* TThumbnail::DraggedThumbnail(const QDropEvent* event) const {
   // The drag names its thumbnail by path; only a sibling in the same strip
@@ -83,8 +87,10 @@ TThumbnail* TThumbnail::DraggedThumbnail(const QDropEvent* event) const {
 }
 
 void TThumbnail::dragEnterEvent(QDragEnterEvent* event) {
-  if (DraggedThumbnail(event)) event->acceptProposedAction();
-  else event->ignore();
+  if (DraggedThumbnail(event))
+    event->acceptProposedAction();
+  else
+    event->ignore();
 }
 
 void TThumbnail::dropEvent(QDropEvent* event) {

@@ -127,9 +127,9 @@ void TThumbnailStrip::PlaceSelectionFrame() {
 
 void TThumbnailStrip::UpdateColumns() {
   const int scrollBarWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-  const int columns = StripColumnCount(viewport()->width(), scrollBarWidth,
-                                       verticalScrollBar()->maximum() >= 1, FThumbSize,
-                                       FThumbSpace);
+  const int columns =
+      StripColumnCount(viewport()->width(), scrollBarWidth, verticalScrollBar()->maximum() >= 1,
+                       FThumbSize, FThumbSpace);
   if (columns == FThumbColumns) return;
   FThumbColumns = columns;
   RelayoutThumbnails();

@@ -10,8 +10,7 @@
 namespace {
 
 // The text a folder dialog asks before it creates a folder that was typed.
-constexpr const char* kCreateFolderQuestion =
-    "The specified directory does not exist. Create it?";
+constexpr const char* kCreateFolderQuestion = "The specified directory does not exist. Create it?";
 
 QMessageBox::Icon IconOf(TMessageKind kind) {
   switch (kind) {
@@ -72,7 +71,8 @@ void Prepare(QFileDialog& dialog, const TFileDialogOptions& options) {
 TFileDialogResult ResultOf(const QFileDialog& dialog) {
   TFileDialogResult result;
   for (const QString& file : dialog.selectedFiles()) result.Files.push_back(file.toStdString());
-  result.FilterIndex = static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter())) + 1;
+  result.FilterIndex =
+      static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter())) + 1;
   if (result.FilterIndex < 1) result.FilterIndex = 1;
   return result;
 }
@@ -154,9 +154,9 @@ std::optional<std::string> TWidgetPrompt::InputBox(const std::string& caption,
                                                    const std::string& prompt,
                                                    const std::string& defaultText) {
   bool ok = false;
-  const QString text = QInputDialog::getText(FOwner, QString::fromStdString(caption),
-                                             QString::fromStdString(prompt), QLineEdit::Normal,
-                                             QString::fromStdString(defaultText), &ok);
+  const QString text =
+      QInputDialog::getText(FOwner, QString::fromStdString(caption), QString::fromStdString(prompt),
+                            QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
   if (!ok) return std::nullopt;
   return text.toStdString();
 }

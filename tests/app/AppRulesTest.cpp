@@ -21,7 +21,7 @@ TEST(StripGrid, WalksRowsOfColumnsWithRoomForTheCaptions) {
   TStripGrid grid(120, 6, 3);
   std::vector<QPoint> cells;
   for (int k = 0; k < 7; ++k, grid.Advance()) cells.push_back(grid.Cell());
-  const std::vector<QPoint> expected = {{6, 6},   {132, 6},   {258, 6}, {6, 144},
+  const std::vector<QPoint> expected = {{6, 6},     {132, 6},   {258, 6}, {6, 144},
                                         {132, 144}, {258, 144}, {6, 282}};
   EXPECT_EQ(cells, expected);
   EXPECT_EQ(grid.Column(), 1);
@@ -100,14 +100,15 @@ TEST(CommandEnabling, FollowsTheStateOfBatchSelectionAndViewer) {
   const QStringList batchFolder = {"ActionScanToBatch", "ActionImportImages"};
   const QStringList selection = {"ActionDelete", "ActionMoveUp", "ActionMoveDown", "ActionView"};
   const QStringList two = {"ActionSaveBatchAs", "ActionImageProcessing"};
-  const QStringList image = {"ActionPrint",       "ActionCopy",      "ActionZoomIn",
-                             "ActionZoomOut",     "ActionFitToWidth", "ActionFitToHeight",
-                             "ActionFitToPage",   "ActionNoScale",   "ActionOriginalSize"};
-  const QStringList pages = {"ActionRotate90",       "ActionRotate180",    "ActionRotate270",
-                             "ActionFlipHorizontal", "ActionFlipVertical", "ActionInvert",
-                             "ActionDeskew",         "ActionDespeckle",    "ActionCustomProcessing"};
-  const QStringList always = {"ActionOpenBatchFolder", "ActionExit", "ActionLog", "ActionAbout",
-                              "ActionScanToScreen", "ActionSelectScanner"};
+  const QStringList image = {"ActionPrint",     "ActionCopy",       "ActionZoomIn",
+                             "ActionZoomOut",   "ActionFitToWidth", "ActionFitToHeight",
+                             "ActionFitToPage", "ActionNoScale",    "ActionOriginalSize"};
+  const QStringList pages = {
+      "ActionRotate90",       "ActionRotate180",    "ActionRotate270",
+      "ActionFlipHorizontal", "ActionFlipVertical", "ActionInvert",
+      "ActionDeskew",         "ActionDespeckle",    "ActionCustomProcessing"};
+  const QStringList always = {"ActionOpenBatchFolder", "ActionExit",         "ActionLog",
+                              "ActionAbout",           "ActionScanToScreen", "ActionSelectScanner"};
   for (int mask = 0; mask < 16; ++mask) {
     for (int count : {0, 1, 2, 3}) {
       TEnablingState state;

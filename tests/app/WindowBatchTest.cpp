@@ -31,7 +31,8 @@ QStringList Paths(const TThumbnailStrip& strip) {
 
 QStringList Captions(const TThumbnailStrip& strip) {
   QStringList captions;
-  for (const TThumbnail* thumbnail : strip.Thumbnails()) captions << thumbnail->CaptionLabel()->text();
+  for (const TThumbnail* thumbnail : strip.Thumbnails())
+    captions << thumbnail->CaptionLabel()->text();
   return captions;
 }
 
@@ -114,7 +115,7 @@ TEST_F(WindowBatch, ImportNumbersAroundExistingFiles) {
   EXPECT_EQ(PageSize(FBatch.File("00000003.tif")).width(), 80);
   // New files join the end of the strip, whatever their place in the batch.
   EXPECT_EQ(Paths(form.Strip()), (QStringList{Q("00000000.tif"), Q("00000002.tif"),
-                                               Q("00000001.tif"), Q("00000003.tif")}));
+                                              Q("00000001.tif"), Q("00000003.tif")}));
   EXPECT_EQ(Captions(form.Strip()), (QStringList{"File 1", "File 2", "File 3", "File 4"}));
   EXPECT_FALSE(form.Status().ProgressBar()->isVisible());
   // Cancel in the dialog ends the command.
@@ -124,7 +125,8 @@ TEST_F(WindowBatch, ImportNumbersAroundExistingFiles) {
 }
 
 TEST_F(WindowBatch, MovePriorAndNextExchangePagesAndTheSelectionFollows) {
-  for (int i = 0; i < 3; ++i) WritePage(FBatch.File("0000000" + std::to_string(i) + ".tif"), 60 + 10 * i, 140);
+  for (int i = 0; i < 3; ++i)
+    WritePage(FBatch.File("0000000" + std::to_string(i) + ".tif"), 60 + 10 * i, 140);
   TFormMain& form = StartOn(FBatch.Path());
   ASSERT_EQ(form.Strip().Count(), 3);
   const std::vector<TThumbnail*> thumbs = form.Strip().Thumbnails();
@@ -272,7 +274,8 @@ TEST_F(WindowBatch, ViewTheCaptionAndOpeningAFolder) {
   form.ExecuteAction("ActionView");
   QLabel* caption = form.findChild<QLabel*>("PanelBatchFolder");
   QTest::mouseClick(caption, Qt::LeftButton);
-  EXPECT_EQ(Opened(), (QStringList{Q("00000000.tif"), QString::fromStdString(FBatch.Path()) + "/"}));
+  EXPECT_EQ(Opened(),
+            (QStringList{Q("00000000.tif"), QString::fromStdString(FBatch.Path()) + "/"}));
   // Another folder from the folder dialog, which starts at the batch folder.
   test::TempDir other;
   WritePage(other.File("x.tif"), 100, 140);

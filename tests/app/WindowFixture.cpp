@@ -29,9 +29,15 @@ const std::string& RunFolder() {
 
 } // namespace
 
-std::string ConfigHome() { return RunFolder() + "/config"; }
-std::string DataHome() { return RunFolder() + "/data"; }
-std::string SettingsFile() { return ConfigHome() + "/Vellumtrace/Tessivane.ini"; }
+std::string ConfigHome() {
+  return RunFolder() + "/config";
+}
+std::string DataHome() {
+  return RunFolder() + "/data";
+}
+std::string SettingsFile() {
+  return ConfigHome() + "/Vellumtrace/Tessivane.ini";
+}
 
 QApplication& Application() {
   static QApplication* application = [] {
@@ -78,8 +84,10 @@ void WritePages(const std::string& path, const std::vector<int>& widths, int hei
     std::unique_ptr<TDibGraphic> graphic = GraphicForFile(path);
     graphic->ImportPageHandle(dib.Handle());
     graphic->SetResolution(dpi, dpi);
-    if (i == 0) graphic->SaveToFile(path);
-    else graphic->AppendToFile(path);
+    if (i == 0)
+      graphic->SaveToFile(path);
+    else
+      graphic->AppendToFile(path);
   }
 }
 
@@ -109,8 +117,8 @@ void WindowTest::SetUp() {
 
 void WindowTest::TearDown() {
   FForm.reset();
-  EXPECT_TRUE(FPrompt.Unexpected().empty()) << "a question nobody foresaw: "
-                                            << FPrompt.Unexpected().front().Text;
+  EXPECT_TRUE(FPrompt.Unexpected().empty())
+      << "a question nobody foresaw: " << FPrompt.Unexpected().front().Text;
 }
 
 TFormMain& WindowTest::Start(const QStringList& arguments) {

@@ -16,9 +16,9 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QTest>
 #include <QSettings>
 #include <QTabBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
@@ -47,9 +47,12 @@ QString StoredBatchFolder() {
 QStringList Entries(const QMenu* menu) {
   QStringList entries;
   for (QAction* action : menu->actions()) {
-    if (action->isSeparator()) entries << "|";
-    else if (action->menu()) entries << action->menu()->title();
-    else entries << action->objectName();
+    if (action->isSeparator())
+      entries << "|";
+    else if (action->menu())
+      entries << action->menu()->title();
+    else
+      entries << action->objectName();
   }
   return entries;
 }
@@ -217,10 +220,10 @@ TEST_F(WindowStart, MenusToolbarAndPopupInTheirOrder) {
   EXPECT_EQ(Entries(scan),
             (QStringList{"ActionScanToBatch", "ActionScanToFile", "ActionScanToScreen"}));
   EXPECT_EQ(Entries(menus[1]->menu()), (QStringList{"ActionCopy", "|", "ActionDelete"}));
-  EXPECT_EQ(Entries(menus[2]->menu()),
-            (QStringList{"ActionZoomIn", "ActionZoomOut", "|", "ActionFitToWidth",
-                         "ActionFitToHeight", "ActionFitToPage", "ActionOriginalSize",
-                         "ActionNoScale", "|", "ActionLog"}));
+  EXPECT_EQ(
+      Entries(menus[2]->menu()),
+      (QStringList{"ActionZoomIn", "ActionZoomOut", "|", "ActionFitToWidth", "ActionFitToHeight",
+                   "ActionFitToPage", "ActionOriginalSize", "ActionNoScale", "|", "ActionLog"}));
   EXPECT_EQ(Entries(menus[3]->menu()),
             (QStringList{"&Rotate", "|", "ActionInvert", "|", "ActionFlipHorizontal",
                          "ActionFlipVertical", "|", "ActionDeskew", "ActionDespeckle", "|",
@@ -230,18 +233,44 @@ TEST_F(WindowStart, MenusToolbarAndPopupInTheirOrder) {
 
   QStringList tools;
   for (QAction* action : form.findChild<QToolBar*>("ToolBar")->actions()) {
-    if (action->isSeparator()) tools << "|";
-    else if (action->objectName().isEmpty()) tools << "combo";
-    else tools << action->objectName();
+    if (action->isSeparator())
+      tools << "|";
+    else if (action->objectName().isEmpty())
+      tools << "combo";
+    else
+      tools << action->objectName();
   }
-  EXPECT_EQ(tools, (QStringList{"ActionOpenBatchFolder", "ActionSaveBatchAs", "|", "combo",
-                                "ActionScanToBatch", "ActionScanToFile", "ActionScanToScreen", "|",
-                                "ActionDelete", "|", "ActionRotate90", "ActionRotate180",
-                                "ActionRotate270", "|", "ActionInvert", "|", "ActionFlipVertical",
-                                "ActionFlipHorizontal", "|", "ActionDeskew", "ActionDespeckle", "|",
-                                "ActionZoomIn", "ActionZoomOut", "ActionFitToWidth",
-                                "ActionFitToHeight", "ActionFitToPage", "ActionOriginalSize",
-                                "ActionNoScale", "|", "ActionPrint"}));
+  EXPECT_EQ(tools, (QStringList{"ActionOpenBatchFolder",
+                                "ActionSaveBatchAs",
+                                "|",
+                                "combo",
+                                "ActionScanToBatch",
+                                "ActionScanToFile",
+                                "ActionScanToScreen",
+                                "|",
+                                "ActionDelete",
+                                "|",
+                                "ActionRotate90",
+                                "ActionRotate180",
+                                "ActionRotate270",
+                                "|",
+                                "ActionInvert",
+                                "|",
+                                "ActionFlipVertical",
+                                "ActionFlipHorizontal",
+                                "|",
+                                "ActionDeskew",
+                                "ActionDespeckle",
+                                "|",
+                                "ActionZoomIn",
+                                "ActionZoomOut",
+                                "ActionFitToWidth",
+                                "ActionFitToHeight",
+                                "ActionFitToPage",
+                                "ActionOriginalSize",
+                                "ActionNoScale",
+                                "|",
+                                "ActionPrint"}));
   // Every toolbar command has a picture.
   for (QAction* action : form.findChild<QToolBar*>("ToolBar")->actions()) {
     if (action->isSeparator() || action->objectName().isEmpty()) continue;
@@ -288,12 +317,12 @@ TEST_F(WindowStart, EnablingFollowsTheBatchTheSelectionAndTheViewer) {
   // Rows: thumbnails in the strip; with none selected, then the first selected.
   const QStringList two = {"ActionSaveBatchAs", "ActionImageProcessing"};
   const QStringList selection = {"ActionDelete", "ActionMoveUp", "ActionMoveDown", "ActionView"};
-  const QStringList image = {"ActionPrint", "ActionCopy", "ActionZoomIn", "ActionZoomOut",
-                             "ActionFitToWidth", "ActionFitToHeight", "ActionFitToPage",
-                             "ActionNoScale", "ActionOriginalSize"};
-  const QStringList pages = {"ActionRotate90", "ActionRotate180", "ActionRotate270",
-                             "ActionInvert", "ActionFlipHorizontal", "ActionFlipVertical",
-                             "ActionDeskew", "ActionDespeckle", "ActionCustomProcessing"};
+  const QStringList image = {"ActionPrint",     "ActionCopy",       "ActionZoomIn",
+                             "ActionZoomOut",   "ActionFitToWidth", "ActionFitToHeight",
+                             "ActionFitToPage", "ActionNoScale",    "ActionOriginalSize"};
+  const QStringList pages = {"ActionRotate90", "ActionRotate180",      "ActionRotate270",
+                             "ActionInvert",   "ActionFlipHorizontal", "ActionFlipVertical",
+                             "ActionDeskew",   "ActionDespeckle",      "ActionCustomProcessing"};
   for (int count : {0, 1, 2}) {
     test::TempDir folder;
     for (int i = 0; i < count; ++i)
@@ -337,7 +366,7 @@ TEST_F(WindowStart, ADisabledCommandDoesNothingFromAnyEntryPoint) {
   import->setEnabled(true);
   EXPECT_TRUE(WaitFor([&] { return !import->isEnabled(); }));
   EXPECT_FALSE(form.ExecuteAction("ActionImportImages")); // a message
-  import->trigger();                                    // a menu entry or button
+  import->trigger();                                      // a menu entry or button
   QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier); // the shortcut
   // A state not yet brought up to date: executing brings it up first.
   import->setEnabled(true);

@@ -9,8 +9,8 @@
 
 #include <QAction>
 #include <QFrame>
-#include <QMenu>
 #include <QLabel>
+#include <QMenu>
 #include <QProxyStyle>
 #include <QSplitter>
 #include <QTabBar>
