@@ -142,6 +142,13 @@ void TImageScrollBox::AfterLoad(const std::string& fileName) {
   if (OnNewGraphic) OnNewGraphic(*FGraphic);
   const auto* tiff = dynamic_cast<const TTiffGraphic*>(FGraphic.get());
   FAnnotationText = tiff != nullptr ? tiff->Annotation() : std::string();
+  FLargestFrame = QSize();
+  if (FGraphic->FrameCount() > 1) {
+    for (int frame = FGraphic->FrameCount(); frame >= 1; --frame) {
+      FGraphic->SelectFrame(frame);
+      FLargestFrame = FLargestFrame.expandedTo(QSize(FGraphic->Width(), FGraphic->Height()));
+    }
+  }
   Redraw(true);
   FFileName = fileName;
   if (FGraphic->FrameCount() > 1) FFrameTimer->start();
@@ -295,16 +302,20 @@ void TImageScrollBox::Redraw(bool force) {
     if (OnZoomChange) OnZoomChange(this, zoom);
   }
   FDisplaySize = DisplaySizeFor(QSize(FGraphic->Width(), FGraphic->Height()), zoom);
+  // Frames shown in turn keep the room of the largest one.
+  const QSize image = FGraphic->FrameCount() > 1 && FLargestFrame.isValid()
+                          ? FDisplaySize.expandedTo(DisplaySizeFor(FLargestFrame, zoom))
+                          : FDisplaySize;
   const QSize client = ClientSize(false, false);
-  ShowBars(client.width() < FDisplaySize.width(), client.height() < FDisplaySize.height());
+  ShowBars(client.width() < image.width(), client.height() < image.height());
   const QSize shown = ClientSize(FHorizontalBar, FVerticalBar);
-  horizontalScrollBar()->setRange(0, std::max(0, FDisplaySize.width() - shown.width()));
+  horizontalScrollBar()->setRange(0, std::max(0, image.width() - shown.width()));
   horizontalScrollBar()->setPageStep(shown.width());
   horizontalScrollBar()->setValue(0);
-  verticalScrollBar()->setRange(0, std::max(0, FDisplaySize.height() - shown.height()));
+  verticalScrollBar()->setRange(0, std::max(0, image.height() - shown.height()));
   verticalScrollBar()->setPageStep(shown.height());
   verticalScrollBar()->setValue(0);
-  FImageRect = QRect(PlacementFor(FDisplaySize, shown, FCentered), FDisplaySize);
+  FImageRect = QRect(PlacementFor(image, shown, FCentered), image);
   if (OnRedraw) OnRedraw(*FGraphic);
   FImageVisible = true;
   if (changed || force)

@@ -104,7 +104,8 @@ public:
   // Geometry of what is shown (see ViewGeometry.h).
   TViewGeometry Geometry() const;
   QSize DisplaySize() const { return FDisplaySize; }
-  // The display copy's rectangle in the viewport, unscrolled.
+  // The image's rectangle in the viewport, unscrolled: the display copy's,
+  // grown to the largest frame's while frames are shown in turn.
   QRect ImageRect() const { return FImageRect; }
   bool ImageVisible() const { return FImageVisible; }
   // A part of the display copy as a true-colour graphic, the same pixels
@@ -175,6 +176,7 @@ private:
   float FPreviousZoom = 0;
   bool FCentered = false;
   QSize FDisplaySize;
+  QSize FLargestFrame; // in image pixels, while the page has several frames
   QRect FImageRect;
   bool FImageVisible = false;
   bool FRedrawing = false;

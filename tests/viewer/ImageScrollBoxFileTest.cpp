@@ -170,6 +170,9 @@ TEST(ViewerFiles, PageZeroShowsEveryPageAsAFrameInTurn) {
   viewer->LoadPage(path, 0);
   ASSERT_EQ(viewer->Graphic().FrameCount(), 3);
   EXPECT_EQ(viewer->Graphic().CurrentFrame(), 1);
+  // The page keeps the room of its largest frame.
+  EXPECT_EQ(viewer->DisplaySize(), QSize(30, 20));
+  EXPECT_EQ(viewer->ImageRect(), QRect(0, 0, 32, 24));
   // The frames follow each other and wrap from the last to the first.
   for (int frame : {2, 3, 1})
     EXPECT_TRUE(QTest::qWaitFor([&] { return viewer->Graphic().CurrentFrame() == frame; }, 10000))
@@ -179,6 +182,7 @@ TEST(ViewerFiles, PageZeroShowsEveryPageAsAFrameInTurn) {
   viewer->LoadPage(path, 2);
   EXPECT_EQ(viewer->Graphic().FrameCount(), 0);
   EXPECT_EQ(viewer->Graphic().Width(), 31);
+  EXPECT_EQ(viewer->ImageRect(), QRect(0, 0, 31, 22));
 }
 
 } // namespace
