@@ -23,14 +23,15 @@ namespace {
 template <typename Result>
 Result AnswerNextDialog(const std::function<void(QWidget*)>& act,
                         const std::function<Result()>& ask) {
-  auto answer = std::make_shared<std::function<void()>>();
-  *answer = [act, answer] {
-    if (QWidget* dialog = QApplication::activeModalWidget())
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      poll.stop();
       act(dialog);
-    else
-      QTimer::singleShot(10, *answer);
-  };
-  QTimer::singleShot(10, *answer);
+    }
+  });
+  poll.start();
   return ask();
 }
 
@@ -89,18 +90,23 @@ TEST(WidgetPrompt, AFolderTypedThatDoesNotExistIsCreatedAfterAsking) {
   options.Title = "Open Batch Folder";
   options.InitialDir = dir.Path();
   options.AllowCreate = true;
-  auto typeAndAccept = [&](QWidget* dialog) {
-    auto* files = static_cast<QFileDialog*>(dialog);
-    files->selectFile(QString::fromStdString(wanted));
-    // The confirmation that follows is answered as well.
-    AnswerNextDialog<int>([](QWidget* box) { Click(box, QMessageBox::Yes); },
-                          [files] {
-                            QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
-                            return 0;
-                          });
-  };
-  const std::optional<std::string> chosen = AnswerNextDialog<std::optional<std::string>>(
-      typeAndAccept, [&] { return prompt.SelectFolder(options); });
+  // The folder is typed in the dialog; the confirmation that follows is
+  // answered Yes.
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (auto* files = qobject_cast<QFileDialog*>(dialog); files && files->isVisible()) {
+      files->selectFile(QString::fromStdString(wanted));
+      QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+    } else if (qobject_cast<QMessageBox*>(dialog)) {
+      poll.stop();
+      Click(dialog, QMessageBox::Yes);
+    }
+  });
+  poll.start();
+  const std::optional<std::string> chosen = prompt.SelectFolder(options);
+  poll.stop();
   ASSERT_TRUE(chosen);
   EXPECT_EQ(*chosen, wanted);
   EXPECT_TRUE(std::filesystem::is_directory(wanted));
