@@ -81,41 +81,6 @@ TEST(WidgetPrompt, MessageBoxesShowTheirIconTextAndButtons) {
   EXPECT_EQ(title, "Own caption");
 }
 
-TEST(WidgetPrompt, AFolderTypedThatDoesNotExistIsCreatedAfterAsking) {
-  Application();
-  test::TempDir dir;
-  TWidgetPrompt prompt;
-  const std::string wanted = dir.File("new batch");
-  TFolderDialogOptions options;
-  options.Title = "Open Batch Folder";
-  options.InitialDir = dir.Path();
-  options.AllowCreate = true;
-  // The folder is typed in the dialog; the confirmation that follows is
-  // answered Yes.
-  QTimer poll;
-  poll.setInterval(10);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (auto* files = qobject_cast<QFileDialog*>(dialog); files && files->isVisible()) {
-      files->selectFile(QString::fromStdString(wanted));
-      QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
-    } else if (qobject_cast<QMessageBox*>(dialog)) {
-      poll.stop();
-      Click(dialog, QMessageBox::Yes);
-    }
-  });
-  poll.start();
-  const std::optional<std::string> chosen = prompt.SelectFolder(options);
-  poll.stop();
-  ASSERT_TRUE(chosen);
-  EXPECT_EQ(*chosen, wanted);
-  EXPECT_TRUE(std::filesystem::is_directory(wanted));
-  // Cancel gives no folder.
-  EXPECT_FALSE(AnswerNextDialog<std::optional<std::string>>(
-      [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); },
-      [&] { return prompt.SelectFolder(options); }));
-}
-
 TEST(WidgetPrompt, OpenDialogReturnsTheChosenFilesAndFilter) {
   Application();
   test::TempDir dir;
