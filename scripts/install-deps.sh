@@ -7,13 +7,13 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev llvm
   libtiff-dev libjpeg-dev libpng-dev zlib1g-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libsane-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools qpdf poppler-utils imagemagick
-  shared-mime-info desktop-file-utils
+  shared-mime-info desktop-file-utils appstream
   libleptonica-dev unpaper
-  xvfb xauth
+  xvfb xauth xdotool x11-utils
   nettle-dev img2pdf python3-pikepdf
   libopenjp2-7-dev libjbig2dec0-dev
 )

@@ -1,7 +1,50 @@
 #!/usr/bin/env bash
-# Builds Tessivane and starts it.
+# Builds Tessivane and starts its window on a demo batch folder,
+# <data>/Tessivane/Demo Batch (<data> is XDG_DATA_HOME or ~/.local/share),
+# made with five generated pages when it is missing. Scanning goes to the
+# virtual scanner unless another scanner was chosen in the selection dialog.
+# TESSIVANE_BUILD_DIR names an already configured build folder to use instead
+# of the default preset's.
 set -euo pipefail
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: no display: Tessivane needs a graphical session (DISPLAY or WAYLAND_DISPLAY)" >&2
+  exit 1
+fi
+
 cd "$(dirname "$0")/.."
-cmake --preset default
-cmake --build --preset default -j"$(nproc)"
-exec build/default/bin/tessivane-cli --help
+targets=(tessivane tessivane-cli tessivane_dsm tessivane_virtual tessivane-source-chooser)
+if [ -n "${TESSIVANE_BUILD_DIR:-}" ]; then
+  build=$TESSIVANE_BUILD_DIR
+  cmake --build "$build" --target "${targets[@]}"
+else
+  build=build/default
+  cmake --preset default
+  cmake --build --preset default --target "${targets[@]}" -j"$(nproc)"
+fi
+bin=$build/bin
+
+data=${XDG_DATA_HOME:-}
+case $data in
+/*) ;;
+*) data=$HOME/.local/share ;;
+esac
+demo="$data/Tessivane/Demo Batch"
+if [ ! -d "$demo" ]; then
+  # Built beside the final folder and moved into place whole, so a failed run
+  # never leaves a half-made demo that would be kept.
+  mkdir -p "$data/Tessivane"
+  work=$(mktemp -d "$data/Tessivane/.demo-XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+  "$bin/tessivane-cli" make-page "$work/00000000.tif" --width 1654 --height 2339 --dpi 200 --bits 1 --seed 1
+  "$bin/tessivane-cli" make-page "$work/00000001.tif" --width 1654 --height 2339 --dpi 200 --bits 1 --seed 2 --skew 2
+  "$bin/tessivane-cli" make-page "$work/00000002.tif" --width 1654 --height 2339 --dpi 200 --bits 1 --seed 3 --specks
+  "$bin/tessivane-cli" make-page "$work/00000003.tif" --width 1654 --height 2339 --dpi 200 --bits 8 --seed 4
+  "$bin/tessivane-cli" make-page "$work/colour.tif" --width 1654 --height 2339 --dpi 200 --bits 24 --seed 5
+  "$bin/tessivane-cli" convert "$work/colour.tif" "$work/00000004.jpg"
+  rm "$work/colour.tif"
+  mv -T "$work" "$demo"
+  trap - EXIT
+fi
+
+exec "$bin/tessivane" "$demo"

@@ -22,6 +22,8 @@ public:
   int ImageCount(TStream& stream) override;      // the position is restored
   // Resolution: the image's pixels over the page's media box.
   void LoadImage(TStream& stream, int imageNumber) override;
+  // Loads page imageNumber (from 1) of a file a reader already holds.
+  void LoadFromReader(TPDFImageReader& reader, int imageNumber);
   void SaveToStream(TStream& stream) override;
   // Rewrites the PDF file that runs from the stream's position to its end
   // with the image as its last page (a plain save into an empty stream). The
@@ -34,8 +36,6 @@ public:
   void AppendToFile(const std::string& fileName) override;
 
 private:
-  friend class TPdfPages;
-  void LoadFromReader(TPDFImageReader& reader, int imageNumber);
   // Writes the file the reader holds with the image as one more page.
   void WriteAppended(TPDFImageReader& reader, TStream& stream);
 };

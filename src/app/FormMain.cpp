@@ -1,0 +1,386 @@
+#include "app/FormMain.h"
+
+#include "app/ActionTable.h"
+#include "app/AppIcons.h"
+#include "app/AppSettings.h"
+#include "app/AppTexts.h"
+#include "app/CommandEnabling.h"
+#include "app/LogForm.h"
+#include "app/StartupArguments.h"
+#include "app/StatusPanels.h"
+#include "app/Thumbnail.h"
+#include "app/ThumbnailStrip.h"
+#include "core/Exception.h"
+#include "profiles/FileAssociation.h"
+#include "profiles/ProfileStore.h"
+#include "viewer/ImageScrollBox.h"
+#include "workflow/BatchTexts.h"
+#include "workflow/OperatorPrompt.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QSplitter>
+#include <QTabBar>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// The strip's caption: a one-line panel that reports clicks.
+class TCaptionPanel : public QLabel {
+public:
+  explicit TCaptionPanel(QWidget* parent, std::function<void()> clicked)
+      : QLabel(parent), FClicked(std::move(clicked)) {}
+
+protected:
+  void mousePressEvent(QMouseEvent*) override { FClicked(); }
+
+private:
+  std::function<void()> FClicked;
+};
+
+// The commands whose work is done by later parts of the program; until then
+// they say so.
+const char* const kLaterCommands[] = {
+    "ActionSaveBatchAs", "ActionSelectScanner",   "ActionScannerSettings",  "ActionScanToBatch",
+    "ActionScanToFile",  "ActionScanToScreen",    "ActionPrinterSettings",  "ActionPrint",
+    "ActionCopy",        "ActionRotate90",        "ActionRotate180",        "ActionRotate270",
+    "ActionInvert",      "ActionFlipHorizontal",  "ActionFlipVertical",     "ActionDeskew",
+    "ActionDespeckle",   "ActionImageProcessing", "ActionCustomProcessing", "ActionGuida",
+    "ActionAbout"};
+
+QStringList ToQt(const std::vector<std::string>& items) {
+  QStringList list;
+  for (const std::string& item : items) list << QString::fromStdString(item);
+  return list;
+}
+
+} // namespace
+
+QString ApplicationFolder() {
+  QString folder = qEnvironmentVariable("TESSIVANE_APP_FOLDER");
+  if (folder.isEmpty()) folder = QCoreApplication::applicationDirPath();
+  folder = QDir::cleanPath(QDir(folder).absolutePath());
+  return folder.endsWith('/') ? folder : folder + '/';
+}
+
+TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* parent)
+    : QMainWindow(parent), FPrompt(prompt), FArguments(std::move(arguments)) {
+  setObjectName("FormMain");
+  setWindowTitle(AppTexts::kMainCaption);
+  setWindowIcon(AppIcon("tessivane"));
+  setProperty(kHelpContextProperty, 1000);
+  resize(800, 600);
+
+  const TAppSettings settings = ReadAppSettings();
+  FStoredFolder = settings.BatchFolder;
+  FAppFolder = ApplicationFolder();
+  FStrip = new TThumbnailStrip(settings.ThumbSize, settings.ThumbSpace);
+  BuildWidgets();
+  FPageView = new TPageView(*FViewer, *FTabs, *FStatusBar, FPrompt, this);
+  FBatchCommands = new TBatchCommands(FBatch, *FStrip, *FPanelBatchFolder,
+                                      *FStatusBar->ProgressBar(), FPrompt, *this, this);
+  WireCommands();
+  RefreshProfileCombo();
+  RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
+  setAcceptDrops(true);
+  FTimer = new QTimer(this);
+  FTimer->setObjectName("Timer1");
+  FTimer->setInterval(500);
+  FTimer->setSingleShot(true);
+  connect(FTimer, &QTimer::timeout, this, &TFormMain::Timer1Timer);
+  FTimer->start();
+  FLogForm = new TLogForm(this);
+  connect(FLogForm, &TLogForm::VisibilityChanged, this, [this] { ActionManager1Update(); });
+  // The program becomes idle each time its event loop is about to wait.
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+          &TFormMain::ActionManager1Update);
+  ActionManager1Update();
+}
+
+TFormMain::~TFormMain() {
+  FActiveProfile.clear();
+  WriteBatchFolderSetting(BatchFolder());
+}
+
+QString TFormMain::BatchFolder() const {
+  return FBatchCommands->FolderOpenedOnce() ? QString::fromStdString(FBatch.Folder())
+                                            : FStoredFolder;
+}
+
+int TFormMain::ThumbSize() const {
+  return FStrip->ThumbSize();
+}
+int TFormMain::ThumbSpace() const {
+  return FStrip->ThumbSpace();
+}
+int TFormMain::ThumbColumns() const {
+  return FStrip->ThumbColumns();
+}
+TThumbnail* TFormMain::SelectedThumb() const {
+  return FStrip->Selected();
+}
+
+QAction* TFormMain::Action(const QString& name) const {
+  const auto found = FActions.find(name);
+  return found == FActions.end() ? nullptr : found->second;
+}
+
+void TFormMain::BuildWidgets() {
+  FActions = CreateActions(this);
+  for (const auto& entry : FActions) addAction(entry.second);
+  BuildMenuBar(*this, FActions);
+  FProfileCombo = new QComboBox(this);
+  FProfileCombo->setObjectName("ComboBoxScannerSettings");
+  FProfileCombo->setEditable(false);
+  FProfileCombo->setFixedWidth(170);
+  BuildToolBar(*this, FActions, FProfileCombo);
+  FStripPopup = BuildStripPopup(*this, FActions);
+
+  FSplitter = new QSplitter(Qt::Horizontal, this);
+  FSplitter->setObjectName("Splitter1");
+  FSplitter->setChildrenCollapsible(false);
+  auto* left = new QWidget(FSplitter);
+  left->setObjectName("PanelLeft");
+  auto* leftLayout = new QVBoxLayout(left);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  leftLayout->setSpacing(0);
+  FPanelBatchFolder =
+      new TCaptionPanel(left, [this] { RunGuarded([this] { FBatchCommands->CaptionClicked(); }); });
+  FPanelBatchFolder->setObjectName("PanelBatchFolder");
+  FPanelBatchFolder->setFixedHeight(17);
+  FPanelBatchFolder->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  FPanelBatchFolder->setCursor(Qt::PointingHandCursor);
+  leftLayout->addWidget(FPanelBatchFolder);
+  FStrip->setParent(left);
+  leftLayout->addWidget(FStrip, 1);
+  FStrip->Content()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(FStrip->Content(), &QWidget::customContextMenuRequested, this,
+          [this](QPoint at) { FStripPopup->popup(FStrip->Content()->mapToGlobal(at)); });
+
+  auto* right = new QWidget(FSplitter);
+  right->setObjectName("PanelRight");
+  auto* rightLayout = new QVBoxLayout(right);
+  rightLayout->setContentsMargins(0, 0, 0, 0);
+  rightLayout->setSpacing(0);
+  FViewer = new TImageScrollBox(right);
+  FViewer->setObjectName("ImageScrollBox");
+  rightLayout->addWidget(FViewer, 1);
+  FTabs = new QTabBar(right);
+  FTabs->setObjectName("TabControlPages");
+  FTabs->setShape(QTabBar::RoundedSouth);
+  FTabs->setFixedHeight(21);
+  FTabs->setExpanding(false);
+  rightLayout->addWidget(FTabs);
+  FSplitter->addWidget(left);
+  FSplitter->addWidget(right);
+  FSplitter->setStretchFactor(0, 1);
+  FSplitter->setStretchFactor(1, 0);
+  setCentralWidget(FSplitter);
+
+  FStatusBar = new TMainStatusBar(this);
+  setStatusBar(FStatusBar);
+}
+
+void TFormMain::RunGuarded(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const EAbort&) {
+    // A silent abort ends the command without a word.
+  } catch (const Exception& error) {
+    FPrompt.ShowError(error.Message());
+  } catch (const std::exception& error) {
+    FPrompt.ShowError(error.what());
+  }
+}
+
+void TFormMain::OnExecute(const QString& name, std::function<void()> work) {
+  QAction* action = FActions.at(name);
+  connect(action, &QAction::triggered, this, [this, action, work = std::move(work)] {
+    ActionManager1Update();
+    if (!action->isEnabled()) return;
+    RunGuarded(work);
+  });
+}
+
+void TFormMain::WireCommands() {
+  TBatchCommands& batch = *FBatchCommands;
+  TPageView& page = *FPageView;
+  OnExecute("ActionOpenBatchFolder", [&batch] { batch.OpenBatchFolderCommand(); });
+  OnExecute("ActionImportImages", [&batch] { batch.ImportImages(); });
+  OnExecute("ActionDelete", [&batch] { batch.DeleteSelected(); });
+  OnExecute("ActionMoveUp", [&batch] { batch.MoveSelectedPrior(); });
+  OnExecute("ActionMoveDown", [&batch] { batch.MoveSelectedNext(); });
+  OnExecute("ActionView", [&batch] { batch.ViewSelected(); });
+  OnExecute("ActionExit", [this] { close(); });
+  OnExecute("ActionFitToWidth", [&page] { page.FitToWidth(); });
+  OnExecute("ActionFitToHeight", [&page] { page.FitToHeight(); });
+  OnExecute("ActionFitToPage", [&page] { page.FitToPage(); });
+  OnExecute("ActionOriginalSize", [&page] { page.OriginalSize(); });
+  OnExecute("ActionNoScale", [&page] { page.NoScale(); });
+  OnExecute("ActionZoomIn", [&page] { page.ZoomIn(); });
+  OnExecute("ActionZoomOut", [&page] { page.ZoomOut(); });
+  QAction* log = FActions.at("ActionLog");
+  connect(log, &QAction::triggered, this, [this](bool checked) {
+    RunGuarded([this, checked] { FLogForm->setVisible(checked); });
+    ActionManager1Update();
+  });
+  for (const char* name : kLaterCommands)
+    OnExecute(name, [] { throw Exception(AppTexts::kNotAvailableYet); });
+
+  connect(FStrip, &TThumbnailStrip::ThumbnailPressed, this,
+          [this](TThumbnail* thumbnail, Qt::MouseButton) {
+            RunGuarded([this, thumbnail] { SelectThumbnail(thumbnail); });
+          });
+  connect(FStrip, &TThumbnailStrip::BackgroundClicked, this,
+          [this] { RunGuarded([this] { SelectThumbnail(nullptr); }); });
+  connect(FStrip, &TThumbnailStrip::ThumbnailDropped, this,
+          [this](TThumbnail* dragged, TThumbnail* target) {
+            RunGuarded(
+                [this, dragged, target] { FBatchCommands->SwapThumbnails(dragged, target); });
+          });
+  connect(FTabs, &QTabBar::currentChanged, this,
+          [this](int index) { RunGuarded([this, index] { FPageView->TabChanged(index); }); });
+  connect(FProfileCombo, &QComboBox::activated, this, &TFormMain::ComboBoxScannerSettingsClick);
+}
+
+void TFormMain::SelectThumbnail(TThumbnail* thumbnail) {
+  FPageView->AskSaveChanges();
+  FPageView->SetModified(false);
+  FStrip->SetSelected(thumbnail);
+  if (thumbnail) {
+    FPageView->ShowFile(thumbnail->Path());
+    return;
+  }
+  FPageView->ShowNothing();
+  FStatusBar->SetPanelText(
+      0, QString(kImagesInBatchFormat).replace("%d", QString::number(FBatch.CountBatchFiles())));
+}
+
+void TFormMain::ActionManager1Update() {
+  TEnablingState state;
+  state.BatchFolderExists = FBatch.Exists();
+  state.ThumbnailSelected = FStrip->Selected() != nullptr;
+  state.ThumbnailCount = FStrip->Count();
+  state.ImageShown = !FViewer->Empty();
+  for (const auto& [name, action] : FActions) action->setEnabled(CommandEnabled(name, state));
+  FActions.at("ActionLog")->setChecked(FLogForm && FLogForm->isVisible());
+}
+
+bool TFormMain::ExecuteAction(const QString& name) {
+  QAction* action = Action(name);
+  if (!action) return false;
+  ActionManager1Update();
+  if (!action->isEnabled()) return false;
+  action->trigger();
+  return true;
+}
+
+void TFormMain::RefreshProfileCombo() {
+  FProfileItems = ProfileComboItems(FAppFolder.toStdString());
+  FProfileCombo->clear();
+  FProfileCombo->addItems(ToQt(FProfileItems));
+  FProfileCombo->setCurrentIndex(0);
+  FProfileCombo->setEnabled(ProfileComboEnabled(FProfileItems));
+}
+
+void TFormMain::ComboBoxScannerSettingsClick(int index) {
+  RunGuarded([this, index] {
+    FActiveProfile = ActiveProfileForItem(FProfileItems, index, FAppFolder.toStdString());
+  });
+  FStrip->setFocus();
+}
+
+void TFormMain::ProcessCommandLine() {
+  for (const QString& argument : FArguments) {
+    const TArgument taken = ClassifyArgument(argument, ToQt(FProfileItems));
+    switch (taken.Kind) {
+    case TArgumentKind::BatchFolder:
+      RunGuarded([this, &taken] { FBatchCommands->OpenBatchFolder(taken.Text); });
+      break;
+    case TArgumentKind::Profile:
+      FProfileCombo->setCurrentIndex(taken.ProfileIndex);
+      ComboBoxScannerSettingsClick(taken.ProfileIndex);
+      break;
+    case TArgumentKind::AutoScan:
+      QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kAutoScanMessage)));
+      break;
+    case TArgumentKind::Ignored:
+      break;
+    }
+  }
+}
+
+void TFormMain::Timer1Timer() {
+  FTimer->stop();
+  showMaximized();
+  RunGuarded([this] { FBatchCommands->OpenBatchFolder(BatchFolder()); });
+}
+
+bool TFormMain::event(QEvent* event) {
+  if (event->type() == static_cast<QEvent::Type>(kAutoScanMessage)) {
+    ExecuteAction("ActionScanToBatch");
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (FShown) return;
+  FShown = true;
+  ProcessCommandLine();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  try {
+    FPageView->AskSaveChanges();
+  } catch (const EAbort&) {
+    event->ignore();
+    return;
+  } catch (const Exception& error) {
+    // The page could not be written: the window stays, and the change too.
+    FPrompt.ShowError(error.Message());
+    event->ignore();
+    return;
+  }
+  FLogForm->hide();
+  event->accept();
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  const int right = width() / 2;
+  FSplitter->setSizes({FSplitter->width() - right - FSplitter->handleWidth(), right});
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  event->acceptProposedAction();
+  RunGuarded([this, &paths] { FBatchCommands->DropFiles(paths); });
+}
+
+void TFormMain::AskSaveChanges() {
+  FPageView->AskSaveChanges();
+}
+bool TFormMain::PageModified() const {
+  return FPageView->Modified();
+}
+void TFormMain::DiscardPageChanges() {
+  FPageView->SetModified(false);
+}

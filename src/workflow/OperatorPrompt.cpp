@@ -1,0 +1,35 @@
+#include "workflow/OperatorPrompt.h"
+
+bool IsAnswerOf(TAnswer answer, TButtons buttons) {
+  switch (buttons) {
+  case TButtons::Ok:
+    return answer == TAnswer::Ok;
+  case TButtons::OkCancel:
+    return answer == TAnswer::Ok || answer == TAnswer::Cancel;
+  case TButtons::YesNo:
+    return answer == TAnswer::Yes || answer == TAnswer::No;
+  case TButtons::YesNoCancel:
+    return answer == TAnswer::Yes || answer == TAnswer::No || answer == TAnswer::Cancel;
+  }
+  return false;
+}
+
+std::string JoinMessage(const std::string& first, const std::string& second) {
+  return first + "\n\r" + second;
+}
+
+bool TOperatorPrompt::Confirm(const std::string& text) {
+  return MessageBox(TMessageKind::Confirmation, text, TButtons::YesNo) == TAnswer::Yes;
+}
+
+TAnswer TOperatorPrompt::AskYesNoCancel(const std::string& text) {
+  return MessageBox(TMessageKind::Confirmation, text, TButtons::YesNoCancel);
+}
+
+void TOperatorPrompt::Inform(const std::string& text) {
+  MessageBox(TMessageKind::Information, text, TButtons::Ok);
+}
+
+void TOperatorPrompt::ShowError(const std::string& text) {
+  MessageBox(TMessageKind::Error, text, TButtons::Ok);
+}

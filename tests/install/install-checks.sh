@@ -1,0 +1,55 @@
+# shellcheck shell=bash
+# Checks shared by the installation tests; sourced, not run.
+# check_tree ROOT COMMANDS: ROOT holds an installed /usr tree whose programs
+# run from it alone, with no file of the build tree.
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+check_tree() {
+  local root=$1 commands=$2
+  local app=$root/usr/lib/tessivane
+  local file
+  for file in \
+    "$app/tessivane" "$app/tessivane-cli" "$app/tessivane-source-chooser" "$app/libtessivane_dsm.so" \
+    "$app/libtessivane_pagemem.so" "$app/twain_sources/virtual.ds" \
+    "$root/usr/share/applications/com.vellumtrace.Tessivane.desktop" \
+    "$root/usr/share/metainfo/com.vellumtrace.Tessivane.metainfo.xml" \
+    "$root/usr/share/icons/hicolor/scalable/apps/tessivane.svg"; do
+    [ -f "$file" ] || fail "missing $file"
+  done
+
+  local command
+  for command in ${commands//;/ }; do
+    [ -L "$root/usr/bin/$command" ] || fail "$root/usr/bin/$command is not a link"
+    [ "$(readlink -f "$root/usr/bin/$command")" = "$(readlink -f "$app/$command")" ] ||
+      fail "$root/usr/bin/$command does not lead to $app/$command"
+  done
+
+  # Every program and module finds its libraries in the installed tree, and
+  # none of them still points into the build tree.
+  local elf
+  while IFS= read -r -d '' elf; do
+    if ldd "$elf" | grep -q "not found"; then fail "$elf: $(ldd "$elf" | grep "not found")"; fi
+    if readelf -d "$elf" | grep -E "RPATH|RUNPATH" | grep -q "$BUILD_DIR"; then fail "$elf refers to the build tree"; fi
+  done < <(find "$app" -type f \( -name '*.so' -o -name '*.ds' -o -perm -u+x \) -print0)
+
+  # The installed command reaches the manager and the virtual scanner beside
+  # itself, through the link in bin/.
+  local out
+  out=$(env -u TESSIVANE_TWAIN_DSM -u TESSIVANE_TWAIN_SOURCES -u TESSIVANE_APP_FOLDER \
+    HOME="$root/home" XDG_CONFIG_HOME="$root/home/.config" "$root/usr/bin/tessivane-cli" sources) ||
+    fail "tessivane-cli sources failed"
+  [ "$out" = "Virtual Scanner" ] || fail "tessivane-cli sources printed: $out"
+
+  desktop-file-validate "$root/usr/share/applications/com.vellumtrace.Tessivane.desktop" ||
+    fail "installed desktop entry is not valid"
+  local exec
+  exec=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$root/usr/share/applications/com.vellumtrace.Tessivane.desktop")
+  case ";$commands;" in
+  *";$exec;"*) ;;
+  *) fail "the desktop entry starts $exec, which is not installed" ;;
+  esac
+}
