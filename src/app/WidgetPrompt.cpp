@@ -40,19 +40,6 @@ QMessageBox::StandardButtons ButtonsOf(TButtons buttons) {
   return QMessageBox::Ok;
 }
 
-TAnswer ClosedAnswer(TButtons buttons) {
-  switch (buttons) {
-  case TButtons::Ok:
-    return TAnswer::Ok;
-  case TButtons::YesNo:
-    return TAnswer::No;
-  case TButtons::OkCancel:
-  case TButtons::YesNoCancel:
-    break;
-  }
-  return TAnswer::Cancel;
-}
-
 void Prepare(QFileDialog& dialog, const TFileDialogOptions& options) {
   dialog.setWindowTitle(QString::fromStdString(options.Title));
   const QStringList filters = DialogFilters(options.Filter);

@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-// Set bits of a row from bit a up to (not including) bit b, with prefix[m]
-// the set bits of the row's bytes before byte m.
 int64_t CountOnes(const uint8_t* row, const std::vector<int>& prefix, int a, int b) {
   if (a >= b) return 0;
   const int first = a >> 3;
@@ -20,7 +16,6 @@ int64_t CountOnes(const uint8_t* row, const std::vector<int>& prefix, int a, int
          prefix[static_cast<size_t>(first) + 1] + kBitCount[row[last] & tail];
 }
 
-// Column or row map: map[i] = Trunc(i x source / dest), map[dest] = source - 1.
 std::vector<int> AreaMap(int source, int dest) {
   std::vector<int> map(static_cast<size_t>(dest) + 1);
   for (int i = 0; i < dest; ++i)
@@ -28,8 +23,6 @@ std::vector<int> AreaMap(int source, int dest) {
   map[static_cast<size_t>(dest)] = source - 1;
   return map;
 }
-
-} // namespace
 
 int AntiAliasGrey(int64_t n, int64_t b) {
   if (b == 0) return 255;

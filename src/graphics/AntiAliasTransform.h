@@ -2,6 +2,9 @@
 
 #include "graphics/ImageTransform.h"
 
+#include <cstdint>
+#include <vector>
+
 // Reduces a black-and-white page to 256 grey levels, each destination pixel
 // showing how much black its source area holds, so that thin strokes stay
 // visible. Other pages are copied (Apply leaves them alone).
@@ -17,3 +20,10 @@ public:
 
 // The grey level of an area of n source pixels of which b are black.
 int AntiAliasGrey(int64_t n, int64_t b);
+
+// The reduction's column or row map: map[i] = Trunc(i x source / dest), and
+// map[dest] = source - 1.
+std::vector<int> AreaMap(int source, int dest);
+// Set bits of a row from bit a up to (not including) bit b, with prefix[m]
+// the set bits of the row's bytes before byte m.
+int64_t CountOnes(const uint8_t* row, const std::vector<int>& prefix, int a, int b);

@@ -22,29 +22,6 @@ TThumbnailSize ThumbnailSizeFor(int width, int height, int cellWidth, int cellHe
 
 namespace {
 
-// The anti-aliased reduction's column and row maps: map[i] = Trunc(i x
-// source / dest), map[dest] = source - 1.
-std::vector<int> AreaMap(int source, int dest) {
-  std::vector<int> map(static_cast<size_t>(dest) + 1);
-  for (int i = 0; i < dest; ++i)
-    map[static_cast<size_t>(i)] = static_cast<int>(static_cast<int64_t>(i) * source / dest);
-  map[static_cast<size_t>(dest)] = source - 1;
-  return map;
-}
-
-// Set bits of a row from bit a up to (not including) bit b, with prefix[m]
-// the set bits of the row's bytes before byte m.
-int64_t CountOnes(const uint8_t* row, const std::vector<int>& prefix, int a, int b) {
-  if (a >= b) return 0;
-  const int first = a >> 3;
-  const int last = (b - 1) >> 3;
-  const uint8_t head = kLeftEdgeMask[a & 7];
-  const uint8_t tail = kRightEdgeMask[(b - 1) & 7];
-  if (first == last) return kBitCount[row[first] & head & tail];
-  return kBitCount[row[first] & head] + prefix[static_cast<size_t>(last)] -
-         prefix[static_cast<size_t>(first) + 1] + kBitCount[row[last] & tail];
-}
-
 // A page's resolution as TTiffGraphic reads it: centimetres converted,
 // every other unit taken as inches, nonsense as unknown (0).
 int TiffDpi(TIFF* tiff, ttag_t tag) {

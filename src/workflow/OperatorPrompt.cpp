@@ -14,6 +14,19 @@ bool IsAnswerOf(TAnswer answer, TButtons buttons) {
   return false;
 }
 
+TAnswer ClosedAnswer(TButtons buttons) {
+  switch (buttons) {
+  case TButtons::Ok:
+    return TAnswer::Ok;
+  case TButtons::YesNo:
+    return TAnswer::No;
+  case TButtons::OkCancel:
+  case TButtons::YesNoCancel:
+    return TAnswer::Cancel;
+  }
+  return TAnswer::Cancel;
+}
+
 std::string JoinMessage(const std::string& first, const std::string& second) {
   return first + "\n\r" + second;
 }

@@ -24,6 +24,8 @@ enum class TAnswer { Ok, Cancel, Yes, No };
 
 // Whether answer is one of the buttons of buttons.
 bool IsAnswerOf(TAnswer answer, TButtons buttons);
+// What a box of these buttons gives when the operator closes it without one.
+TAnswer ClosedAnswer(TButtons buttons);
 
 // Joins the two parts of a two-part message the way message boxes show them:
 // a line feed followed by a carriage return.

@@ -1,23 +1,5 @@
 #include "workflow/ScriptedPrompt.h"
 
-namespace {
-
-// What a message box gives when the operator closes it without a button.
-TAnswer ClosedAnswer(TButtons buttons) {
-  switch (buttons) {
-  case TButtons::Ok:
-    return TAnswer::Ok;
-  case TButtons::YesNo:
-    return TAnswer::No;
-  case TButtons::OkCancel:
-  case TButtons::YesNoCancel:
-    return TAnswer::Cancel;
-  }
-  return TAnswer::Cancel;
-}
-
-} // namespace
-
 void TScriptedPrompt::Answer(TAnswer button) {
   FScript.emplace_back(button);
 }
