@@ -14,7 +14,7 @@ packages=(
   shared-mime-info desktop-file-utils appstream
   libleptonica-dev unpaper
   xvfb xauth xdotool x11-utils
-  nettle-dev img2pdf python3-pikepdf
+  img2pdf python3-pikepdf
   libopenjp2-7-dev libjbig2dec0-dev
 )
 

@@ -6,42 +6,28 @@
 #include "pdf/PDFWriter.h"
 
 #include <cerrno>
-#include <nettle/md5.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
+#include <sys/random.h>
 
 namespace {
 
-// The digest of the file name and the time, as 32 lower-case hexadecimal digits.
-std::string DigestIdentifier(const std::string& fileName) {
-  const std::string input = fileName + FormatIdentifierTime(TPDFDateTime::Now());
-  md5_ctx context;
-  md5_init(&context);
-  md5_update(&context, input.size(), reinterpret_cast<const uint8_t*>(input.data()));
-  uint8_t digest[MD5_DIGEST_SIZE];
-  md5_digest(&context, MD5_DIGEST_SIZE, digest);
+// 16 bytes from the system's random source as 32 lower-case hexadecimal
+// digits: an identifier no other file shares.
+std::string RandomIdentifier() {
+  uint8_t bytes[16];
+  size_t filled = 0;
+  while (filled < sizeof bytes) {
+    const ssize_t got = getrandom(bytes + filled, sizeof bytes - filled, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) throw TPDFException("No random bytes for the file identifier");
+    filled += static_cast<size_t>(got);
+  }
   static const char kHex[] = "0123456789abcdef";
   std::string text;
-  for (uint8_t byte : digest) {
+  for (uint8_t byte : bytes) {
     text += kHex[byte >> 4];
     text += kHex[byte & 15];
   }
   return text;
-}
-
-// Starts the desktop's opener for the file through a shell that puts it in
-// the background and returns at once, so no child is left to reap.
-void OpenWithDesktop(const std::string& fileName) {
-  const char* arguments[] = {"sh", "-c", "xdg-open \"$1\" >/dev/null 2>&1 &", "sh",
-                             fileName.c_str(), nullptr};
-  pid_t child = 0;
-  if (posix_spawnp(&child, "sh", nullptr, nullptr, const_cast<char* const*>(arguments), environ) != 0)
-    return;
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
 }
 
 const char* LayoutName(TPageLayout layout) {
@@ -74,7 +60,7 @@ const char* PreferenceLine(TViewerPreference preference) {
 
 } // namespace
 
-TPDFDocument::TPDFDocument() : FLauncher(OpenWithDesktop) {}
+TPDFDocument::TPDFDocument() = default;
 
 TPDFDocument::~TPDFDocument() = default;
 
@@ -137,7 +123,7 @@ void TPDFDocument::Reset() {
 void TPDFDocument::BeginDoc() {
   CheckIdle();
   Reset();
-  FIdentifier = FFixedIdentifier.empty() ? DigestIdentifier(FFileName) : FFixedIdentifier;
+  FIdentifier = FFixedIdentifier.empty() ? RandomIdentifier() : FFixedIdentifier;
   if (FOutputStream != nullptr) {
     FOutput = std::make_unique<TMemoryStream>();
     FTarget = FOutputStream;

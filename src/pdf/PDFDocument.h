@@ -73,13 +73,14 @@ public:
   TStream* OutputStream() const { return FOutputStream; }
   void SetOutputStream(TStream* stream) { FOutputStream = stream; }
   // 32 lower-case hexadecimal digits used as the file identifier by every
-  // following BeginDoc instead of a digest of the name and the time, so that
-  // whole files can be compared; empty restores the digest.
+  // following BeginDoc instead of random ones, so that whole files can be
+  // compared; empty restores random identifiers.
   void SetFixedIdentifier(const std::string& identifier);
   // The identifier of the document being (or last) generated.
   const std::string& FileIdentifier() const { return FIdentifier; }
-  // How a finished file is opened when AutoLaunch is set; by default the
-  // desktop's opener is started and not waited for. Failures are ignored.
+  // How a finished file is opened when AutoLaunch is set. The library starts
+  // no program itself: without a launcher AutoLaunch only records the wish.
+  // Failures of the launcher are ignored.
   void SetLauncher(std::function<void(const std::string&)> launcher);
 
   bool Generating() const { return FGenerating; }

@@ -64,18 +64,3 @@ std::string FormatPDFDate(const TPDFDateTime& time) {
                 time.Hour, time.Minute, time.Second);
   return text;
 }
-
-std::string FormatIdentifierTime(const TPDFDateTime& time) {
-  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  std::tm calendar{};
-  calendar.tm_year = time.Year - 1900;
-  calendar.tm_mon = time.Month - 1;
-  calendar.tm_mday = time.Day;
-  calendar.tm_hour = 12;
-  std::mktime(&calendar); // fills in the day of the week
-  char text[64];
-  std::snprintf(text, sizeof text, "%s %02d-%02d-%04d %02d:%02d:%02d.%03d",
-                kDays[calendar.tm_wday % 7], time.Day, time.Month, time.Year, time.Hour,
-                time.Minute, time.Second, time.Millisecond);
-  return text;
-}

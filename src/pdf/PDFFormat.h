@@ -28,5 +28,3 @@ struct TPDFDateTime {
 
 // "yyyymmddhhnnss", as the information dictionary writes the creation date.
 std::string FormatPDFDate(const TPDFDateTime& time);
-// "ddd dd-mm-yyyy hh:nn:ss.zzz" with English day names.
-std::string FormatIdentifierTime(const TPDFDateTime& time);

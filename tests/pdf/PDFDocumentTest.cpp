@@ -577,5 +577,4 @@ TEST(PDFFormat, RealsHaveAtMostFourDecimals) {
   EXPECT_EQ(FormatPDFReal(1234.56789), "1234.5679");
   EXPECT_EQ(FormatPDFReal(-10), "-10");
   EXPECT_EQ(FormatPDFDate(FixedDate()), "20240611090507");
-  EXPECT_EQ(FormatIdentifierTime(FixedDate()), "Tue 11-06-2024 09:05:07.000");
 }

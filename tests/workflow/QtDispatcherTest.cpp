@@ -28,6 +28,7 @@ namespace {
 // One application for the whole run, never destroyed: Qt's own statics go
 // first at exit, and an application destroyed after them crashes.
 QApplication& Application() {
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
   static int argc = 1;
   static char name[] = "tests";
   static char* argv[] = {name, nullptr};
