@@ -1,6 +1,7 @@
 #include "graphics/JpegGraphic.h"
 
 #include "graphics/JpegCoder.h"
+#include "raster/RowOps.h"
 
 #include <cstring>
 
@@ -56,11 +57,7 @@ void WriteGraphicJpeg(const TDibGraphic& graphic, int quality, TStream& stream) 
     if (image.components == 1) {
       for (int x = 0; x < image.width; ++x) samples[x] = levels[row[x]];
     } else {
-      for (int x = 0; x < image.width; ++x, row += 3, samples += 3) {
-        samples[0] = row[2];
-        samples[1] = row[1];
-        samples[2] = row[0];
-      }
+      SwapRedBlue(row, samples, static_cast<size_t>(image.width));
     }
   };
   WriteJpeg(stream, image);

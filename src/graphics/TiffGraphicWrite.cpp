@@ -1,5 +1,6 @@
 #include "core/MemoryStream.h"
 #include "graphics/TiffGraphic.h"
+#include "raster/RowOps.h"
 #include "raster/TiffAppend.h"
 #include "raster/TiffBinding.h"
 
@@ -194,13 +195,7 @@ void TTiffGraphic::WriteTiff(TStream& stream, bool append) {
         for (int x = 0; x < Width(); ++x) copy[static_cast<size_t>(x)] = levels[row[x]];
         row = copy.data();
       } else if (format == ifTrueColor) {
-        const uint8_t* p = row;
-        uint8_t* q = copy.data();
-        for (int x = 0; x < Width(); ++x, p += 3, q += 3) {
-          q[0] = p[2];
-          q[1] = p[1];
-          q[2] = p[0];
-        }
+        SwapRedBlue(row, copy.data(), static_cast<size_t>(Width()));
         row = copy.data();
       }
       if (TIFFWriteScanline(tiff, row, static_cast<uint32_t>(y), 0) < 0)

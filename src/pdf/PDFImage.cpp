@@ -4,6 +4,7 @@
 #include "pdf/FlateStream.h"
 #include "pdf/PDFException.h"
 #include "pdf/PDFWriter.h"
+#include "raster/RowOps.h"
 
 #include <string>
 
@@ -78,12 +79,7 @@ void TPDFImage::BuildFlate(const TDIB& bitmap) {
   for (int y = 0; y < bitmap.Height(); ++y) {
     uint8_t* out = row.data();
     if (bitmap.BitCount() == 24) {
-      const uint8_t* in = bitmap.ScanLine(y);
-      for (int x = 0; x < width; ++x, in += 3, out += 3) {
-        out[0] = in[2];
-        out[1] = in[1];
-        out[2] = in[0];
-      }
+      SwapRedBlue(bitmap.ScanLine(y), out, static_cast<size_t>(width));
     } else {
       for (int x = 0; x < width; ++x, out += 3) {
         const uint32_t entry = bitmap.PaletteEntry(bitmap.GetPixel(x, y));

@@ -226,6 +226,3 @@ void FlipRows(uint8_t* bits, size_t rowSize, int height) {
   }
 }
 
-void SwapRedBlue(uint8_t* row, size_t pixels) {
-  for (size_t x = 0; x < pixels; ++x) std::swap(row[3 * x], row[3 * x + 2]);
-}

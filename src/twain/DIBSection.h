@@ -53,5 +53,3 @@ constexpr uint32_t GreyEntry(uint8_t level) {
 
 // Row i swapped with row height - 1 - i.
 void FlipRows(uint8_t* bits, size_t rowSize, int height);
-// First and third byte of each 3-byte pixel swapped.
-void SwapRedBlue(uint8_t* row, size_t pixels);

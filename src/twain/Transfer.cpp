@@ -1,4 +1,5 @@
 // The image transfers of the event thread: native, file and memory.
+#include "raster/RowOps.h"
 #include "twain/Container.h"
 #include "twain/DIBSection.h"
 #include "twain/Fix32.h"
@@ -459,6 +460,7 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
               for (size_t row = 0; row < strip.Rows && (row + 1) * strip.BytesPerRow <= written;
                    ++row)
                 SwapRedBlue(static_cast<uint8_t*>(stripBuffer) + row * strip.BytesPerRow,
+                            static_cast<uint8_t*>(stripBuffer) + row * strip.BytesPerRow,
                             strip.BytesPerRow / 3);
             if (sink && !Contained(DAT_IMAGEMEMXFER, [&] {
                   sink->RaiseMemXferBuffer(this, bmpInfo, static_cast<int>(strip.BytesPerRow),
@@ -501,7 +503,8 @@ void TAcqTWAINThread::MemoryTransfer(const TTwnTransferSettings& settings) {
       FlipRows(pixels, rowSize, h.biHeight);
       if (info.PixelType == TWPT_RGB && bits == 24)
         for (int row = 0; row < h.biHeight; ++row)
-          SwapRedBlue(pixels + static_cast<size_t>(row) * rowSize, static_cast<size_t>(h.biWidth));
+          SwapRedBlue(pixels + static_cast<size_t>(row) * rowSize,
+                      pixels + static_cast<size_t>(row) * rowSize, static_cast<size_t>(h.biWidth));
     }
     auto* base = pixels - 40 - 4 * static_cast<size_t>(h.biClrUsed);
     std::memcpy(base, infoBlock.data(), 40 + 4 * static_cast<size_t>(h.biClrUsed));

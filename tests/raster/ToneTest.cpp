@@ -1,6 +1,7 @@
 #include "raster/DIB.h"
 #include "raster/Grey.h"
 #include "raster/RasterTestSupport.h"
+#include "raster/RowOps.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -233,5 +234,22 @@ TEST(Tone, ResizeCanvasKeepsTheTopLeftAndFillsTheRest) {
         }
     }
     EXPECT_EQ(page.XResolution(), 300);
+  }
+}
+
+// The one red/blue exchange every library uses, against swapping pixel by
+// pixel: copied and in place, at every length around the five-pixel blocks.
+TEST(Tone, SwapRedBlueMatchesSwappingEachPixel) {
+  for (size_t pixels = 0; pixels <= 17; ++pixels) {
+    std::vector<uint8_t> source(3 * pixels + 1);
+    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<uint8_t>(7 * i + 1);
+    std::vector<uint8_t> expected = source;
+    for (size_t x = 0; x < pixels; ++x) std::swap(expected[3 * x], expected[3 * x + 2]);
+    std::vector<uint8_t> copied(source.size(), 0);
+    copied.back() = source.back();
+    SwapRedBlue(source.data(), copied.data(), pixels);
+    EXPECT_EQ(copied, expected) << pixels << " pixels copied";
+    SwapRedBlue(source.data(), source.data(), pixels);
+    EXPECT_EQ(source, expected) << pixels << " pixels in place";
   }
 }

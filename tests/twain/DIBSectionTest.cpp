@@ -175,13 +175,10 @@ TEST(DIBSectionTest, ResolutionsInEveryUnit) {
   EXPECT_EQ(PelsPerMetre(300, TWUN_PIXELS), 11811);
 }
 
-TEST(DIBSectionTest, RowsAreFlippedAndColoursSwapped) {
+TEST(DIBSectionTest, RowsAreFlipped) {
   std::vector<uint8_t> bits = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   FlipRows(bits.data(), 4, 3);
   EXPECT_EQ(bits, (std::vector<uint8_t>{9, 10, 11, 12, 5, 6, 7, 8, 1, 2, 3, 4}));
-  std::vector<uint8_t> rgb = {1, 2, 3, 4, 5, 6};
-  SwapRedBlue(rgb.data(), 2);
-  EXPECT_EQ(rgb, (std::vector<uint8_t>{3, 2, 1, 6, 5, 4}));
 }
 
 } // namespace
