@@ -1,6 +1,7 @@
 #include "graphics/JpegGraphic.h"
 
 #include "graphics/JpegCoder.h"
+#include "raster/JpegCoding.h"
 #include "raster/RowOps.h"
 
 #include <cstring>
@@ -41,24 +42,27 @@ void WriteGraphicJpeg(const TDibGraphic& graphic, int quality, TStream& stream) 
   if (graphic.Empty()) throw EGraphicError("Graphic is empty");
   if (graphic.ImageFormat() != ifGray256 && graphic.ImageFormat() != ifTrueColor)
     throw EGraphicError("JPEG image must be gray scale or true color");
-  TJpegImage image;
+  TJpegRows image;
   image.width = graphic.Width();
   image.height = graphic.Height();
   image.components = graphic.ImageFormat() == ifGray256 ? 1 : 3;
   image.quality = quality;
+  image.space = image.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  image.dpi = true;
   image.xDpi = graphic.XDpi();
   image.yDpi = graphic.YDpi();
   // Grey pages are written as the grey levels their palette shows.
   uint8_t levels[256];
   for (int i = 0; i < graphic.PaletteSize(); ++i)
     levels[i] = static_cast<uint8_t>(GreenOf(graphic.PaletteColour(i)));
-  image.row = [&](int y, uint8_t* samples) {
+  image.row = [&](int y, uint8_t* samples) -> const uint8_t* {
     const uint8_t* row = graphic.ScanLine(y);
     if (image.components == 1) {
       for (int x = 0; x < image.width; ++x) samples[x] = levels[row[x]];
     } else {
       SwapRedBlue(row, samples, static_cast<size_t>(image.width));
     }
+    return samples;
   };
-  WriteJpeg(stream, image);
+  EncodeJpegRows<EGraphicError>(stream, image);
 }

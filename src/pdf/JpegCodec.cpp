@@ -50,14 +50,14 @@ private:
   std::array<uint32_t, 256> FTable{};
 };
 
-// The library's defaults at the quality asked for; raw data: the caller
+// The library's defaults at the quality asked for, with raw data: the caller
 // hands over the planes of the coder's own colour space.
-void Start(TJpegEncoder& encoder, int quality, bool rawData) {
+void Start(TJpegEncoder& encoder, int quality) {
   jpeg_compress_struct& info = encoder.Info();
   encoder.Call<EJPEGError>([&] {
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
-    info.raw_data_in = rawData ? TRUE : FALSE;
+    info.raw_data_in = TRUE;
     jpeg_start_compress(&info, TRUE);
   });
 }
@@ -78,10 +78,14 @@ bool HasGreyPalette(const TDIB& page) {
 // exactly (v, 128, 128), and its downsampling and edge padding the chroma
 // into 128 again, so the coded data are the same bytes; only the work of
 // getting there is saved.
-void EncodeGreyJpeg(const TDIB& page, TJpegEncoder& encoder, int quality) {
+void EncodeGreyJpeg(const TDIB& page, TStream& output, int quality) {
+  TJpegEncoder encoder(output);
   jpeg_compress_struct& info = encoder.Info();
+  info.image_width = static_cast<JDIMENSION>(page.Width());
+  info.image_height = static_cast<JDIMENSION>(page.Height());
+  info.input_components = 3;
   info.in_color_space = JCS_YCbCr;
-  Start(encoder, quality, true);
+  Start(encoder, quality);
   const jpeg_component_info& luma = info.comp_info[0];
   const size_t lumaWidth = luma.width_in_blocks * DCTSIZE;
   const int groupRows = info.max_v_samp_factor * DCTSIZE;
@@ -125,23 +129,20 @@ void EncodeGreyJpeg(const TDIB& page, TJpegEncoder& encoder, int quality) {
 } // namespace
 
 void EncodeJpeg(const TDIB& page, int quality, TStream& output) {
-  TJpegEncoder encoder(output);
-  jpeg_compress_struct& info = encoder.Info();
-  info.image_width = static_cast<JDIMENSION>(page.Width());
-  info.image_height = static_cast<JDIMENSION>(page.Height());
-  info.input_components = 3;
   if (page.Width() > 0 && page.Height() > 0 && HasGreyPalette(page))
-    return EncodeGreyJpeg(page, encoder, quality);
+    return EncodeGreyJpeg(page, output, quality);
   const bool direct = page.BitCount() == 24;
-  info.in_color_space = JCS_EXT_BGR;
-  Start(encoder, quality, false);
+  TJpegRows image;
+  image.width = page.Width();
+  image.height = page.Height();
+  image.space = JCS_EXT_BGR;
+  image.quality = quality;
   std::unique_ptr<TRowExpander> expander;
   if (!direct) expander = std::make_unique<TRowExpander>(page);
-  for (int y = 0; y < page.Height(); ++y) {
-    uint8_t* row = direct ? const_cast<uint8_t*>(page.ScanLine(y)) : expander->Row(y);
-    encoder.Call<EJPEGError>([&] { jpeg_write_scanlines(&info, &row, 1); });
-  }
-  encoder.Call<EJPEGError>([&] { jpeg_finish_compress(&info); });
+  image.row = [&](int y, uint8_t*) -> const uint8_t* {
+    return direct ? page.ScanLine(y) : expander->Row(y);
+  };
+  EncodeJpegRows<EJPEGError>(output, image);
 }
 
 TJPEGImage::TJPEGImage(std::vector<uint8_t> data) : FData(std::move(data)) {

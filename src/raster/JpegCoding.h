@@ -13,10 +13,14 @@
 #include "core/Exception.h"
 #include "core/Stream.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <jpeglib.h>
 #include <memory>
+#include <vector>
 
 struct TJpegErrorState {
   jpeg_error_mgr manager;
@@ -75,3 +79,49 @@ private:
   struct TState;
   std::unique_ptr<TState> FState;
 };
+
+// A picture handed to the encoder row by row.
+struct TJpegRows {
+  int width = 0;
+  int height = 0;
+  int components = 3;            // 1 grey, 3 colour
+  J_COLOR_SPACE space = JCS_RGB; // of the rows handed over
+  int quality = 75;
+  // Whether the JFIF header carries xDpi and yDpi as dots per inch; without,
+  // it keeps the library's default (no unit, aspect 1:1).
+  bool dpi = false;
+  int xDpi = 0;
+  int yDpi = 0;
+  // Row y (top first): either fills the buffer of width x components samples
+  // and returns it, or returns samples of its own.
+  std::function<const uint8_t*(int y, uint8_t* buffer)> row;
+};
+
+// Encodes a baseline JFIF stream at the library's defaults and the quality
+// asked for, written to the stream as it is coded; failures raise E.
+template <typename E> void EncodeJpegRows(TStream& stream, const TJpegRows& image) {
+  TJpegEncoder encoder(stream);
+  jpeg_compress_struct& info = encoder.Info();
+  info.image_width = static_cast<JDIMENSION>(image.width);
+  info.image_height = static_cast<JDIMENSION>(image.height);
+  info.input_components = image.components;
+  info.in_color_space = image.space;
+  encoder.Call<E>([&] {
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, image.quality, TRUE);
+    if (image.dpi) {
+      info.write_JFIF_header = TRUE;
+      info.density_unit = 1;
+      info.X_density = static_cast<UINT16>(std::clamp(image.xDpi, 0, 65535));
+      info.Y_density = static_cast<UINT16>(std::clamp(image.yDpi, 0, 65535));
+    }
+    jpeg_start_compress(&info, TRUE);
+  });
+  std::vector<uint8_t> samples(static_cast<size_t>(image.width) *
+                               static_cast<size_t>(image.components));
+  for (int y = 0; y < image.height; ++y) {
+    JSAMPROW row = const_cast<uint8_t*>(image.row(y, samples.data()));
+    encoder.Call<E>([&] { jpeg_write_scanlines(&info, &row, 1); });
+  }
+  encoder.Call<E>([&] { jpeg_finish_compress(&info); });
+}
