@@ -12,10 +12,10 @@ QKeySequence Keys(QKeyCombination combination) {
 
 } // namespace
 
-const std::vector<TActionSpec>& ActionSpecs() {
+const std::vector<TActionEntry>& ActionEntries() {
   // Zoom In sits on the key that carries "=" and "+" on a US layout, Zoom
   // Out on the numeric keypad's "/".
-  static const std::vector<TActionSpec> specs = {
+  static const std::vector<TActionEntry> entries = {
       {"ActionOpenBatchFolder", "&Open Batch Folder...", Keys(Qt::CTRL | Qt::Key_B),
        "Open Batch Folder", 110, "folder-open"},
       {"ActionSaveBatchAs", "S&ave Batch As...", Keys(Qt::CTRL | Qt::Key_S), "Save Batch as File",
@@ -85,20 +85,20 @@ const std::vector<TActionSpec>& ActionSpecs() {
       {"ActionMoveUp", "Move Prior", {}, "", 620, nullptr},
       {"ActionMoveDown", "Move Next", {}, "", 630, nullptr},
   };
-  return specs;
+  return entries;
 }
 
 std::map<QString, QAction*> CreateActions(QObject* owner) {
   std::map<QString, QAction*> actions;
-  for (const TActionSpec& spec : ActionSpecs()) {
-    auto* action = new QAction(QString::fromUtf8(spec.Caption), owner);
-    action->setObjectName(spec.Name);
-    action->setShortcut(spec.Shortcut);
-    action->setToolTip(spec.Hint);
-    action->setStatusTip(spec.Hint);
-    action->setProperty(kHelpContextProperty, spec.HelpContext);
-    if (spec.IconName) action->setIcon(AppIcon(spec.IconName));
-    actions.emplace(spec.Name, action);
+  for (const TActionEntry& entry : ActionEntries()) {
+    auto* action = new QAction(QString::fromUtf8(entry.Caption), owner);
+    action->setObjectName(entry.Name);
+    action->setShortcut(entry.Shortcut);
+    action->setToolTip(entry.Hint);
+    action->setStatusTip(entry.Hint);
+    action->setProperty(kHelpContextProperty, entry.HelpContext);
+    if (entry.IconName) action->setIcon(AppIcon(entry.IconName));
+    actions.emplace(entry.Name, action);
   }
   actions.at("ActionLog")->setCheckable(true);
   return actions;

@@ -12,7 +12,7 @@ class QObject;
 // One command of the main window: the action's object name, its menu
 // caption ("&" before the access key), shortcut, hint (the tool-tip of its
 // toolbar button), help context number and theme icon name.
-struct TActionSpec {
+struct TActionEntry {
   const char* Name;
   const char* Caption;
   QKeySequence Shortcut;
@@ -22,7 +22,7 @@ struct TActionSpec {
 };
 
 // The whole command set, in menu order.
-const std::vector<TActionSpec>& ActionSpecs();
+const std::vector<TActionEntry>& ActionEntries();
 
 // The property under which actions, menus and windows carry their help
 // context number.

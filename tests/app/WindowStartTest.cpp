@@ -164,8 +164,8 @@ TEST_F(WindowStart, ProfileArgumentsChooseOnlyProfilesOfTheProgramFolder) {
 
 TEST_F(WindowStart, CommandsCarryTheirCaptionsShortcutsHintsAndHelpNumbers) {
   TFormMain& form = Start();
-  EXPECT_EQ(form.Actions().size(), ActionSpecs().size());
-  EXPECT_EQ(ActionSpecs().size(), 36u);
+  EXPECT_EQ(form.Actions().size(), ActionEntries().size());
+  EXPECT_EQ(ActionEntries().size(), 36u);
   struct Case {
     const char* name;
     const char* caption;
