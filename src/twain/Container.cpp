@@ -1,6 +1,7 @@
 #include "twain/Container.h"
 
 #include "core/Rounding.h"
+#include "twain/ContainerLayout.h"
 #include "twain/Fix32.h"
 #include "twain/ItemTypes.h"
 
@@ -8,59 +9,9 @@
 #include <cstddef>
 #include <cstring>
 
+using namespace container_layout;
+
 namespace {
-
-constexpr size_t kOneValueSize = 262;
-constexpr size_t kRangeSize = 22;
-constexpr size_t kArrayItems = 6;
-constexpr size_t kArraySpare = 10;
-constexpr size_t kEnumCurrent = 6;
-constexpr size_t kEnumDefault = 10;
-constexpr size_t kEnumItems = 14;
-constexpr size_t kEnumSpare = 18;
-constexpr size_t kRangeMin = 2, kRangeMax = 6, kRangeStep = 10, kRangeDefault = 14,
-                 kRangeCurrent = 18;
-constexpr int kInitialItems = 10;
-
-uint16_t Read16(const std::vector<uint8_t>& buffer, size_t offset) {
-  uint16_t value;
-  std::memcpy(&value, buffer.data() + offset, 2);
-  return value;
-}
-uint32_t Read32(const uint8_t* p) {
-  uint32_t value;
-  std::memcpy(&value, p, 4);
-  return value;
-}
-uint32_t Read32(const std::vector<uint8_t>& buffer, size_t offset) {
-  return Read32(buffer.data() + offset);
-}
-void Write16(std::vector<uint8_t>& buffer, size_t offset, uint16_t value) {
-  std::memcpy(buffer.data() + offset, &value, 2);
-}
-void Write32(uint8_t* p, uint32_t value) {
-  std::memcpy(p, &value, 4);
-}
-void Write32(std::vector<uint8_t>& buffer, size_t offset, uint32_t value) {
-  Write32(buffer.data() + offset, value);
-}
-
-// The small integer types widened to 32 bits, as the internal form keeps them.
-uint32_t Widen(uint16_t itemType, uint32_t raw) {
-  switch (itemType) {
-  case TWTY_INT8:
-    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(raw)));
-  case TWTY_INT16:
-  case TWTY_BOOL:
-    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(raw)));
-  case TWTY_UINT8:
-    return raw & 0xFF;
-  case TWTY_UINT16:
-    return raw & 0xFFFF;
-  default:
-    return raw;
-  }
-}
 
 TTwnVariant SlotToVariant(uint16_t itemType, const uint8_t* slot) {
   if (IsStringType(itemType)) {
@@ -482,151 +433,4 @@ TTwnContainer* TTwnContainerList::Add(std::unique_ptr<TTwnContainer> container) 
 TTwnContainer* TTwnContainerList::Find(uint16_t capability) const {
   auto found = FItems.find(capability);
   return found == FItems.end() ? nullptr : found->second.get();
-}
-
-// ---- Wire form
-
-namespace {
-
-int CheckedWireSize(uint16_t itemType) {
-  const int size = ItemWireSize(itemType);
-  if (size == 0) throw ETwnContainerError("Unknown item type " + std::to_string(itemType));
-  return size;
-}
-
-void NarrowItem(uint16_t itemType, const uint8_t* slot, uint8_t* wire) {
-  std::memcpy(wire, slot, static_cast<size_t>(ItemWireSize(itemType)));
-}
-
-void WidenItem(uint16_t itemType, const uint8_t* wire, uint8_t* slot) {
-  const int size = ItemWireSize(itemType);
-  if (size >= 4) {
-    std::memcpy(slot, wire, static_cast<size_t>(size));
-    return;
-  }
-  uint32_t raw = 0;
-  std::memcpy(&raw, wire, static_cast<size_t>(size));
-  Write32(slot, Widen(itemType, raw));
-}
-
-// Items a block of `size` bytes can hold after `header` bytes.
-size_t MaxItems(size_t size, size_t header, int itemSize) {
-  return size < header ? 0 : (size - header) / static_cast<size_t>(itemSize);
-}
-
-} // namespace
-
-std::vector<uint8_t> PackContainer(uint16_t containerType, const std::vector<uint8_t>& buffer) {
-  const uint16_t itemType = Read16(buffer, 0);
-  const int wireSize = CheckedWireSize(itemType);
-  const int slotSize = ItemSlotSize(itemType);
-  std::vector<uint8_t> wire;
-  switch (containerType) {
-  case TWON_ONEVALUE: {
-    wire.assign(offsetof(TW_ONEVALUE, Item) + static_cast<size_t>(wireSize) + 4, 0);
-    std::memcpy(wire.data(), &itemType, 2);
-    NarrowItem(itemType, buffer.data() + 2, wire.data() + offsetof(TW_ONEVALUE, Item));
-    break;
-  }
-  case TWON_ARRAY:
-  case TWON_ENUMERATION: {
-    const bool isArray = containerType == TWON_ARRAY;
-    const uint32_t count = Read32(buffer, 2);
-    const size_t first = isArray ? kArrayItems : kEnumItems;
-    if (count > MaxItems(buffer.size(), first, slotSize))
-      throw ETwnContainerError("Container holds fewer items than it counts");
-    const size_t header =
-        isArray ? offsetof(TW_ARRAY, ItemList) : offsetof(TW_ENUMERATION, ItemList);
-    wire.assign(header + count * static_cast<size_t>(wireSize) + 4, 0);
-    std::memcpy(wire.data(), &itemType, 2);
-    if (isArray) {
-      std::memcpy(wire.data() + offsetof(TW_ARRAY, NumItems), &count, 4);
-    } else {
-      std::memcpy(wire.data() + offsetof(TW_ENUMERATION, NumItems), &count, 4);
-      std::memcpy(wire.data() + offsetof(TW_ENUMERATION, CurrentIndex),
-                  buffer.data() + kEnumCurrent, 4);
-      std::memcpy(wire.data() + offsetof(TW_ENUMERATION, DefaultIndex),
-                  buffer.data() + kEnumDefault, 4);
-    }
-    for (uint32_t i = 0; i < count; ++i)
-      NarrowItem(itemType, buffer.data() + first + i * static_cast<size_t>(slotSize),
-                 wire.data() + header + i * static_cast<size_t>(wireSize));
-    break;
-  }
-  case TWON_RANGE: {
-    TW_RANGE range{};
-    range.ItemType = itemType;
-    range.MinValue = Read32(buffer, kRangeMin);
-    range.MaxValue = Read32(buffer, kRangeMax);
-    range.StepSize = Read32(buffer, kRangeStep);
-    range.DefaultValue = Read32(buffer, kRangeDefault);
-    range.CurrentValue = Read32(buffer, kRangeCurrent);
-    wire.assign(sizeof range, 0);
-    std::memcpy(wire.data(), &range, sizeof range);
-    break;
-  }
-  default:
-    throw ETwnContainerError("Unknown container type " + std::to_string(containerType));
-  }
-  return wire;
-}
-
-std::vector<uint8_t> UnpackContainer(uint16_t containerType, const uint8_t* wire, size_t size) {
-  if (size < 2) throw ETwnContainerError("Container too short");
-  uint16_t itemType;
-  std::memcpy(&itemType, wire, 2);
-  const int wireSize = CheckedWireSize(itemType);
-  const int slotSize = ItemSlotSize(itemType);
-  std::vector<uint8_t> buffer;
-  switch (containerType) {
-  case TWON_ONEVALUE: {
-    if (size < offsetof(TW_ONEVALUE, Item) + static_cast<size_t>(wireSize))
-      throw ETwnContainerError("Container too short");
-    buffer.assign(kOneValueSize, 0);
-    Write16(buffer, 0, itemType);
-    WidenItem(itemType, wire + offsetof(TW_ONEVALUE, Item), buffer.data() + 2);
-    break;
-  }
-  case TWON_ARRAY:
-  case TWON_ENUMERATION: {
-    const bool isArray = containerType == TWON_ARRAY;
-    const size_t header =
-        isArray ? offsetof(TW_ARRAY, ItemList) : offsetof(TW_ENUMERATION, ItemList);
-    if (size < header) throw ETwnContainerError("Container too short");
-    uint32_t count;
-    std::memcpy(
-        &count,
-        wire + (isArray ? offsetof(TW_ARRAY, NumItems) : offsetof(TW_ENUMERATION, NumItems)), 4);
-    if (count > MaxItems(size, header, wireSize))
-      throw ETwnContainerError("Container counts more items than its block holds");
-    const size_t first = isArray ? kArrayItems : kEnumItems;
-    buffer.assign(first + count * static_cast<size_t>(slotSize) + 4, 0);
-    Write16(buffer, 0, itemType);
-    Write32(buffer, 2, count);
-    if (!isArray) {
-      std::memcpy(buffer.data() + kEnumCurrent, wire + offsetof(TW_ENUMERATION, CurrentIndex), 4);
-      std::memcpy(buffer.data() + kEnumDefault, wire + offsetof(TW_ENUMERATION, DefaultIndex), 4);
-    }
-    for (uint32_t i = 0; i < count; ++i)
-      WidenItem(itemType, wire + header + i * static_cast<size_t>(wireSize),
-                buffer.data() + first + i * static_cast<size_t>(slotSize));
-    break;
-  }
-  case TWON_RANGE: {
-    if (size < sizeof(TW_RANGE)) throw ETwnContainerError("Container too short");
-    TW_RANGE range;
-    std::memcpy(&range, wire, sizeof range);
-    buffer.assign(kRangeSize, 0);
-    Write16(buffer, 0, itemType);
-    Write32(buffer, kRangeMin, Widen(itemType, range.MinValue));
-    Write32(buffer, kRangeMax, Widen(itemType, range.MaxValue));
-    Write32(buffer, kRangeStep, Widen(itemType, range.StepSize));
-    Write32(buffer, kRangeDefault, Widen(itemType, range.DefaultValue));
-    Write32(buffer, kRangeCurrent, Widen(itemType, range.CurrentValue));
-    break;
-  }
-  default:
-    throw ETwnContainerError("Unknown container type " + std::to_string(containerType));
-  }
-  return buffer;
 }
