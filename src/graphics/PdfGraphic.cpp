@@ -261,19 +261,25 @@ void TPdfGraphic::SaveToStream(TStream& stream) {
 }
 
 void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
+  WriteWithPage(reader, stream, reader.PageCount());
+}
+
+void TPdfGraphic::WriteWithPage(TPDFImageReader& reader, TStream& stream, int index) {
   // Everything is read and coded before anything is written.
-  std::vector<TPageCopy> copies;
-  const int last = reader.PageCount();
+  const int old = reader.PageCount();
+  const int count = index == old ? old + 1 : old;
+  std::vector<TPageCopy> copies(static_cast<size_t>(count));
   // Streams the images refer to (colour profiles, palettes, coding tables)
   // follow the pages' objects.
-  TPDFObjectCopier copier(reader.File(), ImageObject(last) + 1);
+  TPDFObjectCopier copier(reader.File(), ImageObject(count - 1) + 1);
   // Pages that share one image get a copy each: a file may not grow that way
   // far beyond what it holds.
   const uint64_t room = 8 * uint64_t(reader.File().Bytes().size()) + (uint64_t(64) << 20);
   uint64_t copied = 0;
-  for (int i = 0; i < last; ++i) {
-    copies.push_back(CopyOf(reader, copier, reader.Page(i)));
-    copied += copies.back().Image.Data.size();
+  for (int i = 0; i < old; ++i) {
+    if (i == index) continue;
+    copies[static_cast<size_t>(i)] = CopyOf(reader, copier, reader.Page(i));
+    copied += copies[static_cast<size_t>(i)].Image.Data.size();
     if (copied + copier.StreamBytes() > room)
       throw EPDFReadError("PDF file too large to append to");
   }
@@ -281,13 +287,21 @@ void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
   std::string width, height;
   const std::string mediaBox = MediaBoxOf(*this, width, height);
 
-  TPdfGraphicWriter writer(stream, ImageObject(last) + static_cast<int>(copier.Streams().size()));
+  TPdfGraphicWriter writer(stream,
+                           ImageObject(count - 1) + static_cast<int>(copier.Streams().size()));
   writer.Header();
   writer.Info(kInfo, InfoOf(reader));
   std::vector<int> kids;
-  for (int i = 0; i <= last; ++i) kids.push_back(PageObject(i));
+  for (int i = 0; i < count; ++i) kids.push_back(PageObject(i));
   writer.Pages(kPages, kids);
-  for (int i = 0; i < last; ++i) {
+  for (int i = 0; i < count; ++i) {
+    if (i == index) {
+      writer.Page(PageObject(i), kPages, ResourcesObject(i), ContentObject(i), mediaBox, "", 0);
+      writer.Resources(ResourcesObject(i), ImageObject(i));
+      writer.Image(ImageObject(i), image);
+      writer.Content(ContentObject(i), FullPageContent(width, height, ImageObject(i)));
+      continue;
+    }
     const TPageCopy& copy = copies[static_cast<size_t>(i)];
     writer.Page(PageObject(i), kPages, ResourcesObject(i), ContentObject(i), copy.MediaBox,
                 copy.CropBox, copy.Rotate);
@@ -295,15 +309,18 @@ void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
     writer.Content(ContentObject(i), ContentText(copy.Content, ImageObject(i)));
     writer.Image(ImageObject(i), copy.Image);
   }
-  writer.Page(PageObject(last), kPages, ResourcesObject(last), ContentObject(last), mediaBox, "",
-              0);
-  writer.Resources(ResourcesObject(last), ImageObject(last));
-  writer.Image(ImageObject(last), image);
-  writer.Content(ContentObject(last), FullPageContent(width, height, ImageObject(last)));
   for (const TPDFObjectCopier::TStreamCopy& copy : copier.Streams())
     writer.Stream(copy.Number, copy.Dictionary, copy.Data);
   writer.Catalog(kAppendedCatalog, kPages);
   writer.Finish(kAppendedCatalog, kInfo);
+}
+
+void TPdfGraphic::WriteReplacing(const std::vector<uint8_t>& file, int pageNumber,
+                                 TStream& target) {
+  TPDFImageReader reader(file);
+  if (pageNumber < 1 || pageNumber > reader.PageCount())
+    throw EGraphicError(FormatText("Page %d does not exist", pageNumber));
+  WriteWithPage(reader, target, pageNumber - 1);
 }
 
 void TPdfGraphic::AppendToStream(TStream& stream) {

@@ -2,7 +2,9 @@
 
 #include "graphics/DibGraphic.h"
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class TPDFImageReader;
 
@@ -35,9 +37,18 @@ public:
   // file untouched.
   void AppendToFile(const std::string& fileName) override;
 
+  // Writes to target the PDF file whose bytes are given with page pageNumber
+  // (from 1) replaced by the image: the other pages' image data is copied as
+  // stored, only the new page is coded. Raises EGraphicError "Page %d does
+  // not exist" for a number outside the file, before writing anything.
+  void WriteReplacing(const std::vector<uint8_t>& file, int pageNumber, TStream& target);
+
 private:
   // Writes the file the reader holds with the image as one more page.
   void WriteAppended(TPDFImageReader& reader, TStream& stream);
+  // The same with the image as page index (from 0): in place of that page
+  // when the file has it, after the last page when index is the page count.
+  void WriteWithPage(TPDFImageReader& reader, TStream& stream, int index);
 };
 
 // The pages of a PDF file parsed once, from the stream's position to its

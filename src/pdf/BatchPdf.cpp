@@ -22,16 +22,27 @@ int PageLength(int pixels, int dpi) {
 } // namespace
 
 void TPDFBatch::AddPage(const TDIB& page) {
-  // A page that came without a resolution has the fixed default one.
-  const int width =
-      PageLength(page.Width(), page.XResolution() > 0 ? page.XResolution() : kDefaultPageDpi);
-  const int height =
-      PageLength(page.Height(), page.YResolution() > 0 ? page.YResolution() : kDefaultPageDpi);
+  // The sizes are checked before the image is coded.
+  PageLength(page.Width(), page.XResolution() > 0 ? page.XResolution() : kDefaultPageDpi);
+  PageLength(page.Height(), page.YResolution() > 0 ? page.YResolution() : kDefaultPageDpi);
   const int index = FDocument.AddImage(page, page.PixelFormat() == pf1bit ? icCCITT4 : icJPEG);
+  PlaceImage(index, page.Width(), page.Height(), page.XResolution(), page.YResolution());
+}
+
+void TPDFBatch::AddJpegPage(const TJPEGImage& jpeg, int xDpi, int yDpi) {
+  PageLength(jpeg.Width(), xDpi > 0 ? xDpi : kDefaultPageDpi);
+  PageLength(jpeg.Height(), yDpi > 0 ? yDpi : kDefaultPageDpi);
+  PlaceImage(FDocument.AddImage(jpeg, icJPEG), jpeg.Width(), jpeg.Height(), xDpi, yDpi);
+}
+
+void TPDFBatch::PlaceImage(int index, int width, int height, int xDpi, int yDpi) {
+  // A page that came without a resolution has the fixed default one.
+  const int pageWidth = PageLength(width, xDpi > 0 ? xDpi : kDefaultPageDpi);
+  const int pageHeight = PageLength(height, yDpi > 0 ? yDpi : kDefaultPageDpi);
   if (FWritten > 0) FDocument.NewPage();
   TPDFPage& target = *FDocument.CurrentPage();
-  target.SetWidth(width);
-  target.SetHeight(height);
+  target.SetWidth(pageWidth);
+  target.SetHeight(pageHeight);
   target.ShowImage(index, 0, 0, target.Width(), target.Height(), 0);
   ++FWritten;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/JpegCodec.h"
 #include "pdf/PDFDocument.h"
 #include "raster/DIB.h"
 
@@ -21,9 +22,16 @@ public:
   // Raises EMathError "Floating point division by zero" for a page without a
   // horizontal or vertical resolution.
   void AddPage(const TDIB& page);
+  // A page whose JPEG data goes into the document unchanged, sized from the
+  // data's pixels and the resolution given (0 for none: the default one).
+  void AddJpegPage(const TJPEGImage& jpeg, int xDpi, int yDpi);
   int Written() const { return FWritten; }
 
 private:
+  // Draws image index over a new page of the size the pixels and
+  // resolutions give.
+  void PlaceImage(int index, int width, int height, int xDpi, int yDpi);
+
   TPDFDocument& FDocument;
   int FWritten = 0;
 };

@@ -12,7 +12,8 @@ class TLogSink;
 // Called after a file's processed page was stored, with the file's path and
 // the graphic as stored; the window redraws the thumbnail that carries the
 // path from it.
-using TPageStoredHandler = std::function<void(const std::string& fileName, const TDibGraphic& graphic)>;
+using TPageStoredHandler =
+    std::function<void(const std::string& fileName, const TDibGraphic& graphic)>;
 
 struct TProcessSummary {
   int Files = 0;  // files visited

@@ -49,7 +49,8 @@ struct TBatchSaveResult {
 //
 // Failures stop at the page where they happen and are raised: a TIFF output
 // keeps the pages appended before; a PDF output is finished with the pages
-// completed before (when none was, the output is left as it was). The output
-// may not be one of the files (ESaveBatchError, before anything is written).
+// completed before (when none was, the output is left as it was). An empty
+// list of files, and an output that is one of the files, are refused with
+// ESaveBatchError before anything is written.
 TBatchSaveResult SaveBatchAs(const std::string& outputName, const std::vector<std::string>& files,
                              TBatchProgress* progress = nullptr);

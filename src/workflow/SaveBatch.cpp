@@ -1,0 +1,153 @@
+#include "workflow/SaveBatch.h"
+
+#include "core/FileStream.h"
+#include "core/PageHandle.h"
+#include "graphics/GraphicDocument.h"
+#include "graphics/GraphicTypes.h"
+#include "graphics/JpegGraphic.h"
+#include "pdf/BatchPdf.h"
+#include "pdf/JpegCodec.h"
+#include "pdf/PDFDocument.h"
+#include "raster/DIB.h"
+#include "workflow/BatchProgress.h"
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+std::string LowerExtension(const std::string& name) {
+  std::string extension = std::filesystem::path(name).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+// The page as a raster page for the writers.
+void ToRaster(const TDibGraphic& graphic, TDIB& page) {
+  TPageHandle handle = graphic.ExportPageHandle();
+  page.AttachHandle(handle.Get());
+  handle.Release(); // the raster page frees the block from here on
+}
+
+// The whole file's bytes.
+std::vector<uint8_t> FileBytes(const std::string& fileName) {
+  TFileStream file(fileName, TFileStream::fmOpenRead);
+  std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
+  if (!bytes.empty()) file.ReadBuffer(bytes.data(), bytes.size());
+  return bytes;
+}
+
+// Calls addPage with every page of every file, in order, read through the
+// graphic registry; the document of each file is closed before the next.
+using TPageSink = std::function<void(TGraphicDocument& document, TDibGraphic& page)>;
+
+void ForEachPage(const std::vector<std::string>& files, TBatchProgress* progress,
+                 const TPageSink& addPage) {
+  const TProgressScope scope(progress, static_cast<int>(files.size()));
+  for (size_t i = 0; i < files.size(); ++i) {
+    scope.Position(static_cast<int>(i));
+    TGraphicDocument document(files[i]);
+    const int pages = document.PageCount();
+    for (int j = 1; j <= pages; ++j) {
+      std::unique_ptr<TDibGraphic> page = document.LoadPage(j);
+      addPage(document, *page);
+    }
+  }
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+void CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& files) {
+  struct stat target {};
+  if (::stat(output.c_str(), &target) != 0) return;
+  for (const std::string& file : files) {
+    struct stat input {};
+    if (::stat(file.c_str(), &input) == 0 && SameFile(input, target))
+      throw ESaveBatchError("Cannot save the batch into " + output +
+                            ": the file is one of the batch's files");
+  }
+}
+
+int SaveAsTiff(const std::string& output, const std::vector<std::string>& files,
+               TBatchProgress* progress) {
+  int written = 0;
+  TDIB page;
+  ForEachPage(files, progress, [&](TGraphicDocument&, TDibGraphic& graphic) {
+    ToRaster(graphic, page);
+    page.SaveToTiffFile(output, true, 16, 0);
+    ++written;
+  });
+  return written;
+}
+
+// A JPEG file's data goes into the PDF as it is; data the PDF cannot show as
+// it is (four components) is coded again from the pixels.
+bool AddJpegFile(TPDFBatch& batch, const std::string& fileName, const TDibGraphic& page) {
+  const TJPEGImage jpeg(FileBytes(fileName));
+  if (jpeg.Components() != 1 && jpeg.Components() != 3) return false;
+  batch.AddJpegPage(jpeg, page.XDpi(), page.YDpi());
+  return true;
+}
+
+int SaveAsPdf(const std::string& output, const std::vector<std::string>& files,
+              TBatchProgress* progress) {
+  TPDFDocument document;
+  document.SetFileName(output);
+  document.BeginDoc();
+  TPDFBatch batch(document);
+  std::exception_ptr failure;
+  try {
+    TDIB page;
+    ForEachPage(files, progress, [&](TGraphicDocument& file, TDibGraphic& graphic) {
+      if (dynamic_cast<TJpegGraphic*>(&graphic) && AddJpegFile(batch, file.FileName(), graphic))
+        return;
+      ToRaster(graphic, page);
+      batch.AddPage(page);
+    });
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // Pages already written are kept; a save that fails before its first page
+  // leaves the target as it was.
+  if (failure && batch.Written() == 0) {
+    document.Abort();
+    std::rethrow_exception(failure);
+  }
+  document.EndDoc();
+  if (failure) std::rethrow_exception(failure);
+  return batch.Written();
+}
+
+} // namespace
+
+TBatchOutputKind BatchOutputKind(const std::string& outputName) {
+  const std::string extension = LowerExtension(outputName);
+  if (extension == ".tif" || extension == ".tiff") return TBatchOutputKind::Tiff;
+  if (extension == ".pdf") return TBatchOutputKind::Pdf;
+  throw ESaveBatchError("Cannot save the batch as " + outputName +
+                        ": the name must end in .tif, .tiff or .pdf");
+}
+
+std::string CreatedFileText(const std::string& outputName, int written) {
+  return FormatText("Created file %s with %d images.", outputName.c_str(), written);
+}
+
+TBatchSaveResult SaveBatchAs(const std::string& outputName, const std::vector<std::string>& files,
+                             TBatchProgress* progress) {
+  const TBatchOutputKind kind = BatchOutputKind(outputName);
+  if (files.empty()) throw ESaveBatchError("The batch holds no files to save");
+  TBatchSaveResult result;
+  result.FileName = std::filesystem::absolute(outputName).lexically_normal().string();
+  CheckOutputIsNoInput(result.FileName, files);
+  result.Written = kind == TBatchOutputKind::Tiff ? SaveAsTiff(result.FileName, files, progress)
+                                                  : SaveAsPdf(result.FileName, files, progress);
+  return result;
+}

@@ -1,0 +1,115 @@
+#include "workflow/SavePage.h"
+
+#include "core/FileStream.h"
+#include "core/MemoryStream.h"
+#include "graphics/BitmapGraphic.h"
+#include "graphics/GraphicRegistry.h"
+#include "graphics/JpegGraphic.h"
+#include "graphics/PdfGraphic.h"
+#include "graphics/TiffGraphic.h"
+
+#include <cerrno>
+#include <memory>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+// The compression a page written back into a TIFF file gets, by its format.
+TTiffCompression CompressionFor(TImageFormat format) {
+  switch (format) {
+  case ifBlackWhite:
+    return tcGroup4;
+  case ifGray256:
+  case ifTrueColor:
+    return tcJpeg;
+  default:
+    return tcLZW;
+  }
+}
+
+[[noreturn]] void NoSuchPage(int pageNumber, const std::string& file) {
+  throw ESavePageError(FormatText("Page %d does not exist in %s", pageNumber, file.c_str()));
+}
+
+void CheckSinglePage(int pageNumber, const std::string& file) {
+  if (pageNumber != 1) NoSuchPage(pageNumber, file);
+}
+
+// The page as the file's own format stores it: the graphic's pixels and
+// resolution in a graphic of the file's class, with that format's settings.
+void TakeGraphic(TDibGraphic& target, const TDibGraphic& graphic) {
+  target.Assign(graphic);
+  if (auto* tiff = dynamic_cast<TTiffGraphic*>(&target))
+    tiff->SetCompression(CompressionFor(tiff->ImageFormat()));
+  if (auto* jpeg = dynamic_cast<TJpegGraphic*>(&target)) {
+    const auto* source = dynamic_cast<const TJpegGraphic*>(&graphic);
+    jpeg->SetQuality(source ? source->Quality() : TJpegGraphic().Quality());
+  }
+}
+
+// Every page of the TIFF file again, page pageNumber taken from graphic.
+void RewriteTiff(TStream& source, int pageNumber, const TDibGraphic& graphic,
+                 const std::string& file, TStream& target) {
+  TTiffGraphic reader;
+  const int count = reader.ImageCount(source);
+  if (pageNumber < 1 || pageNumber > count) NoSuchPage(pageNumber, file);
+  for (int i = 1; i <= count; ++i) {
+    TTiffGraphic page;
+    source.SetPosition(0);
+    // The page keeps its own compression and text tags; the new page keeps
+    // the tags of the one it replaces.
+    page.LoadImage(source, i);
+    if (i == pageNumber) TakeGraphic(page, graphic);
+    if (i == 1)
+      page.SaveToStream(target);
+    else
+      page.AppendToStream(target);
+  }
+}
+
+void SaveNewFile(const std::string& file, const TDibGraphic& graphic) {
+  std::unique_ptr<TDibGraphic> target = GraphicForFile(file);
+  TakeGraphic(*target, graphic);
+  TReplacingFileStream created(file);
+  target->SaveToStream(created);
+  // Another writer that made the file meanwhile keeps it.
+  if (!created.CommitNew())
+    throw ESavePageError("Cannot create " + file +
+                         ": the file was made by another program meanwhile");
+}
+
+} // namespace
+
+void SavePageIntoFile(const std::string& file, int pageNumber, const TDibGraphic& graphic) {
+  struct stat existing {};
+  if (::stat(file.c_str(), &existing) != 0 && errno == ENOENT) {
+    SaveNewFile(file, graphic);
+    return;
+  }
+  std::unique_ptr<TDibGraphic> kind = GraphicForFile(file);
+  // Other writers of the file wait until the new content is in place.
+  TFileStream source(file, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
+  // The new file is made whole in memory before the target is opened, so an
+  // unreadable file or a page it cannot store leaves no trace.
+  TMemoryStream made;
+  if (dynamic_cast<TTiffGraphic*>(kind.get())) {
+    RewriteTiff(source, pageNumber, graphic, file, made);
+  } else if (dynamic_cast<TPdfGraphic*>(kind.get())) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(source.Size()));
+    if (!bytes.empty()) source.ReadBuffer(bytes.data(), bytes.size());
+    TPdfGraphic page;
+    source.SetPosition(0);
+    if (pageNumber < 1 || pageNumber > page.ImageCount(source)) NoSuchPage(pageNumber, file);
+    page.Assign(graphic);
+    page.WriteReplacing(bytes, pageNumber, made);
+  } else {
+    // JPEG, BMP and every other single-page format.
+    CheckSinglePage(pageNumber, file);
+    TakeGraphic(*kind, graphic);
+    kind->SaveToStream(made);
+  }
+  TReplacingFileStream replacement(file);
+  replacement.WriteBuffer(made.Memory(), made.Bytes().size());
+  replacement.Commit();
+}
