@@ -61,6 +61,8 @@ void RewriteTiff(TStream& source, int pageNumber, const TDibGraphic& graphic,
     // the tags of the one it replaces.
     page.LoadImage(source, i);
     if (i == pageNumber) TakeGraphic(page, graphic);
+    // Appending takes the file from the stream's position.
+    target.SetPosition(0);
     if (i == 1)
       page.SaveToStream(target);
     else

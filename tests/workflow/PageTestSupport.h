@@ -1,0 +1,35 @@
+#pragma once
+
+#include "graphics/DibGraphic.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// A page of the format with a pattern no turn or flip maps onto itself:
+// a block in the top left corner, a stripe along the bottom and noise.
+std::unique_ptr<TDibGraphic> PatternPage(TImageFormat format, int width, int height, int xDpi,
+                                         int yDpi, unsigned seed = 1);
+// Writes the page as a file of the class its extension selects.
+void SavePage(const TDibGraphic& page, const std::string& fileName);
+// Page pageNumber (from 1) of a file, read through the graphic registry.
+std::unique_ptr<TDibGraphic> LoadPage(const std::string& fileName, int pageNumber = 1);
+// Same size and the same colour at every pixel.
+::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b);
+// Every colour channel within tolerance (for JPEG-coded pages).
+::testing::AssertionResult ClosePixels(const TDibGraphic& a, const TDibGraphic& b, int tolerance);
+// Runs tessivane-cli with the arguments.
+RunResult Cli(std::vector<std::string> arguments);
+// The compression scheme lines tiffinfo prints, one per page.
+std::vector<std::string> TiffCompressions(const std::string& fileName);
+// The rows of "pdfimages -list" after its two header lines.
+std::vector<std::string> PdfImageRows(const std::string& fileName);
+// The stored bytes of every JPEG and Group 4 image of a PDF file, in order
+// (pdfimages -j -ccitt); other images come decoded.
+std::vector<std::vector<uint8_t>> PdfImageData(const std::string& fileName);
+
+} // namespace test
