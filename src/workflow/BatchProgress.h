@@ -18,14 +18,14 @@ public:
 
 // Calls Begin on construction and End on destruction, so that End runs
 // whatever happens; a null progress does nothing.
-class TProgressScope {
+class TBatchProgressScope {
 public:
-  TProgressScope(TBatchProgress* progress, int maximum) : FProgress(progress) {
+  TBatchProgressScope(TBatchProgress* progress, int maximum) : FProgress(progress) {
     if (FProgress) FProgress->Begin(maximum);
   }
-  TProgressScope(const TProgressScope&) = delete;
-  TProgressScope& operator=(const TProgressScope&) = delete;
-  ~TProgressScope() {
+  TBatchProgressScope(const TBatchProgressScope&) = delete;
+  TBatchProgressScope& operator=(const TBatchProgressScope&) = delete;
+  ~TBatchProgressScope() {
     if (FProgress) FProgress->End();
   }
   void Position(int position) const {

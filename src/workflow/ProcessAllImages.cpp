@@ -16,7 +16,7 @@ TProcessSummary ProcessAllImages(const std::vector<std::string>& files,
                                  const TPageOperation& operation, TLogSink& log,
                                  TBatchProgress* progress, const TPageStoredHandler& onStored) {
   TProcessSummary summary;
-  const TProgressScope scope(progress, static_cast<int>(files.size()));
+  const TBatchProgressScope scope(progress, static_cast<int>(files.size()));
   for (size_t k = 0; k < files.size(); ++k) {
     const std::string& file = files[k];
     scope.Position(static_cast<int>(k));

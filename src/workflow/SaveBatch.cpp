@@ -49,7 +49,7 @@ using TPageSink = std::function<void(TGraphicDocument& document, TDibGraphic& pa
 
 void ForEachPage(const std::vector<std::string>& files, TBatchProgress* progress,
                  const TPageSink& addPage) {
-  const TProgressScope scope(progress, static_cast<int>(files.size()));
+  const TBatchProgressScope scope(progress, static_cast<int>(files.size()));
   for (size_t i = 0; i < files.size(); ++i) {
     scope.Position(static_cast<int>(i));
     TGraphicDocument document(files[i]);

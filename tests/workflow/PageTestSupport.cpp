@@ -78,6 +78,18 @@ std::vector<std::string> Lines(const std::string& text) {
   return Compare(a, b, tolerance);
 }
 
+double MeanDifference(const TDibGraphic& a, const TDibGraphic& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height() || a.Empty()) return 1e9;
+  double sum = 0;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x) {
+      const TColour p = a.Pixel(x, y), q = b.Pixel(x, y);
+      sum += std::abs(RedOf(p) - RedOf(q)) + std::abs(GreenOf(p) - GreenOf(q)) +
+             std::abs(BlueOf(p) - BlueOf(q));
+    }
+  return sum / (3.0 * a.Width() * a.Height());
+}
+
 RunResult Cli(std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), BinPath("tessivane-cli"));
   return Run(arguments);

@@ -22,6 +22,9 @@ std::unique_ptr<TDibGraphic> LoadPage(const std::string& fileName, int pageNumbe
 ::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b);
 // Every colour channel within tolerance (for JPEG-coded pages).
 ::testing::AssertionResult ClosePixels(const TDibGraphic& a, const TDibGraphic& b, int tolerance);
+// The mean of every channel's absolute difference over the pages, which
+// must have one size (a large value otherwise).
+double MeanDifference(const TDibGraphic& a, const TDibGraphic& b);
 // Runs tessivane-cli with the arguments.
 RunResult Cli(std::vector<std::string> arguments);
 // The compression scheme lines tiffinfo prints, one per page.
