@@ -13,11 +13,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <exception>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,15 +79,38 @@ void CheckOutputIsNoInput(const std::string& output, const std::vector<std::stri
   }
 }
 
+// The output is opened once, under a lock, for the whole batch; each page is
+// appended so that a failure leaves the pages before it whole (see
+// AppendTiffPage), and everything is flushed to the disk once at the end.
 int SaveAsTiff(const std::string& output, const std::vector<std::string>& files,
                TBatchProgress* progress) {
+  // A missing output is made empty here, never truncating a file another
+  // program made meanwhile; the lock below is then taken on it.
+  const int made = ::open(output.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const bool created = made >= 0;
+  if (created) ::close(made);
   int written = 0;
-  TDIB page;
-  ForEachPage(files, progress, [&](TGraphicDocument&, TDibGraphic& graphic) {
-    ToRaster(graphic, page);
-    page.SaveToTiffFile(output, true, 16, 0);
-    ++written;
-  });
+  try {
+    TFileStream file(output, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
+    TDIB page;
+    std::exception_ptr failure;
+    try {
+      ForEachPage(files, progress, [&](TGraphicDocument&, TDibGraphic& graphic) {
+        ToRaster(graphic, page);
+        file.SetPosition(0);
+        page.SaveToTiffStream(file, true, 16, 0);
+        ++written;
+      });
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    file.Flush();
+    if (failure) std::rethrow_exception(failure);
+  } catch (...) {
+    // A file this save made and could not put a single page into goes again.
+    if (created && written == 0) std::remove(output.c_str());
+    throw;
+  }
   return written;
 }
 
