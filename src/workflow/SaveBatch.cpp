@@ -3,8 +3,10 @@
 #include "core/FileStream.h"
 #include "core/PageHandle.h"
 #include "graphics/GraphicDocument.h"
+#include "graphics/GraphicRegistry.h"
 #include "graphics/GraphicTypes.h"
 #include "graphics/JpegGraphic.h"
+#include "graphics/TiffGraphic.h"
 #include "pdf/BatchPdf.h"
 #include "pdf/JpegCodec.h"
 #include "pdf/PDFDocument.h"
@@ -46,20 +48,39 @@ std::vector<uint8_t> FileBytes(const std::string& fileName) {
   return bytes;
 }
 
-// Calls addPage with every page of every file, in order, read through the
-// graphic registry; the document of each file is closed before the next.
-using TPageSink = std::function<void(TGraphicDocument& document, TDibGraphic& page)>;
+// Calls addPage with every page of every file, in order. The graphic
+// registry picks each file's class by its extension: TIFF files are read
+// page by page straight into the raster page by the raster library's TIFF
+// reader, every other format through its graphic (a document of one file
+// open at a time). jpegFile is the file's name when the page is a JPEG
+// file's only page, else empty.
+using TPageSink =
+    std::function<void(TDIB& page, const TDibGraphic* graphic, const std::string& jpegFile)>;
 
 void ForEachPage(const std::vector<std::string>& files, TBatchProgress* progress,
                  const TPageSink& addPage) {
   const TBatchProgressScope scope(progress, static_cast<int>(files.size()));
+  TDIB page;
   for (size_t i = 0; i < files.size(); ++i) {
     scope.Position(static_cast<int>(i));
+    const std::unique_ptr<TDibGraphic> kind = GraphicForFile(files[i]);
+    if (dynamic_cast<TTiffGraphic*>(kind.get())) {
+      TFileStream file(files[i], TFileStream::fmOpenRead);
+      const int pages = TDIB::TiffPageCount(file);
+      for (int j = 0; j < pages; ++j) {
+        file.SetPosition(0);
+        page.LoadFromStream(file, j);
+        addPage(page, nullptr, "");
+      }
+      continue;
+    }
     TGraphicDocument document(files[i]);
     const int pages = document.PageCount();
+    const bool jpeg = dynamic_cast<TJpegGraphic*>(kind.get()) != nullptr;
     for (int j = 1; j <= pages; ++j) {
-      std::unique_ptr<TDibGraphic> page = document.LoadPage(j);
-      addPage(document, *page);
+      const std::unique_ptr<TDibGraphic> graphic = document.LoadPage(j);
+      ToRaster(*graphic, page);
+      addPage(page, graphic.get(), jpeg ? files[i] : "");
     }
   }
 }
@@ -92,11 +113,9 @@ int SaveAsTiff(const std::string& output, const std::vector<std::string>& files,
   int written = 0;
   try {
     TFileStream file(output, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
-    TDIB page;
     std::exception_ptr failure;
     try {
-      ForEachPage(files, progress, [&](TGraphicDocument&, TDibGraphic& graphic) {
-        ToRaster(graphic, page);
+      ForEachPage(files, progress, [&](TDIB& page, const TDibGraphic*, const std::string&) {
         file.SetPosition(0);
         page.SaveToTiffStream(file, true, 16, 0);
         ++written;
@@ -131,13 +150,11 @@ int SaveAsPdf(const std::string& output, const std::vector<std::string>& files,
   TPDFBatch batch(document);
   std::exception_ptr failure;
   try {
-    TDIB page;
-    ForEachPage(files, progress, [&](TGraphicDocument& file, TDibGraphic& graphic) {
-      if (dynamic_cast<TJpegGraphic*>(&graphic) && AddJpegFile(batch, file.FileName(), graphic))
-        return;
-      ToRaster(graphic, page);
-      batch.AddPage(page);
-    });
+    ForEachPage(files, progress,
+                [&](TDIB& page, const TDibGraphic* graphic, const std::string& jpegFile) {
+                  if (!jpegFile.empty() && AddJpegFile(batch, jpegFile, *graphic)) return;
+                  batch.AddPage(page);
+                });
   } catch (...) {
     failure = std::current_exception();
   }
