@@ -22,4 +22,11 @@ inline constexpr const char* kLogCaption = "Log";
 inline constexpr const char* kPageStatus =
     "Page: %1 of %2 - Size: %3x%4 - Resolution: %5x%6 DPI - Bits Per Pixel: %7";
 
+// Page commands and Save Batch As.
+inline constexpr const char* kAskProcessAllImages =
+    "Do you want to execute processing on all images in the batch ?";
+inline constexpr const char* kSaveAsDialogTitle = "Sava as TIF or PDF";
+inline constexpr const char* kSaveAsDialogFilter = "TIFF File|*.tif|PDF File|*.pdf";
+inline constexpr const char* kSaveAsDefaultExt = ".tif";
+
 } // namespace AppTexts

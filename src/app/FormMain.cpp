@@ -51,12 +51,9 @@ private:
 // The commands whose work is done by later parts of the program; until then
 // they say so.
 const char* const kLaterCommands[] = {
-    "ActionSaveBatchAs", "ActionSelectScanner",   "ActionScannerSettings",  "ActionScanToBatch",
-    "ActionScanToFile",  "ActionScanToScreen",    "ActionPrinterSettings",  "ActionPrint",
-    "ActionCopy",        "ActionRotate90",        "ActionRotate180",        "ActionRotate270",
-    "ActionInvert",      "ActionFlipHorizontal",  "ActionFlipVertical",     "ActionDeskew",
-    "ActionDespeckle",   "ActionImageProcessing", "ActionCustomProcessing", "ActionGuida",
-    "ActionAbout"};
+    "ActionSelectScanner",   "ActionScannerSettings",  "ActionScanToBatch", "ActionScanToFile",
+    "ActionScanToScreen",    "ActionPrinterSettings",  "ActionPrint",       "ActionCopy",
+    "ActionImageProcessing", "ActionCustomProcessing", "ActionGuida",       "ActionAbout"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -86,7 +83,7 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   FAppFolder = ApplicationFolder();
   FStrip = new TThumbnailStrip(settings.ThumbSize, settings.ThumbSpace);
   BuildWidgets();
-  FPageView = new TPageView(*FViewer, *FTabs, *FStatusBar, FPrompt, this);
+  FPageView = new TPageView(*FViewer, *FTabs, *FStatusBar, *FStrip, FPrompt, this);
   FBatchCommands = new TBatchCommands(FBatch, *FStrip, *FPanelBatchFolder,
                                       *FStatusBar->ProgressBar(), FPrompt, *this, this);
   WireCommands();
@@ -100,6 +97,8 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   connect(FTimer, &QTimer::timeout, this, &TFormMain::Timer1Timer);
   FTimer->start();
   FLogForm = new TLogForm(this);
+  FPageCommands = new TPageCommands(FBatch, *FStrip, *FPageView, *FStatusBar->ProgressBar(),
+                                    FPrompt, *FLogForm, this);
   connect(FLogForm, &TLogForm::VisibilityChanged, this, [this] { ActionManager1Update(); });
   // The program becomes idle each time its event loop is about to wait.
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
@@ -229,6 +228,12 @@ void TFormMain::WireCommands() {
   OnExecute("ActionNoScale", [&page] { page.NoScale(); });
   OnExecute("ActionZoomIn", [&page] { page.ZoomIn(); });
   OnExecute("ActionZoomOut", [&page] { page.ZoomOut(); });
+  // The page commands and Save Batch As; their collaborator is made after
+  // the log window it writes to, before any command can run.
+  for (const TPageCommandInfo& info : ::PageCommands())
+    OnExecute(info.ActionName,
+              [this, command = info.Command] { FPageCommands->RunPageCommand(command); });
+  OnExecute("ActionSaveBatchAs", [this] { FPageCommands->SaveBatchAs(); });
   QAction* log = FActions.at("ActionLog");
   connect(log, &QAction::triggered, this, [this](bool checked) {
     RunGuarded([this, checked] { FLogForm->setVisible(checked); });

@@ -2,6 +2,7 @@
 
 #include "app/BatchCommands.h"
 #include "app/MainMenus.h"
+#include "app/PageCommands.h"
 #include "app/PageView.h"
 #include "workflow/BatchFolder.h"
 
@@ -68,6 +69,7 @@ public:
   QSplitter& Splitter() const { return *FSplitter; }
   TPageView& PageView() const { return *FPageView; }
   TBatchCommands& BatchCommands() const { return *FBatchCommands; }
+  TPageCommands& PageCommands() const { return *FPageCommands; }
   QTimer& StartTimer() const { return *FTimer; }
 
   // ActionManager1Update: brings every command's enabled state and the log
@@ -129,6 +131,7 @@ private:
   QTimer* FTimer = nullptr;
   TPageView* FPageView = nullptr;
   TBatchCommands* FBatchCommands = nullptr;
+  TPageCommands* FPageCommands = nullptr;
   TLogForm* FLogForm = nullptr; // a tool window over this one, deleted with it
   bool FShown = false;
 };

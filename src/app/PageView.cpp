@@ -1,12 +1,17 @@
 #include "app/PageView.h"
 
 #include "app/AppTexts.h"
+#include "app/PageCommands.h"
 #include "app/StatusPanels.h"
+#include "app/Thumbnail.h"
+#include "app/ThumbnailStrip.h"
 #include "core/Exception.h"
 #include "core/Rounding.h"
+#include "graphics/GraphicDocument.h"
 #include "viewer/ImageScrollBox.h"
 #include "workflow/BatchTexts.h"
 #include "workflow/OperatorPrompt.h"
+#include "workflow/SavePage.h"
 
 #include <QFileInfo>
 #include <QTabBar>
@@ -24,8 +29,9 @@ int DpiText(int pelsPerMetre) {
 } // namespace
 
 TPageView::TPageView(TImageScrollBox& viewer, QTabBar& tabs, TMainStatusBar& status,
-                     TOperatorPrompt& prompt, QObject* parent)
-    : QObject(parent), FViewer(viewer), FTabs(tabs), FStatus(status), FPrompt(prompt) {
+                     TThumbnailStrip& strip, TOperatorPrompt& prompt, QObject* parent)
+    : QObject(parent), FViewer(viewer), FTabs(tabs), FStatus(status), FStrip(strip),
+      FPrompt(prompt) {
   FViewer.SetZoomMode(zmFitToPage);
   FViewer.SetZoomPercent(100);
   FViewer.SetCentered(true);
@@ -91,11 +97,34 @@ void TPageView::AskSaveChanges() {
   if (!FModified) return;
   const TAnswer answer = FPrompt.AskYesNoCancel(AppTexts::kAskSaveChanges);
   if (answer == TAnswer::Cancel) throw EAbort();
-  if (answer == TAnswer::Yes) {
-    if (!FSaveChanges) throw Exception(AppTexts::kNotAvailableYet);
-    FSaveChanges();
-  }
+  if (answer == TAnswer::Yes) WriteBackPage();
   FModified = false;
+}
+
+void TPageView::WriteBackPage() {
+  QString target = QString::fromStdString(FViewer.FileName());
+  if (target.isEmpty() && FStrip.Selected()) target = FStrip.Selected()->Path();
+  if (target.isEmpty()) target = FScanFileName;
+  if (target.isEmpty()) {
+    const std::optional<TFileDialogResult> chosen = FPrompt.SaveFile(SaveAsDialogOptions());
+    if (!chosen || chosen->Files.empty()) throw EAbort();
+    target = QString::fromStdString(chosen->Files.front());
+  }
+  const std::string file = target.toStdString();
+  const bool existed = QFileInfo::exists(target);
+  // Without tabs the page came from a scan: Scan To File shows the page it
+  // appended last, Scan To Batch the one page of a new file.
+  int page = 1;
+  if (FTabs.count() > 0)
+    page = FTabs.currentIndex() + 1;
+  else if (existed)
+    page = TGraphicDocument(file).PageCount();
+  SavePageIntoFile(file, page, FViewer.Graphic());
+  if (page == 1)
+    if (TThumbnail* thumbnail = FStrip.Find(target))
+      thumbnail->SetPicture(
+          TThumbnailStrip::ThumbnailPictureOf(FViewer.Graphic(), FStrip.ThumbSize()));
+  if (!existed) FViewer.SetFileName(file);
 }
 
 void TPageView::TabChanged(int index) {

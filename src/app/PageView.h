@@ -3,12 +3,11 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class QTabBar;
 class TImageScrollBox;
 class TMainStatusBar;
 class TOperatorPrompt;
+class TThumbnailStrip;
 
 // The right-hand side of the main window: the viewer, the page tabs of the
 // selected file, the status texts about the page and the zoom commands. It
@@ -17,8 +16,8 @@ class TPageView : public QObject {
   Q_OBJECT
 
 public:
-  TPageView(TImageScrollBox& viewer, QTabBar& tabs, TMainStatusBar& status, TOperatorPrompt& prompt,
-            QObject* parent = nullptr);
+  TPageView(TImageScrollBox& viewer, QTabBar& tabs, TMainStatusBar& status, TThumbnailStrip& strip,
+            TOperatorPrompt& prompt, QObject* parent = nullptr);
 
   TImageScrollBox& Viewer() const { return FViewer; }
   QTabBar& Tabs() const { return FTabs; }
@@ -39,11 +38,21 @@ public:
   void SetModified(bool modified) { FModified = modified; }
   // The save prompt, offered before the page shown is replaced: nothing when
   // the page is unchanged; Cancel raises EAbort and the page stays changed;
-  // No discards the change; Yes writes it back through the writer the page
-  // commands install. Afterwards the page counts as unchanged.
+  // No discards the change; Yes writes it back (WriteBackPage). Afterwards
+  // the page counts as unchanged; a write that fails raises and leaves the
+  // page changed.
   void AskSaveChanges();
-  using TSaveChanges = std::function<void()>;
-  void SetSaveChanges(TSaveChanges save) { FSaveChanges = std::move(save); }
+  // Writes the page shown into its file: the viewer's file, else the
+  // selected thumbnail's, else the Scan To File target, else a file named
+  // in the save dialog (Cancel raises EAbort). It takes the place of the
+  // page of the current tab; with no tabs, of the file's last page (the one
+  // a scan appended last). A file that does not exist yet is made and the
+  // viewer then names it. The thumbnail of the file is drawn again when its
+  // first page was written.
+  void WriteBackPage();
+  // FScanFileName: the file Scan To File appends to, or empty.
+  const QString& ScanFileName() const { return FScanFileName; }
+  void SetScanFileName(const QString& fileName) { FScanFileName = fileName; }
 
   // Zoom commands.
   void FitToWidth();
@@ -68,8 +77,9 @@ private:
   TImageScrollBox& FViewer;
   QTabBar& FTabs;
   TMainStatusBar& FStatus;
+  TThumbnailStrip& FStrip;
   TOperatorPrompt& FPrompt;
-  TSaveChanges FSaveChanges;
+  QString FScanFileName;
   bool FModified = false;
   bool FRebuildingTabs = false;
   int FShownTab = 0;
