@@ -40,8 +40,12 @@ void CheckSinglePage(int pageNumber, const std::string& file) {
 // resolution in a graphic of the file's class, with that format's settings.
 void TakeGraphic(TDibGraphic& target, const TDibGraphic& graphic) {
   target.Assign(graphic);
-  if (auto* tiff = dynamic_cast<TTiffGraphic*>(&target))
+  if (auto* tiff = dynamic_cast<TTiffGraphic*>(&target)) {
     tiff->SetCompression(CompressionFor(tiff->ImageFormat()));
+    // A page read from a TIFF file keeps its text tags (the annotation, say).
+    if (const auto* source = dynamic_cast<const TTiffGraphic*>(&graphic))
+      for (const auto& [tag, text] : source->Tags()) tiff->SetTag(tag, text);
+  }
   if (auto* jpeg = dynamic_cast<TJpegGraphic*>(&target)) {
     const auto* source = dynamic_cast<const TJpegGraphic*>(&graphic);
     jpeg->SetQuality(source ? source->Quality() : TJpegGraphic().Quality());
@@ -56,11 +60,13 @@ void RewriteTiff(TStream& source, int pageNumber, const TDibGraphic& graphic,
   if (pageNumber < 1 || pageNumber > count) NoSuchPage(pageNumber, file);
   for (int i = 1; i <= count; ++i) {
     TTiffGraphic page;
-    source.SetPosition(0);
-    // The page keeps its own compression and text tags; the new page keeps
-    // the tags of the one it replaces.
-    page.LoadImage(source, i);
-    if (i == pageNumber) TakeGraphic(page, graphic);
+    if (i == pageNumber) {
+      TakeGraphic(page, graphic);
+    } else {
+      // The page keeps its own compression and text tags.
+      source.SetPosition(0);
+      page.LoadImage(source, i);
+    }
     // Appending takes the file from the stream's position.
     target.SetPosition(0);
     if (i == 1)
