@@ -123,8 +123,15 @@ int SaveAsTiff(const std::string& output, const std::vector<std::string>& files,
     } catch (...) {
       failure = std::current_exception();
     }
+    if (failure) {
+      // The pages that went in are kept; the page's failure is the one told.
+      try {
+        file.Flush();
+      } catch (...) {
+      }
+      std::rethrow_exception(failure);
+    }
     file.Flush();
-    if (failure) std::rethrow_exception(failure);
   } catch (...) {
     // A file this save made and could not put a single page into goes again.
     if (created && written == 0) std::remove(output.c_str());
