@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 
 #include <fstream>
 #include <limits>
@@ -160,8 +161,12 @@ TEST_F(WindowPageCommands, NegativeOverTheBatchRewritesEveryFile) {
     positions.push_back(value);
     if (value > 0) busy = busy && QApplication::overrideCursor() != nullptr && bar.isVisible();
   });
+  // The window is served between files.
+  bool servedDuringLoop = false;
+  QTimer::singleShot(0, &form, [&] { servedDuringLoop = bar.isVisible(); });
   FPrompt.Answer(TAnswer::Yes);
   ASSERT_TRUE(form.ExecuteAction("ActionInvert"));
+  EXPECT_TRUE(servedDuringLoop);
   EXPECT_EQ(FPrompt.MessageTexts().back(), AppTexts::kAskProcessAllImages);
   EXPECT_EQ(FPrompt.Questions().back().Buttons, TButtons::YesNo);
   EXPECT_EQ(FPrompt.Questions().back().Icon, TMessageKind::Confirmation);

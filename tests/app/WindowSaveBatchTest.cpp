@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QProgressBar>
+#include <QTimer>
 
 #include <filesystem>
 #include <limits>
@@ -63,7 +64,15 @@ TEST_F(WindowSaveBatch, PdfInStripOrderWithTheMessage) {
   const std::string target = out.File("batch.pdf");
   FPrompt.AnswerSave(target);
   FPrompt.Answer(TAnswer::Ok);
+  // Pending events are served once the dialog is gone, then not until the end.
+  bool served = false, servedWhileSaving = false;
+  QTimer::singleShot(0, &form, [&] {
+    served = true;
+    servedWhileSaving = bar.isVisible();
+  });
   ASSERT_TRUE(form.ExecuteAction("ActionSaveBatchAs"));
+  EXPECT_TRUE(served);
+  EXPECT_FALSE(servedWhileSaving);
   const TScriptedPrompt::TQuestion& dialog = FPrompt.Questions().front();
   EXPECT_EQ(dialog.Kind, TScriptedPrompt::TQuestionKind::SaveFile);
   EXPECT_EQ(dialog.File.Title, "Sava as TIF or PDF");
