@@ -114,9 +114,11 @@ void TPageView::WriteBackPage() {
   const bool existed = QFileInfo::exists(target);
   // Without tabs the page came from a scan: Scan To File shows the page it
   // appended last, Scan To Batch the one page of a new file.
+  // The tab of the page shown: the tab bar may already stand on the next
+  // one when its change asks.
   int page = 1;
   if (FTabs.count() > 0)
-    page = FTabs.currentIndex() + 1;
+    page = FShownTab + 1;
   else if (existed)
     page = TGraphicDocument(file).PageCount();
   SavePageIntoFile(file, page, FViewer.Graphic());

@@ -253,8 +253,11 @@ TEST_F(WindowPageCommands, MiddlePageOfAThreePageTiffKeepsTheOthersCompression) 
   form.Tabs().setCurrentIndex(1);
   ASSERT_EQ(form.Viewer().Graphic().Width(), 600);
   ASSERT_TRUE(form.ExecuteAction("ActionRotate270"));
+  // Choosing tab 3 offers to save page 2 first.
   FPrompt.Answer(TAnswer::Yes);
-  ClickBackground();
+  form.Tabs().setCurrentIndex(2);
+  EXPECT_EQ(form.Viewer().Graphic().Width(), 700);
+  EXPECT_FALSE(form.PageView().Modified());
   EXPECT_EQ(TiffCompressions(file), (std::vector<std::string>{"LZW", "CCITT Group 4", "PackBits"}));
   EXPECT_EQ(PageImage(file, 1), first);
   EXPECT_EQ(PageImage(file, 2), Rotated(middle, 270));
