@@ -1,6 +1,7 @@
 #include "workflow/SaveBatch.h"
 
 #include "core/FileStream.h"
+#include "core/MemoryStream.h"
 #include "core/PageHandle.h"
 #include "graphics/GraphicDocument.h"
 #include "graphics/GraphicRegistry.h"
@@ -15,14 +16,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -100,43 +100,38 @@ void CheckOutputIsNoInput(const std::string& output, const std::vector<std::stri
   }
 }
 
-// The output is opened once, under a lock, for the whole batch; each page is
-// appended so that a failure leaves the pages before it whole (see
-// AppendTiffPage), and everything is flushed to the disk once at the end.
+// The pages are appended to the output's content in memory, each whole or
+// not at all (see AppendTiffPage); the result then takes the output's place
+// in one step, so the output on disk is never half written. An existing
+// output is locked against other writers meanwhile. After a failure the
+// pages appended before it are still put in place, and the failure raised.
 int SaveAsTiff(const std::string& output, const std::vector<std::string>& files,
                TBatchProgress* progress) {
-  // A missing output is made empty here, never truncating a file another
-  // program made meanwhile; the lock below is then taken on it.
-  const int made = ::open(output.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  const bool created = made >= 0;
-  if (created) ::close(made);
-  int written = 0;
-  try {
-    TFileStream file(output, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
-    std::exception_ptr failure;
-    try {
-      ForEachPage(files, progress, [&](TDIB& page, const TDibGraphic*, const std::string&) {
-        file.SetPosition(0);
-        page.SaveToTiffStream(file, true, 16, 0);
-        ++written;
-      });
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    if (failure) {
-      // The pages that went in are kept; the page's failure is the one told.
-      try {
-        file.Flush();
-      } catch (...) {
-      }
-      std::rethrow_exception(failure);
-    }
-    file.Flush();
-  } catch (...) {
-    // A file this save made and could not put a single page into goes again.
-    if (created && written == 0) std::remove(output.c_str());
-    throw;
+  std::unique_ptr<TFileStream> existing;
+  TMemoryStream content;
+  struct stat target {};
+  if (::stat(output.c_str(), &target) == 0 || errno != ENOENT) {
+    existing = std::make_unique<TFileStream>(output, TFileStream::fmOpenReadWrite,
+                                             TFileStream::fmShareDenyWrite);
+    content.CopyFrom(*existing, existing->Size());
   }
+  TReplacingFileStream replacement(output);
+  int written = 0;
+  std::exception_ptr failure;
+  try {
+    ForEachPage(files, progress, [&](TDIB& page, const TDibGraphic*, const std::string&) {
+      content.SetPosition(0);
+      page.SaveToTiffStream(content, true, 16, 0);
+      ++written;
+    });
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (written > 0) {
+    replacement.WriteBuffer(content.Memory(), content.Bytes().size());
+    replacement.Commit();
+  }
+  if (failure) std::rethrow_exception(failure);
   return written;
 }
 

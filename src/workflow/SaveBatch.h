@@ -47,9 +47,10 @@ struct TBatchSaveResult {
 // The progress is begun with the number of files, its position is the index
 // of the file being read, and it is always ended.
 //
-// Failures stop at the page where they happen and are raised: a TIFF output
-// keeps the pages appended before; a PDF output is finished with the pages
-// completed before (when none was, the output is left as it was). An empty
+// Failures stop at the page where they happen and are raised: the output
+// gets the pages completed before (when none was, it is left as it was). The
+// output is made aside and put in place whole, so a failure while writing it
+// (a full disk) leaves it as it was. An empty
 // list of files, and an output that is one of the files, are refused with
 // ESaveBatchError before anything is written.
 TBatchSaveResult SaveBatchAs(const std::string& outputName, const std::vector<std::string>& files,
