@@ -2,6 +2,7 @@
 
 #include "app/AppTexts.h"
 #include "app/PageView.h"
+#include "app/StatusPanels.h"
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
 #include "app/WindowProgress.h"
@@ -10,7 +11,7 @@
 #include "workflow/ProcessAllImages.h"
 #include "workflow/SaveBatch.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QProgressBar>
 
 TFileDialogOptions SaveAsDialogOptions() {
@@ -35,10 +36,7 @@ void TPageCommands::RunPageCommand(TPageCommand command) {
   }
   int result = 0;
   {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    struct TRestore {
-      ~TRestore() { QApplication::restoreOverrideCursor(); }
-    } restore;
+    TBusyCursor busy;
     result = ::RunPageCommand(command, viewer.Graphic());
   }
   // A despeckle of a page that is not bilevel changes nothing: there is
