@@ -6,13 +6,14 @@
 #include "app/AppTexts.h"
 #include "app/CommandEnabling.h"
 #include "app/LogForm.h"
+#include "app/ProfileCommands.h"
+#include "app/ScanCommands.h"
 #include "app/StartupArguments.h"
 #include "app/StatusPanels.h"
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
 #include "core/Exception.h"
 #include "profiles/FileAssociation.h"
-#include "profiles/ProfileStore.h"
 #include "viewer/ImageScrollBox.h"
 #include "workflow/BatchTexts.h"
 #include "workflow/OperatorPrompt.h"
@@ -51,12 +52,11 @@ private:
 // The commands whose work is done by later parts of the program; until then
 // they say so.
 const char* const kLaterCommands[] = {
-    "ActionSaveBatchAs", "ActionSelectScanner",   "ActionScannerSettings",  "ActionScanToBatch",
-    "ActionScanToFile",  "ActionScanToScreen",    "ActionPrinterSettings",  "ActionPrint",
-    "ActionCopy",        "ActionRotate90",        "ActionRotate180",        "ActionRotate270",
-    "ActionInvert",      "ActionFlipHorizontal",  "ActionFlipVertical",     "ActionDeskew",
-    "ActionDespeckle",   "ActionImageProcessing", "ActionCustomProcessing", "ActionGuida",
-    "ActionAbout"};
+    "ActionSaveBatchAs",      "ActionScanToBatch", "ActionScanToFile", "ActionScanToScreen",
+    "ActionPrinterSettings",  "ActionPrint",       "ActionCopy",       "ActionRotate90",
+    "ActionRotate180",        "ActionRotate270",   "ActionInvert",     "ActionFlipHorizontal",
+    "ActionFlipVertical",     "ActionDeskew",      "ActionDespeckle",  "ActionImageProcessing",
+    "ActionCustomProcessing", "ActionGuida",       "ActionAbout"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -89,8 +89,12 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   FPageView = new TPageView(*FViewer, *FTabs, *FStatusBar, FPrompt, this);
   FBatchCommands = new TBatchCommands(FBatch, *FStrip, *FPanelBatchFolder,
                                       *FStatusBar->ProgressBar(), FPrompt, *this, this);
+  FScanCommands = new TScanCommands(this);
+  FProfileCommands = new TProfileCommands(
+      TProfileFolders(FAppFolder.toStdString(), TProfileFolders::DefaultUserFolder()),
+      *FProfileCombo, FPrompt, [this] { return FScanCommands->SourceList(); }, this);
   WireCommands();
-  RefreshProfileCombo();
+  FProfileCommands->RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
   setAcceptDrops(true);
   FTimer = new QTimer(this);
@@ -108,8 +112,11 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
 }
 
 TFormMain::~TFormMain() {
-  FActiveProfile.clear();
   WriteBatchFolderSetting(BatchFolder());
+}
+
+const std::vector<std::string>& TFormMain::ActiveProfile() const {
+  return FProfileCommands->ActiveProfile();
 }
 
 QString TFormMain::BatchFolder() const {
@@ -222,6 +229,10 @@ void TFormMain::WireCommands() {
   OnExecute("ActionMoveDown", [&batch] { batch.MoveSelectedNext(); });
   OnExecute("ActionView", [&batch] { batch.ViewSelected(); });
   OnExecute("ActionExit", [this] { close(); });
+  TProfileCommands& profiles = *FProfileCommands;
+  TScanCommands& scan = *FScanCommands;
+  OnExecute("ActionScannerSettings", [&profiles] { profiles.ActionScannerSettingsExecute(); });
+  OnExecute("ActionSelectScanner", [&scan] { scan.ActionSelectScannerExecute(); });
   OnExecute("ActionFitToWidth", [&page] { page.FitToWidth(); });
   OnExecute("ActionFitToHeight", [&page] { page.FitToHeight(); });
   OnExecute("ActionFitToPage", [&page] { page.FitToPage(); });
@@ -285,24 +296,14 @@ bool TFormMain::ExecuteAction(const QString& name) {
   return true;
 }
 
-void TFormMain::RefreshProfileCombo() {
-  FProfileItems = ProfileComboItems(FAppFolder.toStdString());
-  FProfileCombo->clear();
-  FProfileCombo->addItems(ToQt(FProfileItems));
-  FProfileCombo->setCurrentIndex(0);
-  FProfileCombo->setEnabled(ProfileComboEnabled(FProfileItems));
-}
-
 void TFormMain::ComboBoxScannerSettingsClick(int index) {
-  RunGuarded([this, index] {
-    FActiveProfile = ActiveProfileForItem(FProfileItems, index, FAppFolder.toStdString());
-  });
+  RunGuarded([this, index] { FProfileCommands->ComboBoxScannerSettingsClick(index); });
   FStrip->setFocus();
 }
 
 void TFormMain::ProcessCommandLine() {
   for (const QString& argument : FArguments) {
-    const TArgument taken = ClassifyArgument(argument, ToQt(FProfileItems));
+    const TArgument taken = ClassifyArgument(argument, ToQt(FProfileCommands->Items()));
     switch (taken.Kind) {
     case TArgumentKind::BatchFolder:
       RunGuarded([this, &taken] { FBatchCommands->OpenBatchFolder(taken.Text); });

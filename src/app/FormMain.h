@@ -23,6 +23,8 @@ class TImageScrollBox;
 class TLogForm;
 class TMainStatusBar;
 class TOperatorPrompt;
+class TProfileCommands;
+class TScanCommands;
 class TThumbnail;
 class TThumbnailStrip;
 
@@ -53,7 +55,7 @@ public:
   int ThumbColumns() const;
   TThumbnail* SelectedThumb() const;
   const QString& AppFolder() const { return FAppFolder; }
-  const std::vector<std::string>& ActiveProfile() const { return FActiveProfile; }
+  const std::vector<std::string>& ActiveProfile() const;
 
   // Parts, for the commands of later work and for tests.
   QAction* Action(const QString& name) const;
@@ -68,6 +70,8 @@ public:
   QSplitter& Splitter() const { return *FSplitter; }
   TPageView& PageView() const { return *FPageView; }
   TBatchCommands& BatchCommands() const { return *FBatchCommands; }
+  TProfileCommands& ProfileCommands() const { return *FProfileCommands; }
+  TScanCommands& ScanCommands() const { return *FScanCommands; }
   QTimer& StartTimer() const { return *FTimer; }
 
   // ActionManager1Update: brings every command's enabled state and the log
@@ -103,7 +107,6 @@ private:
   // Runs work, showing an error it raises in the standard error box; a
   // silent abort shows nothing.
   void RunGuarded(const std::function<void()>& work);
-  void RefreshProfileCombo();
   void ProcessCommandLine();
 
   void AskSaveChanges() override;
@@ -115,8 +118,6 @@ private:
   TBatchFolder FBatch;
   QString FStoredFolder;
   QString FAppFolder;
-  std::vector<std::string> FActiveProfile;
-  std::vector<std::string> FProfileItems;
   TActionMap FActions;
   TThumbnailStrip* FStrip = nullptr;
   TImageScrollBox* FViewer = nullptr;
@@ -129,6 +130,8 @@ private:
   QTimer* FTimer = nullptr;
   TPageView* FPageView = nullptr;
   TBatchCommands* FBatchCommands = nullptr;
+  TScanCommands* FScanCommands = nullptr;
+  TProfileCommands* FProfileCommands = nullptr;
   TLogForm* FLogForm = nullptr; // a tool window over this one, deleted with it
   bool FShown = false;
 };
