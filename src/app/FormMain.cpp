@@ -89,10 +89,14 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   FPageView = new TPageView(*FViewer, *FTabs, *FStatusBar, FPrompt, this);
   FBatchCommands = new TBatchCommands(FBatch, *FStrip, *FPanelBatchFolder,
                                       *FStatusBar->ProgressBar(), FPrompt, *this, this);
-  FScanCommands = new TScanCommands(this);
+  FLogForm = new TLogForm(this);
   FProfileCommands = new TProfileCommands(
       TProfileFolders(FAppFolder.toStdString(), TProfileFolders::DefaultUserFolder()),
       *FProfileCombo, FPrompt, [this] { return FScanCommands->SourceList(); }, this);
+  FScanCommands =
+      new TScanCommands({FBatch, *FStrip, *FViewer, *FPageView, *FLogForm, *FProfileCommands,
+                         FPrompt, [this] { SelectThumbnail(nullptr); }},
+                        this);
   WireCommands();
   FProfileCommands->RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
@@ -103,7 +107,6 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   FTimer->setSingleShot(true);
   connect(FTimer, &QTimer::timeout, this, &TFormMain::Timer1Timer);
   FTimer->start();
-  FLogForm = new TLogForm(this);
   connect(FLogForm, &TLogForm::VisibilityChanged, this, [this] { ActionManager1Update(); });
   // The program becomes idle each time its event loop is about to wait.
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
