@@ -52,11 +52,10 @@ private:
 // The commands whose work is done by later parts of the program; until then
 // they say so.
 const char* const kLaterCommands[] = {
-    "ActionSaveBatchAs",      "ActionScanToBatch", "ActionScanToFile", "ActionScanToScreen",
-    "ActionPrinterSettings",  "ActionPrint",       "ActionCopy",       "ActionRotate90",
-    "ActionRotate180",        "ActionRotate270",   "ActionInvert",     "ActionFlipHorizontal",
-    "ActionFlipVertical",     "ActionDeskew",      "ActionDespeckle",  "ActionImageProcessing",
-    "ActionCustomProcessing", "ActionGuida",       "ActionAbout"};
+    "ActionSaveBatchAs",     "ActionPrinterSettings",  "ActionPrint",     "ActionCopy",
+    "ActionRotate90",        "ActionRotate180",        "ActionRotate270", "ActionInvert",
+    "ActionFlipHorizontal",  "ActionFlipVertical",     "ActionDeskew",    "ActionDespeckle",
+    "ActionImageProcessing", "ActionCustomProcessing", "ActionGuida",     "ActionAbout"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -115,6 +114,7 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
 }
 
 TFormMain::~TFormMain() {
+  FScanCommands->Shutdown();
   WriteBatchFolderSetting(BatchFolder());
 }
 
@@ -236,6 +236,9 @@ void TFormMain::WireCommands() {
   TScanCommands& scan = *FScanCommands;
   OnExecute("ActionScannerSettings", [&profiles] { profiles.ActionScannerSettingsExecute(); });
   OnExecute("ActionSelectScanner", [&scan] { scan.ActionSelectScannerExecute(); });
+  OnExecute("ActionScanToBatch", [&scan] { scan.ActionScanToBatchExecute(); });
+  OnExecute("ActionScanToFile", [&scan] { scan.ActionScanToFileExecute(); });
+  OnExecute("ActionScanToScreen", [&scan] { scan.ActionScanToScreenExecute(); });
   OnExecute("ActionFitToWidth", [&page] { page.FitToWidth(); });
   OnExecute("ActionFitToHeight", [&page] { page.FitToHeight(); });
   OnExecute("ActionFitToPage", [&page] { page.FitToPage(); });

@@ -14,8 +14,10 @@ class TLogForm;
 class TOperatorPrompt;
 class TPageView;
 class TProfileCommands;
+class TPageSaver;
 class TQtDispatcher;
 class TThumbnailStrip;
+struct TSavedPage;
 
 // Where the pages of the scan under way go.
 enum class TScanTarget { Batch, File, Screen };
@@ -45,6 +47,7 @@ public:
   ~TScanCommands() override;
 
   TAcqTWAIN& AcqTWAIN() const { return *FAcqTWAIN; }
+  TPageSaver& PageSaver() const { return *FPageSaver; }
   TScanTarget ScanTarget() const { return FScanTarget; }
   const std::string& ScanFileName() const { return FScanFileName; }
 
@@ -57,12 +60,25 @@ public:
   void ActionScanToFileExecute() { StartScan(TScanTarget::File); }
   void ActionScanToScreenExecute() { StartScan(TScanTarget::Screen); }
 
+  // AcqTWAINImageReady: a delivered page goes to the page saver, with its
+  // file by the scan's target; the saver owns the page from here on.
+  void AcqTWAINImageReady(void* hImage);
+  // The saver's show callback, on the user-interface thread: the page in
+  // the viewer, and its thumbnail when it was written to a batch file.
+  void ShowPage(const TSavedPage& page);
+  // Before the window's parts go: the engine stops and every page accepted
+  // is written; nothing is shown any more.
+  void Shutdown();
+
 private:
   void StartScan(TScanTarget target);
+  void AcqTWAINNegotiation();
 
   TWindowParts FParts;
   TScanTarget FScanTarget = TScanTarget::Batch;
   std::string FScanFileName;
+  bool FClosing = false;
   std::unique_ptr<TQtDispatcher> FDispatcher;
-  std::unique_ptr<TAcqTWAIN> FAcqTWAIN; // uses FDispatcher, so goes first
+  std::unique_ptr<TPageSaver> FPageSaver; // uses FDispatcher and the log
+  std::unique_ptr<TAcqTWAIN> FAcqTWAIN;   // hands pages to FPageSaver, so goes first
 };
