@@ -2,6 +2,7 @@
 // scanner: where the pages go, what the strip and the viewer show.
 #include "ProfileTestSupport.h"
 
+#include "app/LogForm.h"
 #include "app/ScanCommands.h"
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
@@ -160,4 +161,36 @@ TEST_F(WindowScan, ItemZeroWithoutAProfileScansTheDefaultSourceWithItsWindow) {
   EXPECT_FALSE(FForm->Viewer().Empty());
   EXPECT_EQ(Shown().width(), 2480);                   // the scanner's own A4 at 300 dots per inch
   EXPECT_EQ(CountLines(FTrace, "1 1 6 cap=257"), 0u); // no settings sent
+}
+
+TEST_F(WindowScan, PagesThatCannotBeWrittenAreLoggedShownAndGetNoThumbnail) {
+  ::setenv(VIRTUAL_SHEETS_VARIABLE, "2", 1);
+  ChooseProfile("Small", kSmallPages);
+  FForm->BatchCommands().OpenBatchFolder(QString::fromStdString(FBatch.Path()));
+  const TReadOnlyFolder readOnly(FBatch.Path());
+  if (!readOnly.Made()) GTEST_SKIP() << "this file system lets the test write everywhere";
+  Scan("ActionScanToBatch");
+  EXPECT_TRUE(FolderFiles(FBatch.Path()).empty());
+  EXPECT_EQ(FForm->Strip().Count(), 0); // no thumbnail names a file that is not there
+  EXPECT_FALSE(FForm->Viewer().Empty());
+  QStringList unsaved;
+  for (const QString& line : FForm->LogForm().Lines())
+    if (line.startsWith("Unable to save page ")) unsaved << line;
+  ASSERT_EQ(unsaved.size(), 2);
+  EXPECT_TRUE(unsaved[0].startsWith("Unable to save page 1 to " +
+                                    QString::fromStdString(FBatch.Path()) + "/00000000.tif"));
+}
+
+TEST_F(WindowScan, ASettingTheScannerRefusesIsLoggedAndTheScanGoesOn) {
+  std::vector<std::string> lines = kSmallPages;
+  lines.insert(lines.begin() + 1, "257,X,0");
+  ::setenv(VIRTUAL_SHEETS_VARIABLE, "1", 1);
+  ChooseProfile("Odd", lines);
+  FForm->LogForm().AddLine(QString("from before"));
+  Scan("ActionScanToScreen");
+  const QStringList log = FForm->LogForm().Lines();
+  EXPECT_FALSE(log.contains("from before"));
+  EXPECT_TRUE(log.contains("Tipo di parametro non valido X per PixelType"))
+      << log.join('\n').toStdString();
+  EXPECT_EQ(Shown().width(), 413); // the later settings still applied
 }
