@@ -47,8 +47,7 @@ public:
 int Scan(int argc, char** argv) {
   TCommandLine args(argc, argv, {"count-only"});
   if (!args.Positional().empty()) throw TUsageError{"scan takes no positional arguments"};
-  const int targets = int(args.Has("batch")) + int(args.Has("file")) +
-                      int(args.Has("count-only"));
+  const int targets = int(args.Has("batch")) + int(args.Has("file")) + int(args.Has("count-only"));
   if (targets != 1) throw TUsageError{"give one of --batch, --file and --count-only"};
 
   std::vector<std::string> profile;

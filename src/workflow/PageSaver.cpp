@@ -37,16 +37,21 @@ std::string FailureText(const std::string& message) {
 
 void ApplyTiffSettings(TTiffGraphic& tiff) {
   switch (tiff.ImageFormat()) {
-  case ifBlackWhite: tiff.SetCompression(tcGroup4); break;
+  case ifBlackWhite:
+    tiff.SetCompression(tcGroup4);
+    break;
   case ifGray256:
-  case ifTrueColor: tiff.SetCompression(tcJpeg); break;
-  default: tiff.SetCompression(tcLZW); break;
+  case ifTrueColor:
+    tiff.SetCompression(tcJpeg);
+    break;
+  default:
+    tiff.SetCompression(tcLZW);
+    break;
   }
   tiff.SetRowsPerStrip(tiff.Height());
 }
 
-// Writes the page to fileName as a new file or as its new last page. A new
-// file that could not be written whole is removed again.
+// Writes the page to fileName as a new file or as its new last page.
 void WritePage(TSV_HANDLE page, const std::string& fileName) {
   std::unique_ptr<TDibGraphic> graphic;
   if (ScanFileFormat(fileName) == TScanFileFormat::Tiff) {
@@ -58,17 +63,9 @@ void WritePage(TSV_HANDLE page, const std::string& fileName) {
     graphic = std::make_unique<TPdfGraphic>();
     graphic->ImportPageHandle(page);
   }
-  std::error_code ignored;
-  if (fs::exists(fileName, ignored)) {
-    graphic->AppendToFile(fileName);
-    return;
-  }
-  try {
-    graphic->SaveToFile(fileName);
-  } catch (...) {
-    fs::remove(fileName, ignored);
-    throw;
-  }
+  // A missing file is saved as new; either way the file appears whole or
+  // keeps what it held.
+  graphic->AppendToFile(fileName);
 }
 
 // Keeps a page that could not be written in folder; the file's path, or
@@ -81,11 +78,10 @@ std::string KeepPage(TSV_HANDLE page, const std::string& folder, int number) {
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   for (int attempt = 0;; ++attempt) {
-    const std::string path = (fs::path(folder) / (std::string("page-") + stamp + "-" +
-                                                  std::to_string(::getpid()) + "-" +
-                                                  std::to_string(number) + "-" +
-                                                  std::to_string(attempt) + ".tif"))
-                                 .string();
+    const std::string path =
+        (fs::path(folder) / (std::string("page-") + stamp + "-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(number) + "-" + std::to_string(attempt) + ".tif"))
+            .string();
     std::error_code ignored;
     if (fs::exists(path, ignored)) continue;
     WritePage(page, path);

@@ -17,12 +17,12 @@
 
 // What the show callback is told about one page once its writing is over.
 struct TSavedPage {
-  int Number = 0;          // 1-based number of the page in arrival order since the last BeginScan
-  TSV_HANDLE Page = nullptr;// the page (bilevel pages normalised to black 0, white 1); valid
-                           // only during the call, still owned by the saver
-  std::string FileName;    // where it was to be written; empty: it was not to be written
+  int Number = 0;            // 1-based number of the page in arrival order since the last BeginScan
+  TSV_HANDLE Page = nullptr; // the page (bilevel pages normalised to black 0, white 1); valid
+                             // only during the call, still owned by the saver
+  std::string FileName;      // where it was to be written; empty: it was not to be written
   bool AddThumbnail = false;
-  bool Written = false;    // true when FileName now holds the page
+  bool Written = false;     // true when FileName now holds the page
   std::string RecoveryFile; // when writing failed: the file the page was kept in, or empty
 };
 

@@ -91,8 +91,8 @@ void ApplyLine(TAcqTWAIN& twain, std::string rest, TLogSink& log, TOperatorPromp
   if (value == "?") {
     std::string current = container->CurrentValue().AsString();
     if (container->CurrentValue().IsFloat()) current = LocaleFloatText(current);
-    value = prompt.InputBox("Input parametro", std::to_string(capability), current)
-                .value_or(current);
+    value =
+        prompt.InputBox("Input parametro", std::to_string(capability), current).value_or(current);
   }
   if (letter == "B")
     container->SetCurrentValue(TTwnVariant((StrToInt(value) & 0xFF) != 0));
