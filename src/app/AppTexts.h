@@ -30,3 +30,28 @@ inline constexpr const char* kSaveAsDialogFilter = "TIFF File|*.tif|PDF File|*.p
 inline constexpr const char* kSaveAsDefaultExt = ".tif";
 
 } // namespace AppTexts
+
+// Scanning and the profile editor.
+namespace AppTexts {
+
+inline constexpr const char* kProfileEditorCaption = "Scanner Settings";
+inline constexpr const char* kProfileEditorGroup = "TWAIN Scanner Settings";
+inline constexpr const char* kProfileNameLabel = "Scanning Profile Name";
+inline constexpr const char* kDefaultScanner = "Default Scanner";
+inline constexpr const char* kThisScanner = "This Scanner:";
+inline constexpr const char* kParameterLabel = "Parameter";
+inline constexpr const char* kValueLabel = "Value";
+inline constexpr const char* kAddButton = "Add";
+inline constexpr const char* kRemoveButton = "Remove";
+inline constexpr const char* kMoveUpButton = "Move Up";
+inline constexpr const char* kMoveDownButton = "Move Down";
+inline constexpr const char* kSettingsListLabel = "Profile Settings List";
+inline constexpr const char* kOkButton = "OK";
+inline constexpr const char* kCancelButton = "Cancel";
+
+inline constexpr const char* kScanSaveTitle = "Sava as TIF or PDF";
+inline constexpr const char* kScanSaveFilter = "TIFF File|*.tif|PDF File|*.pdf";
+inline constexpr const char* kScanSaveDefaultExt = ".tif";
+inline constexpr const char* kBatchFolderNotSelected = "Batch folder not selected !";
+
+} // namespace AppTexts

@@ -6,13 +6,14 @@
 #include "app/AppTexts.h"
 #include "app/CommandEnabling.h"
 #include "app/LogForm.h"
+#include "app/ProfileCommands.h"
+#include "app/ScanCommands.h"
 #include "app/StartupArguments.h"
 #include "app/StatusPanels.h"
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
 #include "core/Exception.h"
 #include "profiles/FileAssociation.h"
-#include "profiles/ProfileStore.h"
 #include "viewer/ImageScrollBox.h"
 #include "workflow/BatchTexts.h"
 #include "workflow/OperatorPrompt.h"
@@ -51,9 +52,8 @@ private:
 // The commands whose work is done by later parts of the program; until then
 // they say so.
 const char* const kLaterCommands[] = {
-    "ActionSelectScanner",   "ActionScannerSettings",  "ActionScanToBatch", "ActionScanToFile",
-    "ActionScanToScreen",    "ActionPrinterSettings",  "ActionPrint",       "ActionCopy",
-    "ActionImageProcessing", "ActionCustomProcessing", "ActionGuida",       "ActionAbout"};
+    "ActionPrinterSettings",  "ActionPrint", "ActionCopy", "ActionImageProcessing",
+    "ActionCustomProcessing", "ActionGuida", "ActionAbout"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -86,8 +86,16 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   FPageView = new TPageView(*FViewer, *FTabs, *FStatusBar, *FStrip, FPrompt, this);
   FBatchCommands = new TBatchCommands(FBatch, *FStrip, *FPanelBatchFolder,
                                       *FStatusBar->ProgressBar(), FPrompt, *this, this);
+  FLogForm = new TLogForm(this);
+  FProfileCommands = new TProfileCommands(
+      TProfileFolders(FAppFolder.toStdString(), TProfileFolders::DefaultUserFolder()),
+      *FProfileCombo, FPrompt, [this] { return FScanCommands->SourceList(); }, this);
+  FScanCommands =
+      new TScanCommands({FBatch, *FStrip, *FViewer, *FPageView, *FLogForm, *FProfileCommands,
+                         FPrompt, [this] { SelectThumbnail(nullptr); }},
+                        this);
   WireCommands();
-  RefreshProfileCombo();
+  FProfileCommands->RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
   setAcceptDrops(true);
   FTimer = new QTimer(this);
@@ -96,7 +104,6 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   FTimer->setSingleShot(true);
   connect(FTimer, &QTimer::timeout, this, &TFormMain::Timer1Timer);
   FTimer->start();
-  FLogForm = new TLogForm(this);
   FPageCommands = new TPageCommands(FBatch, *FStrip, *FPageView, *FStatusBar->ProgressBar(),
                                     FPrompt, *FLogForm, this);
   connect(FLogForm, &TLogForm::VisibilityChanged, this, [this] { ActionManager1Update(); });
@@ -107,8 +114,12 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
 }
 
 TFormMain::~TFormMain() {
-  FActiveProfile.clear();
+  FScanCommands->Shutdown();
   WriteBatchFolderSetting(BatchFolder());
+}
+
+const std::vector<std::string>& TFormMain::ActiveProfile() const {
+  return FProfileCommands->ActiveProfile();
 }
 
 QString TFormMain::BatchFolder() const {
@@ -221,6 +232,13 @@ void TFormMain::WireCommands() {
   OnExecute("ActionMoveDown", [&batch] { batch.MoveSelectedNext(); });
   OnExecute("ActionView", [&batch] { batch.ViewSelected(); });
   OnExecute("ActionExit", [this] { close(); });
+  TProfileCommands& profiles = *FProfileCommands;
+  TScanCommands& scan = *FScanCommands;
+  OnExecute("ActionScannerSettings", [&profiles] { profiles.ActionScannerSettingsExecute(); });
+  OnExecute("ActionSelectScanner", [&scan] { scan.ActionSelectScannerExecute(); });
+  OnExecute("ActionScanToBatch", [&scan] { scan.ActionScanToBatchExecute(); });
+  OnExecute("ActionScanToFile", [&scan] { scan.ActionScanToFileExecute(); });
+  OnExecute("ActionScanToScreen", [&scan] { scan.ActionScanToScreenExecute(); });
   OnExecute("ActionFitToWidth", [&page] { page.FitToWidth(); });
   OnExecute("ActionFitToHeight", [&page] { page.FitToHeight(); });
   OnExecute("ActionFitToPage", [&page] { page.FitToPage(); });
@@ -290,24 +308,14 @@ bool TFormMain::ExecuteAction(const QString& name) {
   return true;
 }
 
-void TFormMain::RefreshProfileCombo() {
-  FProfileItems = ProfileComboItems(FAppFolder.toStdString());
-  FProfileCombo->clear();
-  FProfileCombo->addItems(ToQt(FProfileItems));
-  FProfileCombo->setCurrentIndex(0);
-  FProfileCombo->setEnabled(ProfileComboEnabled(FProfileItems));
-}
-
 void TFormMain::ComboBoxScannerSettingsClick(int index) {
-  RunGuarded([this, index] {
-    FActiveProfile = ActiveProfileForItem(FProfileItems, index, FAppFolder.toStdString());
-  });
+  RunGuarded([this, index] { FProfileCommands->ComboBoxScannerSettingsClick(index); });
   FStrip->setFocus();
 }
 
 void TFormMain::ProcessCommandLine() {
   for (const QString& argument : FArguments) {
-    const TArgument taken = ClassifyArgument(argument, ToQt(FProfileItems));
+    const TArgument taken = ClassifyArgument(argument, ToQt(FProfileCommands->Items()));
     switch (taken.Kind) {
     case TArgumentKind::BatchFolder:
       RunGuarded([this, &taken] { FBatchCommands->OpenBatchFolder(taken.Text); });

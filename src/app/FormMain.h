@@ -24,6 +24,8 @@ class TImageScrollBox;
 class TLogForm;
 class TMainStatusBar;
 class TOperatorPrompt;
+class TProfileCommands;
+class TScanCommands;
 class TThumbnail;
 class TThumbnailStrip;
 
@@ -54,7 +56,7 @@ public:
   int ThumbColumns() const;
   TThumbnail* SelectedThumb() const;
   const QString& AppFolder() const { return FAppFolder; }
-  const std::vector<std::string>& ActiveProfile() const { return FActiveProfile; }
+  const std::vector<std::string>& ActiveProfile() const;
 
   // Parts, for the commands of later work and for tests.
   QAction* Action(const QString& name) const;
@@ -70,6 +72,8 @@ public:
   TPageView& PageView() const { return *FPageView; }
   TBatchCommands& BatchCommands() const { return *FBatchCommands; }
   TPageCommands& PageCommands() const { return *FPageCommands; }
+  TProfileCommands& ProfileCommands() const { return *FProfileCommands; }
+  TScanCommands& ScanCommands() const { return *FScanCommands; }
   QTimer& StartTimer() const { return *FTimer; }
 
   // ActionManager1Update: brings every command's enabled state and the log
@@ -105,7 +109,6 @@ private:
   // Runs work, showing an error it raises in the standard error box; a
   // silent abort shows nothing.
   void RunGuarded(const std::function<void()>& work);
-  void RefreshProfileCombo();
   void ProcessCommandLine();
 
   void AskSaveChanges() override;
@@ -117,8 +120,6 @@ private:
   TBatchFolder FBatch;
   QString FStoredFolder;
   QString FAppFolder;
-  std::vector<std::string> FActiveProfile;
-  std::vector<std::string> FProfileItems;
   TActionMap FActions;
   TThumbnailStrip* FStrip = nullptr;
   TImageScrollBox* FViewer = nullptr;
@@ -132,6 +133,8 @@ private:
   TPageView* FPageView = nullptr;
   TBatchCommands* FBatchCommands = nullptr;
   TPageCommands* FPageCommands = nullptr;
+  TScanCommands* FScanCommands = nullptr;
+  TProfileCommands* FProfileCommands = nullptr;
   TLogForm* FLogForm = nullptr; // a tool window over this one, deleted with it
   bool FShown = false;
 };

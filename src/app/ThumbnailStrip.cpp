@@ -59,7 +59,10 @@ QImage TThumbnailStrip::ReadThumbnailPicture(const std::string& path, int size) 
 }
 
 TThumbnail* TThumbnailStrip::AddThumbnail(const QString& file, QPoint cell) {
-  QImage picture = FReadPicture(file.toStdString(), FThumbSize);
+  return AddThumbnail(file, cell, FReadPicture(file.toStdString(), FThumbSize));
+}
+
+TThumbnail* TThumbnailStrip::AddThumbnail(const QString& file, QPoint cell, QImage picture) {
   if (picture.isNull()) return nullptr;
   auto* thumbnail = new TThumbnail(widget(), file, std::move(picture), FThumbSize);
   thumbnail->move(cell);

@@ -42,6 +42,9 @@ public:
   // adding nothing, when the file cannot be read; an extension that no
   // graphic class reads raises to the caller.
   TThumbnail* AddThumbnail(const QString& file, QPoint cell);
+  // The same with the picture already made (a page still in memory), so the
+  // file is not read back.
+  TThumbnail* AddThumbnail(const QString& file, QPoint cell, QImage picture);
   // Destroys one thumbnail (with its caption); the selection goes with it.
   void RemoveThumbnail(TThumbnail* thumbnail);
   void Clear();

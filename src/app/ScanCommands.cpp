@@ -1,0 +1,144 @@
+#include "app/ScanCommands.h"
+
+#include "app/AppTexts.h"
+#include "app/LogForm.h"
+#include "app/PageView.h"
+#include "app/ProfileCommands.h"
+#include "app/ThumbnailStrip.h"
+#include "core/Exception.h"
+#include "twain/AcqTWAIN.h"
+#include "viewer/ImageScrollBox.h"
+#include "workflow/BatchFolder.h"
+#include "workflow/OperatorPrompt.h"
+#include "workflow/PageSaver.h"
+#include "workflow/ProfileNegotiation.h"
+#include "workflow/QtDispatcher.h"
+#include "workflow/ScanTarget.h"
+
+namespace {
+
+// How long closing the window waits for the pages still being written.
+constexpr unsigned kShutdownWaitMs = 120000;
+
+} // namespace
+
+TScanCommands::TScanCommands(TWindowParts parts, QObject* parent)
+    : QObject(parent), FParts(std::move(parts)), FDispatcher(std::make_unique<TQtDispatcher>()),
+      FPageSaver(std::make_unique<TPageSaver>(*FDispatcher, FParts.Log,
+                                              [this](const TSavedPage& page) { ShowPage(page); })),
+      FAcqTWAIN(std::make_unique<TAcqTWAIN>(*FDispatcher)) {
+  TAcqTWAIN& twain = *FAcqTWAIN;
+  twain.SetManufacturer("Vellumtrace Technologies");
+  twain.SetProductFamily("Image Capture");
+  twain.SetProductName("Vellumtrace Tessivane");
+  twain.SetCountry(TAcqCountry::UNITEDKINGDOM);
+  twain.SetDIBHandleType(THDT_DIBRAW);
+  twain.SetReturnHandle(false);
+  twain.SetLogFilename(UserStateFolder() + "/APPTWN.LOG");
+  twain.OnImageReady = [this](TTwnObject*, void*, TTwnBitmapInfo*, TW_HANDLE hImage,
+                              const std::string&) { AcqTWAINImageReady(hImage); };
+  twain.OnNegotiation = [this](TTwnObject*) { AcqTWAINNegotiation(); };
+}
+
+TScanCommands::~TScanCommands() {
+  Shutdown();
+}
+
+void TScanCommands::Shutdown() {
+  if (FClosing) return;
+  FClosing = true;
+  FAcqTWAIN.reset();
+  FPageSaver->WaitIdle(kShutdownWaitMs);
+  FPageSaver.reset();
+}
+
+void TScanCommands::ActionSelectScannerExecute() {
+  FAcqTWAIN->SelectSource();
+}
+
+std::vector<std::string> TScanCommands::SourceList() {
+  std::vector<std::string> names;
+  FAcqTWAIN->GetSourceList(names);
+  return names;
+}
+
+void TScanCommands::StartScan(TScanTarget target) {
+  std::string fileName;
+  if (target == TScanTarget::File) {
+    TFileDialogOptions options;
+    options.Title = AppTexts::kScanSaveTitle;
+    options.Filter = AppTexts::kScanSaveFilter;
+    options.DefaultExt = AppTexts::kScanSaveDefaultExt;
+    const std::optional<TFileDialogResult> chosen = FParts.Prompt.SaveFile(options);
+    if (!chosen || chosen->Files.empty()) throw EAbort();
+    fileName = chosen->Files.front();
+    // Only files pages can be appended to; anything else is refused here,
+    // before the scanner starts.
+    ScanFileFormat(fileName);
+  }
+  FParts.Log.Clear();
+  if (target == TScanTarget::Batch && !FParts.Batch.Exists())
+    throw Exception(AppTexts::kBatchFolderNotSelected);
+  FScanFileName = fileName;
+  FParts.SelectNone();
+  FScanTarget = target;
+  TAcqTWAIN& twain = *FAcqTWAIN;
+  twain.ShowUI = FParts.Profiles.ShowsScannerUserInterface();
+  const std::string sourceName = FParts.Profiles.SourceName();
+  FPageSaver->BeginScan();
+  twain.SetXferCount(-1);
+  twain.Acquire(sourceName);
+}
+
+void TScanCommands::AcqTWAINNegotiation() {
+  ApplyProfileSettings(*FAcqTWAIN, FParts.Profiles.ActiveProfile(), FParts.Log, FParts.Prompt);
+}
+
+void TScanCommands::AcqTWAINImageReady(void* hImage) {
+  if (hImage == nullptr) return;
+  const auto page = static_cast<TSV_HANDLE>(hImage);
+  std::string fileName;
+  bool addThumbnail = false;
+  switch (FScanTarget) {
+  case TScanTarget::File:
+    fileName = FScanFileName;
+    break;
+  case TScanTarget::Batch:
+    try {
+      fileName = FParts.Batch.NewBatchFileName();
+      addThumbnail = true;
+    } catch (const Exception& error) {
+      // No batch folder to write to any more: the page is still shown.
+      FParts.Log.AddLine(error.Message());
+    }
+    break;
+  case TScanTarget::Screen:
+    break;
+  }
+  // The engine's thread waits for this handler; nothing may escape into it.
+  try {
+    FPageSaver->Submit(page, std::move(fileName), addThumbnail);
+  } catch (const std::exception& error) {
+    FParts.Log.AddLine(std::string(error.what()));
+  }
+}
+
+void TScanCommands::ShowPage(const TSavedPage& page) {
+  if (FClosing) return;
+  try {
+    // A scanned page belongs to no file: whatever file the viewer showed
+    // goes, so that a later save prompt cannot write the page over it.
+    if (!FParts.Viewer.FileName().empty()) FParts.PageView.ShowNothing();
+    FParts.Viewer.Graphic().ImportPageHandle(page.Page);
+    FParts.Viewer.Redraw(true);
+    FParts.PageView.UpdateImageStatus();
+    if (page.AddThumbnail && page.Written) {
+      const TStripGrid grid = FParts.Strip.RelayoutThumbnails();
+      FParts.Strip.AddThumbnail(
+          QString::fromStdString(page.FileName), grid.Cell(),
+          TThumbnailStrip::ThumbnailPictureOf(FParts.Viewer.Graphic(), FParts.Strip.ThumbSize()));
+    }
+  } catch (const std::exception& error) {
+    FParts.Log.AddLine(std::string(error.what()));
+  }
+}

@@ -1,0 +1,169 @@
+// "Scanner Settings..." from the window: the editor driven through its
+// controls, the saved file, the toolbar combo and the active profile.
+#include "ProfileTestSupport.h"
+
+#include "app/DialogTwainParameters.h"
+#include "app/ProfileCommands.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <filesystem>
+
+using namespace apptest;
+
+namespace {
+
+using TEditorStep = std::function<void(TDialogTwainParameters&)>;
+
+class ProfileCommands : public ProfileTest {
+protected:
+  // Runs "Scanner Settings...", each time the editor opens taking the next
+  // step (which ends by closing it).
+  void Edit(std::deque<TEditorStep> steps) {
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<TDialogTwainParameters*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible() || steps.empty()) return;
+      const TEditorStep step = steps.front();
+      steps.pop_front();
+      step(*dialog);
+    });
+    poll.start();
+    ASSERT_TRUE(FForm->ExecuteAction("ActionScannerSettings"));
+    EXPECT_TRUE(steps.empty()) << "the editor opened fewer times than foreseen";
+  }
+  // Types the name, adds the settings (parameter and value pairs) and ends with OK.
+  static TEditorStep Save(const QString& name, std::vector<std::pair<QString, QString>> settings,
+                          bool thisScanner = false) {
+    return [=](TDialogTwainParameters& dialog) {
+      const TEditorControls c(dialog);
+      if (c.Name->currentText() != name) {
+        c.Name->lineEdit()->clear();
+        QTest::keyClicks(c.Name->lineEdit(), name);
+      }
+      for (const auto& [parameter, value] : settings) {
+        c.Choose(c.Parameter, parameter);
+        if (c.Value->isEditable())
+          QTest::keyClicks(c.Value->lineEdit(), value);
+        else
+          c.Choose(c.Value, value);
+        QTest::mouseClick(c.Add, Qt::LeftButton);
+      }
+      c.Check(thisScanner ? c.Specific : c.Default);
+      EXPECT_EQ(c.Specific->isChecked(), thisScanner);
+      EXPECT_EQ(c.Scanner->isEnabled(), thisScanner);
+      QTest::mouseClick(c.Ok, Qt::LeftButton);
+    };
+  }
+  QStringList ComboItems() const {
+    QStringList items;
+    for (int i = 0; i < FForm->ProfileCombo().count(); ++i)
+      items << FForm->ProfileCombo().itemText(i);
+    return items;
+  }
+};
+
+} // namespace
+
+TEST_F(ProfileCommands, OkSavesTheProfileAddsItToTheComboAndMakesItActive) {
+  Start();
+  QStringList scanners;
+  Edit({[&](TDialogTwainParameters& dialog) {
+    const TEditorControls c(dialog);
+    for (int i = 0; i < c.Scanner->count(); ++i) scanners << c.Scanner->itemText(i);
+    Save("Office", {{"PixelType", "GrayScale"}, {"X Resolution", "300"}}, true)(dialog);
+  }});
+  // The installed sources, as the source manager lists them.
+  EXPECT_EQ(scanners, QStringList{"Virtual Scanner"});
+  EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")),
+            "Virtual Scanner\r\n257,I,1\r\n4376,F,300\r\n");
+  EXPECT_EQ(ComboItems(), (QStringList{"Show Scanner User Interface", "Office"}));
+  EXPECT_TRUE(FForm->ProfileCombo().isEnabled());
+  EXPECT_EQ(FForm->ProfileCombo().currentIndex(), 0); // the selection stays
+  EXPECT_EQ(FForm->ActiveProfile(),
+            (std::vector<std::string>{"Virtual Scanner", "257,I,1", "4376,F,300"}));
+
+  // The default scanner is an empty first line; saving an existing profile
+  // again replaces its file and adds no second entry.
+  Edit({[](TDialogTwainParameters& dialog) {
+    const TEditorControls c(dialog);
+    c.Choose(c.Name, "Office");
+    c.Click(0);
+    QTest::mouseClick(c.Remove, Qt::LeftButton);
+    Save("Office", {{"DuplexEnabled", "No"}})(dialog);
+  }});
+  EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")), "\r\n4376,F,300\r\n4115,B,0\r\n");
+  EXPECT_EQ(ComboItems().size(), 2);
+  EXPECT_EQ(FForm->ActiveProfile(), (std::vector<std::string>{"", "4376,F,300", "4115,B,0"}));
+}
+
+TEST_F(ProfileCommands, CancelSavesNothing) {
+  WriteProfile(FAppFolder.File("Office.tsp"), {"", "257,I,0"});
+  Start();
+  Edit({[](TDialogTwainParameters& dialog) {
+    const TEditorControls c(dialog);
+    c.Choose(c.Name, "Office");
+    c.Click(0);
+    QTest::mouseClick(c.Remove, Qt::LeftButton);
+    QTest::keyClicks(c.Name->lineEdit(), " 2");
+    QTest::mouseClick(c.Cancel, Qt::LeftButton);
+  }});
+  EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")), "\r\n257,I,0\r\n");
+  EXPECT_FALSE(std::filesystem::exists(FAppFolder.File("Office 2.tsp")));
+  EXPECT_EQ(ComboItems().size(), 2);
+  EXPECT_TRUE(FForm->ActiveProfile().empty());
+}
+
+TEST_F(ProfileCommands, AProfileThatCannotBeSavedIsReportedAndTheEditorKeepsTheWork) {
+  Start();
+  FPrompt.Answer(TAnswer::Ok);
+  QStringList kept;
+  Edit({Save("a/b", {{"PixelType", "Colors"}}), [&](TDialogTwainParameters& dialog) {
+          const TEditorControls c(dialog);
+          kept = c.Lines();
+          Save("ab", {})(dialog);
+        }});
+  ASSERT_EQ(FPrompt.Questions().size(), 1u);
+  EXPECT_EQ(FPrompt.Questions()[0].Icon, TMessageKind::Error);
+  EXPECT_NE(FPrompt.Questions()[0].Text.find("a/b.tsp"), std::string::npos);
+  EXPECT_EQ(kept, QStringList{"PixelType=Colors"});
+  EXPECT_EQ(FileText(FAppFolder.File("ab.tsp")), "\r\n257,I,2\r\n");
+  EXPECT_EQ(ComboItems(), (QStringList{"Show Scanner User Interface", "ab"}));
+}
+
+TEST_F(ProfileCommands, AReadOnlyProgramFolderSendsSavesToTheUsersProfileFolder) {
+  WriteProfile(FAppFolder.File("Shared.tsp"), {"", "257,I,0"});
+  const TReadOnlyFolder readOnly(FAppFolder.Path());
+  if (!readOnly.Made()) GTEST_SKIP() << "this file system lets the test write everywhere";
+  Start();
+  Edit({[](TDialogTwainParameters& dialog) {
+    const TEditorControls c(dialog);
+    c.Choose(c.Name, "Shared");
+    Save("Shared", {{"DuplexEnabled", "Yes"}})(dialog);
+  }});
+  Edit({Save("Mine", {{"PixelType", "BW"}})});
+  // The shipped profile stays; the user's copy shadows it.
+  EXPECT_EQ(FileText(FAppFolder.File("Shared.tsp")), "\r\n257,I,0\r\n");
+  EXPECT_EQ(FileText(UserProfileFolder() + "/Shared.tsp"), "\r\n257,I,0\r\n4115,B,1\r\n");
+  EXPECT_EQ(FileText(UserProfileFolder() + "/Mine.tsp"), "\r\n257,I,0\r\n");
+  EXPECT_EQ(ComboItems(), (QStringList{"Show Scanner User Interface", "Shared", "Mine"}));
+
+  // The next run lists both folders, each name once, and reads the user's copy.
+  FForm.reset();
+  Start();
+  EXPECT_EQ(ComboItems(), (QStringList{"Show Scanner User Interface", "Mine", "Shared"}));
+  FForm->ProfileCombo().setCurrentIndex(2);
+  FForm->ComboBoxScannerSettingsClick(2);
+  EXPECT_EQ(FForm->ActiveProfile(), (std::vector<std::string>{"", "257,I,0", "4115,B,1"}));
+  FForm->ProfileCombo().setCurrentIndex(0);
+  FForm->ComboBoxScannerSettingsClick(0);
+  EXPECT_TRUE(FForm->ActiveProfile().empty());
+}
