@@ -22,4 +22,22 @@ inline constexpr const char* kLogCaption = "Log";
 inline constexpr const char* kPageStatus =
     "Page: %1 of %2 - Size: %3x%4 - Resolution: %5x%6 DPI - Bits Per Pixel: %7";
 
+// Plug-in modules and the external image processor.
+inline constexpr const char* kPlugInCaption = "Plug-In Custom Processing";
+inline constexpr const char* kAvailableModules = "Available External Modules";
+inline constexpr const char* kAskProcessAll =
+    "Do you want to execute processing on all images in the batch ?";
+inline constexpr const char* kScriptDialogTitle = "Select Image Processing Script";
+inline constexpr const char* kScriptDialogFilter = "Vellumtrace Image Processing Script|*.ips";
+inline constexpr const char* kProcessorDialogTitle = "Select Image Processor EXE";
+inline constexpr const char* kProcessorDialogFilter = "Executables|*";
+inline constexpr const char* kProcessorNotSet =
+    "Vellumtrace Image Processor executable was not yet set.";
+inline constexpr const char* kProcessorNotSetMore =
+    "In next dialog you will be asked to find and to select it, else batch processing cannot be "
+    "performed.";
+inline constexpr const char* kProcessorFailed = "Unable to run Vellumtrace Image Processor !";
+inline constexpr const char* kProcessorFailedMore = "Check if it was installed properly and retry.";
+inline constexpr const char* kFilesListName = "FilesList.txt";
+
 } // namespace AppTexts

@@ -1,6 +1,7 @@
 #include "app/FormMain.h"
 
 #include "app/ActionTable.h"
+#include "app/AddOnCommands.h"
 #include "app/AppIcons.h"
 #include "app/AppSettings.h"
 #include "app/AppTexts.h"
@@ -50,13 +51,25 @@ private:
 
 // The commands whose work is done by later parts of the program; until then
 // they say so.
-const char* const kLaterCommands[] = {
-    "ActionSaveBatchAs", "ActionSelectScanner",   "ActionScannerSettings",  "ActionScanToBatch",
-    "ActionScanToFile",  "ActionScanToScreen",    "ActionPrinterSettings",  "ActionPrint",
-    "ActionCopy",        "ActionRotate90",        "ActionRotate180",        "ActionRotate270",
-    "ActionInvert",      "ActionFlipHorizontal",  "ActionFlipVertical",     "ActionDeskew",
-    "ActionDespeckle",   "ActionImageProcessing", "ActionCustomProcessing", "ActionGuida",
-    "ActionAbout"};
+const char* const kLaterCommands[] = {"ActionSaveBatchAs",
+                                      "ActionSelectScanner",
+                                      "ActionScannerSettings",
+                                      "ActionScanToBatch",
+                                      "ActionScanToFile",
+                                      "ActionScanToScreen",
+                                      "ActionPrinterSettings",
+                                      "ActionPrint",
+                                      "ActionCopy",
+                                      "ActionRotate90",
+                                      "ActionRotate180",
+                                      "ActionRotate270",
+                                      "ActionInvert",
+                                      "ActionFlipHorizontal",
+                                      "ActionFlipVertical",
+                                      "ActionDeskew",
+                                      "ActionDespeckle",
+                                      "ActionGuida",
+                                      "ActionAbout"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -89,6 +102,7 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   FPageView = new TPageView(*FViewer, *FTabs, *FStatusBar, FPrompt, this);
   FBatchCommands = new TBatchCommands(FBatch, *FStrip, *FPanelBatchFolder,
                                       *FStatusBar->ProgressBar(), FPrompt, *this, this);
+  FAddOnCommands = new TAddOnCommands(*this, FPrompt, this);
   WireCommands();
   RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
@@ -222,6 +236,8 @@ void TFormMain::WireCommands() {
   OnExecute("ActionMoveDown", [&batch] { batch.MoveSelectedNext(); });
   OnExecute("ActionView", [&batch] { batch.ViewSelected(); });
   OnExecute("ActionExit", [this] { close(); });
+  OnExecute("ActionCustomProcessing", [this] { FAddOnCommands->CustomProcessing(); });
+  OnExecute("ActionImageProcessing", [this] { FAddOnCommands->ImageProcessing(); });
   OnExecute("ActionFitToWidth", [&page] { page.FitToWidth(); });
   OnExecute("ActionFitToHeight", [&page] { page.FitToHeight(); });
   OnExecute("ActionFitToPage", [&page] { page.FitToPage(); });

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QComboBox;
+class TAddOnCommands;
 class QMenu;
 class QSplitter;
 class QTabBar;
@@ -68,6 +69,7 @@ public:
   QSplitter& Splitter() const { return *FSplitter; }
   TPageView& PageView() const { return *FPageView; }
   TBatchCommands& BatchCommands() const { return *FBatchCommands; }
+  TAddOnCommands& AddOnCommands() const { return *FAddOnCommands; }
   QTimer& StartTimer() const { return *FTimer; }
 
   // ActionManager1Update: brings every command's enabled state and the log
@@ -129,6 +131,7 @@ private:
   QTimer* FTimer = nullptr;
   TPageView* FPageView = nullptr;
   TBatchCommands* FBatchCommands = nullptr;
+  TAddOnCommands* FAddOnCommands = nullptr;
   TLogForm* FLogForm = nullptr; // a tool window over this one, deleted with it
   bool FShown = false;
 };
