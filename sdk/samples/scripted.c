@@ -12,9 +12,13 @@
  *                     ExecuteProcess breaks the rules: frees the block,
  *                     spoils its header, or claims more rows than it holds
  *   record=PATH       every call is appended to PATH, one line each:
- *                     "start", "execute <pageIndex> <fileName>", "end"
+ *                     "start", "execute <pageIndex> <fileName>", "end", and
+ *                     "unload <module path>" when the module is unloaded
  */
+#define _GNU_SOURCE
 #include "tessivane/plugin.h"
+
+#include <dlfcn.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -51,11 +55,20 @@ static void record(const char* line, int32_t pageIndex, const char* fileName) {
   if (!setting("record", path, sizeof path)) return;
   FILE* file = fopen(path, "a");
   if (file == NULL) return;
-  if (fileName)
+  if (strcmp(line, "unload") == 0)
+    fprintf(file, "%s %s\n", line, fileName);
+  else if (fileName)
     fprintf(file, "%s %d %s\n", line, (int)pageIndex, fileName);
   else
     fprintf(file, "%s\n", line);
   fclose(file);
+}
+
+/* Runs when the module is unloaded: names the module's own file. */
+__attribute__((destructor)) static void unloaded(void) {
+  Dl_info info;
+  if (dladdr((void*)&unloaded, &info) != 0 && info.dli_fname != NULL)
+    record("unload", 0, info.dli_fname);
 }
 
 TSV_PLUGIN_EXPORT void GetProcessDescription(char* description) {

@@ -92,7 +92,11 @@ typedef int32_t (*TSV_EndProcess)(void);
  *                                            TSV_HANDLE page);
  *   TSV_PLUGIN_EXPORT int32_t EndProcess(void);
  */
+#ifdef __cplusplus
+#define TSV_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
+#else
 #define TSV_PLUGIN_EXPORT __attribute__((visibility("default")))
+#endif
 
 #ifdef __cplusplus
 }

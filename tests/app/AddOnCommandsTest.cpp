@@ -137,6 +137,20 @@ TEST_F(AddOnCommands, ListsOnlyLibrariesWithAllFourExports) {
   EXPECT_TRUE(Calls().empty());
 }
 
+TEST_F(AddOnCommands, ModulesAreUnloadedFromTheLastToTheFirst) {
+  for (const char* name : {"a.so", "b.so", "c.so"})
+    fs::copy_file(std::string(TESSIVANE_SAMPLES_DIR) + "/sample-scripted.so",
+                  FAppFolder.File(name));
+  Script("");
+  Start();
+  EXPECT_EQ(FForm->AddOnCommands().AddOns().Items().size(), 3u);
+  EXPECT_TRUE(Calls().empty());
+  FForm.reset();
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"unload " + FAppFolder.File("c.so"),
+                                               "unload " + FAppFolder.File("b.so"),
+                                               "unload " + FAppFolder.File("a.so")}));
+}
+
 TEST_F(AddOnCommands, NoModulesGiveAnEmptyListAndNoOk) {
   ThreePages();
   StartOn(FBatch.Path());
