@@ -1,4 +1,5 @@
 #include "core/FileStream.h"
+#include "core/MemoryStream.h"
 #include "graphics/GraphicRegistry.h"
 #include "graphics/TiffGraphic.h"
 #include "workflow/AddOns.h"
@@ -35,7 +36,7 @@ void StoreFirstPage(const std::string& fileName, TDibGraphic& graphic) {
   // place only when it is complete; the pages after the first keep their
   // own compression.
   TFileStream source(fileName, TFileStream::fmOpenRead);
-  TReplacingFileStream target(fileName);
+  TMemoryStream content;
   for (int i = 1; i <= pages; ++i) {
     TTiffGraphic page;
     if (i == 1) {
@@ -43,9 +44,14 @@ void StoreFirstPage(const std::string& fileName, TDibGraphic& graphic) {
       if (const auto* tiff = dynamic_cast<const TTiffGraphic*>(&graphic))
         page.SetCompression(tiff->Compression());
     } else {
+      source.SetPosition(0);
       page.LoadImage(source, i);
     }
-    page.AppendToStream(target);
+    // Reading and appending both take the file from the stream's position on.
+    content.SetPosition(0);
+    page.AppendToStream(content);
   }
+  TReplacingFileStream target(fileName);
+  target.WriteBuffer(content.Memory(), content.Bytes().size());
   target.Commit();
 }
