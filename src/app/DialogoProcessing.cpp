@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 TDialogoProcessing::TDialogoProcessing(const QStringList& descriptions, QWidget* parent)
@@ -49,6 +50,8 @@ int TDialogoProcessing::SelectedIndex() const {
 
 void TDialogoProcessing::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  if (const QScreen* shown = screen())
+    move(shown->availableGeometry().center() - QPoint(width() / 2, height() / 2));
   UpdateOk();
 }
 
