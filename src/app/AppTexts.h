@@ -49,9 +49,22 @@ inline constexpr const char* kSettingsListLabel = "Profile Settings List";
 inline constexpr const char* kOkButton = "OK";
 inline constexpr const char* kCancelButton = "Cancel";
 
-inline constexpr const char* kScanSaveTitle = "Sava as TIF or PDF";
-inline constexpr const char* kScanSaveFilter = "TIFF File|*.tif|PDF File|*.pdf";
-inline constexpr const char* kScanSaveDefaultExt = ".tif";
 inline constexpr const char* kBatchFolderNotSelected = "Batch folder not selected !";
+
+// Plug-in modules and the external image processor.
+inline constexpr const char* kPlugInCaption = "Plug-In Custom Processing";
+inline constexpr const char* kAvailableModules = "Available External Modules";
+inline constexpr const char* kScriptDialogTitle = "Select Image Processing Script";
+inline constexpr const char* kScriptDialogFilter = "Vellumtrace Image Processing Script|*.ips";
+inline constexpr const char* kProcessorDialogTitle = "Select Image Processor EXE";
+inline constexpr const char* kProcessorDialogFilter = "Executables|*";
+inline constexpr const char* kProcessorNotSet =
+    "Vellumtrace Image Processor executable was not yet set.";
+inline constexpr const char* kProcessorNotSetMore =
+    "In next dialog you will be asked to find and to select it, else batch processing cannot be "
+    "performed.";
+inline constexpr const char* kProcessorFailed = "Unable to run Vellumtrace Image Processor !";
+inline constexpr const char* kProcessorFailedMore = "Check if it was installed properly and retry.";
+inline constexpr const char* kFilesListName = "FilesList.txt";
 
 } // namespace AppTexts

@@ -1,6 +1,7 @@
 #include "app/FormMain.h"
 
 #include "app/ActionTable.h"
+#include "app/AddOnCommands.h"
 #include "app/AppIcons.h"
 #include "app/AppSettings.h"
 #include "app/AppTexts.h"
@@ -51,9 +52,8 @@ private:
 
 // The commands whose work is done by later parts of the program; until then
 // they say so.
-const char* const kLaterCommands[] = {
-    "ActionPrinterSettings",  "ActionPrint", "ActionCopy", "ActionImageProcessing",
-    "ActionCustomProcessing", "ActionGuida", "ActionAbout"};
+const char* const kLaterCommands[] = {"ActionPrinterSettings", "ActionPrint", "ActionCopy",
+                                      "ActionGuida", "ActionAbout"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -94,6 +94,7 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
       new TScanCommands({FBatch, *FStrip, *FViewer, *FPageView, *FLogForm, *FProfileCommands,
                          FPrompt, [this] { SelectThumbnail(nullptr); }},
                         this);
+  FAddOnCommands = new TAddOnCommands(*this, FPrompt, this);
   WireCommands();
   FProfileCommands->RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
@@ -239,6 +240,8 @@ void TFormMain::WireCommands() {
   OnExecute("ActionScanToBatch", [&scan] { scan.ActionScanToBatchExecute(); });
   OnExecute("ActionScanToFile", [&scan] { scan.ActionScanToFileExecute(); });
   OnExecute("ActionScanToScreen", [&scan] { scan.ActionScanToScreenExecute(); });
+  OnExecute("ActionCustomProcessing", [this] { FAddOnCommands->CustomProcessing(); });
+  OnExecute("ActionImageProcessing", [this] { FAddOnCommands->ImageProcessing(); });
   OnExecute("ActionFitToWidth", [&page] { page.FitToWidth(); });
   OnExecute("ActionFitToHeight", [&page] { page.FitToHeight(); });
   OnExecute("ActionFitToPage", [&page] { page.FitToPage(); });

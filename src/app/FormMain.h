@@ -15,6 +15,7 @@
 #include <vector>
 
 class QComboBox;
+class TAddOnCommands;
 class QMenu;
 class QSplitter;
 class QTabBar;
@@ -74,6 +75,7 @@ public:
   TPageCommands& PageCommands() const { return *FPageCommands; }
   TProfileCommands& ProfileCommands() const { return *FProfileCommands; }
   TScanCommands& ScanCommands() const { return *FScanCommands; }
+  TAddOnCommands& AddOnCommands() const { return *FAddOnCommands; }
   QTimer& StartTimer() const { return *FTimer; }
 
   // ActionManager1Update: brings every command's enabled state and the log
@@ -135,6 +137,7 @@ private:
   TPageCommands* FPageCommands = nullptr;
   TScanCommands* FScanCommands = nullptr;
   TProfileCommands* FProfileCommands = nullptr;
+  TAddOnCommands* FAddOnCommands = nullptr;
   TLogForm* FLogForm = nullptr; // a tool window over this one, deleted with it
   bool FShown = false;
 };

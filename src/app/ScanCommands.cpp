@@ -66,9 +66,9 @@ void TScanCommands::StartScan(TScanTarget target) {
   std::string fileName;
   if (target == TScanTarget::File) {
     TFileDialogOptions options;
-    options.Title = AppTexts::kScanSaveTitle;
-    options.Filter = AppTexts::kScanSaveFilter;
-    options.DefaultExt = AppTexts::kScanSaveDefaultExt;
+    options.Title = AppTexts::kSaveAsDialogTitle;
+    options.Filter = AppTexts::kSaveAsDialogFilter;
+    options.DefaultExt = AppTexts::kSaveAsDefaultExt;
     const std::optional<TFileDialogResult> chosen = FParts.Prompt.SaveFile(options);
     if (!chosen || chosen->Files.empty()) throw EAbort();
     fileName = chosen->Files.front();
