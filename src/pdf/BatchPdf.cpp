@@ -21,51 +21,42 @@ int PageLength(int pixels, int dpi) {
 
 } // namespace
 
+// The PDF page's size in device units for an image's pixels and resolutions;
+// a resolution of 0 (none) is the fixed default one.
+TPDFBatch::TPageSize TPDFBatch::PageSizeOf(int width, int height, int xDpi, int yDpi) {
+  return {PageLength(width, xDpi > 0 ? xDpi : kDefaultPageDpi),
+          PageLength(height, yDpi > 0 ? yDpi : kDefaultPageDpi)};
+}
+
 void TPDFBatch::AddPage(const TDIB& page) {
-  // The sizes are checked before the image is coded.
-  PageLength(page.Width(), page.XResolution() > 0 ? page.XResolution() : kDefaultPageDpi);
-  PageLength(page.Height(), page.YResolution() > 0 ? page.YResolution() : kDefaultPageDpi);
-  const int index = FDocument.AddImage(page, page.PixelFormat() == pf1bit ? icCCITT4 : icJPEG);
-  PlaceImage(index, page.Width(), page.Height(), page.XResolution(), page.YResolution());
+  // The size is checked before the image is coded.
+  const TPageSize size =
+      PageSizeOf(page.Width(), page.Height(), page.XResolution(), page.YResolution());
+  PlaceImage(FDocument.AddImage(page, page.PixelFormat() == pf1bit ? icCCITT4 : icJPEG), size);
 }
 
 void TPDFBatch::AddJpegPage(const TJPEGImage& jpeg, int xDpi, int yDpi) {
-  PageLength(jpeg.Width(), xDpi > 0 ? xDpi : kDefaultPageDpi);
-  PageLength(jpeg.Height(), yDpi > 0 ? yDpi : kDefaultPageDpi);
-  PlaceImage(FDocument.AddImage(jpeg, icJPEG), jpeg.Width(), jpeg.Height(), xDpi, yDpi);
+  const TPageSize size = PageSizeOf(jpeg.Width(), jpeg.Height(), xDpi, yDpi);
+  PlaceImage(FDocument.AddImage(jpeg, icJPEG), size);
 }
 
-void TPDFBatch::PlaceImage(int index, int width, int height, int xDpi, int yDpi) {
-  // A page that came without a resolution has the fixed default one.
-  const int pageWidth = PageLength(width, xDpi > 0 ? xDpi : kDefaultPageDpi);
-  const int pageHeight = PageLength(height, yDpi > 0 ? yDpi : kDefaultPageDpi);
+void TPDFBatch::PlaceImage(int index, TPageSize size) {
   if (FWritten > 0) FDocument.NewPage();
   TPDFPage& target = *FDocument.CurrentPage();
-  target.SetWidth(pageWidth);
-  target.SetHeight(pageHeight);
+  target.SetWidth(size.Width);
+  target.SetHeight(size.Height);
   target.ShowImage(index, 0, 0, target.Width(), target.Height(), 0);
   ++FWritten;
 }
 
-int SaveBatchAsPdf(const std::string& fileName, const std::vector<std::string>& files,
-                   const std::function<void(size_t)>& onFile) {
+int WriteBatchPdf(const std::string& fileName, const std::function<void(TPDFBatch&)>& addPages) {
   TPDFDocument document;
   document.SetFileName(fileName);
   document.BeginDoc();
   TPDFBatch batch(document);
   std::exception_ptr failure;
   try {
-    TDIB page;
-    for (size_t i = 0; i < files.size(); ++i) {
-      if (onFile) onFile(i);
-      TFileStream file(files[i], TFileStream::fmOpenRead);
-      const int pages = TDIB::TiffPageCount(file);
-      for (int j = 0; j < pages; ++j) {
-        file.SetPosition(0);
-        page.LoadFromStream(file, j);
-        batch.AddPage(page);
-      }
-    }
+    addPages(batch);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -78,4 +69,21 @@ int SaveBatchAsPdf(const std::string& fileName, const std::vector<std::string>& 
   document.EndDoc();
   if (failure) std::rethrow_exception(failure);
   return batch.Written();
+}
+
+int SaveBatchAsPdf(const std::string& fileName, const std::vector<std::string>& files,
+                   const std::function<void(size_t)>& onFile) {
+  return WriteBatchPdf(fileName, [&](TPDFBatch& batch) {
+    TDIB page;
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (onFile) onFile(i);
+      TFileStream file(files[i], TFileStream::fmOpenRead);
+      const int pages = TDIB::TiffPageCount(file);
+      for (int j = 0; j < pages; ++j) {
+        file.SetPosition(0);
+        page.LoadFromStream(file, j);
+        batch.AddPage(page);
+      }
+    }
+  });
 }

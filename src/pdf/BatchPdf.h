@@ -28,13 +28,25 @@ public:
   int Written() const { return FWritten; }
 
 private:
-  // Draws image index over a new page of the size the pixels and
-  // resolutions give.
-  void PlaceImage(int index, int width, int height, int xDpi, int yDpi);
+  struct TPageSize {
+    int Width = 0;
+    int Height = 0;
+  };
+  static TPageSize PageSizeOf(int width, int height, int xDpi, int yDpi);
+  // Draws image index over a new page of the size given.
+  void PlaceImage(int index, TPageSize size);
 
   TPDFDocument& FDocument;
   int FWritten = 0;
 };
+
+// Writes fileName as a new PDF file with the document's defaults, holding the
+// pages addPages places on the batch, and returns the number of pages
+// written. A failure raised by addPages stops there; the document is still
+// finished, so the file holds the pages completed before it, and the failure
+// is raised (or EndDoc's own, when finishing fails too and the file is
+// removed). When no page was completed the file is left as it was.
+int WriteBatchPdf(const std::string& fileName, const std::function<void(TPDFBatch&)>& addPages);
 
 // Saves every page of every TIFF file, in order, as one PDF file with the
 // document's defaults, and returns the number of pages written. onFile, when

@@ -10,7 +10,6 @@
 #include "graphics/TiffGraphic.h"
 #include "pdf/BatchPdf.h"
 #include "pdf/JpegCodec.h"
-#include "pdf/PDFDocument.h"
 #include "raster/DIB.h"
 #include "workflow/BatchProgress.h"
 
@@ -146,29 +145,13 @@ bool AddJpegFile(TPDFBatch& batch, const std::string& fileName, const TDibGraphi
 
 int SaveAsPdf(const std::string& output, const std::vector<std::string>& files,
               TBatchProgress* progress) {
-  TPDFDocument document;
-  document.SetFileName(output);
-  document.BeginDoc();
-  TPDFBatch batch(document);
-  std::exception_ptr failure;
-  try {
+  return WriteBatchPdf(output, [&](TPDFBatch& batch) {
     ForEachPage(files, progress,
                 [&](TDIB& page, const TDibGraphic* graphic, const std::string& jpegFile) {
                   if (!jpegFile.empty() && AddJpegFile(batch, jpegFile, *graphic)) return;
                   batch.AddPage(page);
                 });
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  // Pages already written are kept; a save that fails before its first page
-  // leaves the target as it was.
-  if (failure && batch.Written() == 0) {
-    document.Abort();
-    std::rethrow_exception(failure);
-  }
-  document.EndDoc();
-  if (failure) std::rethrow_exception(failure);
-  return batch.Written();
+  });
 }
 
 } // namespace
