@@ -21,18 +21,6 @@ template <typename Work> auto WithPlainTiffErrors(Work&& work) {
   }
 }
 
-TTiffCompression CompressionByFormat(TImageFormat format) {
-  switch (format) {
-  case ifBlackWhite:
-    return tcGroup4;
-  case ifGray256:
-  case ifTrueColor:
-    return tcJpeg;
-  default:
-    return tcLZW;
-  }
-}
-
 } // namespace
 
 int TiffCompressionOfCode(int code, const TDibGraphic& page) {
@@ -134,7 +122,7 @@ void WriteGraphicPage(TDibGraphic& page, const std::string& fileName, bool appen
     target->Assign(page);
     if (auto* tiff = dynamic_cast<TTiffGraphic*>(target.get())) {
       const auto* source = dynamic_cast<const TTiffGraphic*>(&page);
-      TTiffCompression compression = CompressionByFormat(tiff->ImageFormat());
+      TTiffCompression compression = CompressionForFormat(tiff->ImageFormat());
       if (options.compression >= 0)
         compression = static_cast<TTiffCompression>(options.compression);
       else if (source != nullptr && CompressionAllowed(source->Compression(), tiff->ImageFormat()))

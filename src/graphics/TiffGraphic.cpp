@@ -113,6 +113,18 @@ const char* CompressionText(TTiffCompression compression) {
   return compression <= tcLZW ? texts[compression] : "";
 }
 
+TTiffCompression CompressionForFormat(TImageFormat format) {
+  switch (format) {
+  case ifBlackWhite:
+    return tcGroup4;
+  case ifGray256:
+  case ifTrueColor:
+    return tcJpeg;
+  default:
+    return tcLZW;
+  }
+}
+
 bool CompressionAllowed(TTiffCompression compression, TImageFormat format) {
   switch (format) {
   case ifBlackWhite:

@@ -22,6 +22,10 @@ enum TTiffCompression : uint8_t {
 const char* CompressionText(TTiffCompression compression);
 // Whether pages of the format may be written with the compression.
 bool CompressionAllowed(TTiffCompression compression, TImageFormat format);
+// The compression a page of the format gets when it is written without one
+// of its own: Group 4 when bilevel, JPEG for 256 grey levels and true colour,
+// LZW otherwise.
+TTiffCompression CompressionForFormat(TImageFormat format);
 
 // Single- and multi-page TIFF files. Failures are raised as ETiffError with
 // "ETiffError " before the message.

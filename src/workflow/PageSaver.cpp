@@ -36,18 +36,7 @@ std::string FailureText(const std::string& message) {
 }
 
 void ApplyTiffSettings(TTiffGraphic& tiff) {
-  switch (tiff.ImageFormat()) {
-  case ifBlackWhite:
-    tiff.SetCompression(tcGroup4);
-    break;
-  case ifGray256:
-  case ifTrueColor:
-    tiff.SetCompression(tcJpeg);
-    break;
-  default:
-    tiff.SetCompression(tcLZW);
-    break;
-  }
+  tiff.SetCompression(CompressionForFormat(tiff.ImageFormat()));
   tiff.SetRowsPerStrip(tiff.Height());
 }
 

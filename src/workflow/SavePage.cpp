@@ -15,19 +15,6 @@
 
 namespace {
 
-// The compression a page written back into a TIFF file gets, by its format.
-TTiffCompression CompressionFor(TImageFormat format) {
-  switch (format) {
-  case ifBlackWhite:
-    return tcGroup4;
-  case ifGray256:
-  case ifTrueColor:
-    return tcJpeg;
-  default:
-    return tcLZW;
-  }
-}
-
 [[noreturn]] void NoSuchPage(int pageNumber, const std::string& file) {
   throw ESavePageError(FormatText("Page %d does not exist in %s", pageNumber, file.c_str()));
 }
@@ -41,7 +28,7 @@ void CheckSinglePage(int pageNumber, const std::string& file) {
 void TakeGraphic(TDibGraphic& target, const TDibGraphic& graphic) {
   target.Assign(graphic);
   if (auto* tiff = dynamic_cast<TTiffGraphic*>(&target)) {
-    tiff->SetCompression(CompressionFor(tiff->ImageFormat()));
+    tiff->SetCompression(CompressionForFormat(tiff->ImageFormat()));
     // A page read from a TIFF file keeps its text tags (the annotation, say).
     if (const auto* source = dynamic_cast<const TTiffGraphic*>(&graphic))
       for (const auto& [tag, text] : source->Tags()) tiff->SetTag(tag, text);
