@@ -13,24 +13,16 @@
 #include "raster/DIB.h"
 #include "workflow/BatchProgress.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
-
-std::string LowerExtension(const std::string& name) {
-  std::string extension = std::filesystem::path(name).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
 
 // The page as a raster page for the writers.
 void ToRaster(const TDibGraphic& graphic, TDIB& page) {
@@ -157,9 +149,7 @@ int SaveAsPdf(const std::string& output, const std::vector<std::string>& files,
 } // namespace
 
 TBatchOutputKind BatchOutputKind(const std::string& outputName) {
-  const std::string extension = LowerExtension(outputName);
-  if (extension == ".tif" || extension == ".tiff") return TBatchOutputKind::Tiff;
-  if (extension == ".pdf") return TBatchOutputKind::Pdf;
+  if (const std::optional<TBatchOutputKind> kind = PageFileFormat(outputName)) return *kind;
   throw ESaveBatchError("Cannot save the batch as " + outputName +
                         ": the name must end in .tif, .tiff or .pdf");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Exception.h"
+#include "workflow/ScanTarget.h"
 
 #include <string>
 #include <vector>
@@ -13,12 +14,13 @@ public:
   using Exception::Exception;
 };
 
-enum class TBatchOutputKind { Tiff, Pdf };
+// The formats a batch is saved in are those a scan is written in.
+using TBatchOutputKind = TScanFileFormat;
 
-// The output format an output name selects: ".tif" and ".tiff" in any case
-// select TIFF, ".pdf" in any case selects PDF. Any other extension, or none,
-// raises ESaveBatchError "Cannot save the batch as %s: the name must end in
-// .tif, .tiff or .pdf".
+// The output format an output name selects, as PageFileFormat chooses it:
+// ".tif" and ".tiff" in any case select TIFF, ".pdf" in any case selects
+// PDF. Any other extension, or none, raises ESaveBatchError "Cannot save
+// the batch as %s: the name must end in .tif, .tiff or .pdf".
 TBatchOutputKind BatchOutputKind(const std::string& outputName);
 
 // The information text shown after a batch was saved: "Created file %s with
