@@ -29,11 +29,7 @@ inline constexpr const char* kSaveAsDialogTitle = "Sava as TIF or PDF";
 inline constexpr const char* kSaveAsDialogFilter = "TIFF File|*.tif|PDF File|*.pdf";
 inline constexpr const char* kSaveAsDefaultExt = ".tif";
 
-} // namespace AppTexts
-
 // Scanning and the profile editor.
-namespace AppTexts {
-
 inline constexpr const char* kProfileEditorCaption = "Scanner Settings";
 inline constexpr const char* kProfileEditorGroup = "TWAIN Scanner Settings";
 inline constexpr const char* kProfileNameLabel = "Scanning Profile Name";
