@@ -3,6 +3,7 @@
 // colour JPEG pages), with the memory the strip adds and the longest time
 // the window went without serving its events; then selecting a thumbnail
 // until the viewer has drawn the page, and one zoom step.
+#include "OffscreenApplication.h"
 #include "app/FormMain.h"
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
@@ -17,7 +18,6 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -26,23 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-QApplication& Application() {
-  static QApplication* application = [] {
-    static const std::string home = fs::temp_directory_path() / "tessivane-window-bench-home";
-    fs::create_directories(home);
-    ::setenv("HOME", home.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("TESSIVANE_APP_FOLDER", home.c_str(), 1);
-    static int argc = 1;
-    static char name[] = "bench_window";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  return *application;
-}
 
 // A folder of count copies of one generated A4 page, made once per run.
 std::string BatchOf(int bits, int count) {
@@ -80,7 +63,7 @@ double ResidentMegabytes() {
 }
 
 void OpenBatchFolder(benchmark::State& state, int bits, int count) {
-  Application();
+  OffscreenApplication("bench_window");
   const QString folder = QString::fromStdString(BatchOf(bits, count));
   TScriptedPrompt prompt;
   TFormMain form(prompt, {});
@@ -126,7 +109,7 @@ void OpenBatchFolder(benchmark::State& state, int bits, int count) {
 }
 
 void SelectAndZoom(benchmark::State& state, int bits, bool zoomStep) {
-  Application();
+  OffscreenApplication("bench_window");
   const QString folder = QString::fromStdString(BatchOf(bits, 2));
   TScriptedPrompt prompt;
   TFormMain form(prompt, {});

@@ -4,6 +4,7 @@
 // the same files in the same run (their ratio is the counter
 // "ratio_to_peer"), and Negative over the batch (read, transform, write
 // back, thumbnail), per file.
+#include "OffscreenApplication.h"
 #include "app/FormMain.h"
 #include "graphics/TiffGraphic.h"
 #include "raster/PageGenerator.h"
@@ -25,23 +26,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kPages = 100;
-
-QApplication& Application() {
-  static QApplication* application = [] {
-    static const std::string home = fs::temp_directory_path() / "tessivane-save-bench-home";
-    fs::create_directories(home);
-    ::setenv("HOME", home.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("TESSIVANE_APP_FOLDER", home.c_str(), 1);
-    static int argc = 1;
-    static char name[] = "bench_window_save";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  return *application;
-}
 
 // A folder of kPages generated bilevel A4 pages, each its own text.
 std::string Batch(const std::string& name) {
@@ -69,6 +53,14 @@ const std::string& SaveFolder() {
   return folder;
 }
 
+// Shows the window, its start timer stopped, with folder as its batch.
+void ShowWithBatch(TFormMain& form, const std::string& folder) {
+  form.StartTimer().stop();
+  form.show();
+  QCoreApplication::processEvents();
+  form.BatchCommands().OpenBatchFolder(QString::fromStdString(folder));
+}
+
 // The peer's time for the same job, once per run.
 double PeerMs(bool pdf, const std::vector<std::string>& files, const std::string& out) {
   QStringList arguments;
@@ -93,14 +85,11 @@ double PeerMs(bool pdf, const std::vector<std::string>& files, const std::string
 }
 
 void SaveBatchAs(benchmark::State& state, bool pdf) {
-  Application();
+  OffscreenApplication("bench_window_save");
   const std::string folder = SaveFolder();
   TScriptedPrompt prompt;
   TFormMain form(prompt, {});
-  form.StartTimer().stop();
-  form.show();
-  QCoreApplication::processEvents();
-  form.BatchCommands().OpenBatchFolder(QString::fromStdString(folder));
+  ShowWithBatch(form, folder);
   const std::string out =
       fs::temp_directory_path() / (pdf ? "tessivane-save-bench.pdf" : "tessivane-save-bench.tif");
   double best = 1e300;
@@ -126,14 +115,11 @@ void SaveBatchAs(benchmark::State& state, bool pdf) {
 }
 
 void NegativeOverBatch(benchmark::State& state) {
-  Application();
+  OffscreenApplication("bench_window_save");
   const std::string folder = Batch("negative");
   TScriptedPrompt prompt;
   TFormMain form(prompt, {});
-  form.StartTimer().stop();
-  form.show();
-  QCoreApplication::processEvents();
-  form.BatchCommands().OpenBatchFolder(QString::fromStdString(folder));
+  ShowWithBatch(form, folder);
   double totalMs = 0;
   for (auto _ : state) {
     prompt.Answer(TAnswer::Yes);
