@@ -14,42 +14,28 @@ bin=${1:-build/default/bin}
 cli="$bin/tessivane-cli"
 runs=${RUNS:-3}
 pages=${PAGES:-100}
-for tool in tiffcp tiffinfo qpdf bc; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 1; }
-done
-[ -x "$cli" ] || { echo "missing $cli: build first" >&2; exit 1; }
+source bench/peers_common.sh
+peers_setup tiffcp tiffinfo qpdf bc
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 mkdir "$work/batch"
 for i in $(seq -w 1 "$pages"); do
   "$cli" make-page "$work/batch/p$i.tif" --width 2480 --height 3508 --dpi 300 --bits 1 --seed "$i"
 done
 files=("$work"/batch/p*.tif)
 
-# best NAME COMMAND: runs the command through bash -c, keeps the best wall
-# seconds in $work/NAME.time.
-best() {
-  local name=$1 command=$2 real
-  real=$( { TIMEFORMAT='%R'; time bash -c "$command" >/dev/null 2>&1; } 2>&1 )
-  if [ -f "$work/$name.time" ]; then
-    real=$(echo "r=$real; b=$(cat "$work/$name.time"); if (r < b) r else b" | bc)
-  fi
-  echo "$real" >"$work/$name.time"
-}
-
 for _ in $(seq "$runs"); do
   rm -f "$work"/*.pdf "$work"/*.tif
-  best save_pdf "'$cli' save-batch '$work/batch' '$work/save.pdf'"
-  best topdf "'$cli' topdf '$work/topdf.pdf' ${files[*]}"
-  best save_tif "'$cli' save-batch '$work/batch' '$work/save.tif'"
-  best tiffcp "tiffcp ${files[*]} '$work/tiffcp.tif'"
-  best negative "'$cli' process '$work/batch' negative"
+  run_once save_pdf "'$cli' save-batch '$work/batch' '$work/save.pdf'"
+  run_once topdf "'$cli' topdf '$work/topdf.pdf' ${files[*]}"
+  run_once save_tif "'$cli' save-batch '$work/batch' '$work/save.tif'"
+  run_once tiffcp "tiffcp ${files[*]} '$work/tiffcp.tif'"
+  run_once negative "'$cli' process '$work/batch' negative"
 done
 
 qpdf --check "$work/save.pdf" >/dev/null && echo "save.pdf: qpdf --check ok"
 [ -z "$(tiffinfo -D "$work/save.tif" 2>&1 >/dev/null)" ] && echo "save.tif: tiffinfo -D clean"
-t() { cat "$work/$1.time"; }
+# t NAME: the best wall seconds.
+t() { cut -d' ' -f1 "$work/$1.time"; }
 ratio() { echo "scale=2; $(t "$1") / $(t "$2")" | bc; }
 echo "pages: $pages, runs: $runs (best wall-clock seconds)"
 echo "save-batch PDF  $(t save_pdf) s   topdf $(t topdf) s    ratio $(ratio save_pdf topdf)"

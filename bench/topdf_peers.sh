@@ -17,13 +17,8 @@ bin=${1:-build/default/bin}
 cli="$bin/tessivane-cli"
 runs=${RUNS:-3}
 pages=20
-for tool in tiffcp tiff2pdf img2pdf qpdf; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 1; }
-done
-[ -x "$cli" ] || { echo "missing $cli: build first" >&2; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source bench/peers_common.sh
+peers_setup tiffcp tiff2pdf img2pdf qpdf bc
 mkdir "$work/bilevel" "$work/tone"
 for i in $(seq -w 1 $pages); do
   "$cli" make-page "$work/bilevel/p$i.tif" --width 2480 --height 3508 --dpi 300 --bits 1 \
@@ -32,22 +27,6 @@ for i in $(seq -w 1 $pages); do
   "$cli" make-page "$work/tone/p$i.tif" --width 2480 --height 3508 --dpi 300 --bits $bits \
     --seed "$i" --compression 1
 done
-
-# best_time NAME COMMAND...: runs the command (through bash -c), keeps the
-# best wall and CPU seconds in $work/NAME.time.
-run_once() {
-  local name=$1 command=$2 out
-  out=$( { TIMEFORMAT='%R %U %S'; time bash -c "$command" >/dev/null 2>&1; } 2>&1 )
-  read -r real user sys <<<"$out"
-  local cpu
-  cpu=$(echo "$user + $sys" | bc)
-  if [ -f "$work/$name.time" ]; then
-    read -r bestReal bestCpu <"$work/$name.time"
-    real=$(echo "if ($real < $bestReal) $real else $bestReal" | bc)
-    cpu=$(echo "if ($cpu < $bestCpu) $cpu else $bestCpu" | bc)
-  fi
-  echo "$real $cpu" >"$work/$name.time"
-}
 
 check() {
   if qpdf --check "$1" >"$work/check.txt" 2>&1; then
