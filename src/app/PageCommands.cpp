@@ -51,8 +51,7 @@ void TPageCommands::ProcessAllImages(const TPageOperation& operation) {
   const auto redraw = [this](const std::string& fileName, const TDibGraphic& graphic) {
     // Looked up for every file: the strip may have been rebuilt while the
     // window was served between files.
-    if (TThumbnail* thumbnail = FStrip.Find(QString::fromStdString(fileName)))
-      thumbnail->SetPicture(TThumbnailStrip::ThumbnailPictureOf(graphic, FStrip.ThumbSize()));
+    FStrip.RedrawThumbnail(QString::fromStdString(fileName), graphic);
   };
   ::ProcessAllImages(FBatch.ListBatchFiles(), operation, FLog, &progress, redraw);
 }

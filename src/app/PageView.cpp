@@ -112,20 +112,17 @@ void TPageView::WriteBackPage() {
   }
   const std::string file = target.toStdString();
   const bool existed = QFileInfo::exists(target);
-  // Without tabs the page came from a scan: Scan To File shows the page it
-  // appended last, Scan To Batch the one page of a new file.
   // The tab of the page shown: the tab bar may already stand on the next
-  // one when its change asks.
+  // one when its change asks. Without tabs the page came from a scan: Scan
+  // To File shows the page it appended last, Scan To Batch the one page of a
+  // new file.
   int page = 1;
   if (FTabs.count() > 0)
     page = FShownTab + 1;
   else if (existed)
     page = TGraphicDocument(file).PageCount();
   SavePageIntoFile(file, page, FViewer.Graphic());
-  if (page == 1)
-    if (TThumbnail* thumbnail = FStrip.Find(target))
-      thumbnail->SetPicture(
-          TThumbnailStrip::ThumbnailPictureOf(FViewer.Graphic(), FStrip.ThumbSize()));
+  if (page == 1) FStrip.RedrawThumbnail(target, FViewer.Graphic());
   if (!existed) FViewer.SetFileName(file);
 }
 

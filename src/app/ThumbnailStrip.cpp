@@ -48,6 +48,11 @@ QImage TThumbnailStrip::ThumbnailPictureOf(const TDibGraphic& page, int size) {
   return RenderThumbnailPicture(page, size, size)->ToQImage();
 }
 
+void TThumbnailStrip::RedrawThumbnail(const QString& path, const TDibGraphic& page) {
+  if (TThumbnail* thumbnail = Find(path))
+    thumbnail->SetPicture(ThumbnailPictureOf(page, FThumbSize));
+}
+
 QImage TThumbnailStrip::ReadThumbnailPicture(const std::string& path, int size) {
   GraphicForFile(path); // an unregistered extension is the caller's error
   try {

@@ -35,6 +35,9 @@ public:
   const std::vector<TThumbnail*>& Thumbnails() const { return FThumbnails; }
   int Count() const { return static_cast<int>(FThumbnails.size()); }
   TThumbnail* Find(const QString& path) const;
+  // Gives the thumbnail of path, when the strip has one, the picture of a
+  // page already in memory (the page just written to the file).
+  void RedrawThumbnail(const QString& path, const class TDibGraphic& page);
   QWidget* Content() const { return widget(); }
 
   // Reads the first page of file and adds its thumbnail at cell, captioned
