@@ -1,25 +1,12 @@
 #include "app/ProfileCommands.h"
 
 #include "app/DialogTwainParameters.h"
+#include "app/StatusPanels.h"
 #include "core/Exception.h"
 #include "profiles/ProfileStore.h"
 #include "workflow/OperatorPrompt.h"
 
-#include <QApplication>
 #include <QComboBox>
-
-namespace {
-
-// The hourglass for as long as it lives.
-class TWaitCursor {
-public:
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
-} // namespace
 
 TProfileCommands::TProfileCommands(TProfileFolders folders, QComboBox& combo,
                                    TOperatorPrompt& prompt,
@@ -56,7 +43,7 @@ void TProfileCommands::ComboBoxScannerSettingsClick(int index) {
 void TProfileCommands::ActionScannerSettingsExecute() {
   TDialogTwainParameters dialog(FPrompt, FOwner);
   {
-    const TWaitCursor wait;
+    const TBusyCursor busy;
     dialog.AddScanners(FSourceList());
   }
   dialog.SetProfileFolders(FFolders);

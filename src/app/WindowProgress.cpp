@@ -1,16 +1,12 @@
 #include "app/WindowProgress.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QProgressBar>
-
-#include <limits>
 
 TWindowProgress::TWindowProgress(QProgressBar& bar, bool serveEvents)
     : FBar(bar), FServeEvents(serveEvents) {}
 
-TWindowProgress::~TWindowProgress() {
-  End();
-}
+TWindowProgress::~TWindowProgress() = default;
 
 void TWindowProgress::MapPositions(std::vector<int> positions, int maximum) {
   FPositions = std::move(positions);
@@ -18,12 +14,7 @@ void TWindowProgress::MapPositions(std::vector<int> positions, int maximum) {
 }
 
 void TWindowProgress::Begin(int maximum) {
-  FBar.setRange(0, FMappedMaximum >= 0 ? FMappedMaximum : maximum);
-  FBar.setValue(0);
-  FBar.show();
-  FBar.raise();
-  if (!FBusy) QApplication::setOverrideCursor(Qt::WaitCursor);
-  FBusy = true;
+  FScope.emplace(&FBar, FMappedMaximum >= 0 ? FMappedMaximum : maximum);
 }
 
 void TWindowProgress::Position(int position) {
@@ -33,9 +24,5 @@ void TWindowProgress::Position(int position) {
 }
 
 void TWindowProgress::End() {
-  FBar.hide();
-  FBar.setRange(0, std::numeric_limits<int>::max());
-  FBar.setValue(0);
-  if (FBusy) QApplication::restoreOverrideCursor();
-  FBusy = false;
+  FScope.reset();
 }

@@ -1,15 +1,18 @@
 #pragma once
 
+#include "app/StatusPanels.h"
 #include "workflow/BatchProgress.h"
 
+#include <optional>
 #include <vector>
 
 class QProgressBar;
 
 // A loop over the batch as the window shows it: the status bar's progress
-// bar and the hourglass cursor while it runs. The bar is hidden and reset
-// (minimum 0, maximum 2147483647, position 0) and the cursor restored when
-// the loop ends, and again when this object goes, however the loop was left.
+// bar and the hourglass cursor while it runs (a TProgressScope from Begin to
+// End). The bar is hidden and reset (minimum 0, maximum 2147483647, position
+// 0) and the cursor restored when the loop ends, or when this object goes,
+// however the loop was left.
 class TWindowProgress : public TBatchProgress {
 public:
   // serveEvents: the window processes pending messages before each file,
@@ -31,7 +34,7 @@ public:
 private:
   QProgressBar& FBar;
   bool FServeEvents;
-  bool FBusy = false;
+  std::optional<TProgressScope> FScope; // while the loop runs
   std::vector<int> FPositions;
   int FMappedMaximum = -1;
 };
