@@ -18,15 +18,6 @@ constexpr uint16_t kMsgGet = 0x0001;
 constexpr uint16_t kMsgSet = 0x0006;
 constexpr int32_t kSupportedSizes = 4386;
 
-// Cuts the text up to the next comma off line and returns it; the whole
-// rest when there is no comma.
-std::string CutField(std::string& line) {
-  const size_t comma = line.find(',');
-  std::string field = line.substr(0, comma);
-  line = comma == std::string::npos ? std::string() : line.substr(comma + 1);
-  return field;
-}
-
 // Strict conversion of a decimal number written with the decimal separator
 // of the user's locale.
 double StrToFloat(const std::string& text) {
