@@ -130,18 +130,6 @@ void TDialogTwainParameters::BuildControls() {
   connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TDialogTwainParameters::Guarded(const std::function<void()>& handler) {
-  try {
-    handler();
-  } catch (const EAbort&) {
-    // Nothing to say.
-  } catch (const Exception& error) {
-    FPrompt.ShowError(error.Message());
-  } catch (const std::exception& error) {
-    FPrompt.ShowError(error.what());
-  }
-}
-
 void TDialogTwainParameters::AddScanners(const std::vector<std::string>& productNames) {
   for (const std::string& name : productNames) ComboBoxScanner->addItem(ToQt(name));
   if (ComboBoxScanner->count() > 0) ComboBoxScanner->setCurrentIndex(0);
@@ -177,7 +165,7 @@ void TDialogTwainParameters::FormShow() {
     ComboBoxNome->setCurrentIndex(-1);
     ComboBoxNome->clearEditText();
   }
-  Guarded([this] { FillParameterCombo(); });
+  RunShowingErrors(FPrompt, [this] { FillParameterCombo(); });
   UpdateControls();
 }
 
@@ -191,7 +179,7 @@ void TDialogTwainParameters::FillParameterCombo() {
 }
 
 void TDialogTwainParameters::ComboBoxParametroClick() {
-  Guarded([this] {
+  RunShowingErrors(FPrompt, [this] {
     const QSignalBlocker blocker(ComboBoxValore);
     ComboBoxValore->clear();
     ComboBoxValore->clearEditText();
@@ -233,7 +221,7 @@ void TDialogTwainParameters::UpdateControls() {
 }
 
 void TDialogTwainParameters::ComboBoxNomeChange() {
-  Guarded([this] {
+  RunShowingErrors(FPrompt, [this] {
     const std::string name = ComboBoxNome->currentText().toStdString();
     // A name without a file keeps the settings shown, so OK saves them
     // under the new name.
@@ -282,7 +270,7 @@ void TDialogTwainParameters::ComboBoxNomeChange() {
 }
 
 void TDialogTwainParameters::ButtonAggiungiClick() {
-  Guarded([this] {
+  RunShowingErrors(FPrompt, [this] {
     const int index = ComboBoxParametro->currentIndex();
     if (index < 0 || static_cast<size_t>(index) >= FAvailableParameters.size()) return;
     TParameterValues values;

@@ -4,7 +4,6 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -58,8 +57,6 @@ private:
   // The selected line of the list box, or -1.
   int SelectedIndex() const;
   void SwapLines(int i, int j);
-  // Runs a handler; its error goes to the standard error box.
-  void Guarded(const std::function<void()>& handler);
 
   TOperatorPrompt& FPrompt;
   TProfileFolders FProfileFolders{"", ""};

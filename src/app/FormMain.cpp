@@ -203,15 +203,7 @@ void TFormMain::BuildWidgets() {
 }
 
 void TFormMain::RunGuarded(const std::function<void()>& work) {
-  try {
-    work();
-  } catch (const EAbort&) {
-    // A silent abort ends the command without a word.
-  } catch (const Exception& error) {
-    FPrompt.ShowError(error.Message());
-  } catch (const std::exception& error) {
-    FPrompt.ShowError(error.what());
-  }
+  RunShowingErrors(FPrompt, work);
 }
 
 void TFormMain::OnExecute(const QString& name, std::function<void()> work) {

@@ -1,5 +1,7 @@
 #include "workflow/OperatorPrompt.h"
 
+#include "core/Exception.h"
+
 bool IsAnswerOf(TAnswer answer, TButtons buttons) {
   switch (buttons) {
   case TButtons::Ok:
@@ -45,4 +47,16 @@ void TOperatorPrompt::Inform(const std::string& text) {
 
 void TOperatorPrompt::ShowError(const std::string& text) {
   MessageBox(TMessageKind::Error, text, TButtons::Ok);
+}
+
+void RunShowingErrors(TOperatorPrompt& prompt, const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const EAbort&) {
+    // A silent abort ends the command without a word.
+  } catch (const Exception& error) {
+    prompt.ShowError(error.Message());
+  } catch (const std::exception& error) {
+    prompt.ShowError(error.what());
+  }
 }

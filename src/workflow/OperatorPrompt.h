@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -94,3 +95,7 @@ public:
   // Error icon, OK: the application's standard error box.
   void ShowError(const std::string& text);
 };
+
+// Runs work for a command of the operator's: an EAbort ends it without a
+// word, any other failure is shown in the standard error box.
+void RunShowingErrors(TOperatorPrompt& prompt, const std::function<void()>& work);
