@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workflow/BatchTexts.h"
+
 // Every text the main window shows the operator besides the batch folder's
 // (workflow/BatchTexts.h), kept in one place so the window and its tests
 // read the same words.
@@ -45,7 +47,7 @@ inline constexpr const char* kSettingsListLabel = "Profile Settings List";
 inline constexpr const char* kOkButton = "OK";
 inline constexpr const char* kCancelButton = "Cancel";
 
-inline constexpr const char* kBatchFolderNotSelected = "Batch folder not selected !";
+inline constexpr const char* kBatchFolderNotSelected = kScanWithoutBatchFolderText;
 
 // Plug-in modules and the external image processor.
 inline constexpr const char* kPlugInCaption = "Plug-In Custom Processing";

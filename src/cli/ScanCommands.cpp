@@ -1,10 +1,11 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/StandardErrorLog.h"
 #include "core/CallQueueDispatcher.h"
 #include "profiles/ProfileFile.h"
 #include "twain/AcqTWAIN.h"
 #include "workflow/BatchFolder.h"
-#include "workflow/LogSink.h"
+#include "workflow/BatchTexts.h"
 #include "workflow/OperatorPrompt.h"
 #include "workflow/PageSaver.h"
 #include "workflow/ProfileNegotiation.h"
@@ -16,12 +17,6 @@
 #include <vector>
 
 namespace {
-
-// Log lines of a scan go to the standard error stream.
-class TStderrLog : public TLogSink {
-public:
-  void AddLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
-};
 
 // Without an operator every question takes its default: an input box keeps
 // the value it offers, a message box is closed.
@@ -58,13 +53,13 @@ int Scan(int argc, char** argv) {
   TBatchFolder batch;
   const std::string file = args.Text("file");
   if (args.Has("batch") && !batch.Open(args.Text("batch"))) {
-    std::fprintf(stderr, "Batch folder not selected !\n");
+    std::fprintf(stderr, "%s\n", kScanWithoutBatchFolderText);
     return 1;
   }
   if (args.Has("file")) ScanFileFormat(file);
 
   TCallQueueDispatcher dispatcher;
-  TStderrLog log;
+  TStandardErrorLog log;
   TUnattendedPrompt prompt;
   int pages = 0;
   TPageSaver saver(dispatcher, log, [](const TSavedPage& page) {

@@ -1,8 +1,8 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/StandardErrorLog.h"
 #include "workflow/BatchFolder.h"
 #include "workflow/BatchProgress.h"
-#include "workflow/LogSink.h"
 #include "workflow/PageOperations.h"
 #include "workflow/ProcessAllImages.h"
 #include "workflow/SaveBatch.h"
@@ -26,11 +26,6 @@ public:
 
 private:
   int FMaximum = 0;
-};
-
-class TStandardErrorLog : public TLogSink {
-public:
-  void AddLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
 };
 
 // Progress is shown only to a person watching, never into a file or pipe.

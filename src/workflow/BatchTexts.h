@@ -9,5 +9,7 @@ inline constexpr const char* kDropWithoutBatchFolderText =
 inline constexpr const char* kDeleteSelectedFileText = "Delete selected file ?";
 inline constexpr const char* kImportDialogTitle = "Import Files";
 inline constexpr const char* kImportDialogFilter = "TIFF Files|*.TIF";
+// A scan into the batch while no batch folder is open.
+inline constexpr const char* kScanWithoutBatchFolderText = "Batch folder not selected !";
 // Raised when a new batch file is wanted and no batch folder is open.
 inline constexpr const char* kNoBatchFolderText = "No batch folder is open.";
