@@ -2,6 +2,7 @@
 
 #include "app/ActionTable.h"
 #include "app/AppTexts.h"
+#include "app/DialogPlacement.h"
 #include "core/Exception.h"
 #include "profiles/ParameterCatalogue.h"
 #include "profiles/SettingLine.h"
@@ -17,7 +18,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -147,7 +147,7 @@ std::string TDialogTwainParameters::ScannerLine() const {
 
 void TDialogTwainParameters::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (const QScreen* shown = screen()) move(shown->availableGeometry().center() - rect().center());
+  CentreOnScreen(*this);
   // Shown again after a failed save, the dialog keeps the operator's work.
   if (FShownBefore) return;
   FShownBefore = true;

@@ -2,12 +2,12 @@
 
 #include "app/ActionTable.h"
 #include "app/AppTexts.h"
+#include "app/DialogPlacement.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 TDialogoProcessing::TDialogoProcessing(const QStringList& descriptions, QWidget* parent)
@@ -23,10 +23,10 @@ TDialogoProcessing::TDialogoProcessing(const QStringList& descriptions, QWidget*
   FList->addItems(descriptions);
   auto* groupLayout = new QVBoxLayout(group);
   groupLayout->addWidget(FList);
-  FOk = new QPushButton("OK", this);
+  FOk = new QPushButton(AppTexts::kOkButton, this);
   FOk->setObjectName("ButtonOk");
   FOk->setDefault(true);
-  FCancel = new QPushButton("Cancel", this);
+  FCancel = new QPushButton(AppTexts::kCancelButton, this);
   FCancel->setObjectName("ButtonCancel");
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
@@ -50,8 +50,7 @@ int TDialogoProcessing::SelectedIndex() const {
 
 void TDialogoProcessing::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (const QScreen* shown = screen())
-    move(shown->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+  CentreOnScreen(*this);
   UpdateOk();
 }
 
