@@ -315,12 +315,12 @@ void TPdfGraphic::WriteWithPage(TPDFImageReader& reader, TStream& stream, int in
   writer.Finish(kAppendedCatalog, kInfo);
 }
 
-void TPdfGraphic::WriteReplacing(const std::vector<uint8_t>& file, int pageNumber,
+bool TPdfGraphic::WriteReplacing(const std::vector<uint8_t>& file, int pageNumber,
                                  TStream& target) {
   TPDFImageReader reader(file);
-  if (pageNumber < 1 || pageNumber > reader.PageCount())
-    throw EGraphicError(FormatText("Page %d does not exist", pageNumber));
+  if (pageNumber < 1 || pageNumber > reader.PageCount()) return false;
   WriteWithPage(reader, target, pageNumber - 1);
+  return true;
 }
 
 void TPdfGraphic::AppendToStream(TStream& stream) {

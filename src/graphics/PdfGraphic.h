@@ -39,9 +39,9 @@ public:
 
   // Writes to target the PDF file whose bytes are given with page pageNumber
   // (from 1) replaced by the image: the other pages' image data is copied as
-  // stored, only the new page is coded. Raises EGraphicError "Page %d does
-  // not exist" for a number outside the file, before writing anything.
-  void WriteReplacing(const std::vector<uint8_t>& file, int pageNumber, TStream& target);
+  // stored, only the new page is coded. Returns false, writing nothing, for
+  // a number outside the file.
+  bool WriteReplacing(const std::vector<uint8_t>& file, int pageNumber, TStream& target);
 
 private:
   // Writes the file the reader holds with the image as one more page.

@@ -94,10 +94,8 @@ void SavePageIntoFile(const std::string& file, int pageNumber, const TDibGraphic
     std::vector<uint8_t> bytes(static_cast<size_t>(source.Size()));
     if (!bytes.empty()) source.ReadBuffer(bytes.data(), bytes.size());
     TPdfGraphic page;
-    source.SetPosition(0);
-    if (pageNumber < 1 || pageNumber > page.ImageCount(source)) NoSuchPage(pageNumber, file);
     page.Assign(graphic);
-    page.WriteReplacing(bytes, pageNumber, made);
+    if (!page.WriteReplacing(bytes, pageNumber, made)) NoSuchPage(pageNumber, file);
   } else {
     // JPEG, BMP and every other single-page format.
     CheckSinglePage(pageNumber, file);
