@@ -31,14 +31,6 @@ void ToRaster(const TDibGraphic& graphic, TDIB& page) {
   handle.Release(); // the raster page frees the block from here on
 }
 
-// The whole file's bytes.
-std::vector<uint8_t> FileBytes(const std::string& fileName) {
-  TFileStream file(fileName, TFileStream::fmOpenRead);
-  std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
-  if (!bytes.empty()) file.ReadBuffer(bytes.data(), bytes.size());
-  return bytes;
-}
-
 // Calls addPage with every page of every file, in order. The graphic
 // registry picks each file's class by its extension: TIFF files are read
 // page by page straight into the raster page by the raster library's TIFF
@@ -129,7 +121,7 @@ int SaveAsTiff(const std::string& output, const std::vector<std::string>& files,
 // A JPEG file's data goes into the PDF as it is; data the PDF cannot show as
 // it is (four components) is coded again from the pixels.
 bool AddJpegFile(TPDFBatch& batch, const std::string& fileName, const TDibGraphic& page) {
-  const TJPEGImage jpeg(FileBytes(fileName));
+  const TJPEGImage jpeg = TJPEGImage::LoadFromFile(fileName);
   if (jpeg.Components() != 1 && jpeg.Components() != 3) return false;
   batch.AddJpegPage(jpeg, page.XDpi(), page.YDpi());
   return true;
