@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/GraphicPages.h"
 #include "core/FileStream.h"
+#include "graphics/RasterCopy.h"
 #include "raster/DIB.h"
 #include "raster/PageGenerator.h"
 
@@ -74,10 +75,8 @@ int Convert(int argc, char** argv) {
       WriteGraphicPage(*graphic, output, args.Has("append"), options);
       return 0;
     }
-    TPageHandle block = graphic->ExportPageHandle();
     TDIB page;
-    page.AttachHandle(block.Get());
-    block.Release();
+    CopyToRaster(*graphic, page);
     Write(page, output, args.Has("append"), args.Integer("rows-per-strip", 0),
           args.Integer("compression", 0));
     return 0;

@@ -1,9 +1,9 @@
 #include "workflow/PageOperations.h"
 
-#include "core/PageHandle.h"
 #include "graphics/DibGraphic.h"
 #include "graphics/FlipTransforms.h"
 #include "graphics/NegativeTransform.h"
+#include "graphics/RasterCopy.h"
 #include "graphics/RotateTransform.h"
 #include "raster/DIB.h"
 
@@ -22,10 +22,8 @@ void Rotate(TDibGraphic& graphic, double angle) {
 // Runs a raster algorithm on a copy of the page and takes the result back;
 // the graphic is left alone when the algorithm fails.
 void OnRasterCopy(TDibGraphic& graphic, const std::function<void(TDIB&)>& algorithm) {
-  TPageHandle copy = graphic.ExportPageHandle();
   TDIB dib;
-  dib.AttachHandle(copy.Get());
-  copy.Release(); // the raster page frees the block from here on
+  CopyToRaster(graphic, dib);
   algorithm(dib);
   graphic.ImportPageHandle(dib.Handle());
 }

@@ -2,11 +2,11 @@
 
 #include "core/FileStream.h"
 #include "core/MemoryStream.h"
-#include "core/PageHandle.h"
 #include "graphics/GraphicDocument.h"
 #include "graphics/GraphicRegistry.h"
 #include "graphics/GraphicTypes.h"
 #include "graphics/JpegGraphic.h"
+#include "graphics/RasterCopy.h"
 #include "graphics/TiffGraphic.h"
 #include "pdf/BatchPdf.h"
 #include "pdf/JpegCodec.h"
@@ -23,13 +23,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// The page as a raster page for the writers.
-void ToRaster(const TDibGraphic& graphic, TDIB& page) {
-  TPageHandle handle = graphic.ExportPageHandle();
-  page.AttachHandle(handle.Get());
-  handle.Release(); // the raster page frees the block from here on
-}
 
 // Calls addPage with every page of every file, in order. The graphic
 // registry picks each file's class by its extension: TIFF files are read
@@ -62,7 +55,7 @@ void ForEachPage(const std::vector<std::string>& files, TBatchProgress* progress
     const bool jpeg = dynamic_cast<TJpegGraphic*>(kind.get()) != nullptr;
     for (int j = 1; j <= pages; ++j) {
       const std::unique_ptr<TDibGraphic> graphic = document.LoadPage(j);
-      ToRaster(*graphic, page);
+      CopyToRaster(*graphic, page);
       addPage(page, graphic.get(), jpeg ? files[i] : "");
     }
   }
