@@ -126,7 +126,7 @@ int TPageSaver::Submit(TSV_HANDLE page, std::string fileName, bool addThumbnail)
   const std::string target = job->FileName;
   auto& queue = FQueues[target];
   queue.push_back(std::move(job));
-  if (queue.size() == 1 && !FBusy[target]) FReady.push_back(target);
+  if (queue.size() == 1 && !FBusy.contains(target)) FReady.push_back(target);
   ++FInFlight;
   FChanged.notify_all();
   return number;
@@ -174,7 +174,7 @@ void TPageSaver::WorkerLoop() {
       if (FReady.empty()) return;
       target = FReady.front();
       FReady.pop_front();
-      FBusy[target] = true;
+      FBusy.insert(target);
       auto& queue = FQueues[target];
       job = std::move(queue.front());
       queue.pop_front();

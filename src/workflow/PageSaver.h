@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -101,7 +102,7 @@ private:
   // arrival order; a target being written by a worker is in FBusy.
   std::map<std::string, std::deque<std::unique_ptr<TJob>>> FQueues;
   std::deque<std::string> FReady; // targets with waiting pages and no worker, oldest first
-  std::map<std::string, bool> FBusy;
+  std::set<std::string> FBusy;
   size_t FInFlight = 0;
   int FNextNumber = 1;
   int FFailures = 0;
