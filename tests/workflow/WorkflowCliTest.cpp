@@ -53,16 +53,4 @@ TEST(WorkflowCli, WrongUsesAreRefusedAndWriteNothing) {
   EXPECT_EQ(test::ReadFile(dir.File("a.tif")), bytes);
 }
 
-TEST(WorkflowCli, ProcessReportsEachFailedFileAndFailsAsAWhole) {
-  test::TempDir dir;
-  test::SavePage(*test::PatternPage(ifBlackWhite, 30, 20, 100, 100), dir.File("a.tif"));
-  test::WriteText(dir.File("b.pdf"), "%PDF-1.3 broken");
-  const test::RunResult run = test::Cli({"process", dir.Path(), "rotate270"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "2 files, 1 stored, 1 failed\n");
-  EXPECT_EQ(run.err.rfind("Error processing " + dir.File("b.pdf") + " - ", 0), 0u) << run.err;
-  EXPECT_EQ(test::LoadPage(dir.File("a.tif"))->Width(), 20);
-  EXPECT_EQ(test::ReadText(dir.File("b.pdf")), "%PDF-1.3 broken");
-}
-
 } // namespace
