@@ -68,8 +68,10 @@ TEST(SaveBatch, EveryFormatAsPdfEveryPageInOrderJpegDataUnchanged) {
       "   60    40  rgb     3   8  jpeg",  "   90    70  gray    1   1  ccitt",
       "   70    90  gray    1   1  ccitt"};
   ASSERT_EQ(rows.size(), std::size(expected));
-  for (size_t i = 0; i < rows.size(); ++i)
+  for (size_t i = 0; i < rows.size(); ++i) { // one image a page, in order
+    EXPECT_EQ(std::stoul(rows[i]), i + 1) << rows[i];
     EXPECT_NE(rows[i].find(expected[i]), std::string::npos) << rows[i];
+  }
   // The JPEG file's data is in the PDF byte for byte.
   EXPECT_EQ(test::PdfImageData(out).at(3), test::ReadFile(batch.files[1]));
   // Each page is sized from its own resolutions and filled by its image.
