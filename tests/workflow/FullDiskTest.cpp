@@ -21,11 +21,9 @@ struct TFullBatch {
   std::vector<std::vector<uint8_t>> bytes;
   TFullBatch() {
     for (size_t i = 0; i < names.size(); ++i) {
-      EXPECT_EQ(
-          test::Cli({"make-page", batch.File(names[i]), "--width", "2480", "--height", "3508",
-                     "--dpi", "300", "--bits", i == 2 ? "8" : "1", "--seed", std::to_string(i + 1)})
-              .status,
-          0);
+      const auto page = test::PatternPage(i == 2 ? ifGray256 : ifBlackWhite, 2480, 3508, 300, 300,
+                                          static_cast<unsigned>(i + 1));
+      test::SavePage(*page, batch.File(names[i]));
       bytes.push_back(test::ReadFile(batch.File(names[i])));
     }
   }
