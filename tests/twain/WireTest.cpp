@@ -1,34 +1,11 @@
 // What the source receives when the application writes container values:
 // the scanner's trace shows each set's container as it arrived.
-#include "TwainFixture.h"
+#include "support/OpenSourceFixture.h"
 
 namespace test {
 namespace {
 
-class WireTest : public TwainTest {
-protected:
-  void SetUp() override {
-    TwainTest::SetUp();
-    Twain = MakeTwain();
-    ASSERT_TRUE(Twain->OpenSourceMgr());
-    ASSERT_TRUE(Twain->OpenSource(""));
-  }
-  void TearDown() override {
-    Twain->CloseSource();
-    Twain->CloseSourceMgr();
-    Twain.reset();
-    TwainTest::TearDown();
-  }
-  // The trace line of the last set of a capability.
-  std::string LastSet(uint16_t capability) const {
-    const std::string start = "1 1 6 cap=" + std::to_string(capability) + " ";
-    std::string found;
-    for (const std::string& line : Trace())
-      if (line.compare(0, start.size(), start) == 0) found = line.substr(start.size());
-    return found;
-  }
-  std::unique_ptr<TAcqTWAIN> Twain;
-};
+using WireTest = OpenSourceTest;
 
 TEST_F(WireTest, EnumerationSendsTheChosenItem) {
   TTwnContainer* pixelType = nullptr;

@@ -36,6 +36,18 @@ void SavePage(const TDibGraphic& page, const std::string& fileName) {
   target->SaveToFile(fileName);
 }
 
+void AppendTiffPages(const std::string& fileName,
+                     const std::vector<std::pair<TImageFormat, TTiffCompression>>& pages, int width,
+                     int height, int xDpi, int yDpi) {
+  unsigned seed = 1;
+  for (const auto& [format, compression] : pages) {
+    TTiffGraphic page;
+    page.Assign(*PatternPage(format, width, height, xDpi, yDpi, seed++));
+    page.SetCompression(compression);
+    page.AppendToFile(fileName);
+  }
+}
+
 std::unique_ptr<TDibGraphic> LoadPage(const std::string& fileName, int pageNumber) {
   std::unique_ptr<TDibGraphic> page = GraphicForFile(fileName);
   page->SetImageToLoad(pageNumber);
@@ -45,7 +57,16 @@ std::unique_ptr<TDibGraphic> LoadPage(const std::string& fileName, int pageNumbe
 
 namespace {
 
-::testing::AssertionResult Compare(const TDibGraphic& a, const TDibGraphic& b, int tolerance) {
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+} // namespace
+
+::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b, int tolerance) {
   if (a.Width() != b.Width() || a.Height() != b.Height())
     return ::testing::AssertionFailure()
            << a.Width() << "x" << a.Height() << " against " << b.Width() << "x" << b.Height();
@@ -59,23 +80,6 @@ namespace {
                << "pixel " << x << "," << y << ": " << std::hex << p << " against " << q;
     }
   return ::testing::AssertionSuccess();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-} // namespace
-
-::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b) {
-  return Compare(a, b, 0);
-}
-
-::testing::AssertionResult ClosePixels(const TDibGraphic& a, const TDibGraphic& b, int tolerance) {
-  return Compare(a, b, tolerance);
 }
 
 double MeanDifference(const TDibGraphic& a, const TDibGraphic& b) {

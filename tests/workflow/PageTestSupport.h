@@ -1,7 +1,9 @@
 #pragma once
 
 #include "graphics/DibGraphic.h"
+#include "graphics/TiffGraphic.h"
 #include "support/TestSupport.h"
+#include "workflow/BatchProgress.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -10,18 +12,31 @@
 
 namespace test {
 
+// Records every call, so the order of Begin, Position and End shows.
+class TRecordedProgress : public TBatchProgress {
+public:
+  void Begin(int maximum) override { Calls.push_back("begin " + std::to_string(maximum)); }
+  void Position(int position) override { Calls.push_back(std::to_string(position)); }
+  void End() override { Calls.push_back("end"); }
+  std::vector<std::string> Calls;
+};
+
 // A page of the format with a pattern no turn or flip maps onto itself:
 // a block in the top left corner, a stripe along the bottom and noise.
 std::unique_ptr<TDibGraphic> PatternPage(TImageFormat format, int width, int height, int xDpi,
                                          int yDpi, unsigned seed = 1);
 // Writes the page as a file of the class its extension selects.
 void SavePage(const TDibGraphic& page, const std::string& fileName);
+// Appends a pattern page of each format, stored with its compression, to a
+// TIFF file; the seeds are 1, 2, ...
+void AppendTiffPages(const std::string& fileName,
+                     const std::vector<std::pair<TImageFormat, TTiffCompression>>& pages, int width,
+                     int height, int xDpi, int yDpi);
 // Page pageNumber (from 1) of a file, read through the graphic registry.
 std::unique_ptr<TDibGraphic> LoadPage(const std::string& fileName, int pageNumber = 1);
-// Same size and the same colour at every pixel.
-::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b);
-// Every colour channel within tolerance (for JPEG-coded pages).
-::testing::AssertionResult ClosePixels(const TDibGraphic& a, const TDibGraphic& b, int tolerance);
+// Same size, and every colour channel within tolerance at every pixel.
+::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b,
+                                      int tolerance = 0);
 // The mean of every channel's absolute difference over the pages, which
 // must have one size (a large value otherwise).
 double MeanDifference(const TDibGraphic& a, const TDibGraphic& b);

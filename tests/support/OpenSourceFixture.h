@@ -1,0 +1,35 @@
+#pragma once
+
+// A fixture for tests that talk to the virtual scanner's open source: the
+// manager and the default source are opened before each test and closed
+// after it. Header only, for the test programs that build TwainFixture.cpp.
+#include "../twain/TwainFixture.h"
+
+namespace test {
+
+class OpenSourceTest : public TwainTest {
+protected:
+  void SetUp() override {
+    TwainTest::SetUp();
+    Twain = MakeTwain();
+    ASSERT_TRUE(Twain->OpenSourceMgr());
+    ASSERT_TRUE(Twain->OpenSource(""));
+  }
+  void TearDown() override {
+    Twain->CloseSource();
+    Twain->CloseSourceMgr();
+    Twain.reset();
+    TwainTest::TearDown();
+  }
+  // The trace line of the last set of a capability, after "cap=N ".
+  std::string LastSet(uint16_t capability) const {
+    const std::string start = "1 1 6 cap=" + std::to_string(capability) + " ";
+    std::string found;
+    for (const std::string& line : Trace())
+      if (line.compare(0, start.size(), start) == 0) found = line.substr(start.size());
+    return found;
+  }
+  std::unique_ptr<TAcqTWAIN> Twain;
+};
+
+} // namespace test
