@@ -6,8 +6,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
@@ -48,7 +46,6 @@ TEST_F(ProfileEditor, AddedSettingsShowTheirLabelAndStoreTheirNumber) {
   const TEditorControls c = Show();
   EXPECT_TRUE(c.Default->isChecked());
   EXPECT_FALSE(c.Scanner->isEnabled());
-  EXPECT_EQ(c.Parameter->currentText(), "Pages to Scan (-1=all)");
   EXPECT_EQ(c.Enabled(), "Parameter Value"); // no name, no value, no setting
   c.Type("Office");
   TLines stored;
