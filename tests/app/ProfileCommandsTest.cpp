@@ -58,7 +58,7 @@ protected:
 
 } // namespace
 
-TEST_F(ProfileCommands, OkSavesTheProfileAddsItToTheComboAndMakesItActive) {
+TEST_F(ProfileCommands, OkSavesAddsToTheComboAndMakesActiveCancelSavesNothing) {
   Start();
   // This scanner is the installed source the source manager lists.
   Edit({Save("Office", {{"PixelType", "GrayScale"}, {"X Resolution", "300"}}, true)});
@@ -91,22 +91,21 @@ TEST_F(ProfileCommands, OkSavesTheProfileAddsItToTheComboAndMakesItActive) {
   EXPECT_EQ(FileText(FAppFolder.File("Office 2.tsp")),
             "Virtual Scanner\r\n4376,F,300\r\n4115,B,0\r\n");
   EXPECT_EQ(ComboItems(), (QStringList{"Show Scanner User Interface", "Office", "Office 2"}));
-}
+  const TLines active = FForm->ActiveProfile();
+  EXPECT_EQ(active, (TLines{"Virtual Scanner", "4376,F,300", "4115,B,0"}));
 
-TEST_F(ProfileCommands, CancelSavesNothing) {
-  WriteProfile(FAppFolder.File("Office.tsp"), {"", "257,I,0"});
-  Start();
+  // Cancel saves nothing, whatever was changed.
   Edit({[](const TEditorControls& c) {
     c.Choose(c.Name, "Office");
     c.Click(0);
     c.Press(c.Remove);
-    c.Type(" 2");
+    c.Type(" 3");
     c.Press(c.Cancel);
   }});
-  EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")), "\r\n257,I,0\r\n");
-  EXPECT_FALSE(test::FileExists(FAppFolder.File("Office 2.tsp")));
-  EXPECT_EQ(ComboItems().size(), 2);
-  EXPECT_TRUE(FForm->ActiveProfile().empty());
+  EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")), "\r\n4376,F,300\r\n4115,B,0\r\n");
+  EXPECT_FALSE(test::FileExists(FAppFolder.File("Office 3.tsp")));
+  EXPECT_EQ(ComboItems().size(), 3);
+  EXPECT_EQ(FForm->ActiveProfile(), active);
 }
 
 TEST_F(ProfileCommands, AProfileThatCannotBeSavedIsReportedAndTheEditorKeepsTheWork) {
