@@ -34,31 +34,27 @@ protected:
     return graphic;
   }
 
-  // Every image "pdfimages -list" finds, as "page: width x height at the
-  // placed pixels per inch each way; ".
-  std::string Images() const {
+  // The PDF as poppler reads it: the page size "pdfinfo" gives in points,
+  // then every image "pdfimages -list" finds as "page: width x height at the
+  // placed pixels per inch each way".
+  std::string Pdf() const {
+    const test::RunResult info = test::Run({"pdfinfo", pdf});
     const test::RunResult listed = test::Run({"pdfimages", "-list", pdf});
+    EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(listed.status, 0) << listed.err;
+    std::istringstream size(
+        info.out.substr(std::min(info.out.find("Page size:"), info.out.size())));
+    std::string label, unit, width, by, height, line;
+    size >> label >> unit >> width >> by >> height;
+    std::string result = width + " x " + height;
     std::istringstream lines(listed.out);
-    std::string line, images;
     for (int row = 0; std::getline(lines, line); ++row) {
       std::istringstream fields(line);
       const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
       if (row >= 2 && f.size() >= 14)
-        images += f[0] + ": " + f[3] + "x" + f[4] + " at " + f[12] + "x" + f[13] + "; ";
+        result += "; " + f[0] + ": " + f[3] + "x" + f[4] + " at " + f[12] + "x" + f[13];
     }
-    return images;
-  }
-
-  // The page size "pdfinfo" gives, in points.
-  std::string PageSize() const {
-    const test::RunResult info = test::Run({"pdfinfo", pdf});
-    EXPECT_EQ(info.status, 0) << info.err;
-    std::istringstream fields(
-        info.out.substr(std::min(info.out.find("Page size:"), info.out.size())));
-    std::string label, size, width, by, height;
-    fields >> label >> size >> width >> by >> height;
-    return width + " x " + height;
+    return result;
   }
 
   int application = (test::EnsureApplication(), 0);
@@ -78,14 +74,13 @@ TEST_F(PrinterFixture, ManagedJobPrintsOnePageInTheGraphicsOrientation) {
   EXPECT_TRUE(graphicPrinter.ManageJob());
   graphicPrinter.SetSizeMode(psByResolution);
   EXPECT_EQ(graphicPrinter.Print(Picture(page, 2480, 3508, 300)), (TPrintRect{0, 0, 4665, 6600}));
-  EXPECT_EQ(PageSize(), "600 x 816");
-  EXPECT_EQ(Images(), "1: 2480x3508 at 319x319; ");
+  EXPECT_EQ(Pdf(), "600 x 816; 1: 2480x3508 at 319x319");
 
   // A wide picture turns the page to landscape; the printable area turns with it.
   EXPECT_EQ(graphicPrinter.Print(Picture(page, 3000, 300, 300)), (TPrintRect{0, 0, 6000, 600}));
   EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
   EXPECT_EQ(m.HorzRes, 6600);
-  EXPECT_EQ(PageSize(), "816 x 600");
+  EXPECT_EQ(Pdf(), "816 x 600; 1: 3000x300 at 300x300");
 }
 
 TEST_F(PrinterFixture, FixedSizeOrientationFollowsTheInches) {
@@ -117,7 +112,7 @@ TEST_F(PrinterFixture, CallersJobIsLeftAlone) {
   printer.newPage();
   graphicPrinter.Print(Picture(page, 600, 600, 300));
   ASSERT_TRUE(canvas.end());
-  EXPECT_EQ(Images(), "1: 3000x300 at 375x375; 2: 600x600 at 300x300; ");
+  EXPECT_EQ(Pdf(), "600 x 816; 1: 3000x300 at 375x375; 2: 600x600 at 300x300");
 }
 
 } // namespace
