@@ -7,20 +7,16 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
 #include <QTimer>
 
 #include <deque>
-#include <filesystem>
 
 using namespace apptest;
+using TLines = std::vector<std::string>;
 
 namespace {
 
-using TEditorStep = std::function<void(TDialogTwainParameters&)>;
+using TEditorStep = std::function<void(const TEditorControls&)>;
 
 class ProfileCommands : public ProfileTest {
 protected:
@@ -34,33 +30,22 @@ protected:
       if (!dialog || !dialog->isVisible() || steps.empty()) return;
       const TEditorStep step = steps.front();
       steps.pop_front();
-      step(*dialog);
+      step(TEditorControls(*dialog));
     });
     poll.start();
     ASSERT_TRUE(FForm->ExecuteAction("ActionScannerSettings"));
     EXPECT_TRUE(steps.empty()) << "the editor opened fewer times than foreseen";
   }
-  // Types the name, adds the settings (parameter and value pairs) and ends with OK.
+  // Shows the profile called name (typed when new), adds the settings,
+  // chooses the scanner and ends with OK.
   static TEditorStep Save(const QString& name, std::vector<std::pair<QString, QString>> settings,
                           bool thisScanner = false) {
-    return [=](TDialogTwainParameters& dialog) {
-      const TEditorControls c(dialog);
-      if (c.Name->currentText() != name) {
-        c.Name->lineEdit()->clear();
-        QTest::keyClicks(c.Name->lineEdit(), name);
-      }
-      for (const auto& [parameter, value] : settings) {
-        c.Choose(c.Parameter, parameter);
-        if (c.Value->isEditable())
-          QTest::keyClicks(c.Value->lineEdit(), value);
-        else
-          c.Choose(c.Value, value);
-        QTest::mouseClick(c.Add, Qt::LeftButton);
-      }
+    return [=](const TEditorControls& c) {
+      if (c.Name->currentText() != name) c.Rename(name);
+      for (const auto& [parameter, value] : settings) c.AddSetting(parameter, value);
       c.Check(thisScanner ? c.Specific : c.Default);
-      EXPECT_EQ(c.Specific->isChecked(), thisScanner);
       EXPECT_EQ(c.Scanner->isEnabled(), thisScanner);
-      QTest::mouseClick(c.Ok, Qt::LeftButton);
+      c.Press(c.Ok);
     };
   }
   QStringList ComboItems() const {
@@ -73,63 +58,63 @@ protected:
 
 } // namespace
 
-TEST_F(ProfileCommands, OkSavesTheProfileAddsItToTheComboAndMakesItActive) {
+TEST_F(ProfileCommands, OkSavesAddsToTheComboAndMakesActiveCancelSavesNothing) {
   Start();
-  QStringList scanners;
-  Edit({[&](TDialogTwainParameters& dialog) {
-    const TEditorControls c(dialog);
-    for (int i = 0; i < c.Scanner->count(); ++i) scanners << c.Scanner->itemText(i);
-    Save("Office", {{"PixelType", "GrayScale"}, {"X Resolution", "300"}}, true)(dialog);
-  }});
-  // The installed sources, as the source manager lists them.
-  EXPECT_EQ(scanners, QStringList{"Virtual Scanner"});
+  // This scanner is the installed source the source manager lists.
+  Edit({Save("Office", {{"PixelType", "GrayScale"}, {"X Resolution", "300"}}, true)});
   EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")),
             "Virtual Scanner\r\n257,I,1\r\n4376,F,300\r\n");
   EXPECT_EQ(ComboItems(), (QStringList{"Show Scanner User Interface", "Office"}));
-  EXPECT_TRUE(FForm->ProfileCombo().isEnabled());
   EXPECT_EQ(FForm->ProfileCombo().currentIndex(), 0); // the selection stays
-  EXPECT_EQ(FForm->ActiveProfile(),
-            (std::vector<std::string>{"Virtual Scanner", "257,I,1", "4376,F,300"}));
+  EXPECT_EQ(FForm->ActiveProfile(), (TLines{"Virtual Scanner", "257,I,1", "4376,F,300"}));
 
   // The default scanner is an empty first line; saving an existing profile
   // again replaces its file and adds no second entry.
-  Edit({[](TDialogTwainParameters& dialog) {
-    const TEditorControls c(dialog);
+  Edit({[](const TEditorControls& c) {
     c.Choose(c.Name, "Office");
     c.Click(0);
-    QTest::mouseClick(c.Remove, Qt::LeftButton);
-    Save("Office", {{"DuplexEnabled", "No"}})(dialog);
+    c.Press(c.Remove);
+    Save("Office", {{"DuplexEnabled", "No"}})(c);
   }});
   EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")), "\r\n4376,F,300\r\n4115,B,0\r\n");
   EXPECT_EQ(ComboItems().size(), 2);
-  EXPECT_EQ(FForm->ActiveProfile(), (std::vector<std::string>{"", "4376,F,300", "4115,B,0"}));
-}
+  EXPECT_EQ(FForm->ActiveProfile(), (TLines{"", "4376,F,300", "4115,B,0"}));
 
-TEST_F(ProfileCommands, CancelSavesNothing) {
-  WriteProfile(FAppFolder.File("Office.tsp"), {"", "257,I,0"});
-  Start();
-  Edit({[](TDialogTwainParameters& dialog) {
-    const TEditorControls c(dialog);
+  // A new name keeps the scanner and settings shown and saves them under it.
+  Edit({[](const TEditorControls& c) {
+    c.Choose(c.Name, "Office");
+    c.Check(c.Specific);
+    c.Type(" 2");
+    c.Press(c.Ok);
+  }});
+  EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")), "\r\n4376,F,300\r\n4115,B,0\r\n");
+  EXPECT_EQ(FileText(FAppFolder.File("Office 2.tsp")),
+            "Virtual Scanner\r\n4376,F,300\r\n4115,B,0\r\n");
+  EXPECT_EQ(ComboItems(), (QStringList{"Show Scanner User Interface", "Office", "Office 2"}));
+  const TLines active = FForm->ActiveProfile();
+  EXPECT_EQ(active, (TLines{"Virtual Scanner", "4376,F,300", "4115,B,0"}));
+
+  // Cancel saves nothing, whatever was changed.
+  Edit({[](const TEditorControls& c) {
     c.Choose(c.Name, "Office");
     c.Click(0);
-    QTest::mouseClick(c.Remove, Qt::LeftButton);
-    QTest::keyClicks(c.Name->lineEdit(), " 2");
-    QTest::mouseClick(c.Cancel, Qt::LeftButton);
+    c.Press(c.Remove);
+    c.Type(" 3");
+    c.Press(c.Cancel);
   }});
-  EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")), "\r\n257,I,0\r\n");
-  EXPECT_FALSE(std::filesystem::exists(FAppFolder.File("Office 2.tsp")));
-  EXPECT_EQ(ComboItems().size(), 2);
-  EXPECT_TRUE(FForm->ActiveProfile().empty());
+  EXPECT_EQ(FileText(FAppFolder.File("Office.tsp")), "\r\n4376,F,300\r\n4115,B,0\r\n");
+  EXPECT_FALSE(test::FileExists(FAppFolder.File("Office 3.tsp")));
+  EXPECT_EQ(ComboItems().size(), 3);
+  EXPECT_EQ(FForm->ActiveProfile(), active);
 }
 
 TEST_F(ProfileCommands, AProfileThatCannotBeSavedIsReportedAndTheEditorKeepsTheWork) {
   Start();
   FPrompt.Answer(TAnswer::Ok);
   QStringList kept;
-  Edit({Save("a/b", {{"PixelType", "Colors"}}), [&](TDialogTwainParameters& dialog) {
-          const TEditorControls c(dialog);
+  Edit({Save("a/b", {{"PixelType", "Colors"}}), [&](const TEditorControls& c) {
           kept = c.Lines();
-          Save("ab", {})(dialog);
+          Save("ab", {})(c);
         }});
   ASSERT_EQ(FPrompt.Questions().size(), 1u);
   EXPECT_EQ(FPrompt.Questions()[0].Icon, TMessageKind::Error);
@@ -144,10 +129,9 @@ TEST_F(ProfileCommands, AReadOnlyProgramFolderSendsSavesToTheUsersProfileFolder)
   const TReadOnlyFolder readOnly(FAppFolder.Path());
   if (!readOnly.Made()) GTEST_SKIP() << "this file system lets the test write everywhere";
   Start();
-  Edit({[](TDialogTwainParameters& dialog) {
-    const TEditorControls c(dialog);
+  Edit({[](const TEditorControls& c) {
     c.Choose(c.Name, "Shared");
-    Save("Shared", {{"DuplexEnabled", "Yes"}})(dialog);
+    Save("Shared", {{"DuplexEnabled", "Yes"}})(c);
   }});
   Edit({Save("Mine", {{"PixelType", "BW"}})});
   // The shipped profile stays; the user's copy shadows it.
@@ -162,8 +146,5 @@ TEST_F(ProfileCommands, AReadOnlyProgramFolderSendsSavesToTheUsersProfileFolder)
   EXPECT_EQ(ComboItems(), (QStringList{"Show Scanner User Interface", "Mine", "Shared"}));
   FForm->ProfileCombo().setCurrentIndex(2);
   FForm->ComboBoxScannerSettingsClick(2);
-  EXPECT_EQ(FForm->ActiveProfile(), (std::vector<std::string>{"", "257,I,0", "4115,B,1"}));
-  FForm->ProfileCombo().setCurrentIndex(0);
-  FForm->ComboBoxScannerSettingsClick(0);
-  EXPECT_TRUE(FForm->ActiveProfile().empty());
+  EXPECT_EQ(FForm->ActiveProfile(), (TLines{"", "257,I,0", "4115,B,1"}));
 }

@@ -1,6 +1,7 @@
 #include "ProfileTestSupport.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -8,9 +9,7 @@
 
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <linux/fs.h>
-#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,15 +55,14 @@ std::string UserProfileFolder() {
 }
 
 void WriteProfile(const std::string& path, const std::vector<std::string>& lines) {
-  std::ofstream file(path, std::ios::binary);
-  for (const std::string& line : lines) file << line << "\r\n";
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  test::WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 std::string FileText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  const std::vector<uint8_t> bytes = test::ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 void ProfileTest::SetUp() {
@@ -93,17 +91,26 @@ TReadOnlyFolder::~TReadOnlyFolder() {
 
 TEditorControls::TEditorControls(QWidget& dialog)
     : Name(Named<QComboBox>(dialog, "ComboBoxNome")),
-      Default(Named<QRadioButton>(dialog, "RadioButtonScannerDefault")),
-      Specific(Named<QRadioButton>(dialog, "RadioButtonScannerSpecifico")),
       Scanner(Named<QComboBox>(dialog, "ComboBoxScanner")),
       Parameter(Named<QComboBox>(dialog, "ComboBoxParametro")),
       Value(Named<QComboBox>(dialog, "ComboBoxValore")),
+      Default(Named<QRadioButton>(dialog, "RadioButtonScannerDefault")),
+      Specific(Named<QRadioButton>(dialog, "RadioButtonScannerSpecifico")),
       Add(Named<QPushButton>(dialog, "ButtonAggiungi")),
       Remove(Named<QPushButton>(dialog, "ButtonElimina")),
       Up(Named<QPushButton>(dialog, "ButtonUp")), Down(Named<QPushButton>(dialog, "ButtonDown")),
-      List(Named<QListWidget>(dialog, "ListBoxImpostazioni")),
       Ok(Named<QPushButton>(dialog, "ButtonOK")),
-      Cancel(Named<QPushButton>(dialog, "ButtonCancel")) {}
+      Cancel(Named<QPushButton>(dialog, "ButtonCancel")),
+      List(Named<QListWidget>(dialog, "ListBoxImpostazioni")) {}
+
+void TEditorControls::Type(const QString& text) const {
+  QTest::keyClicks(Name->lineEdit(), text);
+}
+
+void TEditorControls::Rename(const QString& name) const {
+  Name->lineEdit()->clear();
+  Type(name);
+}
 
 void TEditorControls::Choose(QComboBox* combo, const QString& text) const {
   const int target = combo->findText(text, Qt::MatchExactly);
@@ -113,10 +120,24 @@ void TEditorControls::Choose(QComboBox* combo, const QString& text) const {
   while (combo->currentIndex() > target) QTest::keyClick(combo, Qt::Key_Up);
 }
 
+void TEditorControls::AddSetting(const QString& parameter, const QString& value) const {
+  Choose(Parameter, parameter);
+  if (Value->isEditable())
+    QTest::keyClicks(Value->lineEdit(), value);
+  else
+    Choose(Value, value);
+  EXPECT_TRUE(Add->isEnabled()) << parameter.toStdString();
+  Press(Add);
+}
+
 void TEditorControls::Check(QRadioButton* button) const {
   // The button reacts to clicks on its indicator and caption, not on the
   // rest of its cell.
   QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+void TEditorControls::Press(QPushButton* button) const {
+  QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void TEditorControls::Click(int line) const {
@@ -133,12 +154,6 @@ QStringList TEditorControls::Lines() const {
   QStringList lines;
   for (int i = 0; i < List->count(); ++i) lines << List->item(i)->text();
   return lines;
-}
-
-QStringList TEditorControls::Captions() const {
-  QStringList captions;
-  for (QPushButton* button : {Add, Remove, Up, Down, Ok, Cancel}) captions << button->text();
-  return captions;
 }
 
 std::string TEditorControls::Enabled() const {

@@ -49,29 +49,25 @@ private:
 // ways of using them.
 struct TEditorControls {
   explicit TEditorControls(QWidget& dialog);
-  QComboBox* Name;
-  QRadioButton* Default;
-  QRadioButton* Specific;
-  QComboBox* Scanner;
-  QComboBox* Parameter;
-  QComboBox* Value;
-  QPushButton* Add;
-  QPushButton* Remove;
-  QPushButton* Up;
-  QPushButton* Down;
+  QComboBox *Name, *Scanner, *Parameter, *Value;
+  QRadioButton *Default, *Specific;
+  QPushButton *Add, *Remove, *Up, *Down, *Ok, *Cancel;
   QListWidget* List;
-  QPushButton* Ok;
-  QPushButton* Cancel;
 
+  // Types text after the name shown; Rename clears the name first.
+  void Type(const QString& text) const;
+  void Rename(const QString& name) const;
   // Picks an entry of a combo with the arrow keys.
   void Choose(QComboBox* combo, const QString& text) const;
+  // Chooses the parameter, picks or types the value and clicks Add.
+  void AddSetting(const QString& parameter, const QString& value) const;
   // Clicks a radio button on its indicator.
   void Check(QRadioButton* button) const;
+  void Press(QPushButton* button) const;
   // Clicks line i of the settings list.
   void Click(int line) const;
   int Selected() const;
   QStringList Lines() const;
-  QStringList Captions() const;
   // The enabled controls among parameter, value and the buttons, as
   // "Parameter Value Add Remove Move Up Move Down OK".
   std::string Enabled() const;

@@ -1,27 +1,19 @@
 #include "print/DibGraphicPrinter.h"
 
 #include "graphics/DibGraphic.h"
+#include "support/TestApplication.h"
 #include "support/TestSupport.h"
 
-#include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <sstream>
 
 namespace {
-
-bool EnsureApplication() {
-  static int argc = 1;
-  static char name[] = "tessivane_print_tests";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* application =
-      QGuiApplication::instance() == nullptr ? new QGuiApplication(argc, argv) : nullptr;
-  return application != nullptr || QGuiApplication::instance() != nullptr;
-}
 
 // A PDF printer at 600 dpi whose paper is 600 x 816 points with 12-point
 // margins: a printable area of 4800 x 6600 pixels, 100 pixels in from the
@@ -42,78 +34,56 @@ protected:
     return graphic;
   }
 
-  // "pdfimages -list" rows: page, width, height and the placed pixels per
-  // inch each way of every image.
-  std::vector<std::vector<int>> Images() const {
-    const test::RunResult listed = test::Run({"pdfimages", "-list", pdf});
-    EXPECT_EQ(listed.status, 0) << listed.err;
-    std::vector<std::vector<int>> rows;
-    std::istringstream lines(listed.out);
-    std::string line;
-    for (int skip = 0; skip < 2 && std::getline(lines, line); ++skip) {
-    }
-    while (std::getline(lines, line)) {
-      std::istringstream fields(line);
-      int page = 0, number = 0, width = 0, height = 0, object = 0, generation = 0, xPpi = 0,
-          yPpi = 0;
-      std::string type, colour, components, bits, encoding, interpolate;
-      if (fields >> page >> number >> type >> width >> height >> colour >> components >> bits >>
-          encoding >> interpolate >> object >> generation >> xPpi >> yPpi)
-        rows.push_back({page, width, height, xPpi, yPpi});
-    }
-    return rows;
-  }
-
-  std::string PageSize() const {
+  // The PDF as poppler reads it: the page size "pdfinfo" gives in points,
+  // then every image "pdfimages -list" finds as "page: width x height at the
+  // placed pixels per inch each way".
+  std::string Pdf() const {
     const test::RunResult info = test::Run({"pdfinfo", pdf});
+    const test::RunResult listed = test::Run({"pdfimages", "-list", pdf});
     EXPECT_EQ(info.status, 0) << info.err;
-    // "Page size:" then the width and height in points.
-    std::istringstream fields(
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    std::istringstream size(
         info.out.substr(std::min(info.out.find("Page size:"), info.out.size())));
-    std::string page, size, width, by, height;
-    fields >> page >> size >> width >> by >> height;
-    return width + " x " + height;
+    std::string label, unit, width, by, height, line;
+    size >> label >> unit >> width >> by >> height;
+    std::string result = width + " x " + height;
+    std::istringstream lines(listed.out);
+    for (int row = 0; std::getline(lines, line); ++row) {
+      std::istringstream fields(line);
+      const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+      if (row >= 2 && f.size() >= 14)
+        result += "; " + f[0] + ": " + f[3] + "x" + f[4] + " at " + f[12] + "x" + f[13];
+    }
+    return result;
   }
 
-  bool application = EnsureApplication();
+  int application = (test::EnsureApplication(), 0);
   test::TempDir dir;
   std::string pdf = dir.File("out.pdf");
   QPrinter printer{QPrinter::HighResolution};
+  TDibGraphic page;
 };
 
-TEST_F(PrinterFixture, MetricsComeFromThePaperAndPageRectangles) {
+TEST_F(PrinterFixture, ManagedJobPrintsOnePageInTheGraphicsOrientation) {
   TDibGraphicPrinter graphicPrinter(printer);
-  const TPrinterMetrics& metrics = graphicPrinter.Metrics();
-  EXPECT_EQ(metrics.HorzRes, 4800);
-  EXPECT_EQ(metrics.VertRes, 6600);
-  EXPECT_EQ(metrics.PixelsPerInchX, 600);
-  EXPECT_EQ(metrics.PixelsPerInchY, 600);
-  EXPECT_EQ(metrics.OffsetX, 100);
-  EXPECT_EQ(metrics.OffsetY, 100);
+  const TPrinterMetrics& m = graphicPrinter.Metrics();
+  EXPECT_EQ((std::vector<int>{m.HorzRes, m.VertRes, m.PixelsPerInchX, m.PixelsPerInchY, m.OffsetX,
+                              m.OffsetY}),
+            (std::vector<int>{4800, 6600, 600, 600, 100, 100}));
   EXPECT_EQ(graphicPrinter.SizeMode(), psFitToPage);
   EXPECT_TRUE(graphicPrinter.ManageJob());
-}
-
-TEST_F(PrinterFixture, ManagedJobPrintsOnePageInTheGraphicsOrientation) {
-  TDibGraphic page;
-  TDibGraphicPrinter graphicPrinter(printer);
   graphicPrinter.SetSizeMode(psByResolution);
-  graphicPrinter.SetJobTitle("Job");
-  const TPrintRect rect = graphicPrinter.Print(Picture(page, 2480, 3508, 300));
-  EXPECT_EQ(rect, (TPrintRect{0, 0, 4665, 6600}));
-  EXPECT_EQ(PageSize(), "600 x 816");
-  EXPECT_EQ(Images(), (std::vector<std::vector<int>>{{1, 2480, 3508, 319, 319}}));
+  EXPECT_EQ(graphicPrinter.Print(Picture(page, 2480, 3508, 300)), (TPrintRect{0, 0, 4665, 6600}));
+  EXPECT_EQ(Pdf(), "600 x 816; 1: 2480x3508 at 319x319");
 
   // A wide picture turns the page to landscape; the printable area turns with it.
-  const TPrintRect wide = graphicPrinter.Print(Picture(page, 3000, 300, 300));
+  EXPECT_EQ(graphicPrinter.Print(Picture(page, 3000, 300, 300)), (TPrintRect{0, 0, 6000, 600}));
   EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
-  EXPECT_EQ(graphicPrinter.Metrics().HorzRes, 6600);
-  EXPECT_EQ(wide, (TPrintRect{0, 0, 6000, 600}));
-  EXPECT_EQ(PageSize(), "816 x 600");
+  EXPECT_EQ(m.HorzRes, 6600);
+  EXPECT_EQ(Pdf(), "816 x 600; 1: 3000x300 at 300x300");
 }
 
 TEST_F(PrinterFixture, FixedSizeOrientationFollowsTheInches) {
-  TDibGraphic page;
   TDibGraphicPrinter graphicPrinter(printer);
   graphicPrinter.SetWidthInches(6);
   graphicPrinter.SetHeightInches(2);
@@ -127,7 +97,6 @@ TEST_F(PrinterFixture, FixedSizeOrientationFollowsTheInches) {
 }
 
 TEST_F(PrinterFixture, CallersJobIsLeftAlone) {
-  TDibGraphic page;
   TDibGraphicPrinter graphicPrinter(printer);
   graphicPrinter.SetSizeMode(psByResolution);
   graphicPrinter.SetManageJob(false);
@@ -143,8 +112,7 @@ TEST_F(PrinterFixture, CallersJobIsLeftAlone) {
   printer.newPage();
   graphicPrinter.Print(Picture(page, 600, 600, 300));
   ASSERT_TRUE(canvas.end());
-  EXPECT_EQ(Images(),
-            (std::vector<std::vector<int>>{{1, 3000, 300, 375, 375}, {2, 600, 600, 300, 300}}));
+  EXPECT_EQ(Pdf(), "600 x 816; 1: 3000x300 at 375x375; 2: 600x600 at 300x300");
 }
 
 } // namespace

@@ -9,15 +9,6 @@
 
 namespace test {
 
-void EnsureApplication() {
-  static int argc = 1;
-  static char name[] = "tessivane_viewer_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* application =
-      QApplication::instance() == nullptr ? new QApplication(argc, argv) : nullptr;
-  (void)application;
-}
-
 std::unique_ptr<TImageScrollBox> ShownViewer(int width, int height) {
   EnsureApplication();
   auto viewer = std::make_unique<TImageScrollBox>();

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "support/TestApplication.h"
 #include "viewer/ImageScrollBox.h"
 
 #include <memory>
 #include <string>
 
 namespace test {
-
-// The application object widgets need, made once for the test program.
-void EnsureApplication();
 
 // A shown viewer whose viewport is exactly width x height (no frame, no
 // scroll bars until it needs them).
