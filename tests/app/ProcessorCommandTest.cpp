@@ -6,75 +6,69 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 using namespace apptest;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
 }
-
-// A processor that writes the number of its arguments and each argument on
-// a line of record, then a copy of the list file it was given.
-void WriteRecordingProcessor(const std::string& path, const std::string& record) {
-  std::ofstream(path) << "#!/bin/sh\n"
-                      << "cp \"$2\" '" << record << ".list'\n"
-                      << "printf '%s\\n' \"$#\" \"$@\" > '" << record << ".tmp'\n"
-                      << "mv '" << record << ".tmp' '" << record << "'\n";
-  fs::permissions(path, fs::perms::owner_all);
-}
-
-const char* const kNotSet = "Vellumtrace Image Processor executable was not yet set.\n\r"
-                            "In next dialog you will be asked to find and to select it, else "
-                            "batch processing cannot be performed.";
 
 } // namespace
 
 class ProcessorCommand : public WindowTest {
 protected:
-  // The batch folder has a blank in its name.
-  std::string Folder() const { return FBatch.File("batch folder") + "/"; }
-  std::string FScript = FAppFolder.File("my script.ips");
-  std::string FProcessor = FAppFolder.File("processor");
-  std::string FRecord = FAppFolder.File("record");
+  void SetUp() override {
+    WindowTest::SetUp();
+    fs::create_directory(FFolder);
+    for (const char* name : {"00000002.tif", "00000001.tif", "00000003.tif"})
+      WritePage(FFolder + name, 100, 100);
+    // A list left by an earlier run, longer than the new one.
+    std::ofstream(FList) << std::string(500, 'x');
+    std::ofstream(FScript) << "script";
+    StartOn(FFolder);
+  }
+
+  // The batch folder and the script have a blank in their names.
+  const std::string FFolder = FBatch.File("batch folder") + "/";
+  const std::string FList = FFolder + "FilesList.txt";
+  const std::string FScript = FAppFolder.File("my script.ips");
+  const std::string FProcessor = FAppFolder.File("processor");
+  const std::string FRecord = FAppFolder.File("record");
 };
 
 TEST_F(ProcessorCommand, ProcessorGetsScriptAndListAsTwoArguments) {
-  fs::create_directory(Folder());
-  for (const char* name : {"00000002.tif", "00000001.tif", "00000003.tif"})
-    WritePage(Folder() + name, 100, 100);
-  std::ofstream(FScript) << "script";
-  WriteRecordingProcessor(FProcessor, FRecord);
-  StartOn(Folder());
-
+  // Records the number of its arguments and each on a line, and copies the
+  // list file it was given.
+  std::ofstream(FProcessor) << "#!/bin/sh\ncp \"$2\" '" << FRecord << ".list'\n"
+                            << "printf '%s\\n' \"$#\" \"$@\" > '" << FRecord << ".tmp'\n"
+                            << "mv '" << FRecord << ".tmp' '" << FRecord << "'\n";
+  fs::permissions(FProcessor, fs::perms::owner_all);
   FPrompt.AnswerFiles({FScript});
   FPrompt.Answer(TAnswer::Ok);
   FPrompt.AnswerFiles({FProcessor});
   ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
   ASSERT_EQ(FPrompt.Questions().size(), 3u);
-  const auto& script = FPrompt.Questions()[0].File;
+  const TFileDialogOptions& script = FPrompt.Questions()[0].File;
   EXPECT_EQ(script.Title, "Select Image Processing Script");
   EXPECT_EQ(script.Filter, "Vellumtrace Image Processing Script|*.ips");
   EXPECT_EQ(script.DefaultExt, ".IPS");
   EXPECT_TRUE(script.MustExist);
-  EXPECT_EQ(FPrompt.Questions()[1].Text, kNotSet);
+  EXPECT_EQ(FPrompt.Questions()[1].Text,
+            "Vellumtrace Image Processor executable was not yet set.\n\rIn next dialog you will be "
+            "asked to find and to select it, else batch processing cannot be performed.");
   EXPECT_EQ(FPrompt.Questions()[1].Icon, TMessageKind::Information);
   EXPECT_EQ(FPrompt.Questions()[2].File.Title, "Select Image Processor EXE");
   EXPECT_EQ(FPrompt.Questions()[2].File.DefaultExt, ".exe");
 
   ASSERT_TRUE(WaitFor([&] { return fs::exists(FRecord); }));
-  const std::string list = Folder() + "FilesList.txt";
-  EXPECT_EQ(ReadAll(FRecord), "2\n" + FScript + "\n" + list + "\n");
-  const std::string expected =
-      Folder() + "00000001.tif\r\n" + Folder() + "00000002.tif\r\n" + Folder() + "00000003.tif\r\n";
-  EXPECT_EQ(ReadAll(list), expected);
-  EXPECT_EQ(ReadAll(FRecord + ".list"), expected);
+  EXPECT_EQ(test::ReadFile(FRecord), Bytes("2\n" + FScript + "\n" + FList + "\n"));
+  const std::vector<uint8_t> list = Bytes(FFolder + "00000001.tif\r\n" + FFolder +
+                                          "00000002.tif\r\n" + FFolder + "00000003.tif\r\n");
+  EXPECT_EQ(test::ReadFile(FList), list);
+  EXPECT_EQ(test::ReadFile(FRecord + ".list"), list);
 
   // The processor is asked for once: a second run goes straight to it.
   fs::remove(FRecord);
@@ -85,13 +79,7 @@ TEST_F(ProcessorCommand, ProcessorGetsScriptAndListAsTwoArguments) {
 }
 
 TEST_F(ProcessorCommand, CancelAndFailureAnswers) {
-  fs::create_directory(Folder());
-  WritePage(Folder() + "00000001.tif", 100, 100);
-  WritePage(Folder() + "00000002.tif", 100, 100);
-  std::ofstream(FScript) << "script";
   std::ofstream(FProcessor) << "not a program";
-  StartOn(Folder());
-
   // Cancel in the script dialog, then in the processor dialog: nothing runs.
   FPrompt.CancelDialog();
   ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
@@ -101,7 +89,7 @@ TEST_F(ProcessorCommand, CancelAndFailureAnswers) {
   ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
   EXPECT_EQ(FPrompt.Questions().size(), 4u);
   EXPECT_TRUE(FForm->AddOnCommands().ProcessorExe().isEmpty());
-  EXPECT_FALSE(fs::exists(Folder() + "FilesList.txt"));
+  EXPECT_EQ(test::ReadFile(FList), Bytes(std::string(500, 'x')));
 
   // A file that cannot be started gives the error box.
   FPrompt.AnswerFiles({FScript});
@@ -113,14 +101,4 @@ TEST_F(ProcessorCommand, CancelAndFailureAnswers) {
   EXPECT_EQ(FPrompt.Questions().back().Icon, TMessageKind::Error);
   EXPECT_EQ(FPrompt.Questions().back().Text, "Unable to run Vellumtrace Image Processor !\n\r"
                                              "Check if it was installed properly and retry.");
-}
-
-TEST(FilesList, EveryLineEndsWithCrLfAndAnOldListIsReplaced) {
-  test::TempDir folder;
-  const std::string list = folder.File("FilesList.txt");
-  std::ofstream(list) << "an older and much longer list of files\n";
-  WriteFilesList(QString::fromStdString(list), {"/a b/1.tif", "/c/2.pdf"});
-  EXPECT_EQ(ReadAll(list), "/a b/1.tif\r\n/c/2.pdf\r\n");
-  WriteFilesList(QString::fromStdString(list), {});
-  EXPECT_EQ(ReadAll(list), "");
 }
