@@ -8,6 +8,7 @@
 #include "app/PageView.h"
 #include "app/ThumbnailStrip.h"
 #include "graphics/DibGraphic.h"
+#include "graphics/GraphicRegistry.h"
 #include "viewer/ImageScrollBox.h"
 
 #include <QApplication>
@@ -17,9 +18,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 using namespace apptest;
 namespace fs = std::filesystem;
@@ -35,15 +36,28 @@ struct TDialogSeen {
 };
 
 QImage PageImage(const std::string& file, int page = 1) {
-  TDibGraphic graphic;
-  graphic.SetImageToLoad(page);
-  graphic.LoadFromFile(file);
-  return graphic.ToQImage().convertToFormat(QImage::Format_RGB32);
+  const std::unique_ptr<TDibGraphic> graphic = GraphicForFile(file);
+  graphic->SetImageToLoad(page);
+  graphic->LoadFromFile(file);
+  const QImage image = graphic->ToQImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_FALSE(image.isNull()) << file;
+  return image;
 }
 
 QImage Inverted(QImage image) {
   image.invertPixels();
   return image;
+}
+
+// The mean difference of the grey levels of two pictures, 255 when their
+// sizes differ. A grey page is written back with JPEG, which is lossy.
+double MeanDifference(const QImage& a, const QImage& b) {
+  if (a.size() != b.size() || a.isNull()) return 255;
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+  return sum / (a.width() * a.height());
 }
 
 const std::string kInvalidPage = "The plug-in module returned an invalid page: ";
@@ -111,6 +125,10 @@ protected:
     poll.start();
     EXPECT_TRUE(FForm->ExecuteAction("ActionCustomProcessing"));
     return seen;
+  }
+
+  QImage ViewerImage() const {
+    return FForm->Viewer().Graphic().ToQImage().convertToFormat(QImage::Format_RGB32);
   }
 
   std::string FRecord;
@@ -190,7 +208,7 @@ TEST_F(AddOnCommands, BatchRunsFollowTheModulesAnswers) {
         logged << QString::fromStdString("Error processing " + FFiles[i] + " - " + kInvalidPage +
                                          c.LoggedReason);
       if (c.Rewritten)
-        EXPECT_EQ(PageImage(FFiles[i]), Inverted(firstPages[i])) << FFiles[i];
+        EXPECT_LT(MeanDifference(PageImage(FFiles[i]), Inverted(firstPages[i])), 8) << FFiles[i];
       else
         EXPECT_EQ(test::ReadFile(FFiles[i]), bytes[i]) << FFiles[i];
     }
@@ -215,8 +233,7 @@ TEST_F(AddOnCommands, ViewerPageNamesItsFileAndIndex) {
   for (const std::string reason : {"", "the rows do not fit in the block"}) {
     SCOPED_TRACE(reason);
     Script(reason.empty() ? "execute=0" : "damage=height");
-    const QImage before =
-        FForm->Viewer().Graphic().ToQImage().convertToFormat(QImage::Format_RGB32);
+    const QImage before = ViewerImage();
     if (!reason.empty()) FPrompt.Answer(TAnswer::Ok);
     RunPlugIn(0);
     EXPECT_EQ(Calls(), (std::vector<std::string>{"start", "execute 1 " + FFiles[2], "end"}));
@@ -224,8 +241,7 @@ TEST_F(AddOnCommands, ViewerPageNamesItsFileAndIndex) {
       EXPECT_EQ(FPrompt.MessageTexts().back(), kInvalidPage + reason);
     }
     EXPECT_EQ(FForm->PageView().Modified(), reason.empty());
-    EXPECT_EQ(FForm->Viewer().Graphic().ToQImage().convertToFormat(QImage::Format_RGB32),
-              reason.empty() ? Inverted(before) : before);
+    EXPECT_EQ(ViewerImage(), reason.empty() ? Inverted(before) : before);
     FForm->PageView().SetModified(false);
   }
 }
@@ -234,13 +250,15 @@ TEST_F(AddOnCommands, ThresholdSampleMakesAGreyPageBlackAndWhite) {
   InstallSamples();
   StartOn(FBatch.Path());
   FForm->SelectThumbnail(FForm->Strip().Thumbnails()[1]);
-  ASSERT_EQ(FForm->Viewer().Graphic().BitCount(), 8);
+  const QImage before = ViewerImage();
+  QImage expected = before;
+  for (int y = 0; y < expected.height(); ++y)
+    for (int x = 0; x < expected.width(); ++x)
+      expected.setPixel(x, y,
+                        qGray(before.pixel(x, y)) >= 128 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+  ASSERT_NE(expected, before);
   RunPlugIn(1);
-  const QImage page = FForm->Viewer().Graphic().ToQImage().convertToFormat(QImage::Format_RGB32);
-  std::set<QRgb> colours;
-  for (int y = 0; y < page.height(); ++y)
-    for (int x = 0; x < page.width(); ++x) colours.insert(page.pixel(x, y));
-  EXPECT_EQ(colours, (std::set<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)}));
+  EXPECT_EQ(ViewerImage(), expected);
   EXPECT_TRUE(FForm->PageView().Modified());
   FForm->PageView().SetModified(false);
 }
