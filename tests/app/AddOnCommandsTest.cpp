@@ -1,8 +1,10 @@
-// Plug-in modules through the window: loading the program folder's modules,
-// the plug-in dialog, and runs of the sample modules on the page shown and
-// on every batch file.
+// Plug-in modules and the external image processor through the window:
+// loading the program folder's modules, the plug-in dialog, runs of the
+// sample modules on the page shown and on every batch file; the processor's
+// dialogs, list file and arguments.
 #include "WindowFixture.h"
 
+#include "app/AddOnCommands.h"
 #include "app/DialogoProcessing.h"
 #include "app/LogForm.h"
 #include "app/PageView.h"
@@ -60,6 +62,10 @@ double MeanDifference(const QImage& a, const QImage& b) {
   return sum / (a.width() * a.height());
 }
 
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
 const std::string kInvalidPage = "The plug-in module returned an invalid page: ";
 
 } // namespace
@@ -68,12 +74,16 @@ class AddOnCommands : public WindowTest {
 protected:
   void SetUp() override {
     WindowTest::SetUp();
-    FRecord = FBatch.File("calls.txt");
-    // Two one-page files, bilevel and grey, and a three-page file.
+    // Two one-page files, bilevel and grey, and a three-page file, in a
+    // folder with a blank in its name.
+    fs::create_directory(FFolder);
     for (int i = 1; i <= 2; ++i)
-      WritePage(FFiles.emplace_back(FBatch.File("0000000" + std::to_string(i) + ".tif")), 400, 500,
+      WritePage(FFiles.emplace_back(FFolder + "0000000" + std::to_string(i) + ".tif"), 400, 500,
                 300, i == 2 ? 8 : 1, i);
-    WritePages(FFiles.emplace_back(FBatch.File("00000003.tif")), {120, 160, 200}, 100);
+    WritePages(FFiles.emplace_back(FFolder + "00000003.tif"), {120, 160, 200}, 100);
+    // A processor script, and a list left by an earlier run, longer than a new one.
+    std::ofstream(FScript) << "script";
+    std::ofstream(FList) << std::string(500, 'x');
   }
   void TearDown() override {
     WindowTest::TearDown();
@@ -130,7 +140,11 @@ protected:
     return FForm->Viewer().Graphic().ToQImage().convertToFormat(QImage::Format_RGB32);
   }
 
-  std::string FRecord;
+  const std::string FFolder = FBatch.File("batch folder") + "/";
+  const std::string FRecord = FAppFolder.File("calls.txt");
+  const std::string FList = FFolder + "FilesList.txt";
+  const std::string FScript = FAppFolder.File("my script.ips");
+  const std::string FProcessor = FAppFolder.File("processor");
   std::vector<std::string> FFiles;
 };
 
@@ -144,7 +158,7 @@ TEST_F(AddOnCommands, ListsModulesWithAllFourExports) {
   Install(TESSIVANE_TEST_MODULES_DIR "/only-execute.so", "d-only-execute.so");
   std::ofstream(FAppFolder.File("e-not-a-library.so")) << "text";
   Script("");
-  StartOn(FBatch.Path());
+  StartOn(FFolder);
   const TDialogSeen seen = RunPlugIn(-1);
   EXPECT_EQ(seen.Caption, "Plug-In Custom Processing");
   EXPECT_EQ(seen.Items,
@@ -157,7 +171,7 @@ TEST_F(AddOnCommands, ListsModulesWithAllFourExports) {
 
   fs::remove_all(FAppFolder.Path());
   fs::create_directory(FAppFolder.Path());
-  StartOn(FBatch.Path());
+  StartOn(FFolder);
   const TDialogSeen none = RunPlugIn(0);
   EXPECT_TRUE(none.Items.isEmpty());
   EXPECT_FALSE(none.OkAtShow);
@@ -183,8 +197,8 @@ TEST_F(AddOnCommands, BatchRunsFollowTheModulesAnswers) {
       {"execute=1;end=1", true, false, ""},
   };
   InstallSamples();
-  StartOn(FBatch.Path());
-  WritePage(FFiles.emplace_back(FBatch.File("00000009.tif")), 100, 100);
+  StartOn(FFolder);
+  WritePage(FFiles.emplace_back(FFolder + "00000009.tif"), 100, 100);
   std::vector<QImage> firstPages;
   for (const std::string& file : FFiles) firstPages.push_back(PageImage(file));
   const QImage laterPages[] = {PageImage(FFiles[2], 2), PageImage(FFiles[2], 3)};
@@ -242,7 +256,7 @@ TEST_F(AddOnCommands, ViewerPageRuns) {
       {1, 0, 1, "", {}, threshold},
   };
   InstallSamples();
-  StartOn(FBatch.Path());
+  StartOn(FFolder);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Settings);
     FForm->SelectThumbnail(FForm->Strip().Thumbnails()[static_cast<size_t>(c.File)]);
@@ -266,4 +280,70 @@ TEST_F(AddOnCommands, ViewerPageRuns) {
     EXPECT_EQ(ViewerImage(), c.Expected(before));
     FForm->PageView().SetModified(false);
   }
+}
+
+TEST_F(AddOnCommands, ProcessorGetsScriptAndListAsTwoArguments) {
+  // Records the number of its arguments and each on a line, and copies the
+  // list file it was given.
+  std::ofstream(FProcessor) << "#!/bin/sh\ncp \"$2\" '" << FRecord << ".list'\n"
+                            << "printf '%s\\n' \"$#\" \"$@\" > '" << FRecord << ".tmp'\n"
+                            << "mv '" << FRecord << ".tmp' '" << FRecord << "'\n";
+  fs::permissions(FProcessor, fs::perms::owner_all);
+  StartOn(FFolder);
+  FPrompt.AnswerFiles({FScript});
+  FPrompt.Answer(TAnswer::Ok);
+  FPrompt.AnswerFiles({FProcessor});
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  ASSERT_EQ(FPrompt.Questions().size(), 3u);
+  const TFileDialogOptions& script = FPrompt.Questions()[0].File;
+  EXPECT_EQ(script.Title, "Select Image Processing Script");
+  EXPECT_EQ(script.Filter, "Vellumtrace Image Processing Script|*.ips");
+  EXPECT_EQ(script.DefaultExt, ".IPS");
+  EXPECT_TRUE(script.MustExist);
+  EXPECT_EQ(FPrompt.Questions()[1].Text,
+            "Vellumtrace Image Processor executable was not yet set.\n\rIn next dialog you will be "
+            "asked to find and to select it, else batch processing cannot be performed.");
+  EXPECT_EQ(FPrompt.Questions()[1].Icon, TMessageKind::Information);
+  EXPECT_EQ(FPrompt.Questions()[2].File.Title, "Select Image Processor EXE");
+  EXPECT_EQ(FPrompt.Questions()[2].File.DefaultExt, ".exe");
+
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(FRecord); }));
+  EXPECT_EQ(test::ReadFile(FRecord), Bytes("2\n" + FScript + "\n" + FList + "\n"));
+  const std::vector<uint8_t> list =
+      Bytes(FFiles[0] + "\r\n" + FFiles[1] + "\r\n" + FFiles[2] + "\r\n");
+  EXPECT_EQ(test::ReadFile(FList), list);
+  EXPECT_EQ(test::ReadFile(FRecord + ".list"), list);
+
+  // The processor is asked for once: a second run goes straight to it.
+  fs::remove(FRecord);
+  FPrompt.AnswerFiles({FScript});
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  EXPECT_EQ(FPrompt.Questions().size(), 4u);
+  EXPECT_TRUE(WaitFor([&] { return fs::exists(FRecord); }));
+}
+
+TEST_F(AddOnCommands, ProcessorCancelAndFailureAnswers) {
+  std::ofstream(FProcessor) << "not a program";
+  StartOn(FFolder);
+  // Cancel in the script dialog, then in the processor dialog: nothing runs.
+  FPrompt.CancelDialog();
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  FPrompt.AnswerFiles({FScript});
+  FPrompt.Answer(TAnswer::Ok);
+  FPrompt.CancelDialog();
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  EXPECT_EQ(FPrompt.Questions().size(), 4u);
+  EXPECT_TRUE(FForm->AddOnCommands().ProcessorExe().isEmpty());
+  EXPECT_EQ(test::ReadFile(FList), Bytes(std::string(500, 'x')));
+
+  // A file that cannot be started gives the error box.
+  FPrompt.AnswerFiles({FScript});
+  FPrompt.Answer(TAnswer::Ok);
+  FPrompt.AnswerFiles({FProcessor});
+  FPrompt.Answer(TAnswer::Ok);
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  ASSERT_EQ(FPrompt.Questions().size(), 8u);
+  EXPECT_EQ(FPrompt.Questions().back().Icon, TMessageKind::Error);
+  EXPECT_EQ(FPrompt.Questions().back().Text, "Unable to run Vellumtrace Image Processor !\n\r"
+                                             "Check if it was installed properly and retry.");
 }
