@@ -3,7 +3,7 @@
 #include "app/AppTexts.h"
 #include "app/DialogoProcessing.h"
 #include "app/FormMain.h"
-#include "app/LogForm.h"
+#include "app/PageCommands.h"
 #include "app/PageView.h"
 #include "app/StatusPanels.h"
 #include "app/Thumbnail.h"
@@ -12,11 +12,28 @@
 #include "viewer/ImageScrollBox.h"
 #include "workflow/OperatorPrompt.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
 #include <QTabBar>
+
+namespace {
+
+// The one file chosen in an open dialog for an existing file, or none when
+// the dialog was cancelled.
+std::optional<std::string> AskExistingFile(TOperatorPrompt& prompt, const char* title,
+                                           const char* filter, const char* defaultExt) {
+  TFileDialogOptions options;
+  options.Title = title;
+  options.Filter = filter;
+  options.DefaultExt = defaultExt;
+  options.MustExist = true;
+  const std::optional<TFileDialogResult> chosen = prompt.OpenFiles(options);
+  if (!chosen || chosen->Files.empty()) return std::nullopt;
+  return chosen->Files.front();
+}
+
+} // namespace
 
 TAddOnCommands::TAddOnCommands(TFormMain& window, TOperatorPrompt& prompt, QObject* parent)
     : QObject(parent), FWindow(window), FPrompt(prompt), FAddOns(window.AppFolder().toStdString()) {
@@ -42,24 +59,12 @@ void TAddOnCommands::ReopenIfAsked(int32_t ended) {
 
 void TAddOnCommands::ProcessBatch(TRuntimeAddOnInfo& run) {
   if (!FPrompt.Confirm(AppTexts::kAskProcessAllImages)) return;
-  const std::vector<std::string> files = FWindow.Batch().ListBatchFiles();
-  const auto storeAndRedraw = [this](const std::string& file, TDibGraphic& graphic) {
-    StoreFirstPage(file, graphic);
-    if (TThumbnail* thumbnail = FWindow.Strip().Find(QString::fromStdString(file)))
-      thumbnail->SetPicture(TThumbnailStrip::ThumbnailPictureOf(graphic, FWindow.ThumbSize()));
+  const TPageOperation operation = [&run](TDibGraphic& graphic, const TPageContext* context) {
+    return RunAddOnOnFile(graphic, run, context->FileName, context->PageIndex);
   };
   RunAddOnSession(
       *run.AddOn, static_cast<TSV_WINDOW>(FWindow.winId()),
-      [&] {
-        TProgressScope progress(FWindow.Status().ProgressBar(), static_cast<int>(files.size()));
-        RunAddOnOverFiles(
-            files, run, FWindow.LogForm(),
-            [&progress](int k) {
-              progress.SetPosition(k);
-              QCoreApplication::processEvents();
-            },
-            storeAndRedraw);
-      },
+      [&] { FWindow.PageCommands().ProcessAllImages(operation); },
       [this](int32_t ended) { ReopenIfAsked(ended); });
 }
 
@@ -85,29 +90,21 @@ void TAddOnCommands::ProcessViewerPage(TRuntimeAddOnInfo& run) {
 }
 
 void TAddOnCommands::ImageProcessing() {
-  TFileDialogOptions scriptOptions;
-  scriptOptions.Title = AppTexts::kScriptDialogTitle;
-  scriptOptions.Filter = AppTexts::kScriptDialogFilter;
-  scriptOptions.DefaultExt = ".IPS";
-  scriptOptions.MustExist = true;
-  const std::optional<TFileDialogResult> script = FPrompt.OpenFiles(scriptOptions);
-  if (!script || script->Files.empty()) return;
+  const std::optional<std::string> script =
+      AskExistingFile(FPrompt, AppTexts::kScriptDialogTitle, AppTexts::kScriptDialogFilter, ".IPS");
+  if (!script) return;
   while (FProcessorExe.isEmpty() || !QFileInfo(FProcessorExe).isFile()) {
     FPrompt.Inform(JoinMessage(AppTexts::kProcessorNotSet, AppTexts::kProcessorNotSetMore));
-    TFileDialogOptions exeOptions;
-    exeOptions.Title = AppTexts::kProcessorDialogTitle;
-    exeOptions.Filter = AppTexts::kProcessorDialogFilter;
-    exeOptions.DefaultExt = ".exe";
-    exeOptions.MustExist = true;
-    const std::optional<TFileDialogResult> exe = FPrompt.OpenFiles(exeOptions);
-    if (!exe || exe->Files.empty()) throw EAbort();
-    FProcessorExe = QString::fromStdString(exe->Files.front());
+    const std::optional<std::string> exe = AskExistingFile(
+        FPrompt, AppTexts::kProcessorDialogTitle, AppTexts::kProcessorDialogFilter, ".exe");
+    if (!exe) throw EAbort();
+    FProcessorExe = QString::fromStdString(*exe);
   }
   const QString listFile = FWindow.BatchFolder() + AppTexts::kFilesListName;
   QStringList paths;
   for (const TThumbnail* thumbnail : FWindow.Strip().Thumbnails()) paths << thumbnail->Path();
   WriteFilesList(listFile, paths);
-  if (!StartProcessor(FProcessorExe, QString::fromStdString(script->Files.front()), listFile))
+  if (!StartProcessor(FProcessorExe, QString::fromStdString(*script), listFile))
     FPrompt.MessageBox(TMessageKind::Error,
                        JoinMessage(AppTexts::kProcessorFailed, AppTexts::kProcessorFailedMore),
                        TButtons::Ok);

@@ -2,7 +2,6 @@
 
 #include "core/PageHandle.h"
 #include "graphics/DibGraphic.h"
-#include "workflow/LogSink.h"
 
 #include <dlfcn.h>
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 class TDibGraphic;
-class TLogSink;
 
 // A module that broke the rules of tessivane/plugin.h: the page block it
 // hands back is no longer a valid packed bitmap, or it was freed.
@@ -77,21 +76,3 @@ int RunAddOnOnFile(TDibGraphic& graphic, TRuntimeAddOnInfo& run, const std::stri
 std::optional<int32_t> RunAddOnSession(const TAddOnInfo& addOn, TSV_WINDOW window,
                                        const std::function<void()>& work,
                                        const std::function<void(int32_t)>& onEnd);
-
-// Writes a processed page back into its file.
-using TStoreFirstPage = std::function<void(const std::string& fileName, TDibGraphic& graphic)>;
-// Called before each file with its index in files.
-using TFilePosition = std::function<void(int index)>;
-
-// A whole-batch run over files in their order: each file's first page is
-// loaded, RunAddOnOnFile runs, and a result of 0 stores the page. An error of
-// one file adds "Error processing " + path + " - " + message to log and the
-// run goes on with the next file.
-void RunAddOnOverFiles(const std::vector<std::string>& files, TRuntimeAddOnInfo& run, TLogSink& log,
-                       const TFilePosition& position, const TStoreFirstPage& store);
-
-// Writes graphic back as page 1 of an existing file: a one-page file of
-// any format is replaced whole, a multi-page TIFF file is rewritten with
-// the other pages as they were. The file is replaced only once the new
-// content is complete.
-void StoreFirstPage(const std::string& fileName, TDibGraphic& graphic);

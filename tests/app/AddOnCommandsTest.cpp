@@ -1,6 +1,7 @@
-// Plug-in modules through the window: loading the program folder's modules,
-// the plug-in dialog, and runs of the sample modules on the page shown and
-// on every batch file.
+// Plug-in modules and the external image processor through the window:
+// loading the program folder's modules, the plug-in dialog, runs of the
+// sample modules on the page shown and on every batch file; the processor's
+// dialogs, list file and arguments.
 #include "WindowFixture.h"
 
 #include "app/AddOnCommands.h"
@@ -9,6 +10,7 @@
 #include "app/PageView.h"
 #include "app/ThumbnailStrip.h"
 #include "graphics/DibGraphic.h"
+#include "graphics/GraphicRegistry.h"
 #include "viewer/ImageScrollBox.h"
 
 #include <QApplication>
@@ -18,30 +20,53 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <functional>
 
 using namespace apptest;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // What the plug-in dialog showed when it came up.
 struct TDialogSeen {
-  bool Shown = false;
   QString Caption;
   QStringList Items;
   bool OkAtShow = true;
-  bool OkAfterClick = false;
 };
+
+QImage PageImage(const std::string& file, int page = 1) {
+  const std::unique_ptr<TDibGraphic> graphic = GraphicForFile(file);
+  graphic->SetImageToLoad(page);
+  graphic->LoadFromFile(file);
+  const QImage image = graphic->ToQImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_FALSE(image.isNull()) << file;
+  return image;
+}
+
+QImage Inverted(QImage image) {
+  image.invertPixels();
+  return image;
+}
+
+// The mean difference of the grey levels of two pictures, 255 when their
+// sizes differ. A grey page is written back with JPEG, which is lossy.
+double MeanDifference(const QImage& a, const QImage& b) {
+  if (a.size() != b.size() || a.isNull()) return 255;
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+  return sum / (a.width() * a.height());
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+const std::string kInvalidPage = "The plug-in module returned an invalid page: ";
 
 } // namespace
 
@@ -49,23 +74,32 @@ class AddOnCommands : public WindowTest {
 protected:
   void SetUp() override {
     WindowTest::SetUp();
-    FRecord = FBatch.File("calls.txt");
-    fs::remove(FRecord);
+    // Two one-page files, bilevel and grey, and a three-page file, in a
+    // folder with a blank in its name.
+    fs::create_directory(FFolder);
+    for (int i = 1; i <= 2; ++i)
+      WritePage(FFiles.emplace_back(FFolder + "0000000" + std::to_string(i) + ".tif"), 400, 500,
+                300, i == 2 ? 8 : 1, i);
+    WritePages(FFiles.emplace_back(FFolder + "00000003.tif"), {120, 160, 200}, 100);
+    // A processor script, and a list left by an earlier run, longer than a new one.
+    std::ofstream(FScript) << "script";
+    std::ofstream(FList) << std::string(500, 'x');
   }
   void TearDown() override {
     WindowTest::TearDown();
     ::unsetenv("TESSIVANE_SCRIPTED_PLUGIN");
   }
 
-  void Install(const std::string& folder, const std::string& file) {
-    fs::copy_file(folder + "/" + file, FAppFolder.File(file));
+  void Install(const std::string& from, const std::string& as) {
+    fs::copy_file(from, FAppFolder.File(as));
   }
   void InstallSamples() {
-    Install(TESSIVANE_SAMPLES_DIR, "sample-scripted.so");
-    Install(TESSIVANE_SAMPLES_DIR, "sample-threshold.so");
+    for (const std::string name : {"sample-scripted.so", "sample-threshold.so"})
+      Install(TESSIVANE_SAMPLES_DIR "/" + name, name);
   }
-  // The scripted module's answers, with every call recorded.
+  // The scripted module's answers, with the record of its calls started anew.
   void Script(const std::string& settings) {
+    fs::remove(FRecord);
     const std::string all = "description=Scripted;record=" + FRecord + ";" + settings;
     ::setenv("TESSIVANE_SCRIPTED_PLUGIN", all.c_str(), 1);
   }
@@ -76,8 +110,8 @@ protected:
     return calls;
   }
 
-  // ActionCustomProcessing, the dialog answered by clicking row (none when
-  // row is -1) and then OK, or Cancel when row is -1.
+  // ActionCustomProcessing, the dialog answered by clicking row and then OK
+  // (Cancel when OK stays disabled), or by Cancel when row is -1.
   TDialogSeen RunPlugIn(int row) {
     TDialogSeen seen;
     QTimer poll;
@@ -86,21 +120,15 @@ protected:
       auto* dialog = qobject_cast<TDialogoProcessing*>(QApplication::activeModalWidget());
       if (!dialog) return;
       poll.stop();
-      seen.Shown = true;
-      seen.Caption = dialog->windowTitle();
-      for (int i = 0; i < dialog->ListBoxModuli().count(); ++i)
-        seen.Items << dialog->ListBoxModuli().item(i)->text();
-      seen.OkAtShow = dialog->ButtonOk().isEnabled();
-      if (row < 0) {
-        QTest::mouseClick(&dialog->ButtonCancel(), Qt::LeftButton);
-        return;
-      }
       QListWidget& list = dialog->ListBoxModuli();
-      QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                        list.visualItemRect(list.item(row)).center());
-      seen.OkAfterClick = dialog->ButtonOk().isEnabled();
-      QTest::mouseClick(&dialog->ButtonOk(), Qt::LeftButton);
-      // A disabled OK does nothing: the dialog is then closed with Cancel.
+      seen.Caption = dialog->windowTitle();
+      for (int i = 0; i < list.count(); ++i) seen.Items << list.item(i)->text();
+      seen.OkAtShow = dialog->ButtonOk().isEnabled();
+      if (row >= 0) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          list.visualItemRect(list.item(row)).center());
+        QTest::mouseClick(&dialog->ButtonOk(), Qt::LeftButton);
+      }
       if (dialog->isVisible()) QTest::mouseClick(&dialog->ButtonCancel(), Qt::LeftButton);
     });
     poll.start();
@@ -108,204 +136,214 @@ protected:
     return seen;
   }
 
-  // A batch of three one-page files.
-  std::vector<std::string> ThreePages() {
-    std::vector<std::string> files;
-    for (int i = 1; i <= 3; ++i) {
-      files.push_back(FBatch.File("0000000" + std::to_string(i) + ".tif"));
-      WritePage(files.back(), 400, 500, 300, i == 2 ? 8 : 1, i);
-    }
-    return files;
+  QImage ViewerImage() const {
+    return FForm->Viewer().Graphic().ToQImage().convertToFormat(QImage::Format_RGB32);
   }
 
-  std::string FRecord;
+  const std::string FFolder = FBatch.File("batch folder") + "/";
+  const std::string FRecord = FAppFolder.File("calls.txt");
+  const std::string FList = FFolder + "FilesList.txt";
+  const std::string FScript = FAppFolder.File("my script.ips");
+  const std::string FProcessor = FAppFolder.File("processor");
+  std::vector<std::string> FFiles;
 };
 
-TEST_F(AddOnCommands, ListsOnlyLibrariesWithAllFourExports) {
-  InstallSamples();
-  Install(TESSIVANE_TEST_MODULES_DIR, "only-execute.so");
-  std::ofstream(FAppFolder.File("not-a-library.so")) << "text";
+// Only libraries with all four exports are listed, in the order of their
+// names; they are unloaded from the last to the first. With none, the list
+// is empty and OK stays disabled.
+TEST_F(AddOnCommands, ListsModulesWithAllFourExports) {
+  Install(TESSIVANE_SAMPLES_DIR "/sample-scripted.so", "a-scripted.so");
+  Install(TESSIVANE_SAMPLES_DIR "/sample-threshold.so", "b-threshold.so");
+  Install(TESSIVANE_SAMPLES_DIR "/sample-scripted.so", "c-scripted.so");
+  Install(TESSIVANE_TEST_MODULES_DIR "/only-execute.so", "d-only-execute.so");
+  std::ofstream(FAppFolder.File("e-not-a-library.so")) << "text";
   Script("");
-  ThreePages();
-  StartOn(FBatch.Path());
-  EXPECT_EQ(FForm->AddOnCommands().AddOns().Descriptions(),
-            (std::vector<std::string>{"Scripted", "Sample: black and white by threshold 128"}));
+  StartOn(FFolder);
   const TDialogSeen seen = RunPlugIn(-1);
   EXPECT_EQ(seen.Caption, "Plug-In Custom Processing");
-  EXPECT_EQ(seen.Items, QStringList({"Scripted", "Sample: black and white by threshold 128"}));
+  EXPECT_EQ(seen.Items,
+            QStringList({"Scripted", "Sample: black and white by threshold 128", "Scripted"}));
   EXPECT_FALSE(seen.OkAtShow);
-  EXPECT_TRUE(Calls().empty());
-}
-
-TEST_F(AddOnCommands, ModulesAreUnloadedFromTheLastToTheFirst) {
-  for (const char* name : {"a.so", "b.so", "c.so"})
-    fs::copy_file(std::string(TESSIVANE_SAMPLES_DIR) + "/sample-scripted.so",
-                  FAppFolder.File(name));
-  Script("");
-  Start();
-  EXPECT_EQ(FForm->AddOnCommands().AddOns().Items().size(), 3u);
   EXPECT_TRUE(Calls().empty());
   FForm.reset();
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"unload " + FAppFolder.File("c.so"),
-                                               "unload " + FAppFolder.File("b.so"),
-                                               "unload " + FAppFolder.File("a.so")}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"unload " + FAppFolder.File("c-scripted.so"),
+                                               "unload " + FAppFolder.File("a-scripted.so")}));
+
+  fs::remove_all(FAppFolder.Path());
+  fs::create_directory(FAppFolder.Path());
+  StartOn(FFolder);
+  const TDialogSeen none = RunPlugIn(0);
+  EXPECT_TRUE(none.Items.isEmpty());
+  EXPECT_FALSE(none.OkAtShow);
 }
 
-TEST_F(AddOnCommands, NoModulesGiveAnEmptyListAndNoOk) {
-  ThreePages();
-  StartOn(FBatch.Path());
-  const TDialogSeen seen = RunPlugIn(0);
-  ASSERT_TRUE(seen.Shown);
-  EXPECT_TRUE(seen.Items.isEmpty());
-  EXPECT_FALSE(seen.OkAtShow);
-  EXPECT_FALSE(seen.OkAfterClick);
-}
-
-// Whole-batch runs of the scripted module: the calls it sees, which files
-// are rewritten, what is logged.
+// Whole-batch runs of the scripted module: the calls it sees, which first
+// pages are rewritten with its pixels, what is logged for each file. A file
+// that came into the folder after it was opened is processed too, and shown
+// once the module asks for the folder to be opened again.
 TEST_F(AddOnCommands, BatchRunsFollowTheModulesAnswers) {
-  struct Case {
+  const struct {
     std::string Settings;
     bool Started;
     bool Rewritten;
     std::string LoggedReason; // empty: nothing logged
-  };
-  const Case cases[] = {
+  } cases[] = {
+      {"execute=0", true, true, ""},
       {"start=-1", false, false, ""},
       {"execute=1", true, false, ""},
-      {"execute=0", true, true, ""},
       {"damage=free", true, false, "the page block was freed"},
       {"damage=header", true, false, "the bitmap header was changed"},
       {"damage=height", true, false, "the rows do not fit in the block"},
+      {"execute=1;end=1", true, false, ""},
   };
   InstallSamples();
-  const std::vector<std::string> files = ThreePages();
-  StartOn(FBatch.Path());
-  for (const Case& c : cases) {
+  StartOn(FFolder);
+  WritePage(FFiles.emplace_back(FFolder + "00000009.tif"), 100, 100);
+  std::vector<QImage> firstPages;
+  for (const std::string& file : FFiles) firstPages.push_back(PageImage(file));
+  const QImage laterPages[] = {PageImage(FFiles[2], 2), PageImage(FFiles[2], 3)};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.Settings);
     Script(c.Settings);
-    fs::remove(FRecord);
     FForm->LogForm().Clear();
-    std::vector<std::string> before;
-    for (const std::string& file : files) before.push_back(ReadAll(file));
+    std::vector<std::vector<uint8_t>> bytes;
+    for (const std::string& file : FFiles) bytes.push_back(test::ReadFile(file));
     FPrompt.Answer(TAnswer::Yes);
     RunPlugIn(0);
     EXPECT_EQ(FPrompt.MessageTexts().back(),
               "Do you want to execute processing on all images in the batch ?");
-    std::vector<std::string> expected = {"start"};
-    if (c.Started) {
-      for (const std::string& file : files) expected.push_back("execute 0 " + file);
-      expected.push_back("end");
-    }
-    EXPECT_EQ(Calls(), expected);
-    for (size_t i = 0; i < files.size(); ++i) {
-      EXPECT_EQ(ReadAll(files[i]) != before[i], c.Rewritten) << files[i];
-      EXPECT_EQ(PageSize(files[i]), QSize(400, 500));
-    }
+    std::vector<std::string> calls = {"start"};
     QStringList logged;
-    if (!c.LoggedReason.empty())
-      for (const std::string& file : files)
-        logged << QString::fromStdString(
-            "Error processing " + file +
-            " - The plug-in module returned an invalid page: " + c.LoggedReason);
-    EXPECT_EQ(FForm->LogForm().Lines(), logged);
-  }
-}
-
-// Page 1 of every file takes the module's pixels; the other pages of a
-// multi-page file stay as they were.
-TEST_F(AddOnCommands, RewrittenPagesAreTheModulesPixels) {
-  InstallSamples();
-  const std::string single = ThreePages().front();
-  const std::string multi = FBatch.File("00000004.tif");
-  WritePages(multi, {120, 160, 200}, 100);
-  const auto load = [](const std::string& file, int page) {
-    TDibGraphic graphic;
-    graphic.SetImageToLoad(page);
-    graphic.LoadFromFile(file);
-    return graphic.ToQImage();
-  };
-  const QImage before[] = {load(single, 1), load(multi, 1), load(multi, 2), load(multi, 3)};
-  StartOn(FBatch.Path());
-  Script("execute=0");
-  FPrompt.Answer(TAnswer::Yes);
-  RunPlugIn(0);
-  const QImage after[] = {load(single, 1), load(multi, 1), load(multi, 2), load(multi, 3)};
-  for (int i = 0; i < 2; ++i) {
-    QImage inverted = before[i];
-    inverted.invertPixels();
-    EXPECT_EQ(after[i].convertToFormat(QImage::Format_RGB32),
-              inverted.convertToFormat(QImage::Format_RGB32))
-        << i;
-  }
-  EXPECT_EQ(after[2], before[2]);
-  EXPECT_EQ(after[3], before[3]);
-  EXPECT_EQ(FForm->LogForm().Lines().join("\n").toStdString(), "");
-}
-
-TEST_F(AddOnCommands, EndProcessOneOpensTheFolderAgain) {
-  InstallSamples();
-  ThreePages();
-  StartOn(FBatch.Path());
-  WritePage(FBatch.File("00000009.tif"), 100, 100);
-  for (const int end : {0, 1}) {
-    Script("execute=1;end=" + std::to_string(end));
-    FPrompt.Answer(TAnswer::Yes);
-    RunPlugIn(0);
-    EXPECT_EQ(FForm->Strip().Count(), end == 1 ? 4 : 3) << end;
-  }
-}
-
-TEST_F(AddOnCommands, ViewerPageOfTabTwoNamesItsFileAndIndex) {
-  InstallSamples();
-  const std::string file = FBatch.File("00000001.tif");
-  WritePages(file, {120, 160, 200}, 100);
-  StartOn(FBatch.Path());
-  FForm->SelectThumbnail(FForm->Strip().Thumbnails().front());
-  FForm->Tabs().setCurrentIndex(1);
-  ASSERT_EQ(FForm->Viewer().Graphic().Width(), 160);
-  const uint32_t pixel = FForm->Viewer().Graphic().PixelIndex(5, 5);
-  Script("execute=0");
-  RunPlugIn(0);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"start", "execute 1 " + file, "end"}));
-  EXPECT_TRUE(FForm->PageView().Modified());
-  EXPECT_EQ(FForm->Viewer().Graphic().PixelIndex(5, 5), static_cast<int>(1 - pixel));
-  FForm->PageView().SetModified(false);
-}
-
-TEST_F(AddOnCommands, ViewerPageDamagedByTheModuleIsAnErrorAndStays) {
-  InstallSamples();
-  ThreePages();
-  StartOn(FBatch.Path());
-  FForm->SelectThumbnail(FForm->Strip().Thumbnails().front());
-  const QImage before = FForm->Viewer().Graphic().ToQImage();
-  Script("damage=height");
-  FPrompt.Answer(TAnswer::Ok);
-  RunPlugIn(0);
-  EXPECT_EQ(FPrompt.MessageTexts().back(),
-            "The plug-in module returned an invalid page: the rows do not fit in the block");
-  EXPECT_EQ(Calls().back(), "end");
-  EXPECT_FALSE(FForm->PageView().Modified());
-  EXPECT_EQ(FForm->Viewer().Graphic().ToQImage(), before);
-}
-
-TEST_F(AddOnCommands, ThresholdSampleMakesAGreyPageBlackAndWhite) {
-  InstallSamples();
-  ThreePages();
-  StartOn(FBatch.Path());
-  FForm->SelectThumbnail(FForm->Strip().Thumbnails()[1]);
-  ASSERT_EQ(FForm->Viewer().Graphic().BitCount(), 8);
-  RunPlugIn(1);
-  const TDibGraphic& page = FForm->Viewer().Graphic();
-  int black = 0, white = 0, other = 0;
-  for (int y = 0; y < page.Height(); ++y)
-    for (int x = 0; x < page.Width(); ++x) {
-      const TColour colour = page.Pixel(x, y);
-      (colour == 0 ? black : colour == 0xFFFFFF ? white : other)++;
+    for (size_t i = 0; i < FFiles.size(); ++i) {
+      if (c.Started) calls.push_back("execute 0 " + FFiles[i]);
+      if (!c.LoggedReason.empty())
+        logged << QString::fromStdString("Error processing " + FFiles[i] + " - " + kInvalidPage +
+                                         c.LoggedReason);
+      if (c.Rewritten)
+        EXPECT_LT(MeanDifference(PageImage(FFiles[i]), Inverted(firstPages[i])), 8) << FFiles[i];
+      else
+        EXPECT_EQ(test::ReadFile(FFiles[i]), bytes[i]) << FFiles[i];
     }
-  EXPECT_GT(black, 0);
-  EXPECT_GT(white, 0);
-  EXPECT_EQ(other, 0);
-  EXPECT_TRUE(FForm->PageView().Modified());
-  FForm->PageView().SetModified(false);
+    if (c.Started) calls.push_back("end");
+    EXPECT_EQ(Calls(), calls);
+    EXPECT_EQ(FForm->LogForm().Lines(), logged);
+    EXPECT_EQ(FForm->Strip().Count(), c.Settings.ends_with("end=1") ? 4 : 3);
+  }
+  EXPECT_EQ(PageImage(FFiles[2], 2), laterPages[0]);
+  EXPECT_EQ(PageImage(FFiles[2], 3), laterPages[1]);
+}
+
+// Runs on the page shown. The scripted module on tab 2 of the three-page
+// file is told that file and index 1; its pixels are taken, or with a
+// damaged block the error is shown and the page stays as it was. The
+// threshold sample makes the grey page black and white.
+TEST_F(AddOnCommands, ViewerPageRuns) {
+  const auto same = [](const QImage& image) { return image; };
+  const auto threshold = [](QImage image) {
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        image.setPixel(x, y, qGray(image.pixel(x, y)) >= 128 ? qRgb(255, 255, 255) : 0xFF000000);
+    return image;
+  };
+  const struct {
+    int File, Tab, Module;
+    std::string Settings;
+    std::vector<std::string> Messages; // the error shown
+    std::function<QImage(const QImage&)> Expected;
+  } cases[] = {
+      {2, 1, 0, "execute=0", {}, Inverted},
+      {2, 1, 0, "damage=height", {kInvalidPage + "the rows do not fit in the block"}, same},
+      {1, 0, 1, "", {}, threshold},
+  };
+  InstallSamples();
+  StartOn(FFolder);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Settings);
+    FForm->SelectThumbnail(FForm->Strip().Thumbnails()[static_cast<size_t>(c.File)]);
+    FForm->Tabs().setCurrentIndex(c.Tab);
+    Script(c.Settings);
+    const QImage before = ViewerImage();
+    // A run that is taken must change the page, or it would show nothing.
+    if (c.Messages.empty()) {
+      ASSERT_NE(c.Expected(before), before);
+    }
+    const size_t asked = FPrompt.MessageTexts().size();
+    if (!c.Messages.empty()) FPrompt.Answer(TAnswer::Ok);
+    RunPlugIn(c.Module);
+    // The threshold sample records nothing.
+    const std::vector<std::string> calls = {
+        "start", "execute " + std::to_string(c.Tab) + " " + FFiles[c.File], "end"};
+    EXPECT_EQ(Calls(), c.Module == 0 ? calls : std::vector<std::string>{});
+    const std::vector<std::string> messages = FPrompt.MessageTexts();
+    EXPECT_EQ(std::vector<std::string>(messages.begin() + asked, messages.end()), c.Messages);
+    EXPECT_EQ(FForm->PageView().Modified(), c.Messages.empty());
+    EXPECT_EQ(ViewerImage(), c.Expected(before));
+    FForm->PageView().SetModified(false);
+  }
+}
+
+TEST_F(AddOnCommands, ProcessorGetsScriptAndListAsTwoArguments) {
+  // Records the number of its arguments and each on a line, and copies the
+  // list file it was given.
+  std::ofstream(FProcessor) << "#!/bin/sh\ncp \"$2\" '" << FRecord << ".list'\n"
+                            << "printf '%s\\n' \"$#\" \"$@\" > '" << FRecord << ".tmp'\n"
+                            << "mv '" << FRecord << ".tmp' '" << FRecord << "'\n";
+  fs::permissions(FProcessor, fs::perms::owner_all);
+  StartOn(FFolder);
+  FPrompt.AnswerFiles({FScript});
+  FPrompt.Answer(TAnswer::Ok);
+  FPrompt.AnswerFiles({FProcessor});
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  ASSERT_EQ(FPrompt.Questions().size(), 3u);
+  const TFileDialogOptions& script = FPrompt.Questions()[0].File;
+  EXPECT_EQ(script.Title, "Select Image Processing Script");
+  EXPECT_EQ(script.Filter, "Vellumtrace Image Processing Script|*.ips");
+  EXPECT_EQ(script.DefaultExt, ".IPS");
+  EXPECT_TRUE(script.MustExist);
+  EXPECT_EQ(FPrompt.Questions()[1].Text,
+            "Vellumtrace Image Processor executable was not yet set.\n\rIn next dialog you will be "
+            "asked to find and to select it, else batch processing cannot be performed.");
+  EXPECT_EQ(FPrompt.Questions()[1].Icon, TMessageKind::Information);
+  EXPECT_EQ(FPrompt.Questions()[2].File.Title, "Select Image Processor EXE");
+  EXPECT_EQ(FPrompt.Questions()[2].File.DefaultExt, ".exe");
+
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(FRecord); }));
+  EXPECT_EQ(test::ReadFile(FRecord), Bytes("2\n" + FScript + "\n" + FList + "\n"));
+  const std::vector<uint8_t> list =
+      Bytes(FFiles[0] + "\r\n" + FFiles[1] + "\r\n" + FFiles[2] + "\r\n");
+  EXPECT_EQ(test::ReadFile(FList), list);
+  EXPECT_EQ(test::ReadFile(FRecord + ".list"), list);
+
+  // The processor is asked for once: a second run goes straight to it.
+  fs::remove(FRecord);
+  FPrompt.AnswerFiles({FScript});
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  EXPECT_EQ(FPrompt.Questions().size(), 4u);
+  EXPECT_TRUE(WaitFor([&] { return fs::exists(FRecord); }));
+}
+
+TEST_F(AddOnCommands, ProcessorCancelAndFailureAnswers) {
+  std::ofstream(FProcessor) << "not a program";
+  StartOn(FFolder);
+  // Cancel in the script dialog, then in the processor dialog: nothing runs.
+  FPrompt.CancelDialog();
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  FPrompt.AnswerFiles({FScript});
+  FPrompt.Answer(TAnswer::Ok);
+  FPrompt.CancelDialog();
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  EXPECT_EQ(FPrompt.Questions().size(), 4u);
+  EXPECT_TRUE(FForm->AddOnCommands().ProcessorExe().isEmpty());
+  EXPECT_EQ(test::ReadFile(FList), Bytes(std::string(500, 'x')));
+
+  // A file that cannot be started gives the error box.
+  FPrompt.AnswerFiles({FScript});
+  FPrompt.Answer(TAnswer::Ok);
+  FPrompt.AnswerFiles({FProcessor});
+  FPrompt.Answer(TAnswer::Ok);
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  ASSERT_EQ(FPrompt.Questions().size(), 8u);
+  EXPECT_EQ(FPrompt.Questions().back().Icon, TMessageKind::Error);
+  EXPECT_EQ(FPrompt.Questions().back().Text, "Unable to run Vellumtrace Image Processor !\n\r"
+                                             "Check if it was installed properly and retry.");
 }
