@@ -3,6 +3,7 @@
 #include "ProfileTestSupport.h"
 
 #include "app/LogForm.h"
+#include "app/PageView.h"
 #include "app/ScanCommands.h"
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
@@ -104,6 +105,8 @@ TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
       GTEST_SKIP() << "this file system lets the test write everywhere";
     const std::string target = row.Target ? out.File(row.Target) : "";
     if (row.Target) FPrompt.AnswerSave(target, 2);
+    // The target of an earlier Scan To File, which this scan replaces.
+    FForm->PageView().SetScanFileName(QString::fromStdString(out.File("earlier.tif")));
     Scan(row.Command);
 
     std::vector<std::string> written, named;
@@ -125,6 +128,20 @@ TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
     if (row.Target) {
       ASSERT_EQ(PageCount(target), row.Sheets);
       EXPECT_EQ(Shown(), PageImage(target, row.Sheets)); // pages of one file finish in order
+    }
+    // Yes in the save prompt stores the changed page as the last page of
+    // the Scan To File target; after the other scans the save dialog asks.
+    const QImage firstPage = row.Target ? PageImage(target, 1) : QImage();
+    ASSERT_TRUE(FForm->ExecuteAction("ActionFlipVertical"));
+    const QImage flipped = Shown();
+    const std::string stored = row.Target ? target : out.File("page.tif");
+    FPrompt.Answer(TAnswer::Yes);
+    if (!row.Target) FPrompt.AnswerSave(stored);
+    FForm->PageView().AskSaveChanges();
+    EXPECT_FALSE(std::filesystem::exists(out.File("earlier.tif")));
+    EXPECT_EQ(PageImage(stored, row.Target ? row.Sheets : 1), flipped);
+    if (row.Target) {
+      EXPECT_EQ(PageImage(target, 1), firstPage);
       const test::RunResult check = test::Run({"qpdf", "--check", target});
       EXPECT_EQ(check.status, 0) << check.out << check.err;
     }
