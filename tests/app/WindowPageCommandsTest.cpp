@@ -13,7 +13,6 @@
 #include "raster/PageGenerator.h"
 #include "viewer/ImageScrollBox.h"
 
-#include <QApplication>
 #include <QProgressBar>
 #include <QTabBar>
 #include <QTimer>
@@ -60,7 +59,6 @@ TEST_F(WindowPageCommands, AChangedPageIsKeptUntilYesAndCancelKeepsTheSelection)
   // Two quarter turns, the second on the result of the first, in memory only.
   ASSERT_TRUE(form.ExecuteAction("ActionRotate90"));
   EXPECT_TRUE(form.Status().PanelText(1).contains("Size: 3508x2480"));
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   ASSERT_TRUE(form.ExecuteAction("ActionRotate90"));
   EXPECT_TRUE(form.PageView().Modified());
   EXPECT_EQ(test::ReadFile(a), before);
@@ -143,7 +141,7 @@ TEST_F(WindowPageCommands, BatchLoopOverEveryFileLogsAnUnreadableOneAndGoesOn) {
   ASSERT_EQ(form.LogForm().Lines().size(), 1);
   EXPECT_TRUE(form.LogForm().Lines()[0].startsWith(error));
   EXPECT_GT(form.LogForm().Lines()[0].size(), error.size()); // the reader's message
-  const std::vector<size_t> bilevel = {0, 3, 4}; // files, and their thumbnails 0, 2 and 3
+  const std::vector<size_t> bilevel = {0, 3, 4};
   std::vector<QImage> before, pictures;
   for (size_t i : bilevel) before.push_back(PageImage(files[i]));
   for (const TThumbnail* thumbnail : form.Strip().Thumbnails())
@@ -165,12 +163,10 @@ TEST_F(WindowPageCommands, BatchLoopOverEveryFileLogsAnUnreadableOneAndGoesOn) {
   EXPECT_EQ(watch.Positions, (std::vector<int>{1, 2, 3, 4, 0}));
   EXPECT_TRUE(watch.Busy);
   EXPECT_TRUE(ProgressReset(bar));
-  for (size_t k = 0; k < bilevel.size(); ++k) {
-    SCOPED_TRACE(files[bilevel[k]]);
-    EXPECT_EQ(PageImage(files[bilevel[k]]), Inverted(before[k]));
-    const size_t thumbnail = k == 0 ? 0 : k + 1;
-    EXPECT_NE(form.Strip().Thumbnails()[thumbnail]->Picture(), pictures[thumbnail]);
-  }
+  for (size_t k = 0; k < bilevel.size(); ++k)
+    EXPECT_EQ(PageImage(files[bilevel[k]]), Inverted(before[k])) << files[bilevel[k]];
+  for (size_t t = 0; t < pictures.size(); ++t)
+    EXPECT_NE(form.Strip().Thumbnails()[t]->Picture(), pictures[t]) << t;
   EXPECT_EQ(form.LogForm().Lines().size(), 2);
   EXPECT_FALSE(form.PageView().Modified());
   EXPECT_TRUE(form.Viewer().Empty());
