@@ -7,6 +7,7 @@
 #include "app/ScanCommands.h"
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
+#include "graphics/GraphicDocument.h"
 #include "tessivane/virtualscanner.h"
 #include "twain/AcqTWAIN.h"
 #include "viewer/ImageScrollBox.h"
@@ -86,8 +87,15 @@ TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
       GTEST_SKIP() << "this file system lets the test write everywhere";
     const std::string target = row.Target ? out.File(row.Target) : "";
     if (row.Target) FPrompt.AnswerSave(target, 2);
-    // The target of an earlier Scan To File, which this scan replaces.
-    FForm->PageView().SetScanFileName(QString::fromStdString(out.File("earlier.tif")));
+    // A changed page of an earlier Scan To File: the prompt the scan opens
+    // with stores it there, not in this scan's target.
+    const std::string earlier = out.File("earlier.tif");
+    WritePage(earlier, 300, 400);
+    FForm->Viewer().Graphic().Assign(*TGraphicDocument(earlier).LoadPage(1));
+    FForm->PageView().SetScanFileName(QString::fromStdString(earlier));
+    ASSERT_TRUE(FForm->ExecuteAction("ActionFlipVertical"));
+    const QImage earlierPage = Shown();
+    FPrompt.Answer(TAnswer::Yes);
     ASSERT_TRUE(FForm->ExecuteAction(row.Command));
     // Until the scanner is closed and every page shown.
     const TAcqTWAIN& twain = FForm->ScanCommands().AcqTWAIN();
@@ -127,7 +135,8 @@ TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
     FPrompt.Answer(TAnswer::Yes);
     if (!row.Target) FPrompt.AnswerSave(stored);
     FForm->PageView().AskSaveChanges();
-    EXPECT_FALSE(std::filesystem::exists(out.File("earlier.tif")));
+    EXPECT_EQ(PageCount(earlier), 1);
+    EXPECT_EQ(PageImage(earlier), earlierPage);
     EXPECT_EQ(PageImage(stored, row.Target ? row.Sheets : 1), flipped);
     if (row.Target) {
       EXPECT_EQ(PageImage(target, 1), firstPage);
