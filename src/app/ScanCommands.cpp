@@ -81,6 +81,11 @@ void TScanCommands::StartScan(TScanTarget target) {
     throw Exception(AppTexts::kBatchFolderNotSelected);
   FScanFileName = fileName;
   FParts.SelectNone();
+  // Where the save prompt's Yes stores a scanned page shown without a file:
+  // the last page of the Scan To File target; none for the other targets.
+  // Set after the prompt for the page shown so far, whose own target it is
+  // not.
+  FParts.PageView.SetScanFileName(QString::fromStdString(fileName));
   FScanTarget = target;
   TAcqTWAIN& twain = *FAcqTWAIN;
   twain.ShowUI = FParts.Profiles.ShowsScannerUserInterface();

@@ -1,6 +1,6 @@
 // The page commands through the window's actions: a change to the page shown
-// kept in memory until the save prompt's Yes, the target and page it is
-// written to, and the batch loop when no page is shown.
+// kept in memory until the save prompt's Yes and written back as the page it
+// was shown as, and the batch loop over every file when no page is shown.
 #include "WindowFixture.h"
 
 #include "app/AppTexts.h"
@@ -13,23 +13,15 @@
 #include "raster/PageGenerator.h"
 #include "viewer/ImageScrollBox.h"
 
-#include <QApplication>
 #include <QProgressBar>
 #include <QTabBar>
-#include <QTest>
 #include <QTimer>
 
 #include <fstream>
-#include <limits>
 
 using namespace apptest;
 
 namespace {
-
-QImage PageImage(const std::string& path, int page = 1) {
-  TGraphicDocument document(path);
-  return document.LoadPage(page)->ToQImage().convertToFormat(QImage::Format_RGB32);
-}
 
 QImage Rotated(const QImage& image, int degrees) {
   return image.transformed(QTransform().rotate(degrees)).convertToFormat(QImage::Format_RGB32);
@@ -40,191 +32,61 @@ QImage Inverted(QImage image) {
   return image;
 }
 
-void WriteGarbage(const std::string& path) {
-  std::ofstream(path) << "this is not a TIFF file";
-}
-
 // The compression tiffinfo reports for each page of a file.
 std::vector<std::string> TiffCompressions(const std::string& path) {
-  const test::RunResult info = test::Run({"tiffinfo", path});
+  const std::string info = test::Run({"tiffinfo", path}).out;
   std::vector<std::string> schemes;
-  size_t at = 0;
-  while ((at = info.out.find("Compression Scheme: ", at)) != std::string::npos) {
+  for (size_t at = 0; (at = info.find("Compression Scheme: ", at)) != std::string::npos;) {
     at += 20;
-    schemes.push_back(info.out.substr(at, info.out.find('\n', at) - at));
+    schemes.push_back(info.substr(at, info.find('\n', at) - at));
   }
   return schemes;
 }
 
-bool ProgressReset(const QProgressBar& bar) {
-  return bar.isHidden() && bar.minimum() == 0 && bar.maximum() == std::numeric_limits<int>::max() &&
-         bar.value() == 0;
-}
+using WindowPageCommands = WindowTest;
 
 } // namespace
 
-class WindowPageCommands : public WindowTest {
-protected:
-  TThumbnail* Select(int index) {
-    TThumbnail* thumbnail = FForm->Strip().Thumbnails().at(static_cast<size_t>(index));
-    QTest::mouseClick(thumbnail, Qt::LeftButton, {}, QPoint(5, 5));
-    return thumbnail;
-  }
-  void ClickBackground() { FForm->Strip().BackgroundClicked(); }
-};
-
-TEST_F(WindowPageCommands, Rotate90IsKeptInMemoryUntilYes) {
-  const std::string file = FBatch.File("00000000.tif");
-  WritePage(file, 2480, 3508);
-  WritePage(FBatch.File("00000001.tif"), 1000, 1400);
-  const std::vector<uint8_t> before = test::ReadFile(file);
-  const QImage original = PageImage(file);
+TEST_F(WindowPageCommands, AChangedPageIsKeptUntilYesAndCancelKeepsTheSelection) {
+  const std::string a = FBatch.File("a.tif"), b = FBatch.File("b.tif");
+  WritePage(a, 2480, 3508);
+  WritePage(b, 600, 900, 300, 8);
+  const std::vector<uint8_t> before = test::ReadFile(a);
+  const QImage original = PageImage(a);
   TFormMain& form = StartOn(FBatch.Path());
-  Select(0);
-  ASSERT_TRUE(form.ExecuteAction("ActionRotate90"));
-  EXPECT_EQ(form.Viewer().Graphic().Width(), 3508);
-  EXPECT_EQ(form.Viewer().Graphic().Height(), 2480);
-  EXPECT_TRUE(form.PageView().Modified());
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_TRUE(form.Status().PanelText(1).contains("Size: 3508x2480"));
-  EXPECT_EQ(test::ReadFile(file), before);
-  FPrompt.Answer(TAnswer::Yes);
-  ClickBackground();
-  EXPECT_EQ(FPrompt.MessageTexts().back(), AppTexts::kAskSaveChanges);
-  EXPECT_FALSE(form.PageView().Modified());
-  EXPECT_EQ(PageSize(file), QSize(3508, 2480));
-  EXPECT_EQ(PageImage(file), Rotated(original, 90));
-}
-
-TEST_F(WindowPageCommands, TwoQuarterTurnsStoredOnSelectingAnotherThumbnail) {
-  const std::string file = FBatch.File("00000000.tif");
-  WritePage(file, 600, 900);
-  WritePage(FBatch.File("00000001.tif"), 600, 900, 300, 1, 2);
-  const QImage original = PageImage(file);
-  TFormMain& form = StartOn(FBatch.Path());
-  TThumbnail* first = Select(0);
+  TThumbnail* first = ClickThumbnail(form, 0);
   const QImage oldPicture = first->Picture();
+  // Two quarter turns, the second on the result of the first, in memory only.
   ASSERT_TRUE(form.ExecuteAction("ActionRotate90"));
+  EXPECT_TRUE(form.Status().PanelText(1).contains("Size: 3508x2480"));
   ASSERT_TRUE(form.ExecuteAction("ActionRotate90"));
+  EXPECT_TRUE(form.PageView().Modified());
+  EXPECT_EQ(test::ReadFile(a), before);
+  // Selecting another thumbnail asks; Yes stores the page and redraws its thumbnail.
   FPrompt.Answer(TAnswer::Yes);
-  TThumbnail* second = Select(1);
-  EXPECT_EQ(form.SelectedThumb(), second);
-  EXPECT_EQ(PageImage(file), Rotated(original, 180));
-  TGraphicDocument stored(file);
-  EXPECT_EQ(first->Picture(),
-            TThumbnailStrip::ThumbnailPictureOf(*stored.LoadPage(1), form.ThumbSize()));
+  TThumbnail* grey = ClickThumbnail(form, 1);
+  EXPECT_EQ(FPrompt.MessageTexts().back(), AppTexts::kAskSaveChanges);
+  EXPECT_EQ(form.SelectedThumb(), grey);
+  EXPECT_EQ(PageImage(a), Rotated(original, 180));
+  EXPECT_EQ(first->Picture(), TThumbnailStrip::ThumbnailPictureOf(*TGraphicDocument(a).LoadPage(1),
+                                                                  form.ThumbSize()));
   EXPECT_NE(first->Picture(), oldPicture);
-}
-
-TEST_F(WindowPageCommands, CancelKeepsTheSelectionAndTheChange) {
-  const std::string file = FBatch.File("00000000.tif");
-  WritePage(file, 600, 900);
-  WritePage(FBatch.File("00000001.tif"), 600, 900);
-  const std::vector<uint8_t> before = test::ReadFile(file);
-  TFormMain& form = StartOn(FBatch.Path());
-  TThumbnail* first = Select(0);
+  // A despeckle of a grey page changes nothing, so the next selection asks nothing.
+  ASSERT_TRUE(form.ExecuteAction("ActionDespeckle"));
+  EXPECT_FALSE(form.PageView().Modified());
+  ClickThumbnail(form, 0);
+  // Cancel keeps the selection and the change; No drops the change.
+  const std::vector<uint8_t> stored = test::ReadFile(a);
   ASSERT_TRUE(form.ExecuteAction("ActionFlipHorizontal"));
   FPrompt.Answer(TAnswer::Cancel);
-  Select(1);
+  ClickThumbnail(form, 1);
   EXPECT_EQ(form.SelectedThumb(), first);
   EXPECT_TRUE(form.PageView().Modified());
-  EXPECT_EQ(test::ReadFile(file), before);
-  // No drops the change and writes nothing.
   FPrompt.Answer(TAnswer::No);
-  ClickBackground();
+  form.Strip().BackgroundClicked();
   EXPECT_EQ(form.SelectedThumb(), nullptr);
   EXPECT_FALSE(form.PageView().Modified());
-  EXPECT_EQ(test::ReadFile(file), before);
-}
-
-TEST_F(WindowPageCommands, NegativeOverTheBatchRewritesEveryFile) {
-  std::vector<std::string> files;
-  std::vector<QImage> originals;
-  for (int i = 0; i < 3; ++i) {
-    files.push_back(FBatch.File("0000000" + std::to_string(i) + ".tif"));
-    WritePage(files.back(), 400, 500, 300, 1, static_cast<uint64_t>(i + 1));
-    originals.push_back(PageImage(files.back()));
-  }
-  TFormMain& form = StartOn(FBatch.Path());
-  std::vector<QImage> pictures;
-  for (const TThumbnail* thumbnail : form.Strip().Thumbnails())
-    pictures.push_back(thumbnail->Picture());
-  // No: nothing happens.
-  FPrompt.Answer(TAnswer::No);
-  ASSERT_TRUE(form.ExecuteAction("ActionInvert"));
-  EXPECT_EQ(PageImage(files[0]), originals[0]);
-  // Yes: each file in turn, with the hourglass and the bar showing the file's index.
-  std::vector<int> positions;
-  bool busy = true;
-  QProgressBar& bar = *form.Status().ProgressBar();
-  QObject::connect(&bar, &QProgressBar::valueChanged, [&](int value) {
-    positions.push_back(value);
-    if (value > 0) busy = busy && QApplication::overrideCursor() != nullptr && bar.isVisible();
-  });
-  // The window is served between files.
-  bool servedDuringLoop = false;
-  QTimer::singleShot(0, &form, [&] { servedDuringLoop = bar.isVisible(); });
-  FPrompt.Answer(TAnswer::Yes);
-  ASSERT_TRUE(form.ExecuteAction("ActionInvert"));
-  EXPECT_TRUE(servedDuringLoop);
-  EXPECT_EQ(FPrompt.MessageTexts().back(), AppTexts::kAskProcessAllImages);
-  EXPECT_EQ(FPrompt.Questions().back().Buttons, TButtons::YesNo);
-  EXPECT_EQ(FPrompt.Questions().back().Icon, TMessageKind::Confirmation);
-  EXPECT_EQ(positions, (std::vector<int>{1, 2, 0}));
-  EXPECT_TRUE(busy);
-  EXPECT_TRUE(ProgressReset(bar));
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  for (size_t i = 0; i < files.size(); ++i) {
-    EXPECT_EQ(PageImage(files[i]), Inverted(originals[i])) << files[i];
-    EXPECT_NE(form.Strip().Thumbnails()[i]->Picture(), pictures[i]) << files[i];
-  }
-  EXPECT_FALSE(form.PageView().Modified());
-  EXPECT_TRUE(form.Viewer().Empty());
-  EXPECT_TRUE(form.LogForm().Lines().isEmpty());
-}
-
-TEST_F(WindowPageCommands, BatchLoopSkipsAGreyPageAndLogsAnUnreadableFile) {
-  const std::string bilevel = FBatch.File("a.tif");
-  const std::string grey = FBatch.File("b.tif");
-  const std::string broken = FBatch.File("c.tif");
-  const std::string last = FBatch.File("d.tif");
-  WritePage(bilevel, 400, 500);
-  WritePage(grey, 400, 500, 300, 8);
-  WriteGarbage(broken);
-  WritePage(last, 400, 500, 300, 1, 3);
-  const std::vector<uint8_t> greyBefore = test::ReadFile(grey);
-  TFormMain& form = StartOn(FBatch.Path());
-  ASSERT_EQ(form.Strip().Count(), 3);
-  FPrompt.Answer(TAnswer::Yes);
-  ASSERT_TRUE(form.ExecuteAction("ActionDespeckle"));
-  EXPECT_EQ(test::ReadFile(grey), greyBefore);
-  const QStringList lines = form.LogForm().Lines();
-  ASSERT_EQ(lines.size(), 1);
-  EXPECT_TRUE(lines[0].startsWith(QString("Error processing ") + broken.c_str() + " - "))
-      << lines[0].toStdString();
-  EXPECT_GT(lines[0].size(), QString("Error processing  - ").size() + int(broken.size()));
-  // The loop goes on past the broken file: a negative changes the last one.
-  const QImage lastBefore = PageImage(last);
-  FPrompt.Answer(TAnswer::Yes);
-  ASSERT_TRUE(form.ExecuteAction("ActionInvert"));
-  EXPECT_EQ(PageImage(last), Inverted(lastBefore));
-  EXPECT_EQ(form.LogForm().Lines().size(), 2);
-  EXPECT_TRUE(ProgressReset(*form.Status().ProgressBar()));
-}
-
-TEST_F(WindowPageCommands, DespeckleOfAGreyPageShownIsNoChange) {
-  WritePage(FBatch.File("a.tif"), 400, 500, 300, 8);
-  WritePage(FBatch.File("b.tif"), 400, 500);
-  TFormMain& form = StartOn(FBatch.Path());
-  Select(0);
-  ASSERT_TRUE(form.ExecuteAction("ActionDespeckle"));
-  EXPECT_FALSE(form.PageView().Modified());
-  Select(1); // no save prompt: the script has no answer and none is asked
-  EXPECT_TRUE(FPrompt.MessageTexts().empty());
-  ASSERT_TRUE(form.ExecuteAction("ActionDespeckle"));
-  EXPECT_TRUE(form.PageView().Modified());
-  FPrompt.Answer(TAnswer::No);
-  ClickBackground();
+  EXPECT_EQ(test::ReadFile(a), stored);
 }
 
 TEST_F(WindowPageCommands, MiddlePageOfAThreePageTiffKeepsTheOthersCompression) {
@@ -240,73 +102,72 @@ TEST_F(WindowPageCommands, MiddlePageOfAThreePageTiffKeepsTheOthersCompression) 
     TTiffGraphic page;
     page.ImportPageHandle(dib.Handle());
     page.SetCompression(kinds[i]);
-    if (i == 0)
-      page.SaveToFile(file);
-    else
-      page.AppendToFile(file);
+    i == 0 ? page.SaveToFile(file) : page.AppendToFile(file);
   }
   WritePage(FBatch.File("b.tif"), 400, 500);
+  const std::vector<std::string> schemes = {"LZW", "CCITT Group 4", "PackBits"};
+  ASSERT_EQ(TiffCompressions(file), schemes);
   const QImage first = PageImage(file, 1), middle = PageImage(file, 2), third = PageImage(file, 3);
-  ASSERT_EQ(TiffCompressions(file), (std::vector<std::string>{"LZW", "CCITT Group 4", "PackBits"}));
   TFormMain& form = StartOn(FBatch.Path());
-  Select(0);
+  ClickThumbnail(form, 0);
   form.Tabs().setCurrentIndex(1);
-  ASSERT_EQ(form.Viewer().Graphic().Width(), 600);
   ASSERT_TRUE(form.ExecuteAction("ActionRotate270"));
   // Choosing tab 3 offers to save page 2 first.
   FPrompt.Answer(TAnswer::Yes);
   form.Tabs().setCurrentIndex(2);
   EXPECT_EQ(form.Viewer().Graphic().Width(), 700);
-  EXPECT_FALSE(form.PageView().Modified());
-  EXPECT_EQ(TiffCompressions(file), (std::vector<std::string>{"LZW", "CCITT Group 4", "PackBits"}));
+  EXPECT_EQ(TiffCompressions(file), schemes);
   EXPECT_EQ(PageImage(file, 1), first);
   EXPECT_EQ(PageImage(file, 2), Rotated(middle, 270));
   EXPECT_EQ(PageImage(file, 3), third);
 }
 
-TEST_F(WindowPageCommands, ScannedPageIsStoredAsTheLastPageOfTheScanFile) {
-  const std::string file = FBatch.File("scan.tif");
-  WritePages(file, {500, 600}, 700);
-  const QImage first = PageImage(file, 1), second = PageImage(file, 2);
-  TFormMain& form = Start();
-  // A page just scanned: shown without a file name and without tabs.
-  TGraphicDocument document(file);
-  const std::unique_ptr<TDibGraphic> shown = document.LoadPage(2);
-  form.Viewer().Graphic().Assign(*shown);
-  form.Viewer().Redraw();
-  form.PageView().SetScanFileName(QString::fromStdString(file));
-  ASSERT_EQ(form.Tabs().count(), 0);
-  ASSERT_TRUE(form.ExecuteAction("ActionFlipVertical"));
+TEST_F(WindowPageCommands, BatchLoopOverEveryFileLogsAnUnreadableOneAndGoesOn) {
+  const std::vector<std::string> files = {FBatch.File("a.tif"), FBatch.File("b.tif"),
+                                          FBatch.File("c.tif"), FBatch.File("d.tif"),
+                                          FBatch.File("e.tif")};
+  WritePage(files[0], 400, 500);
+  WritePage(files[1], 400, 500, 300, 8);
+  std::ofstream(files[2]) << "this is not a TIFF file";
+  WritePage(files[3], 400, 500, 300, 1, 3);
+  WritePage(files[4], 400, 500, 300, 1, 4);
+  const std::vector<uint8_t> grey = test::ReadFile(files[1]);
+  TFormMain& form = StartOn(FBatch.Path());
+  // Despeckle leaves the grey page alone; the unreadable file is logged.
   FPrompt.Answer(TAnswer::Yes);
-  form.PageView().AskSaveChanges();
-  EXPECT_EQ(PageImage(file, 1), first);
-  EXPECT_EQ(PageImage(file, 2), second.mirrored(false, true));
-}
-
-TEST_F(WindowPageCommands, PageWithoutAFileGoesWhereTheSaveDialogSays) {
-  TFormMain& form = Start();
-  TDIB dib;
-  TPageSpec layout;
-  layout.Width = 300;
-  layout.Height = 400;
-  GeneratePage(dib, layout);
-  form.Viewer().Graphic().ImportPageHandle(dib.Handle());
-  form.Viewer().Redraw();
-  ASSERT_TRUE(form.ExecuteAction("ActionRotate180"));
-  // Cancel in the dialog is a silent abort: the page stays changed.
+  ASSERT_TRUE(form.ExecuteAction("ActionDespeckle"));
+  EXPECT_EQ(test::ReadFile(files[1]), grey);
+  const QString error = QString("Error processing ") + files[2].c_str() + " - ";
+  ASSERT_EQ(form.LogForm().Lines().size(), 1);
+  EXPECT_TRUE(form.LogForm().Lines()[0].startsWith(error));
+  EXPECT_GT(form.LogForm().Lines()[0].size(), error.size()); // the reader's message
+  const std::vector<size_t> bilevel = {0, 3, 4};
+  std::vector<QImage> before, pictures;
+  for (size_t i : bilevel) before.push_back(PageImage(files[i]));
+  for (const TThumbnail* thumbnail : form.Strip().Thumbnails())
+    pictures.push_back(thumbnail->Picture());
+  // Negative: No does nothing; Yes rewrites each file in turn, serving the window between files.
+  FPrompt.Answer(TAnswer::No);
+  ASSERT_TRUE(form.ExecuteAction("ActionInvert"));
+  EXPECT_EQ(PageImage(files[0]), before[0]);
+  QProgressBar& bar = *form.Status().ProgressBar();
+  const TProgressWatch watch(bar);
+  bool served = false;
+  QTimer::singleShot(0, &form, [&] { served = bar.isVisible(); });
   FPrompt.Answer(TAnswer::Yes);
-  FPrompt.CancelDialog();
-  EXPECT_THROW(form.PageView().AskSaveChanges(), EAbort);
-  EXPECT_TRUE(form.PageView().Modified());
-  const std::string target = FBatch.File("new.tif");
-  FPrompt.Answer(TAnswer::Yes);
-  FPrompt.AnswerSave(target);
-  form.PageView().AskSaveChanges();
-  const TScriptedPrompt::TQuestion& dialog = FPrompt.Questions().back();
-  EXPECT_EQ(dialog.File.Title, "Sava as TIF or PDF");
-  EXPECT_EQ(dialog.File.Filter, "TIFF File|*.tif|PDF File|*.pdf");
-  EXPECT_EQ(dialog.File.DefaultExt, ".tif");
+  ASSERT_TRUE(form.ExecuteAction("ActionInvert"));
+  EXPECT_EQ(FPrompt.MessageTexts().back(), AppTexts::kAskProcessAllImages);
+  EXPECT_EQ(FPrompt.Questions().back().Buttons, TButtons::YesNo);
+  EXPECT_EQ(FPrompt.Questions().back().Icon, TMessageKind::Confirmation);
+  EXPECT_TRUE(served);
+  EXPECT_EQ(watch.Positions, (std::vector<int>{1, 2, 3, 4, 0}));
+  EXPECT_TRUE(watch.Busy);
+  EXPECT_TRUE(ProgressReset(bar));
+  for (size_t k = 0; k < bilevel.size(); ++k)
+    EXPECT_EQ(PageImage(files[bilevel[k]]), Inverted(before[k])) << files[bilevel[k]];
+  for (size_t t = 0; t < pictures.size(); ++t)
+    EXPECT_NE(form.Strip().Thumbnails()[t]->Picture(), pictures[t]) << t;
+  EXPECT_EQ(form.LogForm().Lines().size(), 2);
   EXPECT_FALSE(form.PageView().Modified());
-  EXPECT_EQ(PageSize(target), QSize(300, 400));
-  EXPECT_EQ(form.Viewer().FileName(), target);
+  EXPECT_TRUE(form.Viewer().Empty());
 }
