@@ -2,6 +2,7 @@
 
 #include "app/AppTexts.h"
 #include "app/LogForm.h"
+#include "app/PageCommands.h"
 #include "app/PageView.h"
 #include "app/ProfileCommands.h"
 #include "app/ThumbnailStrip.h"
@@ -65,11 +66,7 @@ std::vector<std::string> TScanCommands::SourceList() {
 void TScanCommands::StartScan(TScanTarget target) {
   std::string fileName;
   if (target == TScanTarget::File) {
-    TFileDialogOptions options;
-    options.Title = AppTexts::kSaveAsDialogTitle;
-    options.Filter = AppTexts::kSaveAsDialogFilter;
-    options.DefaultExt = AppTexts::kSaveAsDefaultExt;
-    const std::optional<TFileDialogResult> chosen = FParts.Prompt.SaveFile(options);
+    const std::optional<TFileDialogResult> chosen = FParts.Prompt.SaveFile(SaveAsDialogOptions());
     if (!chosen || chosen->Files.empty()) throw EAbort();
     fileName = chosen->Files.front();
     // Only files pages can be appended to; anything else is refused here,

@@ -9,8 +9,6 @@
 #include "app/LogForm.h"
 #include "app/PageView.h"
 #include "app/ThumbnailStrip.h"
-#include "graphics/DibGraphic.h"
-#include "graphics/GraphicRegistry.h"
 #include "viewer/ImageScrollBox.h"
 
 #include <QApplication>
@@ -36,15 +34,6 @@ struct TDialogSeen {
   QStringList Items;
   bool OkAtShow = true;
 };
-
-QImage PageImage(const std::string& file, int page = 1) {
-  const std::unique_ptr<TDibGraphic> graphic = GraphicForFile(file);
-  graphic->SetImageToLoad(page);
-  graphic->LoadFromFile(file);
-  const QImage image = graphic->ToQImage().convertToFormat(QImage::Format_RGB32);
-  EXPECT_FALSE(image.isNull()) << file;
-  return image;
-}
 
 QImage Inverted(QImage image) {
   image.invertPixels();
