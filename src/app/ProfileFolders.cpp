@@ -1,13 +1,13 @@
 #include "app/ProfileFolders.h"
 
 #include "core/Exception.h"
+#include "core/UserFolders.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/ProfileStore.h"
 #include "profiles/Text.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <system_error>
@@ -41,10 +41,7 @@ TProfileFolders::TProfileFolders(std::string programFolder, std::string userFold
       FUserFolder(WithDelimiter(std::move(userFolder))) {}
 
 std::string TProfileFolders::DefaultUserFolder() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') return std::string(config) + "/tessivane/";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr && home[0] == '/' ? home : "") + "/.config/tessivane/";
+  return XdgUserFolder("XDG_CONFIG_HOME", "/.config") + "/tessivane/";
 }
 
 std::vector<std::string> TProfileFolders::List() const {

@@ -2,13 +2,13 @@
 
 #include "core/Exception.h"
 #include "core/FileStream.h"
+#include "core/UserFolders.h"
 #include "graphics/PdfGraphic.h"
 #include "graphics/TiffGraphic.h"
 #include "raster/DIB.h"
 #include "workflow/ScanTarget.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -81,10 +81,7 @@ std::string KeepPage(TSV_HANDLE page, const std::string& folder, int number) {
 } // namespace
 
 std::string UserStateFolder() {
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state != '\0')
-    return (fs::path(state) / "tessivane").string();
-  const char* home = std::getenv("HOME");
-  return (fs::path(home != nullptr ? home : ".") / ".local" / "state" / "tessivane").string();
+  return XdgUserFolder("XDG_STATE_HOME", "/.local/state") + "/tessivane";
 }
 
 TPageSaver::TPageSaver(TUIDispatcher& dispatcher, TLogSink& log, TShowPageEvent show,
