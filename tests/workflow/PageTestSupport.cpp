@@ -3,7 +3,6 @@
 #include "graphics/GraphicRegistry.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -55,43 +54,13 @@ std::unique_ptr<TDibGraphic> LoadPage(const std::string& fileName, int pageNumbe
   return page;
 }
 
-namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-} // namespace
-
 ::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b, int tolerance) {
-  if (a.Width() != b.Width() || a.Height() != b.Height())
-    return ::testing::AssertionFailure()
-           << a.Width() << "x" << a.Height() << " against " << b.Width() << "x" << b.Height();
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x) {
-      const TColour p = a.Pixel(x, y), q = b.Pixel(x, y);
-      const int worst = std::max({std::abs(RedOf(p) - RedOf(q)), std::abs(GreenOf(p) - GreenOf(q)),
-                                  std::abs(BlueOf(p) - BlueOf(q))});
-      if (worst > tolerance)
-        return ::testing::AssertionFailure()
-               << "pixel " << x << "," << y << ": " << std::hex << p << " against " << q;
-    }
-  return ::testing::AssertionSuccess();
-}
-
-double MeanDifference(const TDibGraphic& a, const TDibGraphic& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height() || a.Empty()) return 1e9;
-  double sum = 0;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x) {
-      const TColour p = a.Pixel(x, y), q = b.Pixel(x, y);
-      sum += std::abs(RedOf(p) - RedOf(q)) + std::abs(GreenOf(p) - GreenOf(q)) +
-             std::abs(BlueOf(p) - BlueOf(q));
-    }
-  return sum / (3.0 * a.Width() * a.Height());
+  const int differing =
+      a.Width() == b.Width() ? CountDifferences(Looks(a), Looks(b), tolerance) : -1;
+  if (differing == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << differing << " pixels differ (-1: the sizes " << a.Width() << "x" << a.Height() << ", "
+         << b.Width() << "x" << b.Height() << ")";
 }
 
 RunResult Cli(std::vector<std::string> arguments) {
@@ -101,29 +70,23 @@ RunResult Cli(std::vector<std::string> arguments) {
 
 std::vector<std::string> TiffCompressions(const std::string& fileName) {
   std::vector<std::string> schemes;
-  for (const std::string& line : Lines(Run({"tiffinfo", fileName}).out)) {
-    const auto at = line.find("Compression Scheme: ");
-    if (at != std::string::npos) schemes.push_back(line.substr(at + 20));
-  }
+  std::istringstream in(Run({"tiffinfo", fileName}).out);
+  for (std::string line; std::getline(in, line);)
+    if (const auto at = line.find("Compression Scheme: "); at != std::string::npos)
+      schemes.push_back(line.substr(at + 20));
   return schemes;
 }
 
-std::vector<std::string> PdfImageRows(const std::string& fileName) {
-  std::vector<std::string> rows = Lines(Run({"pdfimages", "-list", fileName}).out);
-  rows.erase(rows.begin(), rows.begin() + std::min<size_t>(2, rows.size()));
-  return rows;
-}
-
-std::vector<std::vector<uint8_t>> PdfImageData(const std::string& fileName) {
-  TempDir dir;
-  Run({"pdfimages", "-j", "-ccitt", fileName, dir.File("img")});
+std::vector<std::string> PdfImages(const std::string& fileName, std::vector<std::string> options,
+                                   const TempDir& folder) {
+  options.insert(options.begin(), "pdfimages");
+  options.insert(options.end(), {fileName, folder.File("p")});
+  Run(options);
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
     if (entry.path().extension() != ".params") names.push_back(entry.path().string());
   std::sort(names.begin(), names.end());
-  std::vector<std::vector<uint8_t>> images;
-  for (const std::string& name : names) images.push_back(ReadFile(name));
-  return images;
+  return names;
 }
 
 } // namespace test

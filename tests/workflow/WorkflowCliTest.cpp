@@ -1,54 +1,60 @@
+// The command-line tool's batch commands on a full disk: run in a shell whose
+// files may not grow beyond about a limit, with SIGXFSZ ignored so writes
+// past it fail with EFBIG.
 #include "workflow/PageTestSupport.h"
 #include "workflow/WorkflowTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
-TEST(WorkflowCli, SaveBatchWritesTheFolderInBatchOrder) {
-  test::TempDir dir, out;
-  // Names sort ignoring case: a.tif, B.tif, c.tif.
-  for (const auto& [name, width] : {std::pair{"c.tif", 300}, {"a.tif", 100}, {"B.tif", 200}})
-    test::SavePage(*test::PatternPage(ifBlackWhite, width, 50, 100, 100), dir.File(name));
-  const test::RunResult pdf = test::Cli({"save-batch", dir.Path(), out.File("o.pdf")});
-  EXPECT_EQ(pdf.status, 0) << pdf.err;
-  EXPECT_EQ(pdf.out, "Created file " + out.File("o.pdf") + " with 3 images.\n");
-  EXPECT_EQ(pdf.err, ""); // no progress when stderr is not a terminal
-  const test::RunResult tiff = test::Cli({"save-batch", dir.Path(), out.File("o.TIF")});
-  EXPECT_EQ(tiff.status, 0) << tiff.err;
-  EXPECT_EQ(test::TiffCompressions(out.File("o.TIF")).size(), 3u);
-  for (int page = 1; page <= 3; ++page) {
-    EXPECT_EQ(test::LoadPage(out.File("o.pdf"), page)->Width(), 100 * page);
-    EXPECT_EQ(test::LoadPage(out.File("o.TIF"), page)->Width(), 100 * page);
-  }
+std::map<std::string, std::vector<uint8_t>> Contents(const test::TempDir& dir) {
+  std::map<std::string, std::vector<uint8_t>> files;
+  for (const std::string& name : test::FolderNames(dir.Path()))
+    files[name] = test::ReadFile(dir.File(name));
+  return files;
 }
 
-TEST(WorkflowCli, WrongUsesAreRefusedAndWriteNothing) {
-  test::TempDir dir, out;
-  test::SavePage(*test::PatternPage(ifBlackWhite, 10, 10, 100, 100), dir.File("a.tif"));
-  const auto bytes = test::ReadFile(dir.File("a.tif"));
+// A batch of two bilevel A4 pages at 300 dpi and a grey one, an output
+// folder holding a small TIFF; a rewrite (batch files), a new PDF or TIFF
+// and an existing TIFF without room fail, each file left byte for byte as
+// it was and nothing else left; with room the same commands work.
+TEST(WorkflowCli, WithoutRoomEveryFileStaysAsItWas) {
+  test::TempDir batch, out;
+  for (const char* name : {"a.tif", "b.tif", "c.tif"})
+    test::SavePage(*test::PatternPage(name[0] == 'c' ? ifGray256 : ifBlackWhite, 2480, 3508, 300,
+                                      300, name[0]),
+                   batch.File(name));
+  test::SavePage(*test::PatternPage(ifBlackWhite, 200, 100), out.File("old.tif"));
+  const auto batchBefore = Contents(batch), outBefore = Contents(out);
+  const size_t page = test::ReadFile(batch.File("a.tif")).size();
   const struct {
-    std::vector<std::string> arguments;
-    int status;
-    std::string message; // how standard error starts
-  } cases[] = {
-      {{"save-batch", dir.Path(), out.File("o.png")},
-       1,
-       "Cannot save the batch as " + out.File("o.png") +
-           ": the name must end in .tif, .tiff or .pdf\n"},
-      {{"save-batch", out.Path(), out.File("o.pdf")}, 1, "The batch holds no files to save\n"},
-      {{"process", dir.Path(), "rotate45"},
-       2,
-       "The operation is one of rotate90, rotate180, rotate270, mirror, flip, negative, deskew, "
-       "despeckle"},
-  };
+    const char* Command;
+    std::string Last; // the operation or the output
+    size_t Room;
+  } cases[] = {{"process", "negative", 4096},
+               {"process", "rotate90", 4096},
+               {"save-batch", out.File("new.pdf"), page * 3 / 2},
+               {"save-batch", out.File("new.tif"), page * 3 / 2},
+               {"save-batch", out.File("old.tif"), outBefore.at("old.tif").size() + 1024}};
   for (const auto& c : cases) {
-    const test::RunResult run = test::Cli(c.arguments);
-    EXPECT_EQ(run.status, c.status) << c.message;
-    EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
+    SCOPED_TRACE(c.Last);
+    const test::RunResult run = test::Run(
+        {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f $0; exec \"$@\"", std::to_string(c.Room / 512),
+         test::BinPath("tessivane-cli"), c.Command, batch.Path(), c.Last});
+    EXPECT_EQ(run.status, 1);
+    // The batch loop goes on to the last file.
+    EXPECT_EQ(run.err.find("Error processing " + batch.File("c.tif") + " - ") != std::string::npos,
+              c.Command == std::string("process"))
+        << run.err;
+    EXPECT_EQ(Contents(batch), batchBefore);
+    EXPECT_EQ(Contents(out), outBefore);
   }
-  EXPECT_EQ(test::FolderNames(out.Path()), std::vector<std::string>{});
-  EXPECT_EQ(test::ReadFile(dir.File("a.tif")), bytes);
+  const test::RunResult done = test::Cli({"save-batch", batch.Path(), out.File("new.pdf")});
+  EXPECT_EQ(done.out, "Created file " + out.File("new.pdf") + " with 3 images.\n");
+  EXPECT_EQ(test::Cli({"process", batch.Path(), "negative"}).status, 0);
+  EXPECT_NE(test::ReadFile(batch.File("a.tif")), batchBefore.at("a.tif"));
 }
 
 } // namespace
