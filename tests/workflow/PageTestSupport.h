@@ -33,7 +33,6 @@ std::unique_ptr<TDibGraphic> LoadPage(const std::string& fileName, int pageNumbe
 // One size, and every channel of every pixel within tolerance.
 ::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b,
                                       int tolerance = 0);
-RunResult Cli(std::vector<std::string> arguments);
 // tiffinfo's compression scheme of each page.
 std::vector<std::string> TiffCompressions(const std::string& fileName);
 // The files "pdfimages <options> fileName" writes into folder, in page order

@@ -6,21 +6,22 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
+using namespace test;
+
 namespace {
 
 // A negative over a two-page TIFF, an empty JPEG and a TIFF that is not one:
 // the first page is rewritten and the second kept as it was, each other
 // file gets one error line with the reader's message and is left alone.
 TEST(ProcessAllImages, FirstPagesRewrittenUnreadableFilesLoggedAndLeftAlone) {
-  test::TempDir dir;
+  TempDir dir;
   const std::vector<std::string> files = {dir.File("a.tif"), dir.File("c.jpg"), dir.File("d.tif")};
-  test::AppendTiffPages(files[0], {{ifBlackWhite, tcGroup4}, {ifGray256, tcLZW}}, 120, 80, 200,
-                        200);
-  test::WriteText(files[1], "");
-  test::WriteText(files[2], "not an image");
-  const auto first = test::LoadPage(files[0], 1), second = test::LoadPage(files[0], 2);
+  AppendTiffPages(files[0], {{ifBlackWhite, tcGroup4}, {ifGray256, tcLZW}}, 120, 80, 200, 200);
+  WriteText(files[1], "");
+  WriteText(files[2], "not an image");
+  const auto first = LoadPage(files[0], 1), second = LoadPage(files[0], 2);
   TLogLines log;
-  test::TRecordedProgress progress;
+  TRecordedProgress progress;
   std::vector<std::string> stored;
   const TProcessSummary summary = ProcessAllImages(
       files, PageOperation(TPageCommand::Invert), log, &progress,
@@ -34,13 +35,12 @@ TEST(ProcessAllImages, FirstPagesRewrittenUnreadableFilesLoggedAndLeftAlone) {
     EXPECT_TRUE(log.Lines()[i].starts_with(start) && log.Lines()[i].size() > start.size())
         << log.Lines()[i];
   }
-  EXPECT_EQ(test::ReadText(files[1]) + "|" + test::ReadText(files[2]), "|not an image");
-  EXPECT_EQ(test::FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "c.jpg", "d.tif"}));
-  EXPECT_EQ(
-      test::CountDifferences(test::Looks(*test::LoadPage(files[0])), test::Looks(*first), 254),
-      first->Width() * first->Height()); // every pixel turned
-  EXPECT_EQ(test::TiffCompressions(files[0]), (std::vector<std::string>{"CCITT Group 4", "LZW"}));
-  EXPECT_TRUE(test::SamePixels(*test::LoadPage(files[0], 2), *second));
+  EXPECT_EQ(ReadText(files[1]) + "|" + ReadText(files[2]), "|not an image");
+  EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "c.jpg", "d.tif"}));
+  EXPECT_EQ(CountDifferences(Looks(*LoadPage(files[0])), Looks(*first), 254),
+            first->Width() * first->Height()); // every pixel turned
+  EXPECT_EQ(TiffCompressions(files[0]), (std::vector<std::string>{"CCITT Group 4", "LZW"}));
+  EXPECT_TRUE(SamePixels(*LoadPage(files[0], 2), *second));
 }
 
 } // namespace

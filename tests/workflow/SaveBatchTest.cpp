@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace test;
+
 namespace {
 
 // The extension chooses the format of a saved batch and of a scan's file;
@@ -14,125 +16,110 @@ TEST(SaveBatch, ExtensionsChooseTheFormatOrAreRefused) {
       {"/a/x.tif", tiff}, {"x.TIF", tiff}, {"x.tiff", tiff}, {"/a/x.TiFf", tiff}, {"x.pdf", pdf},
       {"/a/x.Pdf", pdf},  {"x.png", {}},   {"/a/x", {}},     {"x.tif.bak", {}},   {"x.pd", {}}};
   for (const auto& [name, format] : names) {
-    EXPECT_EQ(PageFileFormat(name), format) << name;
-    EXPECT_EQ(test::ErrorOf([&] { EXPECT_EQ(BatchOutputKind(name), format); }),
+    EXPECT_EQ(ErrorOf([&] { EXPECT_EQ(BatchOutputKind(name), format); }),
               format ? "(no error)"
                      : "Cannot save the batch as " + std::string(name) +
                            ": the name must end in .tif, .tiff or .pdf");
-    EXPECT_EQ(test::ErrorOf([&] { EXPECT_EQ(ScanFileFormat(name), format); }),
+    EXPECT_EQ(ErrorOf([&] { EXPECT_EQ(ScanFileFormat(name), format); }),
               format ? "(no error)"
                      : "Unable to scan to " + std::string(name) +
                            " - only .tif, .tiff and .pdf files can be written");
   }
-  test::TempDir dir;
-  test::SavePage(*test::PatternPage(ifBlackWhite, 30, 20), dir.File("a.tif"));
-  EXPECT_EQ(test::ErrorOf([&] { SaveBatchAs(dir.File("a.tif"), {dir.File("a.tif")}); }),
+  TempDir dir;
+  SavePage(*PatternPage(ifBlackWhite, 30, 20), dir.File("a.tif"));
+  EXPECT_EQ(ErrorOf([&] { SaveBatchAs(dir.File("a.tif"), {dir.File("a.tif")}); }),
             "Cannot save the batch into " + dir.File("a.tif") +
                 ": the file is one of the batch's files");
-  EXPECT_EQ(test::ErrorOf([&] { SaveBatchAs(dir.File("o.pdf"), {}); }),
+  EXPECT_EQ(ErrorOf([&] { SaveBatchAs(dir.File("o.pdf"), {}); }),
             "The batch holds no files to save");
-  EXPECT_EQ(test::FolderNames(dir.Path()), std::vector<std::string>{"a.tif"});
+  EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"a.tif"});
 }
 
 // A 3-page TIFF (170 x 220 at 20 dpi), a JPEG (50 x 25 dpi), a BMP and a
-// 2-page PDF: seven pages.
-struct TMixedBatch {
-  test::TempDir dir;
-  std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.jpg"), dir.File("c.bmp"),
-                                    dir.File("d.pdf")};
-  TMixedBatch() {
-    test::AppendTiffPages(files[0],
-                          {{ifBlackWhite, tcGroup4}, {ifGray256, tcLZW}, {ifColor16, tcPackbits}},
-                          170, 220, 20, 20);
-    test::SavePage(*test::PatternPage(ifTrueColor, 120, 80, 50, 25, 7), files[1]);
-    test::SavePage(*test::PatternPage(ifColor256, 60, 40, 30, 30, 8), files[2]);
-    test::SavePage(*test::PatternPage(ifBlackWhite, 90, 70, 10, 10, 9), dir.File("p1.tif"));
-    test::SavePage(*test::PatternPage(ifBlackWhite, 70, 90, 10, 10, 10), dir.File("p2.tif"));
-    EXPECT_EQ(test::Cli({"topdf", files[3], dir.File("p1.tif"), dir.File("p2.tif")}).status, 0);
-    for (const auto& [file, count] : {std::pair{0, 3}, {1, 1}, {2, 1}, {3, 2}})
-      for (int page = 1; page <= count; ++page) Pages.push_back(test::LoadPage(files[file], page));
-  }
-  std::vector<std::unique_ptr<TDibGraphic>> Pages; // as the registry reads them
-};
+// 2-page PDF saved as a new PDF and after the pages of an existing TIFF.
+TEST(SaveBatch, EveryFormatAsPdfAndAsTiffEveryPageInOrder) {
+  TempDir dir, stored, decoded;
+  const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.jpg"), dir.File("c.bmp"),
+                                          dir.File("d.pdf")};
+  AppendTiffPages(files[0], {{ifBlackWhite, tcGroup4}, {ifGray256, tcLZW}, {ifColor16, tcPackbits}},
+                  170, 220, 20, 20);
+  SavePage(*PatternPage(ifTrueColor, 120, 80, 50, 25, 7), files[1]);
+  SavePage(*PatternPage(ifColor256, 60, 40, 30, 30, 8), files[2]);
+  SavePage(*PatternPage(ifBlackWhite, 90, 70, 10, 10, 9), dir.File("p1.tif"));
+  SavePage(*PatternPage(ifBlackWhite, 70, 90, 10, 10, 10), dir.File("p2.tif"));
+  ASSERT_EQ(test::Run({BinPath("tessivane-cli"), "topdf", files[3], dir.File("p1.tif"),
+                       dir.File("p2.tif")})
+                .status,
+            0);
+  std::vector<std::unique_ptr<TDibGraphic>> pages;
+  for (const auto& [file, count] : {std::pair{0, 3}, {1, 1}, {2, 1}, {3, 2}})
+    for (int page = 1; page <= count; ++page) pages.push_back(LoadPage(files[file], page));
 
-TEST(SaveBatch, EveryFormatAsPdfInOrderJpegDataUnchanged) {
-  TMixedBatch batch;
-  const std::string out = batch.dir.File("out.pdf");
-  test::TRecordedProgress progress;
-  EXPECT_EQ(SaveBatchAs(out, batch.files, &progress).Written, 7);
+  const std::string pdf = dir.File("out.pdf"), tiff = dir.File("out.TIFF");
+  TRecordedProgress progress;
+  EXPECT_EQ(SaveBatchAs(pdf, files, &progress).Written, 7);
   EXPECT_EQ(progress.Calls, (std::vector<std::string>{"begin 4", "0", "1", "2", "3", "end"}));
-  EXPECT_EQ(test::Run({"qpdf", "--check", out}).status, 0);
+  EXPECT_EQ(test::Run({"qpdf", "--check", pdf}).status, 0);
   // Group 4 for bilevel pages, the JPEG file's data byte for byte, JPEG else.
-  test::TempDir stored, decoded;
-  std::vector<std::string> kinds;
-  for (const std::string& name : test::PdfImages(out, {"-j", "-ccitt"}, stored))
-    kinds.push_back(name.substr(name.rfind('.') + 1));
-  EXPECT_EQ(kinds,
-            (std::vector<std::string>{"ccitt", "jpg", "jpg", "jpg", "jpg", "ccitt", "ccitt"}));
-  EXPECT_EQ(test::ReadFile(test::PdfImages(out, {"-j", "-ccitt"}, stored).at(3)),
-            test::ReadFile(batch.files[1]));
+  std::string kinds;
+  const auto data = PdfImages(pdf, {"-j", "-ccitt"}, stored);
+  for (const std::string& name : data) kinds += name.substr(name.rfind('.'));
+  EXPECT_EQ(kinds, ".ccitt.jpg.jpg.jpg.jpg.ccitt.ccitt");
+  EXPECT_EQ(ReadFile(data.at(3)), ReadFile(files[1]));
   // Each page sized from its resolutions: the TIFF's pages are letter size.
-  const std::string text = test::ReadText(out);
+  const std::string text = ReadText(pdf);
   for (const char* part :
        {"/MediaBox [0 0 612 792]", "612 0 0 792 0 0 cm", "/MediaBox [0 0 173 230]"})
     EXPECT_NE(text.find(part), std::string::npos) << part;
-  // The largest mean channel difference, decoded by poppler: none for Group
-  // 4, rounding for the JPEG file, coding loss for pages coded as JPEG.
+  // Mean channel differences, decoded by poppler: none for Group 4, rounding
+  // for the JPEG file, coding loss for pages coded as JPEG.
   const double tolerance[] = {0, 8, 8, 1, 8, 0, 0};
-  const auto images = test::PdfImages(out, {"-tiff"}, decoded);
+  const auto images = PdfImages(pdf, {"-tiff"}, decoded);
   ASSERT_EQ(images.size(), 7u);
   for (size_t i = 0; i < images.size(); ++i) {
-    int width = 0, height = 0;
-    const auto looks = test::TiffLooks(images[i], 0, &width, &height);
-    EXPECT_EQ(width, batch.Pages[i]->Width()) << i;
-    EXPECT_LE(test::MeanDifference(looks, test::Looks(*batch.Pages[i])), tolerance[i]) << i;
+    int width = 0;
+    const auto looks = TiffLooks(images[i], 0, &width);
+    EXPECT_EQ(width, pages[i]->Width()) << i;
+    EXPECT_LE(MeanDifference(looks, Looks(*pages[i])), tolerance[i]) << i;
   }
-}
 
-TEST(SaveBatch, EveryFormatAsTiffAppendedAfterExistingPages) {
-  TMixedBatch batch;
-  const std::string out = batch.dir.File("out.TIFF");
-  test::AppendTiffPages(out, {{ifBlackWhite, tcGroup4}, {ifBlackWhite, tcGroup4}}, 20, 20, 100,
-                        100);
-  EXPECT_EQ(SaveBatchAs(out, batch.files).Written, 7);
-  EXPECT_EQ(test::Run({"tiffinfo", "-D", out}).err, "");
+  AppendTiffPages(tiff, {{ifBlackWhite, tcGroup4}, {ifBlackWhite, tcGroup4}}, 20, 20, 100, 100);
+  EXPECT_EQ(SaveBatchAs(tiff, files).Written, 7);
+  EXPECT_EQ(test::Run({"tiffinfo", "-D", tiff}).err, "");
   EXPECT_EQ(
-      test::TiffCompressions(out),
+      TiffCompressions(tiff),
       (std::vector<std::string>{"CCITT Group 4", "CCITT Group 4", "CCITT Group 4", "JPEG",
                                 "PackBits", "JPEG", "LZW", "CCITT Group 4", "CCITT Group 4"}));
-  for (size_t i = 0; i < batch.Pages.size(); ++i) {
-    const auto page = test::LoadPage(out, static_cast<int>(i) + 3);
-    const TDibGraphic& source = *batch.Pages[i];
-    EXPECT_EQ(page->XDpi() * 1000 + page->YDpi(), source.XDpi() * 1000 + source.YDpi()) << i;
-    EXPECT_TRUE(test::SamePixels(*page, source, i == 1 || i == 3 ? 48 : 0)) << i; // JPEG: grey, RGB
+  for (size_t i = 0; i < pages.size(); ++i) {
+    const auto page = LoadPage(tiff, static_cast<int>(i) + 3);
+    EXPECT_EQ(page->XDpi() * 1000 + page->YDpi(), pages[i]->XDpi() * 1000 + pages[i]->YDpi()) << i;
+    EXPECT_TRUE(SamePixels(*page, *pages[i], i == 1 || i == 3 ? 48 : 0)) << i; // JPEG-coded
   }
 }
 
-// The output gets the pages before a failing file, the progress is ended;
-// a failure before the first page leaves an existing output as it was.
+// The output gets the pages before a failing file and the progress is
+// ended; a failure before the first page leaves an existing output alone.
 TEST(SaveBatch, AFailureStopsAtItsFileKeepingTheEarlierPages) {
-  TMixedBatch batch;
-  const std::string bad = batch.dir.File("bad.tif");
-  test::WriteText(bad, "not a TIFF");
+  TempDir dir;
+  const std::string tiff = dir.File("a.tif"), bad = dir.File("bad.tif");
+  AppendTiffPages(tiff, {{ifBlackWhite, tcGroup4}, {ifGray256, tcLZW}}, 170, 220, 20, 20);
+  WriteText(bad, "not a TIFF");
   for (const char* name : {"out.pdf", "out.tif"}) {
     SCOPED_TRACE(name);
-    const std::string out = batch.dir.File(name);
-    test::TRecordedProgress progress;
-    EXPECT_NE(test::ErrorOf([&] {
-                SaveBatchAs(out, {batch.files[0], batch.files[1], bad, batch.files[3]}, &progress);
-              }),
-              "(no error)");
-    EXPECT_EQ(progress.Calls, (std::vector<std::string>{"begin 4", "0", "1", "2", "end"}));
+    const std::string out = dir.File(name);
+    TRecordedProgress progress;
+    EXPECT_NE(ErrorOf([&] { SaveBatchAs(out, {tiff, bad, tiff}, &progress); }), "(no error)");
+    EXPECT_EQ(progress.Calls, (std::vector<std::string>{"begin 3", "0", "1", "end"}));
     EXPECT_EQ(
         test::Run({name[4] == 'p' ? "qpdf" : "tiffinfo", name[4] == 'p' ? "--check" : "-D", out})
             .status,
         0);
-    EXPECT_EQ(test::LoadPage(out, 4)->Width(), 120);
-    EXPECT_NE(test::ErrorOf([&] { test::LoadPage(out, 5); }), "(no error)");
+    EXPECT_EQ(LoadPage(out, 2)->Width(), 170);
+    EXPECT_NE(ErrorOf([&] { LoadPage(out, 3); }), "(no error)");
   }
-  const auto bytes = test::ReadFile(batch.dir.File("out.pdf"));
-  EXPECT_NE(test::ErrorOf([&] { SaveBatchAs(batch.dir.File("out.pdf"), {bad}); }), "(no error)");
-  EXPECT_EQ(test::ReadFile(batch.dir.File("out.pdf")), bytes);
+  const auto bytes = ReadFile(dir.File("out.pdf"));
+  EXPECT_NE(ErrorOf([&] { SaveBatchAs(dir.File("out.pdf"), {bad}); }), "(no error)");
+  EXPECT_EQ(ReadFile(dir.File("out.pdf")), bytes);
 }
 
 } // namespace

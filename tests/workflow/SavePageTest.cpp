@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace test;
+
 namespace {
 
 // Page 2 of 3 turned and written back: the file stays sound, the other
@@ -12,43 +14,41 @@ namespace {
 // image data (PDF). A missing page or an unreadable file is refused with
 // the file untouched, and a file holding a backup's name is never touched.
 TEST(SavePageIntoFile, SecondOfThreePagesReplacedTheOthersAndOtherFilesUnchanged) {
-  test::TempDir dir, before, after;
+  TempDir dir, before, after;
   const std::string tiff = dir.File("3.tif"), pdf = dir.File("3.pdf"), bad = dir.File("bad.tif");
-  test::AppendTiffPages(tiff,
-                        {{ifBlackWhite, tcGroup4}, {ifGray256, tcLZW}, {ifTrueColor, tcPackbits}},
-                        64, 48, 200, 100);
-  ASSERT_EQ(test::Cli({"topdf", pdf, tiff}).status, 0);
-  test::WriteText(dir.File("3.bak"), "someone else's file");
-  test::WriteText(bad, "not a TIFF file");
-  const auto stored = test::PdfImages(pdf, {"-j", "-ccitt"}, before);
+  AppendTiffPages(tiff, {{ifBlackWhite, tcGroup4}, {ifGray256, tcLZW}, {ifTrueColor, tcPackbits}},
+                  64, 48, 200, 100);
+  ASSERT_EQ(test::Run({BinPath("tessivane-cli"), "topdf", pdf, tiff}).status, 0);
+  WriteText(dir.File("3.bak"), "someone else's file");
+  WriteText(bad, "not a TIFF file");
+  const auto stored = PdfImages(pdf, {"-j", "-ccitt"}, before);
   for (const std::string& file : {tiff, pdf}) {
     SCOPED_TRACE(file);
-    const auto first = test::LoadPage(file, 1), third = test::LoadPage(file, 3);
-    auto page = test::LoadPage(file, 2);
+    const auto first = LoadPage(file, 1), third = LoadPage(file, 3);
+    auto page = LoadPage(file, 2);
     ASSERT_EQ(RunPageCommand(TPageCommand::Rotate90, *page), 0);
     SavePageIntoFile(file, 2, *page);
     EXPECT_EQ(
         test::Run({file == pdf ? "qpdf" : "tiffinfo", file == pdf ? "--check" : "-D", file}).status,
         0);
-    EXPECT_TRUE(test::SamePixels(*test::LoadPage(file, 1), *first));
-    EXPECT_TRUE(test::SamePixels(*test::LoadPage(file, 2), *page, 48));
-    EXPECT_TRUE(test::SamePixels(*test::LoadPage(file, 3), *third));
-    const auto bytes = test::ReadFile(file);
+    EXPECT_TRUE(SamePixels(*LoadPage(file, 1), *first));
+    EXPECT_TRUE(SamePixels(*LoadPage(file, 2), *page, 48));
+    EXPECT_TRUE(SamePixels(*LoadPage(file, 3), *third));
+    const auto bytes = ReadFile(file);
     for (const int number : {0, 4})
-      EXPECT_EQ(test::ErrorOf([&] { SavePageIntoFile(file, number, *page); }),
+      EXPECT_EQ(ErrorOf([&] { SavePageIntoFile(file, number, *page); }),
                 "Page " + std::to_string(number) + " does not exist in " + file);
-    EXPECT_EQ(test::ReadFile(file), bytes);
+    EXPECT_EQ(ReadFile(file), bytes);
   }
-  EXPECT_EQ(test::TiffCompressions(tiff),
+  EXPECT_EQ(TiffCompressions(tiff),
             (std::vector<std::string>{"CCITT Group 4", "JPEG", "PackBits"}));
-  const auto now = test::PdfImages(pdf, {"-j", "-ccitt"}, after);
+  const auto now = PdfImages(pdf, {"-j", "-ccitt"}, after);
   ASSERT_EQ(now.size(), 3u);
-  for (const size_t other : {0, 2})
-    EXPECT_EQ(test::ReadFile(now[other]), test::ReadFile(stored.at(other)));
-  EXPECT_NE(test::ErrorOf([&] { SavePageIntoFile(bad, 1, *test::LoadPage(tiff)); }), "(no error)");
-  EXPECT_EQ(test::ReadText(bad), "not a TIFF file");
-  EXPECT_EQ(test::ReadText(dir.File("3.bak")), "someone else's file");
-  EXPECT_EQ(test::FolderNames(dir.Path()),
+  for (const size_t other : {0, 2}) EXPECT_EQ(ReadFile(now[other]), ReadFile(stored.at(other)));
+  EXPECT_NE(ErrorOf([&] { SavePageIntoFile(bad, 1, *LoadPage(tiff)); }), "(no error)");
+  EXPECT_EQ(ReadText(bad), "not a TIFF file");
+  EXPECT_EQ(ReadText(dir.File("3.bak")), "someone else's file");
+  EXPECT_EQ(FolderNames(dir.Path()),
             (std::vector<std::string>{"3.bak", "3.pdf", "3.tif", "bad.tif"}));
 }
 

@@ -1,5 +1,3 @@
-// Profiles applied to the virtual scanner and scanned pages saved, through
-// the real engine, manager and scanner; the operator's answers are scripted.
 #include "support/OpenSourceFixture.h"
 
 #include "workflow/LogSink.h"
@@ -8,11 +6,13 @@
 #include "workflow/ProfileNegotiation.h"
 #include "workflow/ScriptedPrompt.h"
 
-#include <algorithm>
 #include <filesystem>
+#include <gmock/gmock.h>
 
 namespace test {
 namespace {
+
+using ::testing::AllOf, ::testing::Contains, ::testing::EndsWith, ::testing::StartsWith;
 
 using NegotiationTest = OpenSourceTest;
 
@@ -22,18 +22,15 @@ TEST_F(NegotiationTest, SettingLinesReachTheSourceOrTheLog) {
   const struct {
     std::vector<std::string> Lines;
     uint16_t Capability; // whose last set is checked; 0: no set at all
-    std::string Sent;
+    std::string Sent;    // after "con=5 " (one value)
     std::string LogLine;
   } cases[] = {
       {{"Virtual Scanner"}, 0, "", ""},
-      {{"", "1,I,-1"}, 1, "con=5 type=1 items=-1", ""},
-      {{"", "257,X,0"},
-       257,
-       "con=5 type=4 items=0",
-       "Tipo di parametro non valido X per PixelType"},
-      {{"", "abc,I,1", "1,I,2"}, 1, "con=5 type=1 items=2", "\"abc\" is not a valid integer"},
-      {{"", "4376,F,?"}, 4376, "con=5 type=7 items=300:0", ""}, // cancelled
-      {{"", "4376,F,?"}, 4376, "con=5 type=7 items=150:0", ""},
+      {{"", "1,I,-1"}, 1, "type=1 items=-1", ""},
+      {{"", "257,X,0"}, 257, "type=4 items=0", "Tipo di parametro non valido X per PixelType"},
+      {{"", "abc,I,1", "1,I,2"}, 1, "type=1 items=2", "\"abc\" is not a valid integer"},
+      {{"", "4376,F,?"}, 4376, "type=7 items=300:0", ""}, // cancelled
+      {{"", "4376,F,?"}, 4376, "type=7 items=150:0", ""},
   };
   TScriptedPrompt prompt;
   prompt.CancelDialog();
@@ -45,7 +42,7 @@ TEST_F(NegotiationTest, SettingLinesReachTheSourceOrTheLog) {
     ApplyProfileSettings(*Twain, c.Lines, log, prompt);
     EXPECT_EQ(log.Lines(), c.LogLine.empty() ? std::vector<std::string>{} : std::vector{c.LogLine});
     EXPECT_EQ(c.Capability ? LastSet(c.Capability) : std::to_string(CountTrace("1 1 6") - sets),
-              c.Capability ? c.Sent : "0");
+              c.Capability ? "con=5 " + c.Sent : "0");
   }
   ASSERT_EQ(prompt.Questions().size(), 2u);
   const auto& question = prompt.Questions()[1];
@@ -53,72 +50,50 @@ TEST_F(NegotiationTest, SettingLinesReachTheSourceOrTheLog) {
             "Input parametro|4376|300");
 }
 
-// Scans sheets pages, each kept as delivered and submitted to target (a
-// batch file per page when target is empty).
-class PageSaverTest : public TwainTest {
-protected:
-  void ScanInto(int sheets, const std::string& target) {
+using PageSaverTest = TwainTest;
+
+// The scanner draws each page's number, so a page out of order differs. A
+// page that cannot be written gets a log line naming the page, the target,
+// the writer's message and the recovery file, which holds the page.
+TEST_F(PageSaverTest, PagesKeepTheirArrivalOrderOrAreLoggedAndRecovered) {
+  const std::pair<const char*, int> cases[] = {
+      {"all.tif", 20}, {"all.pdf", 20}, {"missing folder/out.tif", 2}};
+  for (const auto& [name, sheets] : cases) {
+    SCOPED_TRACE(name);
+    const std::string target = Dir.File(name);
+    const bool writable = sheets == 20;
+    TLogLines log;
+    std::vector<TSavedPage> shown;
+    std::vector<std::unique_ptr<TTiffGraphic>> delivered;
     Configure("sheets=" + std::to_string(sheets));
     auto twain = MakeTwain();
     twain->ShowUI = false;
     SmallPages(*twain, TWPT_BW, 1);
-    TPageSaver saver(Dispatcher, Log, [this](const TSavedPage& page) { Shown.push_back(page); });
+    TPageSaver saver(Dispatcher, log, [&](const TSavedPage& page) { shown.push_back(page); });
     twain->OnImageReady = [&](TTwnObject*, void*, TTwnBitmapInfo*, TW_HANDLE image,
                               const std::string&) {
-      Delivered.push_back(std::make_unique<TTiffGraphic>());
-      Delivered.back()->ImportPageHandle(static_cast<TSV_HANDLE>(image));
-      const std::string file =
-          target.empty() ? Dir.File(std::to_string(Delivered.size()) + ".tif") : target;
-      saver.Submit(static_cast<TSV_HANDLE>(image), file, target.empty());
+      delivered.push_back(std::make_unique<TTiffGraphic>());
+      delivered.back()->ImportPageHandle(static_cast<TSV_HANDLE>(image));
+      saver.Submit(static_cast<TSV_HANDLE>(image), target, false);
     };
-    ASSERT_TRUE(twain->Acquire(""));
-    ASSERT_TRUE(WaitClosed(*twain));
-    ASSERT_TRUE(saver.WaitIdle(60000));
-    Failures = saver.Failures();
+    ASSERT_TRUE(twain->Acquire("") && WaitClosed(*twain) && saver.WaitIdle(60000));
+    ASSERT_EQ(shown.size(), static_cast<size_t>(sheets));
+    EXPECT_EQ(saver.Failures(), writable ? 0 : sheets);
+    EXPECT_EQ(log.Lines().size(), writable ? 0u : 2u);
+    for (const TSavedPage& page : shown) {
+      const std::string file = writable ? target : page.RecoveryFile;
+      EXPECT_TRUE(
+          SamePixels(*LoadPage(file, writable ? page.Number : 1), *delivered.at(page.Number - 1)));
+      EXPECT_EQ(page.Written, writable);
+      if (writable) continue;
+      EXPECT_TRUE(page.RecoveryFile.starts_with(Dir.File("tessivane/recovered/")));
+      const std::string start =
+          "Unable to save page " + std::to_string(page.Number) + " to " + target;
+      EXPECT_THAT(log.Lines(), Contains(AllOf(StartsWith(start + " - "),
+                                              EndsWith(" - kept in " + page.RecoveryFile))));
+    }
   }
-  TLogLines Log;
-  std::vector<TSavedPage> Shown;
-  std::vector<std::unique_ptr<TTiffGraphic>> Delivered;
-  int Failures = 0;
-};
-
-TEST_F(PageSaverTest, TwentyPagesKeepTheirArrivalOrderInOneFile) {
-  for (const char* name : {"all.tif", "all.pdf"}) {
-    SCOPED_TRACE(name);
-    Delivered.clear();
-    ScanInto(20, Dir.File(name));
-    ASSERT_EQ(Delivered.size(), 20u);
-    EXPECT_EQ(Failures, 0);
-    EXPECT_TRUE(Log.Lines().empty());
-    // The scanner draws each page's number, so a page out of order differs.
-    for (int page = 1; page <= 20; ++page)
-      EXPECT_TRUE(SamePixels(*LoadPage(Dir.File(name), page), *Delivered.at(page - 1))) << page;
-  }
-}
-
-// Each page's log line names the page, the target, the writer's message and
-// the recovery file, which holds the page.
-TEST_F(PageSaverTest, UnwritablePagesAreLoggedAndRecovered) {
-  const std::string target = Dir.File("missing folder/out.tif");
-  ScanInto(2, target);
-  EXPECT_EQ(Failures, 2);
-  EXPECT_EQ(Log.Lines().size(), 2u);
-  ASSERT_EQ(Shown.size(), 2u);
-  for (const TSavedPage& page : Shown) {
-    EXPECT_FALSE(page.Written);
-    EXPECT_TRUE(page.RecoveryFile.starts_with(Dir.File("tessivane/recovered/")));
-    EXPECT_TRUE(SamePixels(*LoadPage(page.RecoveryFile), *Delivered.at(page.Number - 1)));
-    const std::string start =
-        "Unable to save page " + std::to_string(page.Number) + " to " + target;
-    EXPECT_EQ(std::ranges::count_if(Log.Lines(),
-                                    [&](const std::string& line) {
-                                      return line.starts_with(start + " - ") &&
-                                             line.ends_with(" - kept in " + page.RecoveryFile);
-                                    }),
-              1)
-        << start;
-  }
-  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_FALSE(std::filesystem::exists(Dir.File("missing folder")));
 }
 
 } // namespace

@@ -7,12 +7,13 @@
 #include <gtest/gtest.h>
 #include <map>
 
+using namespace test;
+
 namespace {
 
-std::map<std::string, std::vector<uint8_t>> Contents(const test::TempDir& dir) {
+std::map<std::string, std::vector<uint8_t>> Contents(const TempDir& dir) {
   std::map<std::string, std::vector<uint8_t>> files;
-  for (const std::string& name : test::FolderNames(dir.Path()))
-    files[name] = test::ReadFile(dir.File(name));
+  for (const std::string& name : FolderNames(dir.Path())) files[name] = ReadFile(dir.File(name));
   return files;
 }
 
@@ -21,14 +22,13 @@ std::map<std::string, std::vector<uint8_t>> Contents(const test::TempDir& dir) {
 // and an existing TIFF without room fail, each file left byte for byte as
 // it was and nothing else left; with room the same commands work.
 TEST(WorkflowCli, WithoutRoomEveryFileStaysAsItWas) {
-  test::TempDir batch, out;
+  TempDir batch, out;
   for (const char* name : {"a.tif", "b.tif", "c.tif"})
-    test::SavePage(*test::PatternPage(name[0] == 'c' ? ifGray256 : ifBlackWhite, 2480, 3508, 300,
-                                      300, name[0]),
-                   batch.File(name));
-  test::SavePage(*test::PatternPage(ifBlackWhite, 200, 100), out.File("old.tif"));
+    SavePage(*PatternPage(name[0] == 'c' ? ifGray256 : ifBlackWhite, 2480, 3508, 300, 300, name[0]),
+             batch.File(name));
+  SavePage(*PatternPage(ifBlackWhite, 200, 100), out.File("old.tif"));
   const auto batchBefore = Contents(batch), outBefore = Contents(out);
-  const size_t page = test::ReadFile(batch.File("a.tif")).size();
+  const size_t page = ReadFile(batch.File("a.tif")).size();
   const struct {
     const char* Command;
     std::string Last; // the operation or the output
@@ -40,9 +40,9 @@ TEST(WorkflowCli, WithoutRoomEveryFileStaysAsItWas) {
                {"save-batch", out.File("old.tif"), outBefore.at("old.tif").size() + 1024}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Last);
-    const test::RunResult run = test::Run(
-        {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f $0; exec \"$@\"", std::to_string(c.Room / 512),
-         test::BinPath("tessivane-cli"), c.Command, batch.Path(), c.Last});
+    const RunResult run = test::Run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f $0; exec \"$@\"",
+                                     std::to_string(c.Room / 512), BinPath("tessivane-cli"),
+                                     c.Command, batch.Path(), c.Last});
     EXPECT_EQ(run.status, 1);
     // The batch loop goes on to the last file.
     EXPECT_EQ(run.err.find("Error processing " + batch.File("c.tif") + " - ") != std::string::npos,
@@ -51,10 +51,11 @@ TEST(WorkflowCli, WithoutRoomEveryFileStaysAsItWas) {
     EXPECT_EQ(Contents(batch), batchBefore);
     EXPECT_EQ(Contents(out), outBefore);
   }
-  const test::RunResult done = test::Cli({"save-batch", batch.Path(), out.File("new.pdf")});
+  const RunResult done =
+      test::Run({BinPath("tessivane-cli"), "save-batch", batch.Path(), out.File("new.pdf")});
   EXPECT_EQ(done.out, "Created file " + out.File("new.pdf") + " with 3 images.\n");
-  EXPECT_EQ(test::Cli({"process", batch.Path(), "negative"}).status, 0);
-  EXPECT_NE(test::ReadFile(batch.File("a.tif")), batchBefore.at("a.tif"));
+  EXPECT_EQ(test::Run({BinPath("tessivane-cli"), "process", batch.Path(), "negative"}).status, 0);
+  EXPECT_NE(ReadFile(batch.File("a.tif")), batchBefore.at("a.tif"));
 }
 
 } // namespace
