@@ -15,17 +15,16 @@ std::unique_ptr<TDibGraphic> PatternPage(TImageFormat format, int width, int hei
   page->NewImage(width, height, xDpi, yDpi, nullptr, format);
   std::mt19937 random(seed);
   const bool colour = format == ifTrueColor || format == ifColor16 || format == ifColor256;
+  const TColour block = colour ? ColourOf(200, 30, 30) : 0,
+                stripe = colour ? ColourOf(20, 40, 220) : 0,
+                noise = colour ? ColourOf(90, 160, 60) : 0x404040;
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      TColour value = 0xFFFFFF;
-      if (x < width / 3 && y < height / 4)
-        value = colour ? ColourOf(200, 30, 30) : 0;
-      else if (y > height - 4)
-        value = colour ? ColourOf(20, 40, 220) : 0;
-      else if (random() % 17 == 0)
-        value = colour ? ColourOf(90, 160, 60) : 0x404040;
-      page->SetPixel(x, y, value);
-    }
+    for (int x = 0; x < width; ++x)
+      page->SetPixel(x, y,
+                     x < width / 3 && y < height / 4 ? block
+                     : y > height - 4                ? stripe
+                     : random() % 17 == 0            ? noise
+                                                     : 0xFFFFFF);
   return page;
 }
 

@@ -6,8 +6,6 @@
 #include "support/TestSupport.h"
 #include "workflow/BatchProgress.h"
 
-#include <memory>
-
 namespace test {
 
 // Records every call, so the order of Begin, Position and End shows.
@@ -33,10 +31,10 @@ std::unique_ptr<TDibGraphic> LoadPage(const std::string& fileName, int pageNumbe
 // One size, and every channel of every pixel within tolerance.
 ::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b,
                                       int tolerance = 0);
-// tiffinfo's compression scheme of each page.
+// tiffinfo's compression scheme of each page; the files "pdfimages <options>
+// fileName" writes into folder, in page order (-j -ccitt: the stored JPEG
+// and Group 4 data as .jpg and .ccitt files).
 std::vector<std::string> TiffCompressions(const std::string& fileName);
-// The files "pdfimages <options> fileName" writes into folder, in page order
-// (-j -ccitt: the stored JPEG and Group 4 data as .jpg and .ccitt files).
 std::vector<std::string> PdfImages(const std::string& fileName, std::vector<std::string> options,
                                    const TempDir& folder);
 

@@ -39,7 +39,6 @@ TEST(ProcessAllImages, FirstPagesRewrittenUnreadableFilesLoggedAndLeftAlone) {
   EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "c.jpg", "d.tif"}));
   EXPECT_EQ(CountDifferences(Looks(*LoadPage(files[0])), Looks(*first), 254),
             first->Width() * first->Height()); // every pixel turned
-  EXPECT_EQ(TiffCompressions(files[0]), (std::vector<std::string>{"CCITT Group 4", "LZW"}));
   EXPECT_TRUE(SamePixels(*LoadPage(files[0], 2), *second));
 }
 

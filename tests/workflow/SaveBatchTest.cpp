@@ -26,13 +26,18 @@ TEST(SaveBatch, ExtensionsChooseTheFormatOrAreRefused) {
                            " - only .tif, .tiff and .pdf files can be written");
   }
   TempDir dir;
-  SavePage(*PatternPage(ifBlackWhite, 30, 20), dir.File("a.tif"));
-  EXPECT_EQ(ErrorOf([&] { SaveBatchAs(dir.File("a.tif"), {dir.File("a.tif")}); }),
-            "Cannot save the batch into " + dir.File("a.tif") +
-                ": the file is one of the batch's files");
+  const std::string a = dir.File("a.tif"), bad = dir.File("bad.tif");
+  SavePage(*PatternPage(ifBlackWhite, 30, 20), a);
+  WriteText(bad, "not a TIFF");
+  const auto bytes = ReadFile(a);
+  EXPECT_EQ(ErrorOf([&] { SaveBatchAs(a, {a}); }),
+            "Cannot save the batch into " + a + ": the file is one of the batch's files");
   EXPECT_EQ(ErrorOf([&] { SaveBatchAs(dir.File("o.pdf"), {}); }),
             "The batch holds no files to save");
-  EXPECT_EQ(FolderNames(dir.Path()), std::vector<std::string>{"a.tif"});
+  // A failure before the first page leaves an existing output as it was.
+  EXPECT_NE(ErrorOf([&] { SaveBatchAs(a, {bad}); }), "(no error)");
+  EXPECT_EQ(ReadFile(a), bytes);
+  EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "bad.tif"}));
 }
 
 // A 3-page TIFF (170 x 220 at 20 dpi), a JPEG (50 x 25 dpi), a BMP and a
@@ -45,12 +50,9 @@ TEST(SaveBatch, EveryFormatAsPdfAndAsTiffEveryPageInOrder) {
                   170, 220, 20, 20);
   SavePage(*PatternPage(ifTrueColor, 120, 80, 50, 25, 7), files[1]);
   SavePage(*PatternPage(ifColor256, 60, 40, 30, 30, 8), files[2]);
-  SavePage(*PatternPage(ifBlackWhite, 90, 70, 10, 10, 9), dir.File("p1.tif"));
-  SavePage(*PatternPage(ifBlackWhite, 70, 90, 10, 10, 10), dir.File("p2.tif"));
-  ASSERT_EQ(test::Run({BinPath("tessivane-cli"), "topdf", files[3], dir.File("p1.tif"),
-                       dir.File("p2.tif")})
-                .status,
-            0);
+  AppendTiffPages(dir.File("p.tif"), {{ifBlackWhite, tcGroup4}, {ifBlackWhite, tcGroup4}}, 90, 70,
+                  10, 10);
+  ASSERT_EQ(SaveBatchAs(files[3], {dir.File("p.tif")}).Written, 2);
   std::vector<std::unique_ptr<TDibGraphic>> pages;
   for (const auto& [file, count] : {std::pair{0, 3}, {1, 1}, {2, 1}, {3, 2}})
     for (int page = 1; page <= count; ++page) pages.push_back(LoadPage(files[file], page));
@@ -66,11 +68,6 @@ TEST(SaveBatch, EveryFormatAsPdfAndAsTiffEveryPageInOrder) {
   for (const std::string& name : data) kinds += name.substr(name.rfind('.'));
   EXPECT_EQ(kinds, ".ccitt.jpg.jpg.jpg.jpg.ccitt.ccitt");
   EXPECT_EQ(ReadFile(data.at(3)), ReadFile(files[1]));
-  // Each page sized from its resolutions: the TIFF's pages are letter size.
-  const std::string text = ReadText(pdf);
-  for (const char* part :
-       {"/MediaBox [0 0 612 792]", "612 0 0 792 0 0 cm", "/MediaBox [0 0 173 230]"})
-    EXPECT_NE(text.find(part), std::string::npos) << part;
   // Mean channel differences, decoded by poppler: none for Group 4, rounding
   // for the JPEG file, coding loss for pages coded as JPEG.
   const double tolerance[] = {0, 8, 8, 1, 8, 0, 0};
@@ -92,34 +89,8 @@ TEST(SaveBatch, EveryFormatAsPdfAndAsTiffEveryPageInOrder) {
                                 "PackBits", "JPEG", "LZW", "CCITT Group 4", "CCITT Group 4"}));
   for (size_t i = 0; i < pages.size(); ++i) {
     const auto page = LoadPage(tiff, static_cast<int>(i) + 3);
-    EXPECT_EQ(page->XDpi() * 1000 + page->YDpi(), pages[i]->XDpi() * 1000 + pages[i]->YDpi()) << i;
     EXPECT_TRUE(SamePixels(*page, *pages[i], i == 1 || i == 3 ? 48 : 0)) << i; // JPEG-coded
   }
-}
-
-// The output gets the pages before a failing file and the progress is
-// ended; a failure before the first page leaves an existing output alone.
-TEST(SaveBatch, AFailureStopsAtItsFileKeepingTheEarlierPages) {
-  TempDir dir;
-  const std::string tiff = dir.File("a.tif"), bad = dir.File("bad.tif");
-  AppendTiffPages(tiff, {{ifBlackWhite, tcGroup4}, {ifGray256, tcLZW}}, 170, 220, 20, 20);
-  WriteText(bad, "not a TIFF");
-  for (const char* name : {"out.pdf", "out.tif"}) {
-    SCOPED_TRACE(name);
-    const std::string out = dir.File(name);
-    TRecordedProgress progress;
-    EXPECT_NE(ErrorOf([&] { SaveBatchAs(out, {tiff, bad, tiff}, &progress); }), "(no error)");
-    EXPECT_EQ(progress.Calls, (std::vector<std::string>{"begin 3", "0", "1", "end"}));
-    EXPECT_EQ(
-        test::Run({name[4] == 'p' ? "qpdf" : "tiffinfo", name[4] == 'p' ? "--check" : "-D", out})
-            .status,
-        0);
-    EXPECT_EQ(LoadPage(out, 2)->Width(), 170);
-    EXPECT_NE(ErrorOf([&] { LoadPage(out, 3); }), "(no error)");
-  }
-  const auto bytes = ReadFile(dir.File("out.pdf"));
-  EXPECT_NE(ErrorOf([&] { SaveBatchAs(dir.File("out.pdf"), {bad}); }), "(no error)");
-  EXPECT_EQ(ReadFile(dir.File("out.pdf")), bytes);
 }
 
 } // namespace
