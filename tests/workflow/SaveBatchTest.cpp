@@ -43,7 +43,7 @@ TEST(SaveBatch, ExtensionsChooseTheFormatOrAreRefused) {
 // A 3-page TIFF (170 x 220 at 20 dpi), a JPEG (50 x 25 dpi), a BMP and a
 // 2-page PDF saved as a new PDF and after the pages of an existing TIFF.
 TEST(SaveBatch, EveryFormatAsPdfAndAsTiffEveryPageInOrder) {
-  TempDir dir, stored, decoded;
+  TempDir dir, stored;
   const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.jpg"), dir.File("c.bmp"),
                                           dir.File("d.pdf")};
   AppendTiffPages(files[0], {{ifBlackWhite, tcGroup4}, {ifGray256, tcLZW}, {ifColor16, tcPackbits}},
@@ -68,17 +68,6 @@ TEST(SaveBatch, EveryFormatAsPdfAndAsTiffEveryPageInOrder) {
   for (const std::string& name : data) kinds += name.substr(name.rfind('.'));
   EXPECT_EQ(kinds, ".ccitt.jpg.jpg.jpg.jpg.ccitt.ccitt");
   EXPECT_EQ(ReadFile(data.at(3)), ReadFile(files[1]));
-  // Mean channel differences, decoded by poppler: none for Group 4, rounding
-  // for the JPEG file, coding loss for pages coded as JPEG.
-  const double tolerance[] = {0, 8, 8, 1, 8, 0, 0};
-  const auto images = PdfImages(pdf, {"-tiff"}, decoded);
-  ASSERT_EQ(images.size(), 7u);
-  for (size_t i = 0; i < images.size(); ++i) {
-    int width = 0;
-    const auto looks = TiffLooks(images[i], 0, &width);
-    EXPECT_EQ(width, pages[i]->Width()) << i;
-    EXPECT_LE(MeanDifference(looks, Looks(*pages[i])), tolerance[i]) << i;
-  }
 
   AppendTiffPages(tiff, {{ifBlackWhite, tcGroup4}, {ifBlackWhite, tcGroup4}}, 20, 20, 100, 100);
   EXPECT_EQ(SaveBatchAs(tiff, files).Written, 7);
