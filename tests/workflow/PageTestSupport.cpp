@@ -68,11 +68,8 @@ std::vector<std::string> TiffCompressions(const std::string& fileName) {
   return schemes;
 }
 
-std::vector<std::string> PdfImages(const std::string& fileName, std::vector<std::string> options,
-                                   const TempDir& folder) {
-  options.insert(options.begin(), "pdfimages");
-  options.insert(options.end(), {fileName, folder.File("p")});
-  Run(options);
+std::vector<std::string> PdfImages(const std::string& fileName, const TempDir& folder) {
+  Run({"pdfimages", "-j", "-ccitt", fileName, folder.File("p")});
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
     if (entry.path().extension() != ".params") names.push_back(entry.path().string());

@@ -31,11 +31,9 @@ std::unique_ptr<TDibGraphic> LoadPage(const std::string& fileName, int pageNumbe
 // One size, and every channel of every pixel within tolerance.
 ::testing::AssertionResult SamePixels(const TDibGraphic& a, const TDibGraphic& b,
                                       int tolerance = 0);
-// tiffinfo's compression scheme of each page; the files "pdfimages <options>
-// fileName" writes into folder, in page order (-j -ccitt: the stored JPEG
-// and Group 4 data as .jpg and .ccitt files).
+// tiffinfo's compression scheme of each page; the stored data of a PDF's
+// JPEG and Group 4 images as "pdfimages -j -ccitt" writes them into folder.
 std::vector<std::string> TiffCompressions(const std::string& fileName);
-std::vector<std::string> PdfImages(const std::string& fileName, std::vector<std::string> options,
-                                   const TempDir& folder);
+std::vector<std::string> PdfImages(const std::string& fileName, const TempDir& folder);
 
 } // namespace test
