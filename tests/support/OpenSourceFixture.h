@@ -1,7 +1,6 @@
 #pragma once
 
-// The virtual scanner's source, opened before each test and closed after it
-// (header only, for the test programs that build TwainFixture.cpp).
+// The virtual scanner's source, open during each test (with TwainFixture.cpp).
 #include "../twain/TwainFixture.h"
 
 namespace test {
