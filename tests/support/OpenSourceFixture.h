@@ -1,8 +1,6 @@
 #pragma once
 
-// A fixture for tests that talk to the virtual scanner's open source: the
-// manager and the default source are opened before each test and closed
-// after it. Header only, for the test programs that build TwainFixture.cpp.
+// The virtual scanner's source, open during each test (with TwainFixture.cpp).
 #include "../twain/TwainFixture.h"
 
 namespace test {
@@ -12,8 +10,7 @@ protected:
   void SetUp() override {
     TwainTest::SetUp();
     Twain = MakeTwain();
-    ASSERT_TRUE(Twain->OpenSourceMgr());
-    ASSERT_TRUE(Twain->OpenSource(""));
+    ASSERT_TRUE(Twain->OpenSourceMgr() && Twain->OpenSource(""));
   }
   void TearDown() override {
     Twain->CloseSource();
@@ -26,7 +23,7 @@ protected:
     const std::string start = "1 1 6 cap=" + std::to_string(capability) + " ";
     std::string found;
     for (const std::string& line : Trace())
-      if (line.compare(0, start.size(), start) == 0) found = line.substr(start.size());
+      if (line.starts_with(start)) found = line.substr(start.size());
     return found;
   }
   std::unique_ptr<TAcqTWAIN> Twain;
