@@ -104,6 +104,17 @@ TEST_F(AddOnCommands, BatchRunsFollowTheModulesAnswers) {
     EXPECT_EQ(Contents(FFolder), before);
     EXPECT_EQ(FForm->Strip().Count(), settings.ends_with("end=1") ? 3 : 2);
   }
+  // With execute=0 each file's first page is written back with the module's
+  // pixels; the other pages of the three-page file stay as they were.
+  std::vector<QImage> expected;
+  for (const std::string& file : FFiles) expected.push_back(PageImage(file));
+  for (QImage& image : expected) image.invertPixels();
+  const QImage second = PageImage(FFiles[1], 2), third = PageImage(FFiles[1], 3);
+  Script("execute=0");
+  FPrompt.Answer(TAnswer::Yes);
+  RunPlugIn(0);
+  for (size_t i = 0; i < FFiles.size(); ++i) EXPECT_EQ(PageImage(FFiles[i]), expected[i]) << i;
+  EXPECT_EQ(std::pair(PageImage(FFiles[1], 2), PageImage(FFiles[1], 3)), std::pair(second, third));
 }
 
 // Tab 2 of the three-page file: the module gets that file and index 1; its

@@ -79,6 +79,12 @@ TEST(SaveBatch, EveryFormatAsPdfAndAsTiffEveryPageInOrder) {
   for (const std::string& name : data) kinds += name.substr(name.rfind('.'));
   EXPECT_EQ(kinds, ".ccitt.jpg.jpg.jpg.jpg.ccitt.ccitt");
   EXPECT_EQ(ReadFile(data.at(3)), ReadFile(files[1]));
+  // Page sizes from the resolutions: 170 x 220 at 20 dpi is US Letter, the
+  // JPEG's 120 x 80 at 50 x 25 dpi 2.4 x 3.2 inches; bilevel pages as
+  // Group 4 (K -1).
+  const std::string text = ReadText(pdf);
+  for (const char* expected : {"/MediaBox [0 0 612 792]", "/MediaBox [0 0 173 230]", "/K -1"})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected;
 
   AppendTiffPages(tiff, {{ifBlackWhite, tcGroup4}, {ifBlackWhite, tcGroup4}}, 20, 20, 100, 100);
   EXPECT_EQ(SaveBatchAs(tiff, files).Written, 7);
@@ -130,6 +136,26 @@ TEST(SavePageIntoFile, SecondOfThreePagesReplacedTheOthersAndOtherFilesUnchanged
   for (const size_t other : {0, 2}) EXPECT_EQ(ReadFile(now[other]), ReadFile(stored.at(other)));
   EXPECT_EQ(ReadText(dir.File("3.bak")), "someone else's file");
   EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"3.bak", "3.pdf", "3.tif"}));
+}
+
+// A JPEG and a BMP file are written back in their own format: the turned
+// page, its new size, the file's own signature.
+TEST(SavePageIntoFile, JpegAndBmpFilesKeepTheirFormat) {
+  TempDir dir;
+  const std::tuple<const char*, const char*, int> files[] = {{"p.jpg", "\xFF\xD8", 48},
+                                                            {"p.bmp", "BM", 0}};
+  for (const auto& [name, signature, tolerance] : files) {
+    SCOPED_TRACE(name);
+    const std::string file = dir.File(name);
+    SavePage(*PatternPage(ifTrueColor, 60, 40), file);
+    auto page = LoadPage(file);
+    ASSERT_EQ(RunPageCommand(TPageCommand::Rotate90, *page), 0);
+    SavePageIntoFile(file, 1, *page);
+    EXPECT_EQ(ReadText(file).substr(0, 2), signature);
+    const auto stored = LoadPage(file);
+    EXPECT_EQ(std::pair(stored->Width(), stored->Height()), std::pair(40, 60));
+    EXPECT_TRUE(SamePixels(*stored, *page, tolerance));
+  }
 }
 
 // A negative over a two-page TIFF, an empty JPEG and a TIFF that is not one:
