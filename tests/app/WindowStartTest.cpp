@@ -127,7 +127,6 @@ TEST_F(WindowStart, QuotedFolderWithABlankAndAutoInCapitals) {
   const std::string folder = FBatch.File("my batch");
   std::filesystem::create_directory(folder);
   WritePage(folder + "/00000000.tif", 100, 140);
-  // The project's own virtual scanner, one sheet.
   ::setenv("TESSIVANE_TWAIN_SOURCES", test::BinPath("twain_sources").c_str(), 1);
   ::setenv("TESSIVANE_VIRTUAL_SHEETS", "1", 1);
   TFormMain& form = Start({"\"" + QString::fromStdString(folder) + "\"", "-AUTO"});
