@@ -6,19 +6,15 @@
 #include "graphics/GraphicDocument.h"
 #include "graphics/GraphicRegistry.h"
 #include "raster/PageGenerator.h"
+#include "support/WritePointFaults.h"
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QProgressBar>
 #include <QTest>
 #include <QTimer>
 
-#include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
-#include <sys/resource.h>
 
 namespace apptest {
 
@@ -151,21 +147,9 @@ QImage PageImage(const std::string& path, int page) {
   return document.LoadPage(page)->ToQImage().convertToFormat(QImage::Format_RGB32);
 }
 
-int PageCount(const std::string& path) {
-  return TGraphicDocument(path).PageCount();
-}
-
-std::vector<std::string> FolderFiles(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::map<std::string, std::vector<uint8_t>> Contents(const std::string& folder) {
   std::map<std::string, std::vector<uint8_t>> files;
-  for (const std::string& name : FolderFiles(folder))
+  for (const std::string& name : test::FolderEntries(folder))
     files[name] = test::ReadFile(folder + "/" + name);
   return files;
 }
@@ -174,41 +158,6 @@ TThumbnail* ClickThumbnail(TFormMain& form, int index) {
   TThumbnail* thumbnail = form.Strip().Thumbnails().at(static_cast<size_t>(index));
   QTest::mouseClick(thumbnail, Qt::LeftButton, {}, QPoint(5, 5));
   return thumbnail;
-}
-
-bool ProgressReset(const QProgressBar& bar) {
-  return bar.isHidden() && bar.minimum() == 0 && bar.maximum() == std::numeric_limits<int>::max() &&
-         bar.value() == 0 && QApplication::overrideCursor() == nullptr;
-}
-
-TProgressWatch::TProgressWatch(QProgressBar& bar) {
-  FConnection = QObject::connect(&bar, &QProgressBar::valueChanged, [this, &bar](int value) {
-    Positions.push_back(value);
-    if (value == 0) return;
-    Maxima.push_back(bar.maximum());
-    Busy = Busy && QApplication::overrideCursor() != nullptr && bar.isVisible();
-  });
-}
-
-TProgressWatch::~TProgressWatch() {
-  QObject::disconnect(FConnection);
-}
-
-TFileSizeLimit::TFileSizeLimit(unsigned long limit) {
-  FSignal = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit lowered{};
-  ::getrlimit(RLIMIT_FSIZE, &lowered);
-  FSaved = lowered.rlim_cur;
-  lowered.rlim_cur = limit;
-  ::setrlimit(RLIMIT_FSIZE, &lowered);
-}
-
-TFileSizeLimit::~TFileSizeLimit() {
-  rlimit restored{};
-  ::getrlimit(RLIMIT_FSIZE, &restored);
-  restored.rlim_cur = FSaved;
-  ::setrlimit(RLIMIT_FSIZE, &restored);
-  std::signal(SIGXFSZ, FSignal);
 }
 
 } // namespace apptest

@@ -14,7 +14,6 @@
 #include <string>
 
 class QApplication;
-class QProgressBar;
 class TThumbnail;
 
 namespace apptest {
@@ -67,48 +66,11 @@ private:
   QStringList FOpened;
 };
 
-// Shared by the page-command, save and scan tests.
-
 // A page of a file as the graphics library reads it, as 32-bit RGB.
 QImage PageImage(const std::string& path, int page = 1);
-int PageCount(const std::string& path);
-// The names of a folder's files, sorted, and every file with its bytes.
-std::vector<std::string> FolderFiles(const std::string& folder);
+// Every file of a folder with its bytes.
 std::map<std::string, std::vector<uint8_t>> Contents(const std::string& folder);
 // Clicks thumbnail index of the window's strip.
 TThumbnail* ClickThumbnail(TFormMain& form, int index);
-// The progress bar at rest: hidden at position 0 of 0 to 2147483647, and
-// the normal cursor.
-bool ProgressReset(const QProgressBar& bar);
-
-// The positions a progress bar takes while it lives, its maximum at each
-// position above 0, and whether all of those were shown with the hourglass.
-class TProgressWatch {
-public:
-  explicit TProgressWatch(QProgressBar& bar);
-  ~TProgressWatch();
-  TProgressWatch(const TProgressWatch&) = delete;
-  TProgressWatch& operator=(const TProgressWatch&) = delete;
-  std::vector<int> Positions;
-  std::vector<int> Maxima;
-  bool Busy = true;
-
-private:
-  QMetaObject::Connection FConnection;
-};
-
-// Files larger than limit bytes cannot be written while it lives, as on a
-// nearly full disk: a write past it fails with EFBIG.
-class TFileSizeLimit {
-public:
-  explicit TFileSizeLimit(unsigned long limit);
-  ~TFileSizeLimit();
-  TFileSizeLimit(const TFileSizeLimit&) = delete;
-  TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
-
-private:
-  unsigned long FSaved = 0;
-  void (*FSignal)(int) = nullptr;
-};
 
 } // namespace apptest

@@ -127,7 +127,6 @@ TEST_F(WindowStart, QuotedFolderWithABlankAndAutoInCapitals) {
   const std::string folder = FBatch.File("my batch");
   std::filesystem::create_directory(folder);
   WritePage(folder + "/00000000.tif", 100, 140);
-  // The project's own virtual scanner, one sheet.
   ::setenv("TESSIVANE_TWAIN_SOURCES", test::BinPath("twain_sources").c_str(), 1);
   ::setenv("TESSIVANE_VIRTUAL_SHEETS", "1", 1);
   TFormMain& form = Start({"\"" + QString::fromStdString(folder) + "\"", "-AUTO"});
@@ -137,7 +136,6 @@ TEST_F(WindowStart, QuotedFolderWithABlankAndAutoInCapitals) {
   EXPECT_TRUE(WaitFor([&] { return form.Strip().Count() == 2; }, 60000));
   ::unsetenv("TESSIVANE_VIRTUAL_SHEETS");
   EXPECT_TRUE(std::filesystem::exists(folder + "/00000001.tif"));
-  EXPECT_TRUE(FPrompt.Questions().empty());
 }
 
 TEST_F(WindowStart, AutoWithoutABatchFolderScansNothingAndSaysNothing) {
