@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -18,18 +19,21 @@ using namespace apptest;
 
 namespace {
 
-// Runs act on the next modal dialog once it is shown, while ask waits for
-// the answer.
+// Runs act on the next modal dialog once it is shown, and again while it
+// stays open, while ask waits for the answer.
 template <typename Result>
 Result AnswerNextDialog(const std::function<void(QWidget*)>& act,
                         const std::function<Result()>& ask) {
   QTimer poll;
   poll.setInterval(10);
+  QElapsedTimer answered;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) {
-      poll.stop();
-      act(dialog);
-    }
+    QWidget* dialog = QApplication::activeModalWidget();
+    // A dialog still open a while after its answer did not take it (a file
+    // dialog may not have listed the chosen file yet): answer it again.
+    if (!dialog || (answered.isValid() && answered.elapsed() < 200)) return;
+    answered.start();
+    act(dialog);
   });
   poll.start();
   return ask();

@@ -8,9 +8,11 @@
 #include "app/StatusPanels.h"
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
+#include "graphics/GraphicDocument.h"
 
 #include <QApplication>
 #include <QProgressBar>
+#include <QTabBar>
 #include <QTimer>
 
 #include <csignal>
@@ -92,13 +94,42 @@ TEST_F(WindowPageCommands, TheSavePromptStoresKeepsOrDropsTheChange) {
   EXPECT_EQ(test::ReadFile(b), kept);
 }
 
+// Page 2 of a three-page TIFF turned, then tab 3 chosen and Yes: the turned
+// page is stored as page 2, not as the page of the tab just chosen; the
+// file stays sound and pages 1 and 3 as they were.
+TEST_F(WindowPageCommands, AChangedTabIsStoredAsItsOwnPage) {
+  const std::string file = FBatch.File("three.tif");
+  WritePages(file, {300, 320, 340}, 400);
+  const QImage first = PageImage(file, 1), third = PageImage(file, 3);
+  TFormMain& form = StartOn(FBatch.Path());
+  ClickThumbnail(form, 0);
+  form.Tabs().setCurrentIndex(1);
+  ASSERT_TRUE(form.ExecuteAction("ActionRotate90"));
+  FPrompt.Answer(TAnswer::Yes);
+  form.Tabs().setCurrentIndex(2);
+  EXPECT_EQ(test::Run({"tiffinfo", "-D", file}).status, 0);
+  EXPECT_EQ(TGraphicDocument(file).PageCount(), 3);
+  EXPECT_EQ(PageImage(file, 2).size(), QSize(400, 320));
+  EXPECT_EQ(std::pair(PageImage(file, 1), PageImage(file, 3)), std::pair(first, third));
+}
+
+// Despeckle over a batch with a grey file leaves that file alone and logs
+// nothing for it; a negative then rewrites every readable file.
 TEST_F(WindowPageCommands, TheBatchLoopAsksThenRewritesEveryFileAndLogsAnUnreadableOne) {
-  const std::string a = FBatch.File("a.tif"), b = FBatch.File("b.tif");
+  const std::string a = FBatch.File("a.tif"), b = FBatch.File("b.tif"), d = FBatch.File("d.tif");
   WritePage(a, 400, 500);
   std::ofstream(b) << "this is not a TIFF file";
   WritePage(FBatch.File("c.tif"), 400, 500, 300, 1, 3);
-  const std::vector<uint8_t> before = test::ReadFile(a);
+  WritePage(d, 400, 500, 300, 8, 4);
+  const std::vector<uint8_t> grey = test::ReadFile(d);
   TFormMain& form = StartOn(FBatch.Path());
+  FPrompt.Answer(TAnswer::Yes);
+  ASSERT_TRUE(form.ExecuteAction("ActionDespeckle"));
+  EXPECT_EQ(test::ReadFile(d), grey);
+  ASSERT_EQ(form.LogForm().Lines().size(), 1);
+  EXPECT_TRUE(form.LogForm().Lines()[0].startsWith(QString("Error processing ") + b.c_str()));
+  form.LogForm().Clear();
+  const std::vector<uint8_t> before = test::ReadFile(a);
   std::vector<QImage> pictures;
   for (const TThumbnail* thumbnail : form.Strip().Thumbnails())
     pictures.push_back(thumbnail->Picture());
