@@ -1,11 +1,14 @@
 #include "ProfileTestSupport.h"
 
+#include "app/DialogTwainParameters.h"
+
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <filesystem>
@@ -17,12 +20,6 @@
 namespace apptest {
 
 namespace {
-
-template <typename T> T* Named(QWidget& parent, const char* name) {
-  T* found = parent.findChild<T*>(name);
-  if (!found) ADD_FAILURE() << "no control " << name;
-  return found;
-}
 
 // Sets or clears the immutable attribute; false when the file system or
 // the process's rights do not allow it.
@@ -78,6 +75,27 @@ void ProfileTest::TearDown() {
   std::filesystem::remove_all(UserProfileFolder());
 }
 
+void ProfileTest::Edit(std::deque<std::function<void(const TEditor&)>> steps) {
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<TDialogTwainParameters*>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible() || steps.empty()) return;
+    const auto step = steps.front();
+    steps.pop_front();
+    step(TEditor{*dialog});
+  });
+  poll.start(10);
+  ASSERT_TRUE(FForm->ExecuteAction("ActionScannerSettings"));
+  EXPECT_TRUE(steps.empty()) << "the editor opened fewer times than foreseen";
+}
+
+QStringList ProfileTest::ComboItems() const {
+  QStringList items;
+  for (int i = 0; i < FForm->ProfileCombo().count(); ++i)
+    items << FForm->ProfileCombo().itemText(i);
+  return items;
+}
+
 TReadOnlyFolder::TReadOnlyFolder(const std::string& folder) : FFolder(folder) {
   ::chmod(folder.c_str(), 0555);
   if (CanCreateIn(folder)) FImmutable = SetImmutable(folder, true);
@@ -89,80 +107,48 @@ TReadOnlyFolder::~TReadOnlyFolder() {
   ::chmod(FFolder.c_str(), 0755);
 }
 
-TEditorControls::TEditorControls(QWidget& dialog)
-    : Name(Named<QComboBox>(dialog, "ComboBoxNome")),
-      Scanner(Named<QComboBox>(dialog, "ComboBoxScanner")),
-      Parameter(Named<QComboBox>(dialog, "ComboBoxParametro")),
-      Value(Named<QComboBox>(dialog, "ComboBoxValore")),
-      Default(Named<QRadioButton>(dialog, "RadioButtonScannerDefault")),
-      Specific(Named<QRadioButton>(dialog, "RadioButtonScannerSpecifico")),
-      Add(Named<QPushButton>(dialog, "ButtonAggiungi")),
-      Remove(Named<QPushButton>(dialog, "ButtonElimina")),
-      Up(Named<QPushButton>(dialog, "ButtonUp")), Down(Named<QPushButton>(dialog, "ButtonDown")),
-      Ok(Named<QPushButton>(dialog, "ButtonOK")),
-      Cancel(Named<QPushButton>(dialog, "ButtonCancel")),
-      List(Named<QListWidget>(dialog, "ListBoxImpostazioni")) {}
-
-void TEditorControls::Type(const QString& text) const {
-  QTest::keyClicks(Name->lineEdit(), text);
+void TEditor::Type(const QString& text, bool clear) const {
+  auto* name = Dialog.findChild<QComboBox*>("ComboBoxNome")->lineEdit();
+  if (clear) name->clear();
+  QTest::keyClicks(name, text);
 }
 
-void TEditorControls::Rename(const QString& name) const {
-  Name->lineEdit()->clear();
-  Type(name);
-}
-
-void TEditorControls::Choose(QComboBox* combo, const QString& text) const {
+void TEditor::Choose(const char* comboName, const QString& text) const {
+  auto* combo = Dialog.findChild<QComboBox*>(comboName);
   const int target = combo->findText(text, Qt::MatchExactly);
   ASSERT_GE(target, 0) << text.toStdString();
-  if (combo->currentIndex() < 0) QTest::keyClick(combo, Qt::Key_Down);
-  while (combo->currentIndex() < target) QTest::keyClick(combo, Qt::Key_Down);
-  while (combo->currentIndex() > target) QTest::keyClick(combo, Qt::Key_Up);
+  while (combo->currentIndex() != target)
+    QTest::keyClick(combo, combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
 }
 
-void TEditorControls::AddSetting(const QString& parameter, const QString& value) const {
-  Choose(Parameter, parameter);
-  if (Value->isEditable())
-    QTest::keyClicks(Value->lineEdit(), value);
+void TEditor::AddSetting(const QString& parameter, const QString& value) const {
+  Choose("ComboBoxParametro", parameter);
+  auto* values = Dialog.findChild<QComboBox*>("ComboBoxValore");
+  if (values->isEditable())
+    QTest::keyClicks(values->lineEdit(), value);
   else
-    Choose(Value, value);
-  EXPECT_TRUE(Add->isEnabled()) << parameter.toStdString();
-  Press(Add);
+    Choose("ComboBoxValore", value);
+  Press("Add");
 }
 
-void TEditorControls::Check(QRadioButton* button) const {
-  // The button reacts to clicks on its indicator and caption, not on the
-  // rest of its cell.
-  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+void TEditor::Press(const QString& caption) const {
+  for (QAbstractButton* button : Dialog.findChildren<QAbstractButton*>())
+    if (button->text() == caption)
+      return QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+  ADD_FAILURE() << "no button " << caption.toStdString();
 }
 
-void TEditorControls::Press(QPushButton* button) const {
-  QTest::mouseClick(button, Qt::LeftButton);
+void TEditor::Click(int line) const {
+  auto* list = Dialog.findChild<QListWidget*>();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(line)).center());
 }
 
-void TEditorControls::Click(int line) const {
-  QTest::mouseClick(List->viewport(), Qt::LeftButton, {},
-                    List->visualItemRect(List->item(line)).center());
-}
-
-int TEditorControls::Selected() const {
-  const QList<QListWidgetItem*> selected = List->selectedItems();
-  return selected.isEmpty() ? -1 : List->row(selected.front());
-}
-
-QStringList TEditorControls::Lines() const {
+QStringList TEditor::Lines() const {
   QStringList lines;
-  for (int i = 0; i < List->count(); ++i) lines << List->item(i)->text();
+  auto* list = Dialog.findChild<QListWidget*>();
+  for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
   return lines;
-}
-
-std::string TEditorControls::Enabled() const {
-  QStringList enabled;
-  if (Parameter->isEnabled()) enabled << "Parameter";
-  if (Value->isEnabled()) enabled << "Value";
-  for (QPushButton* button : {Add, Remove, Up, Down, Ok})
-    if (button->isEnabled()) enabled << button->text();
-  return enabled.join(' ').toStdString();
 }
 
 } // namespace apptest

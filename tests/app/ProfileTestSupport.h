@@ -4,14 +4,10 @@
 
 #include <QStringList>
 
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
-
-class QComboBox;
-class QListWidget;
-class QPushButton;
-class QRadioButton;
-class QWidget;
 
 namespace apptest {
 
@@ -19,14 +15,32 @@ namespace apptest {
 std::string UserProfileFolder();
 // Writes a profile file, every line ended by CR LF.
 void WriteProfile(const std::string& path, const std::vector<std::string>& lines);
-// The bytes of a file.
 std::string FileText(const std::string& path);
+
+// The open profile editor, used as the operator uses it.
+struct TEditor {
+  QWidget& Dialog;
+  // Types into the name, after clearing it when asked.
+  void Type(const QString& text, bool clear = false) const;
+  // Picks an entry of the named combo with the arrow keys.
+  void Choose(const char* comboName, const QString& text) const;
+  // Chooses the parameter, picks or types the value and clicks "Add".
+  void AddSetting(const QString& parameter, const QString& value) const;
+  // Clicks the button with this caption near its left edge, where radio buttons react.
+  void Press(const QString& caption) const;
+  void Click(int line) const; // a line of the settings list
+  QStringList Lines() const;
+};
 
 // A window test whose user profile folder starts and ends empty.
 class ProfileTest : public WindowTest {
 protected:
   void SetUp() override;
   void TearDown() override;
+  // Runs "Scanner Settings...", each time the editor opens taking the next
+  // step (which ends by closing it).
+  void Edit(std::deque<std::function<void(const TEditor&)>> steps);
+  QStringList ComboItems() const;
 };
 
 // A folder nobody may write to, root included, for as long as it lives;
@@ -43,34 +57,6 @@ private:
   std::string FFolder;
   bool FImmutable = false;
   bool FMade = false;
-};
-
-// The profile editor's controls, found by their names, and the operator's
-// ways of using them.
-struct TEditorControls {
-  explicit TEditorControls(QWidget& dialog);
-  QComboBox *Name, *Scanner, *Parameter, *Value;
-  QRadioButton *Default, *Specific;
-  QPushButton *Add, *Remove, *Up, *Down, *Ok, *Cancel;
-  QListWidget* List;
-
-  // Types text after the name shown; Rename clears the name first.
-  void Type(const QString& text) const;
-  void Rename(const QString& name) const;
-  // Picks an entry of a combo with the arrow keys.
-  void Choose(QComboBox* combo, const QString& text) const;
-  // Chooses the parameter, picks or types the value and clicks Add.
-  void AddSetting(const QString& parameter, const QString& value) const;
-  // Clicks a radio button on its indicator.
-  void Check(QRadioButton* button) const;
-  void Press(QPushButton* button) const;
-  // Clicks line i of the settings list.
-  void Click(int line) const;
-  int Selected() const;
-  QStringList Lines() const;
-  // The enabled controls among parameter, value and the buttons, as
-  // "Parameter Value Add Remove Move Up Move Down OK".
-  std::string Enabled() const;
 };
 
 } // namespace apptest
