@@ -10,42 +10,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include <fcntl.h>
 #include <filesystem>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace apptest {
-
-namespace {
-
-// Sets or clears the immutable attribute; false when the file system or
-// the process's rights do not allow it.
-bool SetImmutable(const std::string& folder, bool on) {
-  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (descriptor < 0) return false;
-  int flags = 0;
-  bool done = ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
-  if (done) {
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    done = ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags) == 0;
-  }
-  ::close(descriptor);
-  return done;
-}
-
-bool CanCreateIn(const std::string& folder) {
-  const std::string probe = folder + "/.probe";
-  const int descriptor = ::open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0600);
-  if (descriptor < 0) return false;
-  ::close(descriptor);
-  ::unlink(probe.c_str());
-  return true;
-}
-
-} // namespace
 
 std::string UserProfileFolder() {
   return ConfigHome() + "/tessivane";
@@ -59,7 +28,7 @@ void WriteProfile(const std::string& path, const std::vector<std::string>& lines
 
 std::string FileText(const std::string& path) {
   const std::vector<uint8_t> bytes = test::ReadFile(path);
-  return std::string(bytes.begin(), bytes.end());
+  return {bytes.begin(), bytes.end()};
 }
 
 void ProfileTest::SetUp() {
@@ -98,12 +67,14 @@ QStringList ProfileTest::ComboItems() const {
 
 TReadOnlyFolder::TReadOnlyFolder(const std::string& folder) : FFolder(folder) {
   ::chmod(folder.c_str(), 0555);
-  if (CanCreateIn(folder)) FImmutable = SetImmutable(folder, true);
-  FMade = !CanCreateIn(folder);
+  // Root writes past the mode bits but not past the immutable attribute.
+  if (::access(folder.c_str(), W_OK) == 0)
+    FImmutable = test::Run({"chattr", "+i", folder}).status == 0;
+  FMade = ::access(folder.c_str(), W_OK) != 0;
 }
 
 TReadOnlyFolder::~TReadOnlyFolder() {
-  if (FImmutable) SetImmutable(FFolder, false);
+  if (FImmutable) test::Run({"chattr", "-i", FFolder});
   ::chmod(FFolder.c_str(), 0755);
 }
 
@@ -124,10 +95,8 @@ void TEditor::Choose(const char* comboName, const QString& text) const {
 void TEditor::AddSetting(const QString& parameter, const QString& value) const {
   Choose("ComboBoxParametro", parameter);
   auto* values = Dialog.findChild<QComboBox*>("ComboBoxValore");
-  if (values->isEditable())
-    QTest::keyClicks(values->lineEdit(), value);
-  else
-    Choose("ComboBoxValore", value);
+  values->isEditable() ? QTest::keyClicks(values->lineEdit(), value)
+                       : Choose("ComboBoxValore", value);
   Press("Add");
 }
 
@@ -146,8 +115,8 @@ void TEditor::Click(int line) const {
 
 QStringList TEditor::Lines() const {
   QStringList lines;
-  auto* list = Dialog.findChild<QListWidget*>();
-  for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+  for (auto* item : Dialog.findChild<QListWidget*>()->findItems("*", Qt::MatchWildcard))
+    lines << item->text();
   return lines;
 }
 

@@ -11,7 +11,6 @@
 
 namespace apptest {
 
-// The user's own profile folder of the test run.
 std::string UserProfileFolder();
 // Writes a profile file, every line ended by CR LF.
 void WriteProfile(const std::string& path, const std::vector<std::string>& lines);
@@ -37,6 +36,7 @@ class ProfileTest : public WindowTest {
 protected:
   void SetUp() override;
   void TearDown() override;
+
   // Runs "Scanner Settings...", each time the editor opens taking the next
   // step (which ends by closing it).
   void Edit(std::deque<std::function<void(const TEditor&)>> steps);
