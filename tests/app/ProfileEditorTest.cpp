@@ -2,16 +2,17 @@
 // OK and the exact file saved.
 #include "ProfileTestSupport.h"
 
-#include <filesystem>
-
 using namespace apptest;
 
 TEST_F(ProfileTest, EditorRowsSaveTheListedSettings) {
   const std::vector<std::string> kOther{"Other Scanner", "4352,B,1", "1,I,-1"};
   const char* const kOtherLines = "Auto Brightness=Yes|Pages to Scan (-1=all)=-1";
   const char* const kOtherSaved = "Other Scanner\r\n4352,B,1\r\n1,I,-1\r\n";
+  const auto remove = [](int line) {
+    return [=](const TEditor& e) { e.Click(line), e.Press("Remove"); };
+  };
   const struct {
-    std::vector<std::string> Office; // written as Office.tsp when not empty
+    std::vector<std::string> Office; // written as Office.tsp and chosen, when given
     std::function<void(const TEditor&)> Step;
     const char *Lines, *Saved, *Error = "", *File = "Office.tsp";
   } rows[] = {
@@ -30,39 +31,24 @@ TEST_F(ProfileTest, EditorRowsSaveTheListedSettings) {
        "\r\n257,I,1\r\n4376,F,300\r\n4115,B,1\r\n4386,I,1\r\n4377,F,?\r\n"},
       // Move and Remove keep the selection and the two lists paired.
       {{"", "257,I,0", "4376,F,300", "4115,B,1"},
-       [](const TEditor& e) {
-         e.Choose("ComboBoxNome", "Office");
+       [&](const TEditor& e) {
          e.Click(1);
          for (const char* button : {"Move Up", "Move Down", "Move Down"}) e.Press(button);
-         e.Click(0);
-         e.Press("Remove");
+         remove(0)(e);
          e.Press("Move Down");
        },
        "X Resolution=300|DuplexEnabled=Yes",
        "\r\n4376,F,300\r\n4115,B,1\r\n"},
-      // A scanner that is not installed is listed and chosen.
-      {kOther, [](const TEditor& e) { e.Choose("ComboBoxNome", "Office"); }, kOtherLines,
-       kOtherSaved},
-      // A name with no file (case counts) keeps what is shown.
-      {kOther,
-       [](const TEditor& e) {
-         e.Choose("ComboBoxNome", "Office");
-         e.Type(" 2");
-       },
-       kOtherLines, kOtherSaved, "", "Office 2.tsp"},
-      {kOther,
-       [](const TEditor& e) {
-         e.Choose("ComboBoxNome", "Office");
-         e.Type("office", true);
-       },
-       kOtherLines, kOtherSaved, "", "office.tsp"},
+      // A scanner that is not installed is listed and chosen; a name with no
+      // file (case counts) keeps what is shown.
+      {kOther, [](const TEditor&) {}, kOtherLines, kOtherSaved},
+      {kOther, [](const TEditor& e) { e.Type(" 2"); }, kOtherLines, kOtherSaved, "",
+       "Office 2.tsp"},
+      {kOther, [](const TEditor& e) { e.Type("office", true); }, kOtherLines, kOtherSaved, "",
+       "office.tsp"},
       // A stored value without its label is reported and still listed.
       {{"", "257,I,7", "257,I,x", "99999,I,5", "4115,B,0"},
-       [](const TEditor& e) {
-         e.Choose("ComboBoxNome", "Office");
-         e.Click(0);
-         e.Press("Remove");
-       },
+       remove(0),
        "PixelType=x|99999=5|DuplexEnabled=No",
        "\r\n257,I,x\r\n99999,I,5\r\n4115,B,0\r\n",
        "Value 7 is not a value of PixelType."},
@@ -77,6 +63,7 @@ TEST_F(ProfileTest, EditorRowsSaveTheListedSettings) {
     Start();
     QStringList lines;
     Edit({[&](const TEditor& e) {
+      if (!row.Office.empty()) e.Choose("ComboBoxNome", "Office");
       row.Step(e);
       lines = e.Lines();
       e.Press("OK");

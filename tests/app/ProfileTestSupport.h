@@ -2,12 +2,15 @@
 
 #include "WindowFixture.h"
 
-#include <QStringList>
-
-#include <deque>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
 
 namespace apptest {
 
@@ -19,32 +22,82 @@ std::string FileText(const std::string& path);
 // The open profile editor, used as the operator uses it.
 struct TEditor {
   QWidget& Dialog;
-  // Types into the name, after clearing it when asked.
-  void Type(const QString& text, bool clear = false) const;
-  // Picks an entry of the named combo with the arrow keys.
-  void Choose(const char* comboName, const QString& text) const;
+  void Type(const QString& text, bool clear = false) const { // into the name
+    auto* name = Dialog.findChild<QComboBox*>("ComboBoxNome")->lineEdit();
+    if (clear) name->clear();
+    QTest::keyClicks(name, text);
+  }
+  void Choose(const char* comboName, const QString& text) const { // with the arrow keys
+    auto* combo = Dialog.findChild<QComboBox*>(comboName);
+    const int target = combo->findText(text, Qt::MatchExactly);
+    ASSERT_GE(target, 0) << text.toStdString();
+    while (combo->currentIndex() != target)
+      QTest::keyClick(combo, combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+  }
   // Chooses the parameter, picks or types the value and clicks "Add".
-  void AddSetting(const QString& parameter, const QString& value) const;
-  // Clicks the button with this caption near its left edge, where radio buttons react.
-  void Press(const QString& caption) const;
-  void Click(int line) const; // a line of the settings list
-  QStringList Lines() const;
+  void AddSetting(const QString& parameter, const QString& value) const {
+    Choose("ComboBoxParametro", parameter);
+    auto* values = Dialog.findChild<QComboBox*>("ComboBoxValore");
+    values->isEditable() ? QTest::keyClicks(values->lineEdit(), value)
+                         : Choose("ComboBoxValore", value);
+    Press("Add");
+  }
+  // Clicks a button by caption near its left edge, where radio buttons react.
+  void Press(const QString& caption) const {
+    for (QAbstractButton* button : Dialog.findChildren<QAbstractButton*>())
+      if (button->text() == caption)
+        return QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    ADD_FAILURE() << "no button " << caption.toStdString();
+  }
+  void Click(int line) const { // of the settings list
+    auto* list = Dialog.findChild<QListWidget*>();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(line)).center());
+  }
+  QStringList Lines() const {
+    QStringList lines;
+    for (auto* item : Dialog.findChild<QListWidget*>()->findItems("*", Qt::MatchWildcard))
+      lines << item->text();
+    return lines;
+  }
 };
 
 // A window test whose user profile folder starts and ends empty.
 class ProfileTest : public WindowTest {
 protected:
-  void SetUp() override;
-  void TearDown() override;
-
-  // Runs "Scanner Settings...", each time the editor opens taking the next
-  // step (which ends by closing it).
-  void Edit(std::deque<std::function<void(const TEditor&)>> steps);
-  QStringList ComboItems() const;
+  void SetUp() override {
+    WindowTest::SetUp();
+    std::filesystem::remove_all(UserProfileFolder());
+    // The project's own sources only, never the machine's; no source selection dialog.
+    ::setenv("TESSIVANE_TWAIN_SOURCES", test::BinPath("twain_sources").c_str(), 1);
+    for (const char* name : {"TESSIVANE_TWAIN_DSM", "DISPLAY", "WAYLAND_DISPLAY"}) ::unsetenv(name);
+  }
+  void TearDown() override {
+    WindowTest::TearDown();
+    std::filesystem::remove_all(UserProfileFolder());
+  }
+  // Runs "Scanner Settings...", each time the editor opens taking the next step (which closes it).
+  void Edit(std::vector<std::function<void(const TEditor&)>> steps) {
+    size_t next = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (dialog && dialog->isVisible() && next < steps.size()) steps[next++](TEditor{*dialog});
+    });
+    poll.start(10);
+    ASSERT_TRUE(FForm->ExecuteAction("ActionScannerSettings"));
+    EXPECT_EQ(next, steps.size()) << "times the editor opened";
+  }
+  QStringList ComboItems() const {
+    QStringList items;
+    for (int i = 0; i < FForm->ProfileCombo().count(); ++i)
+      items << FForm->ProfileCombo().itemText(i);
+    return items;
+  }
 };
 
-// A folder nobody may write to, root included, for as long as it lives;
-// Made() says whether the file system allowed it.
+// A folder nobody may write to, root included, while it lives; Made() says
+// whether the file system allowed it.
 class TReadOnlyFolder {
 public:
   explicit TReadOnlyFolder(const std::string& folder);
@@ -55,7 +108,6 @@ public:
 
 private:
   std::string FFolder;
-  bool FImmutable = false;
   bool FMade = false;
 };
 

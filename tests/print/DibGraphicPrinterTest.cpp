@@ -29,19 +29,15 @@ protected:
     page.NewImage(width, height, 300, 300, nullptr, ifTrueColor);
     return page;
   }
-  // The page size pdfinfo gives in points, then "page: width x height at x-ppi x y-ppi"
-  // for the image pdfimages lists.
+  // "points wide x high; page: image width x height at x-ppi x y-ppi", as poppler reads the PDF.
   std::string Pdf() const {
-    std::istringstream info(test::Run({"pdfinfo", pdf}).out),
+    const std::string info = test::Run({"pdfinfo", pdf}).out;
+    std::istringstream size(info.substr(info.find("Page size:") + 10)),
         images(test::Run({"pdfimages", "-list", pdf}).out);
-    std::string word, width, height, f[14];
-    while (info >> word && word != "size:") {
-    }
-    info >> width >> word >> height;
-    std::getline(images, word), std::getline(images, word);
+    std::string w, h, f[31];
+    size >> w >> f[0] >> h;
     for (std::string& field : f) images >> field;
-    return width + " x " + height + "; " + f[0] + ": " + f[3] + "x" + f[4] + " at " + f[12] + "x" +
-           f[13];
+    return w + " x " + h + "; " + f[17] + ": " + f[20] + "x" + f[21] + " at " + f[29] + "x" + f[30];
   }
 
   int application = (test::EnsureApplication(), 0);
