@@ -63,7 +63,7 @@ TEST_F(ProfileTest, EditorRowsSaveTheListedSettings) {
     Start();
     QStringList lines;
     Edit({[&](const TEditor& e) {
-      if (!row.Office.empty()) e.Choose("ComboBoxNome", "Office");
+      if (!row.Office.empty()) e.Type("Office");
       row.Step(e);
       lines = e.Lines();
       e.Press("OK");

@@ -22,13 +22,12 @@ std::string FileText(const std::string& path);
 // The open profile editor, used as the operator uses it.
 struct TEditor {
   QWidget& Dialog;
-  void Type(const QString& text, bool clear = false) const { // into the name
-    auto* name = Dialog.findChild<QComboBox*>("ComboBoxNome")->lineEdit();
-    if (clear) name->clear();
-    QTest::keyClicks(name, text);
-  }
-  void Choose(const char* comboName, const QString& text) const { // with the arrow keys
+  // Types into a combo, the name's by default, after clearing it when asked;
+  // a closed list goes to the entry with the arrow keys.
+  void Type(const QString& text, bool clear = false, const char* comboName = "ComboBoxNome") const {
     auto* combo = Dialog.findChild<QComboBox*>(comboName);
+    if (clear) combo->lineEdit()->clear();
+    if (combo->isEditable()) return QTest::keyClicks(combo->lineEdit(), text);
     const int target = combo->findText(text, Qt::MatchExactly);
     ASSERT_GE(target, 0) << text.toStdString();
     while (combo->currentIndex() != target)
@@ -36,10 +35,8 @@ struct TEditor {
   }
   // Chooses the parameter, picks or types the value and clicks "Add".
   void AddSetting(const QString& parameter, const QString& value) const {
-    Choose("ComboBoxParametro", parameter);
-    auto* values = Dialog.findChild<QComboBox*>("ComboBoxValore");
-    values->isEditable() ? QTest::keyClicks(values->lineEdit(), value)
-                         : Choose("ComboBoxValore", value);
+    Type(parameter, false, "ComboBoxParametro");
+    Type(value, false, "ComboBoxValore");
     Press("Add");
   }
   // Clicks a button by caption near its left edge, where radio buttons react.
