@@ -5,75 +5,48 @@
 #include "support/TestSupport.h"
 
 #include <QPageSize>
-#include <QPainter>
 #include <QPrinter>
 #include <gtest/gtest.h>
-
 #include <sstream>
 
-namespace {
-
-// A 600-dpi PDF printer on 600 x 816 points with 12-point margins: a
-// printable area of 4800 x 6600 pixels, 100 pixels in from the paper's edges.
-class PrinterFixture : public ::testing::Test {
-protected:
-  void SetUp() override {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(pdf));
-    printer.setResolution(600);
-    printer.setPageSize(
-        QPageSize(QSizeF(600, 816), QPageSize::Point, "Test", QPageSize::ExactMatch));
-    printer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Point);
-  }
-  TDibGraphic& Picture(int width, int height) {
+// A 600-dpi PDF printer on 600 x 816 points with 12-point margins: a printable
+// area of 4800 x 6600 pixels, 100 pixels in from the paper's edges.
+TEST(DibGraphicPrinter, MetricsPdfPageLandscapeTurnAndTheCallersClosedJob) {
+  test::EnsureApplication();
+  const test::TempDir dir;
+  const std::string pdf = dir.File("out.pdf");
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFileName(QString::fromStdString(pdf));
+  printer.setResolution(600);
+  printer.setPageSize(QPageSize(QSizeF(600, 816), QPageSize::Point, "Test", QPageSize::ExactMatch));
+  printer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Point);
+  TDibGraphic page;
+  const auto picture = [&](int width, int height) -> TDibGraphic& {
     page.NewImage(width, height, 300, 300, nullptr, ifTrueColor);
     return page;
-  }
-  // "points wide x high; page: image width x height at x-ppi x y-ppi", as poppler reads the PDF.
-  std::string Pdf() const {
-    const std::string info = test::Run({"pdfinfo", pdf}).out;
-    std::istringstream size(info.substr(info.find("Page size:") + 10)),
-        images(test::Run({"pdfimages", "-list", pdf}).out);
-    std::string w, h, f[31];
-    size >> w >> f[0] >> h;
-    for (std::string& field : f) images >> field;
-    return w + " x " + h + "; " + f[17] + ": " + f[20] + "x" + f[21] + " at " + f[29] + "x" + f[30];
-  }
-
-  int application = (test::EnsureApplication(), 0);
-  test::TempDir dir;
-  std::string pdf = dir.File("out.pdf");
-  QPrinter printer{QPrinter::HighResolution};
-  TDibGraphic page;
-};
-
-TEST_F(PrinterFixture, ManagedJobPrintsOnePageInTheGraphicsOrientation) {
+  };
   TDibGraphicPrinter graphicPrinter(printer);
   const TPrinterMetrics& m = graphicPrinter.Metrics();
   EXPECT_EQ((std::vector<int>{m.HorzRes, m.VertRes, m.PixelsPerInchX, m.PixelsPerInchY, m.OffsetX,
                               m.OffsetY}),
             (std::vector<int>{4800, 6600, 600, 600, 100, 100}));
   graphicPrinter.SetSizeMode(psByResolution);
-  EXPECT_EQ(graphicPrinter.Print(Picture(2480, 3508)), (TPrintRect{0, 0, 4665, 6600}));
-  EXPECT_EQ(Pdf(), "600 x 816; 1: 2480x3508 at 319x319");
+  EXPECT_EQ(graphicPrinter.Print(picture(2480, 3508)), (TPrintRect{0, 0, 4665, 6600}));
+  // "points wide x high; page: image width x height at x-ppi x y-ppi", as poppler reads it.
+  const std::string info = test::Run({"pdfinfo", pdf}).out;
+  std::istringstream size(info.substr(info.find("Page size:") + 10)),
+      images(test::Run({"pdfimages", "-list", pdf}).out);
+  std::string w, h, f[31];
+  size >> w >> f[0] >> h;
+  for (std::string& field : f) images >> field;
+  EXPECT_EQ(w + " x " + h + "; " + f[17] + ": " + f[20] + "x" + f[21] + " at " + f[29] + "x" +
+                f[30],
+            "600 x 816; 1: 2480x3508 at 319x319");
+
   // A wide picture turns the page to landscape; the printable area turns with it.
-  EXPECT_EQ(graphicPrinter.Print(Picture(3000, 300)), (TPrintRect{0, 0, 6000, 600}));
+  EXPECT_EQ(graphicPrinter.Print(picture(3000, 300)), (TPrintRect{0, 0, 6000, 600}));
   EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
   EXPECT_EQ(m.HorzRes, 6600);
-}
-
-TEST_F(PrinterFixture, CallersJobIsLeftAlone) {
-  TDibGraphicPrinter graphicPrinter(printer);
-  graphicPrinter.SetSizeMode(psByResolution);
   graphicPrinter.SetManageJob(false);
-  EXPECT_EQ(test::ErrorOf([&] { graphicPrinter.Print(Picture(3000, 300)); }),
-            "No print job is open");
-  QPainter canvas(&printer);
-  graphicPrinter.SetCanvas(&canvas);
-  graphicPrinter.SetLeftMargin(0.5);
-  EXPECT_EQ(graphicPrinter.Print(page), (TPrintRect{200, 0, 4800, 480}));
-  EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
-  EXPECT_TRUE(canvas.isActive());
+  EXPECT_EQ(test::ErrorOf([&] { graphicPrinter.Print(page); }), "No print job is open");
 }
-
-} // namespace
