@@ -95,16 +95,12 @@ protected:
 
 // A folder nobody may write to, root included, while it lives; Made() says
 // whether the file system allowed it.
-class TReadOnlyFolder {
-public:
+struct TReadOnlyFolder {
   explicit TReadOnlyFolder(const std::string& folder);
   ~TReadOnlyFolder();
   TReadOnlyFolder(const TReadOnlyFolder&) = delete;
-  TReadOnlyFolder& operator=(const TReadOnlyFolder&) = delete;
   bool Made() const { return FMade; }
-
-private:
-  std::string FFolder;
+  const std::string FFolder;
   bool FMade = false;
 };
 
