@@ -8,15 +8,16 @@ using TLines = std::vector<std::string>;
 namespace {
 
 // Types the name (loading the profile it names), removes its first line when asked, adds one
-// setting, picks the scanner and ends with OK.
+// setting, picks the scanner and closes with OK or Cancel.
 auto Save(const QString& name, const QString& parameter, const QString& value,
-          bool removeFirst = false, const char* scanner = "Default Scanner") {
+          bool removeFirst = false, const char* scanner = "Default Scanner",
+          const char* close = "OK") {
   return [=](const TEditor& e) {
     e.Type(name, true);
     if (removeFirst) e.Click(0), e.Press("Remove");
     if (!parameter.isEmpty()) e.AddSetting(parameter, value);
     e.Press(scanner);
-    e.Press("OK");
+    e.Press(close);
   };
 }
 
@@ -43,12 +44,7 @@ TEST_F(ProfileCommands, OkSavesAddsToTheComboAndMakesActiveCancelAndAnUnsaveable
   Edit({Save("Office", "DuplexEnabled", "No", true)});
   Expect("Office.tsp", "\r\n4115,B,0\r\n", {"Office"}, {"", "4115,B,0"});
   // Cancel saves nothing, whatever was changed.
-  Edit({[](const TEditor& e) {
-    e.Type("Office");
-    e.AddSetting("PixelType", "BW");
-    e.Type(" 3");
-    e.Press("Cancel");
-  }});
+  Edit({Save("Office 3", "PixelType", "BW", false, "This Scanner:", "Cancel")});
   Expect("Office.tsp", "\r\n4115,B,0\r\n", {"Office"}, {"", "4115,B,0"});
   EXPECT_FALSE(test::FileExists(FAppFolder.File("Office 3.tsp")));
   // A name that cannot be saved is reported; the editor opens again with the work kept.
