@@ -1,5 +1,4 @@
-// "Scanner Settings..." from the window: the saved file, the toolbar combo
-// and the active profile.
+// "Scanner Settings...": the saved file, the toolbar combo and the active profile.
 #include "ProfileTestSupport.h"
 
 using namespace apptest;

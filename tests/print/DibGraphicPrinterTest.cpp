@@ -4,7 +4,6 @@
 #include "support/TestApplication.h"
 #include "support/TestSupport.h"
 
-#include <QPageSize>
 #include <QPrinter>
 #include <gtest/gtest.h>
 #include <sstream>
