@@ -2,15 +2,8 @@
 
 #include <QApplication>
 
-namespace test {
-
-void EnsureApplication() {
+void test::EnsureApplication() {
   static int argc = 1;
-  static char name[] = "tessivane_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* application =
-      QApplication::instance() == nullptr ? new QApplication(argc, argv) : nullptr;
-  (void)application;
+  static char name[] = "tessivane_tests", *argv[] = {name, nullptr};
+  if (!QApplication::instance()) new QApplication(argc, argv);
 }
-
-} // namespace test

@@ -1,9 +1,6 @@
 #pragma once
 
 namespace test {
-
-// The application object widgets, painting and printing need, made once for
-// the test program and never destroyed.
+// The application widgets, painting and printing need, made once and never destroyed.
 void EnsureApplication();
-
 } // namespace test
