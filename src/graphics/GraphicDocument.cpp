@@ -8,7 +8,6 @@
 #include "graphics/Thumbnail.h"
 #include "graphics/TiffDirectoryView.h"
 #include "graphics/TiffGraphic.h"
-#include "pdf/PDFImageReader.h"
 
 #include <sys/stat.h>
 
@@ -51,10 +50,10 @@ struct TGraphicDocument::TImpl {
   TKind Kind = Other;
   int PageCount = 0;
   TTiffDirectories Directories;
-  std::unique_ptr<TPDFImageReader> PdfReader;
+  std::unique_ptr<TPdfPages> PdfPages;
 
   void CheckPage(int pageNumber) const {
-    if (File == nullptr && PdfReader == nullptr) throw EGraphicError("The document is closed");
+    if (File == nullptr && PdfPages == nullptr) throw EGraphicError("The document is closed");
     if (pageNumber < 1 || pageNumber > PageCount)
       throw EGraphicError(FormatText("Page %d does not exist", pageNumber));
   }
@@ -76,8 +75,8 @@ TGraphicDocument::TGraphicDocument(const std::string& fileName) : FImpl(std::mak
     // The reader holds the file's bytes with its cross-reference and page
     // tree parsed; the descriptor is not needed after that.
     d.Kind = TImpl::Pdf;
-    d.PdfReader = std::make_unique<TPDFImageReader>(ReadAll(*d.File));
-    d.PageCount = d.PdfReader->PageCount();
+    d.PdfPages = std::make_unique<TPdfPages>(ReadAll(*d.File));
+    d.PageCount = d.PdfPages->Count();
     d.File.reset();
   } else {
     d.PageCount = d.Prototype->ImageCount(*d.File);
@@ -91,12 +90,12 @@ const std::string& TGraphicDocument::FileName() const {
 }
 
 bool TGraphicDocument::IsOpen() const {
-  return FImpl->File != nullptr || FImpl->PdfReader != nullptr;
+  return FImpl->File != nullptr || FImpl->PdfPages != nullptr;
 }
 
 void TGraphicDocument::Close() {
   FImpl->File.reset();
-  FImpl->PdfReader.reset();
+  FImpl->PdfPages.reset();
   FImpl->PageCount = 0;
 }
 
@@ -121,7 +120,7 @@ std::unique_ptr<TDibGraphic> TGraphicDocument::LoadPage(int pageNumber) {
     break;
   }
   case TImpl::Pdf:
-    static_cast<TPdfGraphic&>(*page).LoadFromReader(*d.PdfReader, pageNumber);
+    d.PdfPages->Load(pageNumber, static_cast<TPdfGraphic&>(*page));
     break;
   case TImpl::Other:
     d.File->SetPosition(0);

@@ -184,40 +184,8 @@ TPageView ViewOf(const TPDFImagePage& page) {
   return view;
 }
 
-} // namespace
-
-std::unique_ptr<TDibGraphic> TPdfGraphic::CreateEmpty() const {
-  return std::make_unique<TPdfGraphic>();
-}
-
-bool TPdfGraphic::IsFormatStream(TStream& stream) {
-  return StartsWith(stream, "%PDF-");
-}
-
-int TPdfGraphic::ImageCount(TStream& stream) {
-  return TPdfPages(stream).Count();
-}
-
-void TPdfGraphic::LoadImage(TStream& stream, int imageNumber) {
-  TPdfPages(stream).Load(imageNumber, *this);
-}
-
-TPdfPages::TPdfPages(TStream& stream) {
-  WithoutForeignErrors<EPDFReadError>(
-      [&] { FReader = std::make_unique<TPDFImageReader>(ReadToEnd(stream)); });
-}
-
-TPdfPages::~TPdfPages() = default;
-
-int TPdfPages::Count() const {
-  return FReader->PageCount();
-}
-
-void TPdfPages::Load(int imageNumber, TPdfGraphic& target) {
-  WithoutForeignErrors<EPDFReadError>([&] { target.LoadFromReader(*FReader, imageNumber); });
-}
-
-void TPdfGraphic::LoadFromReader(TPDFImageReader& reader, int imageNumber) {
+// Loads page imageNumber (from 1) of a file the reader holds into target.
+void LoadFromReader(TPDFImageReader& reader, int imageNumber, TPdfGraphic& target) {
   const TPDFImagePage page = reader.Page(imageNumber - 1);
   TDIB image;
   reader.DecodeImage(page, image);
@@ -228,43 +196,27 @@ void TPdfGraphic::LoadFromReader(TPDFImageReader& reader, int imageNumber) {
     const double value = pixels / (points / 72);
     return !(value >= 1) ? 1 : value > 1e6 ? 1000000 : static_cast<int>(Round(value));
   };
-  ImportDib(image, FormatForBits(image.BitCount(), palette), dpi(image.Width(), view.RowPoints),
-            dpi(image.Height(), view.ColumnPoints));
+  target.ImportDib(image, TDibGraphic::FormatForBits(image.BitCount(), palette),
+                   dpi(image.Width(), view.RowPoints), dpi(image.Height(), view.ColumnPoints));
   if (view.QuarterTurn) {
     TRotateTransform turn;
-    turn.Apply(*this);
+    turn.Apply(target);
   }
   if (view.Mirror) {
     TFlipHorizontalTransform mirror;
-    mirror.Apply(*this);
+    mirror.Apply(target);
   }
   if (view.Flip) {
     TFlipVerticalTransform flip;
-    flip.Apply(*this);
+    flip.Apply(target);
   }
 }
 
-void TPdfGraphic::SaveToStream(TStream& stream) {
-  const TPdfImageObject image = EncodePageImage(*this);
-  std::string width, height;
-  const std::string mediaBox = MediaBoxOf(*this, width, height);
-  TPdfGraphicWriter writer(stream, 7);
-  writer.Header();
-  writer.Info(kInfo, NewInfo());
-  writer.Pages(kPages, {kPage});
-  writer.Page(kPage, kPages, kResources, kContent, mediaBox, "", 0);
-  writer.Resources(kResources, kImage);
-  writer.Image(kImage, image);
-  writer.Content(kContent, FullPageContent(width, height, kImage));
-  writer.Catalog(kCatalog, kPages);
-  writer.Finish(kCatalog, kInfo);
-}
-
-void TPdfGraphic::WriteAppended(TPDFImageReader& reader, TStream& stream) {
-  WriteWithPage(reader, stream, reader.PageCount());
-}
-
-void TPdfGraphic::WriteWithPage(TPDFImageReader& reader, TStream& stream, int index) {
+// Writes the file the reader holds with the graphic as page index (from 0):
+// in place of that page when the file has it, after the last page when index
+// is the page count.
+void WriteWithPage(const TPdfGraphic& graphic, TPDFImageReader& reader, TStream& stream,
+                   int index) {
   // Everything is read and coded before anything is written.
   const int old = reader.PageCount();
   const int count = index == old ? old + 1 : old;
@@ -283,9 +235,9 @@ void TPdfGraphic::WriteWithPage(TPDFImageReader& reader, TStream& stream, int in
     if (copied + copier.StreamBytes() > room)
       throw EPDFReadError("PDF file too large to append to");
   }
-  const TPdfImageObject image = EncodePageImage(*this);
+  const TPdfImageObject image = EncodePageImage(graphic);
   std::string width, height;
-  const std::string mediaBox = MediaBoxOf(*this, width, height);
+  const std::string mediaBox = MediaBoxOf(graphic, width, height);
 
   TPdfGraphicWriter writer(stream,
                            ImageObject(count - 1) + static_cast<int>(copier.Streams().size()));
@@ -315,11 +267,71 @@ void TPdfGraphic::WriteWithPage(TPDFImageReader& reader, TStream& stream, int in
   writer.Finish(kAppendedCatalog, kInfo);
 }
 
+// Writes the file the reader holds with the graphic as one more page.
+void WriteAppended(const TPdfGraphic& graphic, TPDFImageReader& reader, TStream& stream) {
+  WriteWithPage(graphic, reader, stream, reader.PageCount());
+}
+
+} // namespace
+
+std::unique_ptr<TDibGraphic> TPdfGraphic::CreateEmpty() const {
+  return std::make_unique<TPdfGraphic>();
+}
+
+bool TPdfGraphic::IsFormatStream(TStream& stream) {
+  return StartsWith(stream, "%PDF-");
+}
+
+int TPdfGraphic::ImageCount(TStream& stream) {
+  return TPdfPages(stream).Count();
+}
+
+void TPdfGraphic::LoadImage(TStream& stream, int imageNumber) {
+  TPdfPages(stream).Load(imageNumber, *this);
+}
+
+struct TPdfPages::TImpl {
+  explicit TImpl(std::vector<uint8_t> file) : Reader(std::move(file)) {}
+  TPDFImageReader Reader;
+};
+
+TPdfPages::TPdfPages(TStream& stream) : TPdfPages(ReadToEnd(stream)) {}
+
+TPdfPages::TPdfPages(std::vector<uint8_t> file) {
+  WithoutForeignErrors<EPDFReadError>([&] { FImpl = std::make_unique<TImpl>(std::move(file)); });
+}
+
+TPdfPages::~TPdfPages() = default;
+
+int TPdfPages::Count() const {
+  return FImpl->Reader.PageCount();
+}
+
+void TPdfPages::Load(int imageNumber, TPdfGraphic& target) {
+  WithoutForeignErrors<EPDFReadError>([&] { LoadFromReader(FImpl->Reader, imageNumber, target); });
+}
+
+void TPdfGraphic::SaveToStream(TStream& stream) {
+  const TPdfImageObject image = EncodePageImage(*this);
+  std::string width, height;
+  const std::string mediaBox = MediaBoxOf(*this, width, height);
+  TPdfGraphicWriter writer(stream, 7);
+  writer.Header();
+  writer.Info(kInfo, NewInfo());
+  writer.Pages(kPages, {kPage});
+  writer.Page(kPage, kPages, kResources, kContent, mediaBox, "", 0);
+  writer.Resources(kResources, kImage);
+  writer.Image(kImage, image);
+  writer.Content(kContent, FullPageContent(width, height, kImage));
+  writer.Catalog(kCatalog, kPages);
+  writer.Finish(kCatalog, kInfo);
+}
+
 bool TPdfGraphic::WriteReplacing(const std::vector<uint8_t>& file, int pageNumber,
                                  TStream& target) {
   TPDFImageReader reader(file);
   if (pageNumber < 1 || pageNumber > reader.PageCount()) return false;
-  WriteWithPage(reader, target, pageNumber - 1);
+  WriteWithPage(*this, reader, target, pageNumber - 1);
   return true;
 }
 
@@ -334,7 +346,7 @@ void TPdfGraphic::AppendToStream(TStream& stream) {
   // holds: they are what is copied, and what is put back when writing fails.
   const std::vector<uint8_t>& old = reader.File().Bytes();
   try {
-    WriteAppended(reader, stream);
+    WriteAppended(*this, reader, stream);
     stream.SetSize(stream.Position());
   } catch (...) {
     try {
@@ -368,7 +380,7 @@ void TPdfGraphic::AppendToFile(const std::string& fileName) {
       SaveToStream(replacement);
     } else {
       TPDFImageReader reader(std::move(bytes));
-      WriteAppended(reader, replacement);
+      WriteAppended(*this, reader, replacement);
     }
     replacement.Commit();
     return;

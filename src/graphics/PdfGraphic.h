@@ -6,10 +6,8 @@
 #include <memory>
 #include <vector>
 
-class TPDFImageReader;
-
 // Image-only PDF files: one image per page. Reading takes the files this
-// class writes and image-only files of other writers (see TPDFImageReader);
+// class writes and image-only files of other writers;
 // any other PDF raises EPDFReadError with what is wrong with it.
 //
 // Writing makes a PDF 1.3 file of one page whose image fills it, sized from
@@ -24,8 +22,6 @@ public:
   int ImageCount(TStream& stream) override;      // the position is restored
   // Resolution: the image's pixels over the page's media box.
   void LoadImage(TStream& stream, int imageNumber) override;
-  // Loads page imageNumber (from 1) of a file a reader already holds.
-  void LoadFromReader(TPDFImageReader& reader, int imageNumber);
   void SaveToStream(TStream& stream) override;
   // Rewrites the PDF file that runs from the stream's position to its end
   // with the image as its last page (a plain save into an empty stream). The
@@ -42,13 +38,6 @@ public:
   // stored, only the new page is coded. Returns false, writing nothing, for
   // a number outside the file.
   bool WriteReplacing(const std::vector<uint8_t>& file, int pageNumber, TStream& target);
-
-private:
-  // Writes the file the reader holds with the image as one more page.
-  void WriteAppended(TPDFImageReader& reader, TStream& stream);
-  // The same with the image as page index (from 0): in place of that page
-  // when the file has it, after the last page when index is the page count.
-  void WriteWithPage(TPDFImageReader& reader, TStream& stream, int index);
 };
 
 // The pages of a PDF file parsed once, from the stream's position to its
@@ -57,6 +46,7 @@ private:
 class TPdfPages {
 public:
   explicit TPdfPages(TStream& stream);
+  explicit TPdfPages(std::vector<uint8_t> file);
   TPdfPages(const TPdfPages&) = delete;
   TPdfPages& operator=(const TPdfPages&) = delete;
   ~TPdfPages();
@@ -65,5 +55,6 @@ public:
   void Load(int imageNumber, TPdfGraphic& target);
 
 private:
-  std::unique_ptr<TPDFImageReader> FReader;
+  struct TImpl;
+  std::unique_ptr<TImpl> FImpl;
 };

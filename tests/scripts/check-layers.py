@@ -2,8 +2,9 @@
 """check-layers.py SRC_DIR QT_WIDGETS_INCLUDE_DIRS
 
 Fails when a library under SRC_DIR includes a header of a library its layer
-may not use, includes Qt where it must not, or includes Qt Widgets below the
-window. QT_WIDGETS_INCLUDE_DIRS is Qt6::Widgets' include path (';'-separated);
+may not use, includes Qt where it must not, includes Qt Widgets below the
+window, or offers other libraries a header that includes a library it links
+privately. QT_WIDGETS_INCLUDE_DIRS is Qt6::Widgets' include path (';'-separated);
 a <QName> header found in its QtWidgets folder counts as a Widgets header.
 """
 import os
@@ -29,6 +30,9 @@ ALLOWED = {
     "cli": _BELOW_WORKFLOW | {"cli"},
     "app": None,  # the application joins everything
 }
+# Libraries a library uses only inside itself: a header of it that another
+# library includes may not include them.
+PRIVATE = {"graphics": {"pdf"}}
 NO_QT = {"core", "raster", "pdf", "twain", "profiles", "dsm", "sources"}
 WIDGETS_ALLOWED = {"viewer", "print", "app"}
 
@@ -44,25 +48,43 @@ def widgets_headers(include_dirs):
     return names
 
 
-def check_file(lib, path, libraries, widgets, faults):
-    allowed = ALLOWED[lib]
+def includes(path):
     with open(path, encoding="utf-8", errors="replace") as source:
         for number, line in enumerate(source, 1):
             match = INCLUDE.match(line)
-            if not match:
-                continue
-            header = match.group(2)
-            where = f"{path}:{number}: {header}"
-            first = header.split("/", 1)[0]
-            if "/" in header and first in libraries and allowed is not None and first not in allowed:
-                faults.append(f"{where}: {lib} may not use {first}")
-            is_qt = match.group(1) == "<" and re.match(r"Q[A-Za-z]", header) is not None
-            if is_qt and lib in NO_QT:
-                faults.append(f"{where}: {lib} includes no Qt")
-            if is_qt and lib not in WIDGETS_ALLOWED:
-                name = header.split("/", 1)[1] if header.startswith("QtWidgets/") else header
-                if header.startswith("QtWidgets") or name in widgets:
-                    faults.append(f"{where}: {lib} includes no Qt Widgets")
+            if match:
+                yield number, match
+
+
+def check_file(lib, path, libraries, widgets, faults):
+    allowed = ALLOWED[lib]
+    for number, match in includes(path):
+        header = match.group(2)
+        where = f"{path}:{number}: {header}"
+        first = header.split("/", 1)[0]
+        if "/" in header and first in libraries and allowed is not None and first not in allowed:
+            faults.append(f"{where}: {lib} may not use {first}")
+        is_qt = match.group(1) == "<" and re.match(r"Q[A-Za-z]", header) is not None
+        if is_qt and lib in NO_QT:
+            faults.append(f"{where}: {lib} includes no Qt")
+        if is_qt and lib not in WIDGETS_ALLOWED:
+            name = header.split("/", 1)[1] if header.startswith("QtWidgets/") else header
+            if header.startswith("QtWidgets") or name in widgets:
+                faults.append(f"{where}: {lib} includes no Qt Widgets")
+
+
+def check_private(src, offered, faults):
+    """offered: the headers ("lib/Name.h") some other library includes."""
+    for header in sorted(offered):
+        lib = header.split("/", 1)[0]
+        path = os.path.join(src, header)
+        if lib not in PRIVATE or not os.path.isfile(path):
+            continue
+        for number, match in includes(path):
+            used = match.group(2).split("/", 1)[0]
+            if used in PRIVATE[lib]:
+                faults.append(f"{path}:{number}: {match.group(2)}: {header} is included outside "
+                              f"{lib}, which uses {used} only inside itself")
 
 
 def main():
@@ -80,13 +102,18 @@ def main():
         print("FAIL: libraries without a layer: " + ", ".join(sorted(unknown)), file=sys.stderr)
         return 1
     faults = []
+    offered = set()
     checked = 0
     for lib in sorted(libraries):
         for root, _dirs, files in os.walk(os.path.join(src, lib)):
             for name in sorted(files):
                 if name.endswith(SOURCE_SUFFIXES):
-                    check_file(lib, os.path.join(root, name), libraries, widgets, faults)
+                    path = os.path.join(root, name)
+                    check_file(lib, path, libraries, widgets, faults)
+                    offered.update(match.group(2) for _number, match in includes(path)
+                                   if match.group(2).split("/", 1)[0] != lib)
                     checked += 1
+    check_private(src, offered, faults)
     for fault in faults:
         print("FAIL: " + fault, file=sys.stderr)
     print(f"{checked} files in {len(libraries)} libraries, {len(faults)} layering faults")
