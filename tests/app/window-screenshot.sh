@@ -15,7 +15,7 @@ if [ "${1:-}" = "--inside" ]; then
   program=$!
   trap 'kill "$program" 2>/dev/null || true' EXIT
   window=""
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 1200); do
     window=$(xdotool search --name '^Vellumtrace Tessivane$' 2>/dev/null | head -n 1 || true)
     [ -n "$window" ] && break
     sleep 0.1
@@ -79,13 +79,13 @@ PY
     [ -f "$shot.why" ] && cat "$shot.why" >&2
     return 1
   }
-  wait_for built 150
+  wait_for built 600
   # The second thumbnail's cell is 132..252 across and 6..126 down in the
   # strip, which starts below the menu bar, the toolbar and its caption. The
   # window's first timer tick opens the batch again, clearing a selection
   # made before it, so the click is repeated until the selection shows.
   selected=""
-  for _ in $(seq 1 15); do
+  for _ in $(seq 1 30); do
     xdotool mousemove --window "$window" 192 150 click 1
     if wait_for selected 10; then selected=yes; break; fi
   done
