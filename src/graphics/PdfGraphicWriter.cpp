@@ -135,9 +135,8 @@ TPdfGraphicWriter::TPdfGraphicWriter(TStream& stream, int objectCount) : FWriter
   for (int i = 0; i < objectCount; ++i) FWriter.NewObjectNumber();
 }
 
-int TPdfGraphicWriter::Begin(int number) {
+void TPdfGraphicWriter::Begin(int number) {
   FWriter.BeginObject(number);
-  return number;
 }
 
 void TPdfGraphicWriter::End() {
@@ -174,8 +173,7 @@ void TPdfGraphicWriter::Pages(int number, const std::vector<int>& kids) {
 }
 
 void TPdfGraphicWriter::Page(int number, int parent, int resources, int contents,
-                             const std::string& mediaBox, const std::string& cropBox,
-                             int rotate) {
+                             const std::string& mediaBox, const std::string& cropBox, int rotate) {
   Begin(number);
   FWriter.WriteLine("/Type /Page");
   FWriter.WriteLine("/Parent " + std::to_string(parent) + " 0 R");
@@ -196,50 +194,38 @@ void TPdfGraphicWriter::Resources(int number, int image) {
 }
 
 void TPdfGraphicWriter::Content(int number, const std::string& content) {
-  Begin(number);
-  FWriter.WriteLine("/Length " + std::to_string(content.size()));
-  StreamData({reinterpret_cast<const uint8_t*>(content.data()), content.size()}, false);
+  FWriter.WriteStreamObject(number, {"/Length " + std::to_string(content.size())},
+                            {reinterpret_cast<const uint8_t*>(content.data()), content.size()},
+                            false);
 }
 
 void TPdfGraphicWriter::Image(int number, const TPdfImageObject& image) {
-  Begin(number);
-  FWriter.WriteLine("/Type /XObject");
-  FWriter.WriteLine("/Subtype /Image");
-  FWriter.WriteLine("/Name /Im" + std::to_string(number));
-  FWriter.WriteLine("/Width " + std::to_string(image.Width));
-  FWriter.WriteLine("/Height " + std::to_string(image.Height));
+  std::vector<std::string> dictionary = {
+      "/Type /XObject", "/Subtype /Image", "/Name /Im" + std::to_string(number),
+      "/Width " + std::to_string(image.Width), "/Height " + std::to_string(image.Height)};
   if (!image.BitsPerComponent.IsNull())
-    FWriter.WriteLine("/BitsPerComponent " + SerializePDFObject(image.BitsPerComponent));
+    dictionary.push_back("/BitsPerComponent " + SerializePDFObject(image.BitsPerComponent));
   if (!image.ColorSpace.IsNull())
-    FWriter.WriteLine("/ColorSpace " + SerializePDFObject(image.ColorSpace));
-  if (!image.Decode.IsNull()) FWriter.WriteLine("/Decode " + SerializePDFObject(image.Decode));
-  FWriter.WriteLine("/Length " + std::to_string(image.Data.size()));
+    dictionary.push_back("/ColorSpace " + SerializePDFObject(image.ColorSpace));
+  if (!image.Decode.IsNull()) dictionary.push_back("/Decode " + SerializePDFObject(image.Decode));
+  dictionary.push_back("/Length " + std::to_string(image.Data.size()));
   if (!image.Filter.IsNull()) {
     std::string filter = "/Filter " + SerializePDFObject(image.Filter);
     if (!image.DecodeParms.IsNull())
       filter += " /DecodeParms" + SerializePDFObject(image.DecodeParms);
-    FWriter.WriteLine(filter);
+    dictionary.push_back(std::move(filter));
   }
-  StreamData(image.Data, true);
+  FWriter.WriteStreamObject(number, dictionary, image.Data, true);
 }
 
 void TPdfGraphicWriter::Stream(int number, const TPDFObject& dictionary,
                                std::span<const uint8_t> data) {
-  Begin(number);
+  std::vector<std::string> lines;
   for (size_t i = 0; i < dictionary.Keys().size(); ++i)
-    FWriter.WriteLine(SerializePDFObject(TPDFObject::Name(dictionary.Keys()[i])) + " " +
-                      SerializePDFObject(dictionary.Items()[i]));
-  FWriter.WriteLine("/Length " + std::to_string(data.size()));
-  StreamData(data, true);
-}
-
-void TPdfGraphicWriter::StreamData(std::span<const uint8_t> data, bool lineEnd) {
-  FWriter.WriteLine(">>");
-  FWriter.WriteLine("stream");
-  FWriter.Write(data.data(), data.size());
-  if (lineEnd) FWriter.WriteLine("");
-  FWriter.WriteLine("endstream");
-  FWriter.WriteLine("endobj");
+    lines.push_back(SerializePDFObject(TPDFObject::Name(dictionary.Keys()[i])) + " " +
+                    SerializePDFObject(dictionary.Items()[i]));
+  lines.push_back("/Length " + std::to_string(data.size()));
+  FWriter.WriteStreamObject(number, lines, data, true);
 }
 
 void TPdfGraphicWriter::Catalog(int number, int pages) {

@@ -69,11 +69,8 @@ public:
   void Finish(int root, int info);
 
 private:
-  int Begin(int number);
+  void Begin(int number);
   void End();
-  // Closes a stream object's dictionary and writes its data, with a line end
-  // after it when lineEnd is set.
-  void StreamData(std::span<const uint8_t> data, bool lineEnd);
 
   TPDFWriter FWriter;
 };

@@ -58,7 +58,9 @@ void TPDFImage::BuildFromBitmap(const TDIB& bitmap, int jpegQuality) {
     FGrayscale = false;
     FBitsPerComponent = 8;
     break;
-  case icFlate: BuildFlate(bitmap); break;
+  case icFlate:
+    BuildFlate(bitmap);
+    break;
   case icCCITT1D:
   case icCCITT2D:
   case icCCITT4:
@@ -95,30 +97,24 @@ void TPDFImage::BuildFlate(const TDIB& bitmap) {
 
 void TPDFImage::WriteXObject(TPDFWriter& writer) {
   if (FWritten) return;
-  writer.BeginObject(FObjectNumber);
-  writer.WriteLine("/Type /XObject");
-  writer.WriteLine("/Subtype /Image");
-  writer.WriteLine(FBitsPerComponent == 1 || FGrayscale ? "/ColorSpace /DeviceGray"
-                                                        : "/ColorSpace /DeviceRGB");
-  writer.WriteLine("/BitsPerComponent " + std::to_string(FBitsPerComponent));
-  writer.WriteLine("/Width " + std::to_string(FWidth));
-  writer.WriteLine("/Height " + std::to_string(FHeight));
-  switch (FKind) {
-  case icFlate: writer.WriteLine("/Filter /FlateDecode"); break;
-  case icJPEG: writer.WriteLine("/Filter /DCTDecode"); break;
-  default: writer.WriteLine("/Filter [/CCITTFaxDecode]"); break;
-  }
-  writer.WriteLine("/Length " + std::to_string(FData.Size()));
+  std::vector<std::string> dictionary = {
+      "/Type /XObject",
+      "/Subtype /Image",
+      FBitsPerComponent == 1 || FGrayscale ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB",
+      "/BitsPerComponent " + std::to_string(FBitsPerComponent),
+      "/Width " + std::to_string(FWidth),
+      "/Height " + std::to_string(FHeight),
+      FKind == icFlate  ? "/Filter /FlateDecode"
+      : FKind == icJPEG ? "/Filter /DCTDecode"
+                        : "/Filter [/CCITTFaxDecode]",
+      "/Length " + std::to_string(FData.Size())};
   if (IsCCITT(FKind)) {
     const char* k = FKind == icCCITT1D ? "0" : FKind == icCCITT2D ? "1" : "-1";
-    writer.WriteLine(std::string("/DecodeParms [<</K ") + k + " /Columns " +
-                     std::to_string(FWidth) + " /Rows " + std::to_string(FHeight) + ">>]");
+    dictionary.push_back(std::string("/DecodeParms [<</K ") + k + " /Columns " +
+                         std::to_string(FWidth) + " /Rows " + std::to_string(FHeight) + ">>]");
   }
-  writer.WriteLine(">>");
-  writer.WriteLine("stream");
-  writer.Write(FData.Memory(), static_cast<size_t>(FData.Size()));
-  writer.WriteLine("endstream");
-  writer.WriteLine("endobj");
+  writer.WriteStreamObject(FObjectNumber, dictionary,
+                           {FData.Memory(), static_cast<size_t>(FData.Size())}, false);
   FData.Clear();
   FWritten = true;
 }

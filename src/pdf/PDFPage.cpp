@@ -20,14 +20,16 @@ struct TPaperSize {
 
 // Paper sizes in points for the size codes 1 to 19.
 constexpr TPaperSize kPaperSizes[19] = {
-    {612, 792}, {595, 842}, {842, 1190}, {612, 1008}, {516, 728}, {459, 649}, {595, 792},
-    {728, 1031}, {419, 595}, {612, 936}, {522, 756}, {728, 1031}, {499, 708}, {323, 459},
-    {312, 623}, {279, 540}, {279, 639}, {297, 684}, {324, 747},
+    {612, 792},  {595, 842}, {842, 1190}, {612, 1008}, {516, 728},  {459, 649}, {595, 792},
+    {728, 1031}, {419, 595}, {612, 936},  {522, 756},  {728, 1031}, {499, 708}, {323, 459},
+    {312, 623},  {279, 540}, {279, 639},  {297, 684},  {324, 747},
 };
 
 constexpr int kDefaultPageSize = 2;
 
-int RoundToInt(long double value) { return static_cast<int>(Round(static_cast<double>(value))); }
+int RoundToInt(long double value) {
+  return static_cast<int>(Round(static_cast<double>(value)));
+}
 
 std::string Join(const std::vector<std::string>& lines) {
   std::string text;
@@ -55,8 +57,12 @@ TPDFPage::TPDFPage(TPDFWriter& writer, TPDFImages& images, int resolution)
 
 TPDFPage::~TPDFPage() = default;
 
-int TPDFPage::Width() const { return RoundToInt(FWidth * FFactor); }
-int TPDFPage::Height() const { return RoundToInt(FHeight * FFactor); }
+int TPDFPage::Width() const {
+  return RoundToInt(FWidth * FFactor);
+}
+int TPDFPage::Height() const {
+  return RoundToInt(FHeight * FFactor);
+}
 
 void TPDFPage::CheckNotDrawing() const {
   if (FDrawingStarted) throw TPDFException(kPageInProgress);
@@ -186,7 +192,6 @@ void TPDFPage::Write(TPDFWriter& writer, TCompressionType compression, int pages
   writer.WriteLine("endobj");
 
   const std::string text = Join(FContent);
-  writer.BeginObject(contents);
   if (compression == ctFlate) {
     TMemoryStream packed;
     {
@@ -194,21 +199,13 @@ void TPDFPage::Write(TPDFWriter& writer, TCompressionType compression, int pages
       deflater.WriteBuffer(text.data(), text.size());
       deflater.Finish();
     }
-    writer.WriteLine("/Length " + std::to_string(packed.Size()));
-    writer.WriteLine("/Filter /FlateDecode");
-    writer.WriteLine(">>");
-    writer.WriteLine("stream");
-    writer.Write(packed.Memory(), static_cast<size_t>(packed.Size()));
-    writer.WriteLine("");
+    writer.WriteStreamObject(contents,
+                             {"/Length " + std::to_string(packed.Size()), "/Filter /FlateDecode"},
+                             {packed.Memory(), static_cast<size_t>(packed.Size())}, true);
   } else {
-    writer.WriteLine("/Length " + std::to_string(text.size()));
-    writer.WriteLine(">>");
-    writer.WriteLine("stream");
-    writer.Write(text.data(), text.size());
-    writer.WriteLine("");
+    writer.WriteStreamObject(contents, {"/Length " + std::to_string(text.size())},
+                             {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, true);
   }
-  writer.WriteLine("endstream");
-  writer.WriteLine("endobj");
   FContent.clear();
 
   writer.BeginObject(FObjectNumber);

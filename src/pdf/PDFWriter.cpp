@@ -11,7 +11,9 @@ constexpr size_t kBufferSize = 64 * 1024;
 
 } // namespace
 
-TPDFWriter::TPDFWriter(TStream& stream) : FStream(stream) { FBuffer.reserve(kBufferSize); }
+TPDFWriter::TPDFWriter(TStream& stream) : FStream(stream) {
+  FBuffer.reserve(kBufferSize);
+}
 
 void TPDFWriter::Write(const void* data, size_t count) {
   const auto* bytes = static_cast<const uint8_t*>(data);
@@ -49,6 +51,18 @@ void TPDFWriter::BeginObject(int& number) {
   FOffsets[static_cast<size_t>(number - 1)] = FPosition;
   WriteLine(std::to_string(number) + " 0 obj");
   WriteLine("<<", false);
+}
+
+void TPDFWriter::WriteStreamObject(int& number, const std::vector<std::string>& dictionary,
+                                   std::span<const uint8_t> data, bool lineEnd) {
+  BeginObject(number);
+  for (const std::string& line : dictionary) WriteLine(line);
+  WriteLine(">>");
+  WriteLine("stream");
+  Write(data.data(), data.size());
+  if (lineEnd) WriteLine("");
+  WriteLine("endstream");
+  WriteLine("endobj");
 }
 
 int64_t TPDFWriter::WriteCrossReference() {

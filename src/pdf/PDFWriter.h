@@ -3,6 +3,8 @@
 #include "core/Stream.h"
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +34,11 @@ public:
   // header line "N 0 obj" and "<<" with no line end, so the first entry of
   // the dictionary stands on the same line.
   void BeginObject(int& number);
+  // A whole stream object, begun as BeginObject does: the dictionary's lines
+  // in the order given (/Length among them), ">>", "stream", the data, CR LF
+  // after it when lineEnd is set, "endstream" and "endobj".
+  void WriteStreamObject(int& number, const std::vector<std::string>& dictionary,
+                         std::span<const uint8_t> data, bool lineEnd);
 
   // The cross-reference table, every entry 20 bytes, then the trailer's
   // "startxref" part; the lines between are the caller's.
