@@ -7,6 +7,7 @@
 #include "app/AppTexts.h"
 #include "app/CommandEnabling.h"
 #include "app/LogForm.h"
+#include "app/PrintCommands.h"
 #include "app/StartupArguments.h"
 #include "app/StatusPanels.h"
 #include "app/Thumbnail.h"
@@ -57,8 +58,6 @@ const char* const kLaterCommands[] = {"ActionSaveBatchAs",
                                       "ActionScanToBatch",
                                       "ActionScanToFile",
                                       "ActionScanToScreen",
-                                      "ActionPrinterSettings",
-                                      "ActionPrint",
                                       "ActionCopy",
                                       "ActionRotate90",
                                       "ActionRotate180",
@@ -103,6 +102,7 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
   FBatchCommands = new TBatchCommands(FBatch, *FStrip, *FPanelBatchFolder,
                                       *FStatusBar->ProgressBar(), FPrompt, *this, this);
   FAddOnCommands = new TAddOnCommands(*this, FPrompt, this);
+  FPrintCommands = new TPrintCommands(*FPageView, *FStatusBar->ProgressBar(), *this, this);
   WireCommands();
   RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
@@ -238,6 +238,8 @@ void TFormMain::WireCommands() {
   OnExecute("ActionExit", [this] { close(); });
   OnExecute("ActionCustomProcessing", [this] { FAddOnCommands->CustomProcessing(); });
   OnExecute("ActionImageProcessing", [this] { FAddOnCommands->ImageProcessing(); });
+  OnExecute("ActionPrinterSettings", [this] { FPrintCommands->PrinterSettings(); });
+  OnExecute("ActionPrint", [this] { FPrintCommands->Print(); });
   OnExecute("ActionFitToWidth", [&page] { page.FitToWidth(); });
   OnExecute("ActionFitToHeight", [&page] { page.FitToHeight(); });
   OnExecute("ActionFitToPage", [&page] { page.FitToPage(); });

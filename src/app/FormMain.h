@@ -24,6 +24,7 @@ class TImageScrollBox;
 class TLogForm;
 class TMainStatusBar;
 class TOperatorPrompt;
+class TPrintCommands;
 class TThumbnail;
 class TThumbnailStrip;
 
@@ -70,6 +71,7 @@ public:
   TPageView& PageView() const { return *FPageView; }
   TBatchCommands& BatchCommands() const { return *FBatchCommands; }
   TAddOnCommands& AddOnCommands() const { return *FAddOnCommands; }
+  TPrintCommands& PrintCommands() const { return *FPrintCommands; }
   QTimer& StartTimer() const { return *FTimer; }
 
   // ActionManager1Update: brings every command's enabled state and the log
@@ -132,6 +134,7 @@ private:
   TPageView* FPageView = nullptr;
   TBatchCommands* FBatchCommands = nullptr;
   TAddOnCommands* FAddOnCommands = nullptr;
+  TPrintCommands* FPrintCommands = nullptr;
   TLogForm* FLogForm = nullptr; // a tool window over this one, deleted with it
   bool FShown = false;
 };
