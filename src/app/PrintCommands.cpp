@@ -1,0 +1,136 @@
+#include "app/PrintCommands.h"
+
+#include "app/AppTexts.h"
+#include "app/PageView.h"
+#include "core/Exception.h"
+#include "print/DibGraphicPrinter.h"
+#include "viewer/ImageScrollBox.h"
+
+#include <QCoreApplication>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QTabBar>
+
+#include <climits>
+
+namespace {
+
+std::optional<TPrintChoice> ShowPrintDialog(QWidget& owner, QPrinter& printer, int minPage,
+                                            int maxPage) {
+  QPrintDialog dialog(&printer, &owner);
+  dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintSelection);
+  dialog.setMinMax(minPage, maxPage);
+  dialog.setFromTo(minPage, maxPage);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  TPrintChoice choice;
+  switch (dialog.printRange()) {
+  case QAbstractPrintDialog::PageRange:
+    choice.Range = TPrintChoice::Pages;
+    choice.FromPage = dialog.fromPage();
+    choice.ToPage = dialog.toPage();
+    break;
+  case QAbstractPrintDialog::Selection:
+    choice.Range = TPrintChoice::Selection;
+    break;
+  default:
+    choice.Range = TPrintChoice::All;
+    break;
+  }
+  return choice;
+}
+
+// The progress bar for the pages being printed, hidden and reset at the end.
+class TPrintProgress {
+public:
+  TPrintProgress(QProgressBar& bar, int first, int last) : FBar(bar) {
+    FBar.setRange(first, last);
+    FBar.setValue(first);
+    FBar.show();
+  }
+  TPrintProgress(const TPrintProgress&) = delete;
+  TPrintProgress& operator=(const TPrintProgress&) = delete;
+  ~TPrintProgress() {
+    FBar.hide();
+    FBar.setRange(0, INT_MAX);
+    FBar.setValue(0);
+  }
+  void SetPosition(int page) { FBar.setValue(page); }
+
+private:
+  QProgressBar& FBar;
+};
+
+} // namespace
+
+TPrintCommands::TPrintCommands(TPageView& page, QProgressBar& progress, QWidget& owner,
+                               QObject* parent)
+    : QObject(parent), FPage(page), FProgress(progress), FOwner(owner),
+      FPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+  FPrintDialog = [this](QPrinter& printer, int minPage, int maxPage) {
+    return ShowPrintDialog(FOwner, printer, minPage, maxPage);
+  };
+  FPrinterSetup = [this](QPrinter& printer) {
+    QPageSetupDialog dialog(&printer, &FOwner);
+    dialog.exec();
+  };
+}
+
+TPrintCommands::~TPrintCommands() = default;
+
+void TPrintCommands::PrinterSettings() {
+  FPrinterSetup(*FPrinter);
+}
+
+void TPrintCommands::Print() {
+  FPage.AskSaveChanges();
+  const int tabs = FPage.Tabs().count();
+  const std::optional<TPrintChoice> choice = FPrintDialog(*FPrinter, 1, tabs);
+  if (!choice) return;
+  int first = 1;
+  int last = tabs;
+  if (choice->Range == TPrintChoice::Selection) {
+    first = last = FPage.Tabs().currentIndex() + 1;
+  } else if (choice->Range == TPrintChoice::Pages) {
+    first = choice->FromPage;
+    last = choice->ToPage;
+  }
+  if (tabs > 0 && (first < 1 || last > tabs || first > last))
+    throw Exception(AppTexts::kPrintRangeInvalid);
+  PrintPages(first, last);
+}
+
+void TPrintCommands::PrintPages(int first, int last) {
+  TImageScrollBox& viewer = FPage.Viewer();
+  const bool hasFile = FPage.Tabs().count() > 0;
+  TPrintProgress progress(FProgress, hasFile ? first : 0, hasFile ? last : 0);
+  TDibGraphicPrinter printer(*FPrinter);
+  printer.SetSizeMode(psByResolution);
+  printer.SetManageJob(false);
+  FPrinter->setDocName(AppTexts::kPrintJobTitle);
+  QPainter canvas;
+  if (!canvas.begin(FPrinter.get())) throw Exception(AppTexts::kPrintJobNotStarted);
+  printer.SetCanvas(&canvas);
+  const std::string file = viewer.FileName();
+  try {
+    if (!hasFile) {
+      printer.Print(viewer.Graphic());
+    } else {
+      for (int page = first; page <= last; ++page) {
+        viewer.LoadPage(file, page);
+        progress.SetPosition(page);
+        QCoreApplication::processEvents();
+        printer.Print(viewer.Graphic());
+        if (page != last) FPrinter->newPage();
+      }
+    }
+  } catch (...) {
+    canvas.end();
+    if (hasFile) FPage.TabChanged(FPage.Tabs().currentIndex());
+    throw;
+  }
+  canvas.end();
+  if (hasFile) FPage.TabChanged(FPage.Tabs().currentIndex());
+}
