@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QTabBar>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -86,8 +87,9 @@ void TPrintCommands::PrinterSettings() {
 
 void TPrintCommands::Print() {
   FPage.AskSaveChanges();
+  // A page without a file is offered as the one page there is.
   const int tabs = FPage.Tabs().count();
-  const std::optional<TPrintChoice> choice = FPrintDialog(*FPrinter, 1, tabs);
+  const std::optional<TPrintChoice> choice = FPrintDialog(*FPrinter, 1, std::max(tabs, 1));
   if (!choice) return;
   int first = 1;
   int last = tabs;
@@ -105,7 +107,7 @@ void TPrintCommands::Print() {
 void TPrintCommands::PrintPages(int first, int last) {
   TImageScrollBox& viewer = FPage.Viewer();
   const bool hasFile = FPage.Tabs().count() > 0;
-  TPrintProgress progress(FProgress, hasFile ? first : 0, hasFile ? last : 0);
+  TPrintProgress progress(FProgress, hasFile ? first : 1, hasFile ? last : 1);
   TDibGraphicPrinter printer(*FPrinter);
   printer.SetSizeMode(psByResolution);
   printer.SetManageJob(false);
