@@ -44,7 +44,15 @@ TEST_F(PrintCommandsTest, PrintsTheChosenPagesAtTheirPhysicalSize) {
   ClickThumbnail(form, 0);
   form.Tabs().setCurrentIndex(1);
 
+  // Value, range and visibility of the progress bar at each change.
+  QProgressBar& progress = *form.Status().ProgressBar();
+  std::vector<std::vector<int>> shown;
+  QObject::connect(&progress, &QProgressBar::valueChanged, [&](int value) {
+    shown.push_back({value, progress.minimum(), progress.maximum(), progress.isVisible()});
+  });
   const std::string all = PrintWith(form, TPrintChoice{TPrintChoice::All, 1, 3});
+  EXPECT_EQ(shown, (std::vector<std::vector<int>>{
+                       {1, 1, 3, 0}, {2, 1, 3, 1}, {3, 1, 3, 1}, {0, 0, INT_MAX, 0}}));
   EXPECT_EQ(FDialogRange, (std::vector<int>{1, 3}));
   EXPECT_EQ(PlacedImages(all),
             (std::vector<TPlacedImage>{
@@ -60,10 +68,7 @@ TEST_F(PrintCommandsTest, PrintsTheChosenPagesAtTheirPhysicalSize) {
   const std::string selection = PrintWith(form, TPrintChoice{TPrintChoice::Selection, 1, 1});
   EXPECT_EQ(PlacedImages(selection), (std::vector<TPlacedImage>{{1, 120, 150, 200, 200}}));
   EXPECT_EQ(form.Viewer().Graphic().Width(), 120);
-  const QProgressBar& progress = *form.Status().ProgressBar();
   EXPECT_FALSE(progress.isVisible());
-  EXPECT_EQ(std::vector<int>({progress.minimum(), progress.maximum(), progress.value()}),
-            std::vector<int>({0, INT_MAX, 0}));
 
   // Cancel in the dialog, and pages outside the file, print nothing.
   EXPECT_FALSE(test::FileExists(PrintWith(form, std::nullopt)));

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -64,9 +65,10 @@ void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path) << text;
 }
 
+// Whether the child has ended (and is reaped), or is no child of ours any more.
 bool Exited(pid_t pid) {
   int status = 0;
-  return waitpid(pid, &status, WNOHANG) == pid;
+  return waitpid(pid, &status, WNOHANG) != 0;
 }
 
 } // namespace
@@ -112,6 +114,8 @@ TPrivateCupsServer::TPrivateCupsServer() : FSocket(FFolder.File("cups.sock")) {
   const std::string program = Program();
   FPid = fork();
   if (FPid == 0) {
+    // The scheduler goes with the test even when the test dies.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     execl(program.c_str(), program.c_str(), "-f", "-c", conf.c_str(), "-s", files.c_str(),
           static_cast<char*>(nullptr));
     _exit(127);
