@@ -6,12 +6,19 @@
 #include "print/DibGraphicPrinter.h"
 #include "viewer/ImageScrollBox.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTabBar>
 
 #include <algorithm>
@@ -73,16 +80,54 @@ TPrintCommands::TPrintCommands(TPageView& page, QProgressBar& progress, QWidget&
   FPrintDialog = [this](QPrinter& printer, int minPage, int maxPage) {
     return ShowPrintDialog(FOwner, printer, minPage, maxPage);
   };
-  FPrinterSetup = [this](QPrinter& printer) {
-    QPageSetupDialog dialog(&printer, &FOwner);
-    dialog.exec();
-  };
 }
 
 TPrintCommands::~TPrintCommands() = default;
 
 void TPrintCommands::PrinterSettings() {
-  FPrinterSetup(*FPrinter);
+  QDialog dialog(&FOwner);
+  dialog.setWindowTitle(AppTexts::kPrinterSetupCaption);
+  auto* printers = new QComboBox(&dialog);
+  printers->setObjectName("ComboPrinters");
+  printers->addItems(QPrinterInfo::availablePrinterNames());
+  printers->setCurrentText(FPrinter->outputFormat() == QPrinter::NativeFormat
+                               ? FPrinter->printerName()
+                               : QPrinterInfo::defaultPrinterName());
+  auto* paper = new QPushButton(AppTexts::kPrinterSetupPaper, &dialog);
+  paper->setObjectName("ButtonPaper");
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  auto* layout = new QFormLayout(&dialog);
+  if (printers->count() == 0) layout->addRow(new QLabel(AppTexts::kPrinterSetupNone, &dialog));
+  layout->addRow(AppTexts::kPrinterSetupPrinter, printers);
+  layout->addRow(paper);
+  layout->addRow(buttons);
+  paper->setEnabled(printers->count() > 0);
+  buttons->button(QDialogButtonBox::Ok)->setEnabled(printers->count() > 0);
+
+  // The printer takes the choice as it is made, so the page setup shows the
+  // chosen printer's papers; Cancel puts the earlier printer and page back.
+  const QString earlierPrinter = FPrinter->printerName();
+  const QPrinter::OutputFormat earlierFormat = FPrinter->outputFormat();
+  const QPageLayout earlierLayout = FPrinter->pageLayout();
+  const auto choose = [this, printers] {
+    if (printers->currentText().isEmpty() || printers->currentText() == FPrinter->printerName())
+      return;
+    FPrinter->setPrinterName(printers->currentText());
+    FPrinter->setPageSize(QPrinterInfo(*FPrinter).defaultPageSize());
+  };
+  QObject::connect(paper, &QPushButton::clicked, &dialog, [this, &dialog, choose] {
+    choose();
+    QPageSetupDialog(FPrinter.get(), &dialog).exec();
+  });
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  if (dialog.exec() == QDialog::Accepted) {
+    choose();
+    return;
+  }
+  FPrinter->setPrinterName(earlierPrinter);
+  FPrinter->setOutputFormat(earlierFormat);
+  FPrinter->setPageLayout(earlierLayout);
 }
 
 void TPrintCommands::Print() {

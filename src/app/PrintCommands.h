@@ -28,8 +28,6 @@ public:
   // The print dialog for pages minPage to maxPage; nothing on Cancel.
   using TPrintDialog =
       std::function<std::optional<TPrintChoice>(QPrinter& printer, int minPage, int maxPage)>;
-  // The printer-setup dialog; the settings chosen stay on the printer.
-  using TPrinterSetup = std::function<void(QPrinter& printer)>;
 
   TPrintCommands(TPageView& page, QProgressBar& progress, QWidget& owner,
                  QObject* parent = nullptr);
@@ -38,9 +36,11 @@ public:
   // The printer that printing uses.
   QPrinter& Printer() const { return *FPrinter; }
   void SetPrintDialog(TPrintDialog dialog) { FPrintDialog = std::move(dialog); }
-  void SetPrinterSetup(TPrinterSetup setup) { FPrinterSetup = std::move(setup); }
 
-  void PrinterSettings(); // ActionPrinterSettings
+  // ActionPrinterSettings: the printer-setup dialog, a printer of the
+  // system's and its paper through the page setup; the choice stays on the
+  // printer on OK.
+  void PrinterSettings();
   // ActionPrint: the save prompt first (its Cancel raises EAbort), then the
   // dialog; afterwards the viewer shows the current tab's page again. A page
   // without a file (no tabs) prints the page shown.
@@ -54,5 +54,4 @@ private:
   QWidget& FOwner;
   std::unique_ptr<QPrinter> FPrinter;
   TPrintDialog FPrintDialog;
-  TPrinterSetup FPrinterSetup;
 };

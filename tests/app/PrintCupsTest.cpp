@@ -4,8 +4,14 @@
 #include "app/PrintCommands.h"
 #include "viewer/ImageScrollBox.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QPrinter>
+#include <QPushButton>
 #include <QTabBar>
+#include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -23,23 +29,36 @@ class PrintCupsTest : public WindowTest {};
 TEST_F(PrintCupsTest, PrintsAllChosenAndCurrentPagesThroughTheScheduler) {
   if (TPrivateCupsServer::Program().empty())
     GTEST_SKIP() << "cupsd is not installed (scripts/install-deps.sh installs cups-daemon)";
-  const TPrivateCupsServer cups;
   // Pages of 300 dots per inch: A4 (8.27 x 11.69 in), a narrower one, and
   // one 14 inches wide that only fits shrunk.
   WritePages(FBatch.File("three.tif"), {2480, 1654, 4200}, 3508, 300);
   TFormMain& form = StartOn(FBatch.Path());
   ClickThumbnail(form, 0);
   form.Tabs().setCurrentIndex(1);
-  // The operator picks the queue and its paper in the printer setup.
-  form.PrintCommands().SetPrinterSetup([](QPrinter& chosen) {
-    chosen.setOutputFormat(QPrinter::NativeFormat);
-    chosen.setPrinterName(TPrivateCupsServer::kQueue);
-    chosen.setPageSize(QPageSize(QPageSize::A3));
-  });
-  ASSERT_TRUE(form.ExecuteAction("ActionPrinterSettings"));
+  const TPrivateCupsServer cups;
   QPrinter& printer = form.PrintCommands().Printer();
-  ASSERT_TRUE(printer.isValid());
+  ASSERT_EQ(printer.outputFormat(), QPrinter::PdfFormat); // no printer when the window came up
+
+  // The operator picks the queue in the printer setup, first cancelling.
+  for (const auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+    QStringList listed;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (!dialog) return;
+      poll.stop();
+      auto* printers = dialog->findChild<QComboBox*>("ComboPrinters");
+      for (int i = 0; i < printers->count(); ++i) listed << printers->itemText(i);
+      printers->setCurrentText(TPrivateCupsServer::kQueue);
+      QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(button), Qt::LeftButton);
+    });
+    poll.start(10);
+    ASSERT_TRUE(form.ExecuteAction("ActionPrinterSettings"));
+    EXPECT_EQ(listed, QStringList{TPrivateCupsServer::kQueue});
+    EXPECT_EQ(printer.outputFormat() == QPrinter::NativeFormat, button == QDialogButtonBox::Ok);
+  }
   EXPECT_EQ(printer.printerName(), TPrivateCupsServer::kQueue);
+  EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A3); // the queue's own paper
 
   const test::TempDir kept;
   const struct {
