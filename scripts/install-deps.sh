@@ -16,6 +16,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   img2pdf python3-pikepdf
   libopenjp2-7-dev libjbig2dec0-dev
+  cups-daemon cups-core-drivers libcups2-dev
 )
 
 as_root=()

@@ -65,4 +65,13 @@ inline constexpr const char* kProcessorFailed = "Unable to run Vellumtrace Image
 inline constexpr const char* kProcessorFailedMore = "Check if it was installed properly and retry.";
 inline constexpr const char* kFilesListName = "FilesList.txt";
 
+// Printing
+inline constexpr const char* kPrintJobTitle = "Vellumtrace Tessivane Print Job";
+inline constexpr const char* kPrintJobNotStarted = "The print job could not be started";
+inline constexpr const char* kPrintRangeInvalid = "The pages to print are not pages of the file";
+inline constexpr const char* kPrinterSetupCaption = "Print Setup";
+inline constexpr const char* kPrinterSetupPrinter = "Printer:";
+inline constexpr const char* kPrinterSetupPaper = "Paper...";
+inline constexpr const char* kPrinterSetupNone = "No printer is installed";
+
 } // namespace AppTexts

@@ -7,6 +7,7 @@
 #include "app/AppTexts.h"
 #include "app/CommandEnabling.h"
 #include "app/LogForm.h"
+#include "app/PrintCommands.h"
 #include "app/ProfileCommands.h"
 #include "app/ScanCommands.h"
 #include "app/StartupArguments.h"
@@ -52,8 +53,7 @@ private:
 
 // The commands whose work is done by later parts of the program; until then
 // they say so.
-const char* const kLaterCommands[] = {"ActionPrinterSettings", "ActionPrint", "ActionCopy",
-                                      "ActionGuida", "ActionAbout"};
+const char* const kLaterCommands[] = {"ActionCopy", "ActionGuida", "ActionAbout"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -95,6 +95,7 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
                          FPrompt, [this] { SelectThumbnail(nullptr); }},
                         this);
   FAddOnCommands = new TAddOnCommands(*this, FPrompt, this);
+  FPrintCommands = new TPrintCommands(*FPageView, *FStatusBar->ProgressBar(), *this, this);
   WireCommands();
   FProfileCommands->RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
@@ -234,6 +235,8 @@ void TFormMain::WireCommands() {
   OnExecute("ActionScanToScreen", [&scan] { scan.ActionScanToScreenExecute(); });
   OnExecute("ActionCustomProcessing", [this] { FAddOnCommands->CustomProcessing(); });
   OnExecute("ActionImageProcessing", [this] { FAddOnCommands->ImageProcessing(); });
+  OnExecute("ActionPrinterSettings", [this] { FPrintCommands->PrinterSettings(); });
+  OnExecute("ActionPrint", [this] { FPrintCommands->Print(); });
   OnExecute("ActionFitToWidth", [&page] { page.FitToWidth(); });
   OnExecute("ActionFitToHeight", [&page] { page.FitToHeight(); });
   OnExecute("ActionFitToPage", [&page] { page.FitToPage(); });

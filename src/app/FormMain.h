@@ -25,6 +25,7 @@ class TImageScrollBox;
 class TLogForm;
 class TMainStatusBar;
 class TOperatorPrompt;
+class TPrintCommands;
 class TProfileCommands;
 class TScanCommands;
 class TThumbnail;
@@ -76,6 +77,7 @@ public:
   TProfileCommands& ProfileCommands() const { return *FProfileCommands; }
   TScanCommands& ScanCommands() const { return *FScanCommands; }
   TAddOnCommands& AddOnCommands() const { return *FAddOnCommands; }
+  TPrintCommands& PrintCommands() const { return *FPrintCommands; }
   QTimer& StartTimer() const { return *FTimer; }
 
   // ActionManager1Update: brings every command's enabled state and the log
@@ -138,6 +140,7 @@ private:
   TScanCommands* FScanCommands = nullptr;
   TProfileCommands* FProfileCommands = nullptr;
   TAddOnCommands* FAddOnCommands = nullptr;
+  TPrintCommands* FPrintCommands = nullptr;
   TLogForm* FLogForm = nullptr; // a tool window over this one, deleted with it
   bool FShown = false;
 };

@@ -4,9 +4,24 @@
 #include "support/TestApplication.h"
 #include "support/TestSupport.h"
 
+#include <QGuiApplication>
+#include <QPainter>
 #include <QPrinter>
 #include <gtest/gtest.h>
 #include <sstream>
+
+namespace {
+
+// The 600-dpi PDF printer of these tests, portrait, writing to pdf.
+void SetUpPrinter(QPrinter& printer, const std::string& pdf) {
+  printer.setOutputFileName(QString::fromStdString(pdf));
+  printer.setResolution(600);
+  printer.setPageSize(QPageSize(QSizeF(600, 816), QPageSize::Point, "Test", QPageSize::ExactMatch));
+  printer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Point);
+  printer.setPageOrientation(QPageLayout::Portrait);
+}
+
+} // namespace
 
 // A 600-dpi PDF printer on 600 x 816 points with 12-point margins: a printable
 // area of 4800 x 6600 pixels, 100 pixels in from the paper's edges.
@@ -15,10 +30,7 @@ TEST(DibGraphicPrinter, MetricsPdfPageLandscapeTurnAndTheCallersClosedJob) {
   const test::TempDir dir;
   const std::string pdf = dir.File("out.pdf");
   QPrinter printer(QPrinter::HighResolution);
-  printer.setOutputFileName(QString::fromStdString(pdf));
-  printer.setResolution(600);
-  printer.setPageSize(QPageSize(QSizeF(600, 816), QPageSize::Point, "Test", QPageSize::ExactMatch));
-  printer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Point);
+  SetUpPrinter(printer, pdf);
   TDibGraphic page;
   const auto picture = [&](int width, int height) -> TDibGraphic& {
     page.NewImage(width, height, 300, 300, nullptr, ifTrueColor);
@@ -48,4 +60,43 @@ TEST(DibGraphicPrinter, MetricsPdfPageLandscapeTurnAndTheCallersClosedJob) {
   EXPECT_EQ(m.HorzRes, 6600);
   graphicPrinter.SetManageJob(false);
   EXPECT_EQ(test::ErrorOf([&] { graphicPrinter.Print(page); }), "No print job is open");
+}
+
+// The orientation follows the fixed size only while the printer runs its own
+// jobs; drawing into the caller's job leaves orientation and job alone.
+TEST(DibGraphicPrinter, OrientationOfFixedSizesAndTheCallersOpenJob) {
+  test::EnsureApplication();
+  const test::TempDir dir;
+  QPrinter printer(QPrinter::HighResolution);
+  SetUpPrinter(printer, dir.File("own.pdf"));
+  TDibGraphic tall;
+  tall.NewImage(300, 3000, 300, 300, nullptr, ifTrueColor);
+  TDibGraphicPrinter graphicPrinter(printer);
+  graphicPrinter.SetWidthInches(8);
+  graphicPrinter.SetHeightInches(4);
+  graphicPrinter.SetSizeMode(psFixedSize); // the mode held before was psFitToPage
+  EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
+  graphicPrinter.SetSizeMode(psByResolution); // leaving psFixedSize turns the page
+  EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
+  EXPECT_EQ(graphicPrinter.Metrics().HorzRes, 6600);
+  graphicPrinter.SetSizeMode(psFixedSize);
+  SetUpPrinter(printer, dir.File("own.pdf"));
+  graphicPrinter.SetJobTitle("Own job");
+  EXPECT_EQ(graphicPrinter.Print(tall), (TPrintRect{0, 0, 4800, 2400})); // 8 x 4 in, landscape
+  EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
+  EXPECT_NE(test::Run({"pdfinfo", dir.File("own.pdf")}).out.find("Own job"), std::string::npos);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+  SetUpPrinter(printer, dir.File("caller.pdf"));
+  graphicPrinter.SetManageJob(false);
+  graphicPrinter.SetSizeMode(psFitToPage);
+  EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
+  QPainter canvas(&printer);
+  graphicPrinter.SetCanvas(&canvas);
+  TDibGraphic wide;
+  wide.NewImage(3000, 300, 300, 300, nullptr, ifTrueColor);
+  EXPECT_EQ(graphicPrinter.Print(wide), (TPrintRect{0, 0, 4800, 480}));
+  EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
+  EXPECT_TRUE(canvas.isActive());
+  EXPECT_TRUE(canvas.end());
 }
