@@ -1,0 +1,156 @@
+// The About box through its command, and the log window's check mark
+// through its command and its window frame.
+#include "WindowFixture.h"
+
+#include "app/ActionTable.h"
+#include "app/DialogoInformazioni.h"
+#include "app/LogForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QGraphicsDropShadowEffect>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+using namespace apptest;
+
+namespace {
+
+// Takes the addresses the desktop is asked to open.
+class TUrlRecorder : public QObject {
+  Q_OBJECT
+
+public:
+  QList<QUrl> Urls;
+
+public slots:
+  void Open(const QUrl& url) { Urls << url; }
+};
+
+// What the About box showed while it was open.
+struct TAboutSeen {
+  QString Caption;
+  int HelpContext = 0;
+  bool Modal = false;
+  bool OwnedByWindow = false;
+  bool FixedSize = false;
+  bool Centred = false;
+  std::map<QString, QString> Texts; // label name → text
+  QStringList Order;                // the labels outside the card, top to bottom
+  QList<QUrl> Opened;               // after a click on each link
+};
+
+using WindowServices = WindowTest;
+
+} // namespace
+
+TEST_F(WindowServices, AboutBoxShowsItsTextsAndOpensItsLinksThroughTheDesktop) {
+  TFormMain& form = Start();
+  TUrlRecorder recorder;
+  QDesktopServices::setUrlHandler("mailto", &recorder, "Open");
+  QDesktopServices::setUrlHandler("https", &recorder, "Open");
+  TAboutSeen seen;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<TDialogoInformazioni*>(QApplication::activeModalWidget());
+    if (!box) return;
+    poll.stop();
+    seen.Caption = box->windowTitle();
+    seen.HelpContext = box->property(kHelpContextProperty).toInt();
+    seen.Modal = box->isModal();
+    seen.OwnedByWindow = box->parentWidget() == &form;
+    seen.FixedSize = box->minimumSize() == box->maximumSize() && box->size() == box->minimumSize();
+    const QPoint middle = box->screen()->availableGeometry().center();
+    // Within the width of the window's frame.
+    const QPoint off = box->frameGeometry().center() - middle;
+    seen.Centred = std::abs(off.x()) <= 4 && std::abs(off.y()) <= 4;
+    for (QLabel* label : box->findChildren<QLabel*>())
+      if (!label->text().isEmpty()) seen.Texts[label->objectName()] = label->text();
+    QList<QLabel*> outside;
+    for (QLabel* label : box->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+      outside << label;
+    std::sort(outside.begin(), outside.end(), [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
+    for (QLabel* label : outside)
+      if (!label->text().isEmpty()) seen.Order << label->objectName();
+    for (QLabel* link : {&box->Label5(), &box->Label6()}) {
+      EXPECT_TRUE(link->font().underline());
+      EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
+      EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+      QTest::mouseClick(link, Qt::LeftButton);
+    }
+    seen.Opened = recorder.Urls;
+    // The icons at both ends of the product's name, in raised bevels.
+    for (const char* name : {"PanelIcon1", "PanelIcon2"}) {
+      auto* icon = box->findChild<QLabel*>(name);
+      EXPECT_EQ(icon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
+      EXPECT_EQ(icon->frameStyle(), QFrame::Panel | QFrame::Raised);
+    }
+    auto* card = box->findChild<QFrame*>("PanelCard");
+    EXPECT_EQ(card->palette().color(QPalette::Window), box->palette().color(QPalette::ToolTipBase));
+    auto* shadow = qobject_cast<QGraphicsDropShadowEffect*>(card->graphicsEffect());
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_EQ(shadow->color(), QColor(Qt::gray));
+    EXPECT_EQ(box->ButtonOk().text(), "OK");
+    QTest::mouseClick(&box->ButtonOk(), Qt::LeftButton);
+  });
+  poll.start(10);
+  EXPECT_TRUE(form.ExecuteAction("ActionAbout"));
+  QDesktopServices::unsetUrlHandler("mailto");
+  QDesktopServices::unsetUrlHandler("https");
+
+  EXPECT_EQ(seen.Caption, "About");
+  EXPECT_EQ(seen.HelpContext, 1050);
+  EXPECT_TRUE(seen.Modal);
+  EXPECT_TRUE(seen.OwnedByWindow);
+  EXPECT_TRUE(seen.FixedSize);
+  EXPECT_TRUE(seen.Centred);
+  const std::map<QString, QString> texts = {{"LabelProduct", "Vellumtrace Tessivane"},
+                                            {"LabelPlatform", "for Windows 9x/ME/NT/2000/XP"},
+                                            {"LabelVersion", "Version 1.01 - April 2004"},
+                                            {"LabelMaker", "Vellumtrace Technologies"},
+                                            {"LabelAddress", "17 Weavers Row, Parchment Hill"},
+                                            {"LabelTelephone", "Tel. +1 202 555 0134"},
+                                            {"LabelFax", "Fax +1 202 555 0135"},
+                                            {"LabelMail", "E-Mail:"},
+                                            {"Label5", "info@vellumtrace.example"},
+                                            {"LabelWeb", "Internet web:"},
+                                            {"Label6", "https://www.vellumtrace.example/"}};
+  EXPECT_EQ(seen.Texts, texts);
+  EXPECT_EQ(seen.Order, (QStringList{"LabelProduct", "LabelPlatform", "LabelVersion"}));
+  EXPECT_EQ(seen.Opened, (QList<QUrl>{QUrl("mailto:info@vellumtrace.example"),
+                                      QUrl("https://www.vellumtrace.example/")}));
+  // Disposed of when closed.
+  EXPECT_EQ(form.findChild<TDialogoInformazioni*>(), nullptr);
+}
+
+TEST_F(WindowServices, LogCheckMarkFollowsACloseByTheWindowFrame) {
+  TFormMain& form = Start();
+  TLogForm& log = form.LogForm();
+  QAction* action = form.Action("ActionLog");
+  for (int round = 0; round < 2; ++round) {
+    // Shown again by its command: marked.
+    ASSERT_TRUE(form.ExecuteAction("ActionLog"));
+    ASSERT_TRUE(log.isVisible());
+    EXPECT_TRUE(action->isChecked());
+    // The frame's close button: the platform asks the window to close.
+    ASSERT_NE(log.windowHandle(), nullptr);
+    log.windowHandle()->close();
+    EXPECT_FALSE(log.isVisible());
+    EXPECT_FALSE(action->isChecked()) << "round " << round;
+    // Idle work keeps it so.
+    WaitFor([] { return false; }, 50);
+    EXPECT_FALSE(action->isChecked());
+  }
+  // The command still toggles from the mark the frame left.
+  ASSERT_TRUE(form.ExecuteAction("ActionLog"));
+  EXPECT_TRUE(log.isVisible());
+  ASSERT_TRUE(form.ExecuteAction("ActionLog"));
+  EXPECT_FALSE(log.isVisible());
+  EXPECT_FALSE(action->isChecked());
+}
+
+#include "WindowServicesTest.moc"
