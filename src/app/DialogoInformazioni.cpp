@@ -6,10 +6,10 @@
 #include "app/DialogPlacement.h"
 
 #include <QDesktopServices>
-#include <QGraphicsDropShadowEffect>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -32,6 +32,28 @@ QLabel* IconPanel(const char* name, QWidget* parent) {
   panel->setAlignment(Qt::AlignCenter);
   return panel;
 }
+
+// Holds one widget with a grey shadow below and to the right of it.
+class TShadowPanel : public QWidget {
+public:
+  static constexpr int kOffset = 4;
+
+  TShadowPanel(QWidget* content, QWidget* parent) : QWidget(parent), FContent(content) {
+    content->setParent(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, kOffset, kOffset);
+    layout->addWidget(content);
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(FContent->geometry().translated(kOffset, kOffset), Qt::gray);
+  }
+
+private:
+  QWidget* FContent;
+};
 
 } // namespace
 
@@ -68,7 +90,7 @@ TDialogoInformazioni::TDialogoInformazioni(QWidget* parent)
   title->addWidget(IconPanel("PanelIcon2", this));
 
   // The maker's card: tool-tip colours, a grey shadow below and right.
-  auto* card = new QFrame(this);
+  auto* card = new QFrame;
   card->setObjectName("PanelCard");
   card->setFrameStyle(QFrame::Box | QFrame::Plain);
   card->setAutoFillBackground(true);
@@ -76,11 +98,6 @@ TDialogoInformazioni::TDialogoInformazioni(QWidget* parent)
   tip.setColor(QPalette::Window, tip.color(QPalette::ToolTipBase));
   tip.setColor(QPalette::WindowText, tip.color(QPalette::ToolTipText));
   card->setPalette(tip);
-  auto* shadow = new QGraphicsDropShadowEffect(card);
-  shadow->setColor(Qt::gray);
-  shadow->setOffset(4, 4);
-  shadow->setBlurRadius(0);
-  card->setGraphicsEffect(shadow);
   FLabel5 = new TLinkLabel(
       AppTexts::kMakerMail, [this] { Label5Click(); }, card);
   FLabel5->setObjectName("Label5");
@@ -108,7 +125,9 @@ TDialogoInformazioni::TDialogoInformazioni(QWidget* parent)
                     Qt::AlignHCenter);
   layout->addWidget(TextLabel("LabelVersion", AppTexts::kAboutVersion, this), 0, Qt::AlignHCenter);
   layout->addSpacing(8);
-  layout->addWidget(card);
+  auto* shadowed = new TShadowPanel(card, this);
+  shadowed->setObjectName("PanelShadow");
+  layout->addWidget(shadowed);
   layout->addSpacing(8);
   layout->addWidget(FOk, 0, Qt::AlignHCenter);
   // A fixed frame: the box keeps the size its layout gives it.

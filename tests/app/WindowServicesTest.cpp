@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QGraphicsDropShadowEffect>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -91,9 +90,14 @@ TEST_F(WindowServices, AboutBoxShowsItsTextsAndOpensItsLinksThroughTheDesktop) {
     }
     auto* card = box->findChild<QFrame*>("PanelCard");
     EXPECT_EQ(card->palette().color(QPalette::Window), box->palette().color(QPalette::ToolTipBase));
-    auto* shadow = qobject_cast<QGraphicsDropShadowEffect*>(card->graphicsEffect());
-    ASSERT_NE(shadow, nullptr);
-    EXPECT_EQ(shadow->color(), QColor(Qt::gray));
+    // The card drawn in its colour, its shadow grey below it, 4 pixels to the right.
+    auto* shadowed = box->findChild<QWidget*>("PanelShadow");
+    const QImage drawn = shadowed->grab().toImage();
+    const QRect at = card->geometry();
+    EXPECT_EQ(drawn.pixelColor(at.center()), box->palette().color(QPalette::ToolTipBase));
+    EXPECT_EQ(drawn.pixelColor(at.bottomRight() + QPoint(2, 2)), QColor(Qt::gray));
+    EXPECT_EQ(drawn.pixelColor(at.bottomLeft() + QPoint(6, 2)), QColor(Qt::gray));
+    EXPECT_NE(drawn.pixelColor(at.bottomLeft() + QPoint(1, 2)), QColor(Qt::gray));
     EXPECT_EQ(box->ButtonOk().text(), "OK");
     QTest::mouseClick(&box->ButtonOk(), Qt::LeftButton);
   });
