@@ -74,4 +74,18 @@ inline constexpr const char* kPrinterSetupPrinter = "Printer:";
 inline constexpr const char* kPrinterSetupPaper = "Paper...";
 inline constexpr const char* kPrinterSetupNone = "No printer is installed";
 
+// The About box; the maker's lines are this program's own.
+inline constexpr const char* kAboutCaption = "About";
+inline constexpr const char* kAboutProduct = "Vellumtrace Tessivane";
+inline constexpr const char* kAboutPlatform = "for Windows 9x/ME/NT/2000/XP";
+inline constexpr const char* kAboutVersion = "Version 1.01 - April 2004";
+inline constexpr const char* kMakerName = "Vellumtrace Technologies";
+inline constexpr const char* kMakerAddress = "17 Weavers Row, Parchment Hill";
+inline constexpr const char* kMakerTelephone = "Tel. +1 202 555 0134";
+inline constexpr const char* kMakerFax = "Fax +1 202 555 0135";
+inline constexpr const char* kMailLabel = "E-Mail:";
+inline constexpr const char* kMakerMail = "info@vellumtrace.example";
+inline constexpr const char* kWebLabel = "Internet web:";
+inline constexpr const char* kMakerWeb = "https://www.vellumtrace.example/";
+
 } // namespace AppTexts

@@ -5,7 +5,9 @@
 #include "app/AppIcons.h"
 #include "app/AppSettings.h"
 #include "app/AppTexts.h"
+#include "app/ClipboardCopy.h"
 #include "app/CommandEnabling.h"
+#include "app/DialogoInformazioni.h"
 #include "app/LogForm.h"
 #include "app/PrintCommands.h"
 #include "app/ProfileCommands.h"
@@ -22,6 +24,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -53,7 +56,7 @@ private:
 
 // The commands whose work is done by later parts of the program; until then
 // they say so.
-const char* const kLaterCommands[] = {"ActionCopy", "ActionGuida", "ActionAbout"};
+const char* const kLaterCommands[] = {"ActionGuida"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -254,6 +257,12 @@ void TFormMain::WireCommands() {
   connect(log, &QAction::triggered, this, [this](bool checked) {
     RunGuarded([this, checked] { FLogForm->setVisible(checked); });
     ActionManager1Update();
+  });
+  OnExecute("ActionCopy",
+            [this] { CopyPageToClipboard(FViewer->Graphic(), *QApplication::clipboard()); });
+  OnExecute("ActionAbout", [this] {
+    TDialogoInformazioni box(this);
+    box.exec();
   });
   for (const char* name : kLaterCommands)
     OnExecute(name, [] { throw Exception(AppTexts::kNotAvailableYet); });

@@ -51,7 +51,8 @@ QApplication& Application() {
     ::setenv("XDG_DATA_HOME", DataHome().c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (RunFolder() + "/cache").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", RunFolder().c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen unless the test names a platform (a virtual X display, say).
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     static int argc = 1;
     static char name[] = "tessivane_window_tests";
     static char* argv[] = {name, nullptr};

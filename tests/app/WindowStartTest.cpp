@@ -383,7 +383,7 @@ TEST_F(WindowStart, LaterCommandsSaySoAndCloseAsksForAChangedPage) {
   Tick();
   FPrompt.Answer(TAnswer::Ok);
   FPrompt.Answer(TAnswer::Ok);
-  form.Action("ActionAbout")->trigger();
+  form.Action("ActionPrinterSettings")->trigger();
   form.Action("ActionGuida")->trigger();
   EXPECT_EQ(FPrompt.MessageTexts(),
             (std::vector<std::string>{"Not available yet", "Not available yet"}));
