@@ -65,4 +65,9 @@ inline constexpr const char* kProcessorFailed = "Unable to run Vellumtrace Image
 inline constexpr const char* kProcessorFailedMore = "Check if it was installed properly and retry.";
 inline constexpr const char* kFilesListName = "FilesList.txt";
 
+// Help.
+inline constexpr const char* kHelpNotFound =
+    "The help pages are not installed: none of %1 holds them.";
+inline constexpr const char* kHelpNotOpened = "The desktop could not open the help page %1.";
+
 } // namespace AppTexts

@@ -6,6 +6,7 @@
 #include "app/AppSettings.h"
 #include "app/AppTexts.h"
 #include "app/CommandEnabling.h"
+#include "app/HelpKey.h"
 #include "app/LogForm.h"
 #include "app/ProfileCommands.h"
 #include "app/ScanCommands.h"
@@ -53,7 +54,7 @@ private:
 // The commands whose work is done by later parts of the program; until then
 // they say so.
 const char* const kLaterCommands[] = {"ActionPrinterSettings", "ActionPrint", "ActionCopy",
-                                      "ActionGuida", "ActionAbout"};
+                                      "ActionAbout"};
 
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
@@ -95,6 +96,7 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
                          FPrompt, [this] { SelectThumbnail(nullptr); }},
                         this);
   FAddOnCommands = new TAddOnCommands(*this, FPrompt, this);
+  new THelpKey(FPrompt, this); // a child of the window: F1 works while the window lives
   WireCommands();
   FProfileCommands->RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
@@ -247,6 +249,7 @@ void TFormMain::WireCommands() {
     OnExecute(info.ActionName,
               [this, command = info.Command] { FPageCommands->RunPageCommand(command); });
   OnExecute("ActionSaveBatchAs", [this] { FPageCommands->SaveBatchAs(); });
+  OnExecute("ActionGuida", [] { THelpKey::ShowContents(); });
   QAction* log = FActions.at("ActionLog");
   connect(log, &QAction::triggered, this, [this](bool checked) {
     RunGuarded([this, checked] { FLogForm->setVisible(checked); });

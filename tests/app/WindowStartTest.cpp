@@ -384,7 +384,7 @@ TEST_F(WindowStart, LaterCommandsSaySoAndCloseAsksForAChangedPage) {
   FPrompt.Answer(TAnswer::Ok);
   FPrompt.Answer(TAnswer::Ok);
   form.Action("ActionAbout")->trigger();
-  form.Action("ActionGuida")->trigger();
+  form.Action("ActionPrinterSettings")->trigger();
   EXPECT_EQ(FPrompt.MessageTexts(),
             (std::vector<std::string>{"Not available yet", "Not available yet"}));
   // A changed page and Cancel in the close prompt: the program keeps running.
