@@ -99,9 +99,8 @@ bool THelpKey::eventFilter(QObject* watched, QEvent* event) {
     return true;
   const int context = HelpContextFor(static_cast<const QWidget*>(watched));
   // The open menus close, as when one of their commands is chosen.
-  for (QWidget* popup = QApplication::activePopupWidget(); popup && popup->close();
-       popup = QApplication::activePopupWidget()) {
-  }
+  while (QWidget* popup = QApplication::activePopupWidget())
+    if (!popup->close()) break;
   RunShowingErrors(FPrompt, [context] {
     if (context)
       ShowTopic(context);
