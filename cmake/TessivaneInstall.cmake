@@ -19,6 +19,17 @@ install(TARGETS ${TESSIVANE_PROGRAMS} RUNTIME DESTINATION ${TESSIVANE_INSTALL_AP
 install(TARGETS tessivane_dsm tessivane_pagemem LIBRARY DESTINATION ${TESSIVANE_INSTALL_APPDIR})
 install(TARGETS tessivane_virtual LIBRARY DESTINATION ${TESSIVANE_INSTALL_APPDIR}/twain_sources)
 
+# The help pages go to the data folder. The program finds them from its own
+# folder: installed, from lib/tessivane; in the build tree, from bin/, where
+# share/tessivane/help is a link to the pages in the sources.
+set(TESSIVANE_INSTALL_HELPDIR ${CMAKE_INSTALL_DATADIR}/tessivane/help)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/help/ DESTINATION ${TESSIVANE_INSTALL_HELPDIR})
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/${CMAKE_INSTALL_DATADIR}/tessivane)
+file(CREATE_LINK ${CMAKE_SOURCE_DIR}/docs/help ${CMAKE_BINARY_DIR}/${TESSIVANE_INSTALL_HELPDIR} SYMBOLIC)
+file(RELATIVE_PATH help_installed /${TESSIVANE_INSTALL_APPDIR} /${TESSIVANE_INSTALL_HELPDIR})
+file(RELATIVE_PATH help_built ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/${TESSIVANE_INSTALL_HELPDIR})
+target_compile_definitions(tessivane_app PRIVATE TESSIVANE_HELP_FROM_PROGRAM="${help_installed}:${help_built}")
+
 foreach(command IN LISTS TESSIVANE_COMMANDS)
   file(RELATIVE_PATH target /${CMAKE_INSTALL_BINDIR} /${TESSIVANE_INSTALL_APPDIR}/${command})
   install(CODE "

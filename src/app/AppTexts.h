@@ -17,7 +17,6 @@ inline constexpr const char* kApplication = "Tessivane";
 inline constexpr const char* kFilePrefix = "File ";
 inline constexpr const char* kAskSaveChanges =
     "Current image was processed: do you want save changes on file ?";
-inline constexpr const char* kNotAvailableYet = "Not available yet";
 inline constexpr const char* kOpenBatchFolderTitle = "Open Batch Folder";
 
 inline constexpr const char* kLogCaption = "Log";
@@ -87,5 +86,10 @@ inline constexpr const char* kMailLabel = "E-Mail:";
 inline constexpr const char* kMakerMail = "info@vellumtrace.example";
 inline constexpr const char* kWebLabel = "Internet web:";
 inline constexpr const char* kMakerWeb = "https://www.vellumtrace.example/";
+
+// Help.
+inline constexpr const char* kHelpNotFound =
+    "The help pages are not installed: none of %1 holds them.";
+inline constexpr const char* kHelpNotOpened = "The desktop could not open the help page %1.";
 
 } // namespace AppTexts

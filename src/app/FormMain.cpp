@@ -8,6 +8,7 @@
 #include "app/ClipboardCopy.h"
 #include "app/CommandEnabling.h"
 #include "app/DialogoInformazioni.h"
+#include "app/HelpKey.h"
 #include "app/LogForm.h"
 #include "app/PrintCommands.h"
 #include "app/ProfileCommands.h"
@@ -54,10 +55,6 @@ private:
   std::function<void()> FClicked;
 };
 
-// The commands whose work is done by later parts of the program; until then
-// they say so.
-const char* const kLaterCommands[] = {"ActionGuida"};
-
 QStringList ToQt(const std::vector<std::string>& items) {
   QStringList list;
   for (const std::string& item : items) list << QString::fromStdString(item);
@@ -99,6 +96,7 @@ TFormMain::TFormMain(TOperatorPrompt& prompt, QStringList arguments, QWidget* pa
                         this);
   FAddOnCommands = new TAddOnCommands(*this, FPrompt, this);
   FPrintCommands = new TPrintCommands(*FPageView, *FStatusBar->ProgressBar(), *this, this);
+  new THelpKey(FPrompt, this); // a child of the window: F1 works while the window lives
   WireCommands();
   FProfileCommands->RefreshProfileCombo();
   RegisterProfileFileType(QCoreApplication::applicationFilePath().toStdString());
@@ -253,6 +251,7 @@ void TFormMain::WireCommands() {
     OnExecute(info.ActionName,
               [this, command = info.Command] { FPageCommands->RunPageCommand(command); });
   OnExecute("ActionSaveBatchAs", [this] { FPageCommands->SaveBatchAs(); });
+  OnExecute("ActionGuida", [] { THelpKey::ShowContents(); });
   QAction* log = FActions.at("ActionLog");
   connect(log, &QAction::triggered, this, [this](bool checked) {
     RunGuarded([this, checked] { FLogForm->setVisible(checked); });
@@ -264,8 +263,6 @@ void TFormMain::WireCommands() {
     TDialogoInformazioni box(this);
     box.exec();
   });
-  for (const char* name : kLaterCommands)
-    OnExecute(name, [] { throw Exception(AppTexts::kNotAvailableYet); });
 
   connect(FStrip, &TThumbnailStrip::ThumbnailPressed, this,
           [this](TThumbnail* thumbnail, Qt::MouseButton) {

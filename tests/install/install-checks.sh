@@ -17,7 +17,8 @@ check_tree() {
     "$app/libtessivane_pagemem.so" "$app/twain_sources/virtual.ds" \
     "$root/usr/share/applications/com.vellumtrace.Tessivane.desktop" \
     "$root/usr/share/metainfo/com.vellumtrace.Tessivane.metainfo.xml" \
-    "$root/usr/share/icons/hicolor/scalable/apps/tessivane.svg"; do
+    "$root/usr/share/icons/hicolor/scalable/apps/tessivane.svg" \
+    "$root/usr/share/tessivane/help/index.html" "$root/usr/share/tessivane/help/1000-main-window.html"; do
     [ -f "$file" ] || fail "missing $file"
   done
 
