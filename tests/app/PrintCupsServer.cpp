@@ -122,6 +122,8 @@ TPrivateCupsServer::TPrivateCupsServer() : FSocket(FFolder.File("cups.sock")) {
   }
   if (FPid < 0) throw Exception("cupsd could not be started");
   // The client library keeps the server it found first; point it here.
+  FOldServer = getenv("CUPS_SERVER") ? getenv("CUPS_SERVER") : "";
+  FOldServerRoot = getenv("CUPS_SERVERROOT") ? getenv("CUPS_SERVERROOT") : "";
   setenv("CUPS_SERVER", FSocket.c_str(), 1);
   setenv("CUPS_SERVERROOT", FFolder.File("conf").c_str(), 1);
   cupsSetServer(FSocket.c_str());
@@ -159,8 +161,14 @@ void TPrivateCupsServer::Stop() {
     FPid = -1;
   }
   cupsSetServer(nullptr);
-  unsetenv("CUPS_SERVER");
-  unsetenv("CUPS_SERVERROOT");
+  const auto restore = [](const char* name, const std::string& value) {
+    if (value.empty())
+      unsetenv(name);
+    else
+      setenv(name, value.c_str(), 1);
+  };
+  restore("CUPS_SERVER", FOldServer);
+  restore("CUPS_SERVERROOT", FOldServerRoot);
 }
 
 std::vector<std::string> TPrivateCupsServer::EndedJobs(size_t count) const {

@@ -42,6 +42,8 @@ private:
 
   test::TempDir FFolder;
   std::string FSocket;
+  // The client settings before the scheduler started, put back when it stops.
+  std::string FOldServer, FOldServerRoot;
   pid_t FPid = -1;
 };
 

@@ -51,6 +51,10 @@ QApplication& Application() {
     ::setenv("XDG_DATA_HOME", DataHome().c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (RunFolder() + "/cache").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", RunFolder().c_str(), 1);
+    // Printing sees no scheduler and no printer settings of the machine's.
+    std::filesystem::create_directories(RunFolder() + "/cups");
+    ::setenv("CUPS_SERVER", (RunFolder() + "/cups/no-scheduler").c_str(), 1);
+    ::setenv("CUPS_SERVERROOT", (RunFolder() + "/cups").c_str(), 1);
     // Offscreen unless the test names a platform (a virtual X display, say).
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     static int argc = 1;
