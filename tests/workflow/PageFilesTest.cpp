@@ -10,12 +10,18 @@
 #include "workflow/SavePage.h"
 #include "workflow/WorkflowTestSupport.h"
 
+#include "core/WritePoint.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <gmock/gmock.h>
 #include <map>
+#include <thread>
 #include <tuple>
 
 using namespace test;
-using ::testing::ElementsAre, ::testing::StartsWith;
+using ::testing::AllOf, ::testing::ElementsAre, ::testing::HasSubstr, ::testing::StartsWith;
 
 namespace {
 
@@ -181,6 +187,64 @@ TEST(ProcessAllImages, FirstPagesRewrittenUnreadableFilesLoggedAndLeftAlone) {
   EXPECT_EQ(CountDifferences(Looks(*LoadPage(files[0])), Looks(*first), 254),
             first->Width() * first->Height()); // every pixel turned
   EXPECT_TRUE(SamePixels(*LoadPage(files[0], 2), *second));
+}
+
+// Fails write point `failing` (from 1) among those passed on threads other
+// than the one that made it, with EIO.
+class TOffThreadFault {
+public:
+  explicit TOffThreadFault(int failing) {
+    Failing = failing;
+    Passed = 0;
+    Owner = std::this_thread::get_id();
+    FPrevious = SetWritePointObserver([]() -> int {
+      if (std::this_thread::get_id() == Owner) return 0;
+      return ++Passed == Failing ? EIO : 0;
+    });
+  }
+  ~TOffThreadFault() { SetWritePointObserver(FPrevious); }
+
+private:
+  static inline std::atomic<int> Failing{0}, Passed{0};
+  static inline std::thread::id Owner;
+  TWritePointObserver FPrevious;
+};
+
+// Putting the first file in place fails at its flush, its link and its
+// rename while the loop reads the next files (one unreadable): the first
+// file is left byte for byte as it was and its line comes before the
+// second file's; the third file is stored; no temporary file is left.
+TEST(ProcessAllImages, FailedReplaceWhileTheNextFilesAreReadLoggedInFileOrder) {
+  for (int point = 1; point <= 3; ++point) {
+    SCOPED_TRACE(point);
+    TempDir dir;
+    const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.tif"), dir.File("c.tif")};
+    SavePage(*PatternPage(ifBlackWhite, 640, 480, 200, 200, 1), files[0]);
+    WriteText(files[1], "not an image");
+    SavePage(*PatternPage(ifBlackWhite, 640, 480, 200, 200, 3), files[2]);
+    const std::vector<uint8_t> before = ReadFile(files[0]);
+    const auto third = LoadPage(files[2]);
+    TLogLines log;
+    std::vector<std::string> stored;
+    TProcessSummary summary;
+    {
+      const TOffThreadFault fault(point);
+      summary = ProcessAllImages(files, PageOperation(TPageCommand::Invert), log, nullptr,
+                                 [&](const std::string& file, const TDibGraphic&) {
+                                   stored.push_back(file);
+                                 });
+    }
+    EXPECT_EQ(std::tuple(summary.Files, summary.Stored, summary.Failed), std::tuple(3, 1, 2));
+    EXPECT_THAT(log.Lines(),
+                ElementsAre(AllOf(StartsWith("Error processing " + files[0] + " - "),
+                                  HasSubstr(std::strerror(EIO))),
+                            StartsWith("Error processing " + files[1] + " - ")));
+    EXPECT_EQ(stored, std::vector<std::string>{files[2]});
+    EXPECT_EQ(ReadFile(files[0]), before);
+    EXPECT_EQ(CountDifferences(Looks(*LoadPage(files[2])), Looks(*third), 254),
+              third->Width() * third->Height());
+    EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "b.tif", "c.tif"}));
+  }
 }
 
 std::map<std::string, std::vector<uint8_t>> Contents(const TempDir& dir) {
