@@ -13,8 +13,8 @@
 
 namespace {
 
-// Files whose new content is being put in place while the loop goes on;
-// more wait for the oldest (each holds its page for the stored handler).
+// Files being written back while the loop goes on; more wait for the
+// oldest (each holds its page for the writer and the stored handler).
 constexpr size_t kFilesInFlight = 3;
 
 struct TInFlight {
@@ -32,8 +32,8 @@ public:
   TOutcomes(TLogSink& log, const TPageStoredHandler& onStored, TProcessSummary& summary)
       : FLog(log), FOnStored(onStored), FSummary(summary) {}
 
-  void Add(TInFlight file, std::unique_ptr<TPreparedPage> page) {
-    FReplacer.Submit(file.Index, std::move(page));
+  void Add(TInFlight file) {
+    FReplacer.Submit(file.Index, file.File, *file.Graphic);
     FInFlight.push_back(std::move(file));
     while (FInFlight.size() > kFilesInFlight) ReportOldest();
   }
@@ -42,11 +42,10 @@ public:
     while (!FInFlight.empty()) ReportOldest();
   }
   // Reports the files in flight up to the last that replaces the file
-  // `file` names now (another name of it, a link): the loop then reads the
-  // content those files leave, as when they are written one after another.
-  void ReportReplacing(const std::string& file) {
-    struct stat named {};
-    if (::stat(file.c_str(), &named) != 0) return;
+  // `named` (found through another name of it, a link): the loop then reads
+  // the content those files leave, as when they are written one after
+  // another.
+  void ReportReplacing(const struct stat& named) {
     for (size_t i = FInFlight.size(); i-- > 0;)
       if (FInFlight[i].Device == named.st_dev && FInFlight[i].Inode == named.st_ino) {
         for (size_t k = 0; k <= i; ++k) ReportOldest();
@@ -98,21 +97,15 @@ TProcessSummary ProcessAllImages(const std::vector<std::string>& files,
     scope.Position(static_cast<int>(k));
     ++summary.Files;
     try {
-      outcomes.ReportReplacing(file);
+      struct stat named {};
+      if (::stat(file.c_str(), &named) == 0) outcomes.ReportReplacing(named);
       std::unique_ptr<TDibGraphic> graphic = GraphicForFile(file);
       // Only the first page of a multi-page file is processed.
       graphic->SetImageToLoad(1);
       graphic->LoadFromFile(file);
       const TPageContext context{file, 0};
-      if (operation(*graphic, &context) == 0) {
-        std::unique_ptr<TPreparedPage> page = PreparePageIntoFile(file, 1, *graphic);
-        // The file now locked, which no writer can replace meanwhile.
-        struct stat replaced {};
-        ::stat(file.c_str(), &replaced);
-        outcomes.Add({static_cast<int>(k), file, std::move(graphic), replaced.st_dev,
-                      replaced.st_ino},
-                     std::move(page));
-      }
+      if (operation(*graphic, &context) == 0)
+        outcomes.Add({static_cast<int>(k), file, std::move(graphic), named.st_dev, named.st_ino});
     } catch (const std::exception& error) {
       outcomes.ReportAll();
       outcomes.Failed(file, error.what());

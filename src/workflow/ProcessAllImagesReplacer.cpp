@@ -4,10 +4,19 @@
 #include "core/FileTargets.h"
 
 #include <exception>
+#include <pthread.h>
 #include <set>
 #include <vector>
 
-TBatchReplacer::TBatchReplacer() : FThread([this] { Run(); }) {}
+TBatchReplacer::TBatchReplacer()
+    : FMaker([this] {
+        ::pthread_setname_np(::pthread_self(), kMakerName);
+        Make();
+      }),
+      FPlacer([this] {
+        ::pthread_setname_np(::pthread_self(), kPlacerName);
+        PutInPlace();
+      }) {}
 
 TBatchReplacer::~TBatchReplacer() {
   {
@@ -15,13 +24,14 @@ TBatchReplacer::~TBatchReplacer() {
     FStopping = true;
   }
   FChanged.notify_all();
-  FThread.join();
+  FMaker.join();
+  FPlacer.join();
 }
 
-void TBatchReplacer::Submit(int index, std::unique_ptr<TPreparedPage> page) {
+void TBatchReplacer::Submit(int index, const std::string& file, const TDibGraphic& graphic) {
   {
     std::lock_guard lock(FMutex);
-    FWaiting.push_back({index, std::move(page)});
+    FToMake.push_back({index, file, &graphic, nullptr});
   }
   FChanged.notify_all();
 }
@@ -34,13 +44,36 @@ std::optional<std::string> TBatchReplacer::Outcome(int index) {
   return outcome;
 }
 
-void TBatchReplacer::Run() {
+void TBatchReplacer::Make() {
   std::unique_lock lock(FMutex);
   for (;;) {
-    FChanged.wait(lock, [this] { return FStopping || !FWaiting.empty(); });
-    if (FWaiting.empty()) return;
+    FChanged.wait(lock, [this] { return FStopping || !FToMake.empty(); });
+    if (FStopping) return;
+    TJob job = std::move(FToMake.front());
+    FToMake.pop_front();
+    lock.unlock();
+    std::optional<std::string> failure;
+    try {
+      job.Page = PreparePageIntoFile(job.File, 1, *job.Graphic);
+    } catch (const std::exception& error) {
+      failure = error.what();
+    }
+    lock.lock();
+    if (failure)
+      FDone[job.Index] = std::move(failure);
+    else
+      FMade.push_back(std::move(job));
+    FChanged.notify_all();
+  }
+}
+
+void TBatchReplacer::PutInPlace() {
+  std::unique_lock lock(FMutex);
+  for (;;) {
+    FChanged.wait(lock, [this] { return FStopping || !FMade.empty(); });
+    if (FStopping) return;
     std::deque<TJob> turn;
-    turn.swap(FWaiting);
+    turn.swap(FMade);
     lock.unlock();
     std::vector<std::optional<std::string>> outcomes(turn.size());
     std::set<std::string> folders;
@@ -61,13 +94,9 @@ void TBatchReplacer::Run() {
     }
     // Releasing the old files (their locks, their space) before reporting:
     // a writer told the page is stored finds the file free.
-    std::vector<int> indexes;
-    for (TJob& job : turn) {
-      indexes.push_back(job.Index);
-      job.Page.reset();
-    }
+    for (TJob& job : turn) job.Page.reset();
     lock.lock();
-    for (size_t i = 0; i < turn.size(); ++i) FDone[indexes[i]] = std::move(outcomes[i]);
+    for (size_t i = 0; i < turn.size(); ++i) FDone[turn[i].Index] = std::move(outcomes[i]);
     FChanged.notify_all();
   }
 }
