@@ -99,8 +99,8 @@ std::unique_ptr<TPreparedPage> PreparePageIntoFile(const std::string& file, int 
   }
   std::unique_ptr<TDibGraphic> kind = GraphicForFile(file);
   // Other writers of the file wait until the new content is in place.
-  auto source =
-      std::make_unique<TFileStream>(file, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
+  auto source = std::make_unique<TFileStream>(file, TFileStream::fmOpenReadWrite,
+                                              TFileStream::fmShareDenyWrite);
   // The new file is made whole in memory before the target is opened, so an
   // unreadable file or a page it cannot store leaves no trace.
   TMemoryStream made;

@@ -230,7 +230,8 @@ TEST(ProcessAllImages, FailedWriteBackWhileTheNextFilesAreReadLoggedInFileOrder)
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Thread) + " " + std::to_string(c.Point));
     TempDir dir;
-    const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.tif"), dir.File("c.tif")};
+    const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.tif"),
+                                            dir.File("c.tif")};
     SavePage(*PatternPage(ifBlackWhite, 640, 480, 200, 200, 1), files[0]);
     WriteText(files[1], "not an image");
     SavePage(*PatternPage(ifBlackWhite, 640, 480, 200, 200, 3), files[2]);
@@ -241,16 +242,14 @@ TEST(ProcessAllImages, FailedWriteBackWhileTheNextFilesAreReadLoggedInFileOrder)
     TProcessSummary summary;
     {
       const TThreadFault fault(c.Thread, c.Point);
-      summary = ProcessAllImages(files, PageOperation(TPageCommand::Invert), log, nullptr,
-                                 [&](const std::string& file, const TDibGraphic&) {
-                                   stored.push_back(file);
-                                 });
+      summary = ProcessAllImages(
+          files, PageOperation(TPageCommand::Invert), log, nullptr,
+          [&](const std::string& file, const TDibGraphic&) { stored.push_back(file); });
     }
     EXPECT_EQ(std::tuple(summary.Files, summary.Stored, summary.Failed), std::tuple(3, 1, 2));
-    EXPECT_THAT(log.Lines(),
-                ElementsAre(AllOf(StartsWith("Error processing " + files[0] + " - "),
-                                  HasSubstr(std::strerror(EIO))),
-                            StartsWith("Error processing " + files[1] + " - ")));
+    EXPECT_THAT(log.Lines(), ElementsAre(AllOf(StartsWith("Error processing " + files[0] + " - "),
+                                               HasSubstr(std::strerror(EIO))),
+                                         StartsWith("Error processing " + files[1] + " - ")));
     EXPECT_EQ(stored, std::vector<std::string>{files[2]});
     EXPECT_EQ(ReadFile(files[0]), before);
     EXPECT_EQ(CountDifferences(Looks(*LoadPage(files[2])), Looks(*third), 254),
