@@ -94,9 +94,18 @@ public:
   void SetSize(int64_t size) override;
 
   void Commit(); // raises EFCreateError when the replacement fails
+  // Commit without its last step, flushing the target's folder: the file's
+  // data is on the disk before the new name is, so after a crash the target
+  // is the old file or the new one, but the new name may not have survived
+  // yet. For a writer that puts several files of one folder in place and
+  // flushes the folder once (SyncFolder) before it reports any of them
+  // written.
+  void CommitLeavingFolderUnflushed();
   // Puts the file in place only if the target does not exist: false when it
-  // does (then nothing changed, and the stream may be dropped).
-  bool CommitNew();
+  // does (then nothing changed, and the stream may be dropped). The folder
+  // is flushed unless flushFolder is false (as for
+  // CommitLeavingFolderUnflushed).
+  bool CommitNew(bool flushFolder = true);
 
   // The file written: the target with its symbolic links followed.
   const std::string& TargetName() const { return FTargetName; }
@@ -110,7 +119,7 @@ private:
   struct TPlan;
   static TPlan MakePlan(const std::string& targetName);
   TReplacingFileStream(const std::string& targetName, TPlan plan);
-  bool Finish(bool replace);
+  bool Finish(bool replace, bool flushFolder);
 
   std::string FTargetName;
   std::string FTemporaryName; // empty while the new file has no name

@@ -149,14 +149,18 @@ void TReplacingFileStream::SetUnnamedTemporaries(bool use) {
 }
 
 void TReplacingFileStream::Commit() {
-  Finish(true);
+  Finish(true, true);
 }
 
-bool TReplacingFileStream::CommitNew() {
-  return Finish(false);
+void TReplacingFileStream::CommitLeavingFolderUnflushed() {
+  Finish(true, false);
 }
 
-bool TReplacingFileStream::Finish(bool replace) {
+bool TReplacingFileStream::CommitNew(bool flushFolder) {
+  return Finish(false, flushFolder);
+}
+
+bool TReplacingFileStream::Finish(bool replace, bool flushFolder) {
   if (FDeviceData) {
     const std::vector<uint8_t>& bytes = FDeviceData->Bytes();
     if (TFileStream::Write(bytes.data(), bytes.size()) != bytes.size())
@@ -218,6 +222,7 @@ bool TReplacingFileStream::Finish(bool replace) {
   FCommitted = true;
   FTemporaryName.clear();
   CloseChecked(FTargetName);
+  if (!flushFolder) return true;
   if (int folderError = SyncFolder(FolderOf(FTargetName)))
     throw EFCreateError(FTargetName, folderError);
   return true;

@@ -25,11 +25,19 @@ struct TProcessSummary {
 // TBatchFolder::ListBatchFiles): progress position k; the graphic registered
 // for the file's extension loads the file's first page; the operation runs
 // with the context (file, page index 0); when it returns 0 the page is
-// written back with SavePageIntoFile(file, 1, graphic) and onStored is
-// called. Any error of one file, reading, processing or writing, adds the
+// written back as SavePageIntoFile(file, 1, graphic) writes it and onStored
+// is called. Any error of one file, reading, processing or writing, adds the
 // line "Error processing " + path + " - " + message to log and the loop goes
 // on with the next file; a file that failed is left as it was. The progress
 // is begun with the number of files and always ended.
+//
+// Writing a file back (coding its new content, flushing it to the disk,
+// renaming it over the file, flushing the folder) goes on while the next
+// files are read and processed; a few files are in flight at most. A file is reported
+// (onStored, or its error line) only once it is in place and its folder
+// flushed, the files always in their order, and every file is reported
+// before the progress ends. A file that names one still in flight (a link
+// to it) is read only once that one is in place.
 TProcessSummary ProcessAllImages(const std::vector<std::string>& files,
                                  const TPageOperation& operation, TLogSink& log,
                                  TBatchProgress* progress = nullptr,

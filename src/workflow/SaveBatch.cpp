@@ -14,13 +14,17 @@
 #include "workflow/BatchProgress.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -33,21 +37,97 @@ namespace {
 using TPageSink =
     std::function<void(TDIB& page, const TDibGraphic* graphic, const std::string& jpegFile)>;
 
+// Reads the pages of the batch's TIFF files ahead, in order, on a thread of
+// its own, so that decoding the next page overlaps coding this one; at most
+// kAhead pages wait. A file that cannot be read ends the reading there, its
+// error handed over in its place.
+class TTiffPagesAhead {
+public:
+  explicit TTiffPagesAhead(const std::vector<std::string>& files)
+      : FFiles(files), FThread([this] { Run(); }) {}
+  ~TTiffPagesAhead() {
+    {
+      std::lock_guard lock(FMutex);
+      FStopping = true;
+    }
+    FChanged.notify_all();
+    FThread.join();
+  }
+  TTiffPagesAhead(const TTiffPagesAhead&) = delete;
+  TTiffPagesAhead& operator=(const TTiffPagesAhead&) = delete;
+
+  // The next page of the next TIFF file into page; false after the file's
+  // last page. Raises the error reading the file met.
+  bool Next(TDIB& page) {
+    std::unique_lock lock(FMutex);
+    FChanged.wait(lock, [this] { return !FRead.empty(); });
+    TRead read = std::move(FRead.front());
+    FRead.pop_front();
+    FChanged.notify_all();
+    lock.unlock();
+    if (read.Failure) std::rethrow_exception(read.Failure);
+    if (!read.Page) return false;
+    page = std::move(*read.Page);
+    return true;
+  }
+
+private:
+  static constexpr size_t kAhead = 2;
+  struct TRead {
+    std::unique_ptr<TDIB> Page; // null after the file's last page
+    std::exception_ptr Failure;
+  };
+
+  // False when the loop is stopping.
+  bool Hand(TRead read) {
+    std::unique_lock lock(FMutex);
+    FChanged.wait(lock, [this] { return FStopping || FRead.size() < kAhead; });
+    if (FStopping) return false;
+    FRead.push_back(std::move(read));
+    FChanged.notify_all();
+    return true;
+  }
+
+  void Run() {
+    for (size_t i = 0; i < FFiles.size(); ++i) {
+      try {
+        // A file of another format is read by the page loop itself (one of
+        // no format there fails before this file would be asked for).
+        if (!dynamic_cast<TTiffGraphic*>(GraphicForFile(FFiles[i]).get())) continue;
+        TFileStream file(FFiles[i], TFileStream::fmOpenRead);
+        const int pages = TDIB::TiffPageCount(file);
+        for (int j = 0; j < pages; ++j) {
+          file.SetPosition(0);
+          auto page = std::make_unique<TDIB>();
+          page->LoadFromStream(file, j);
+          if (!Hand({std::move(page), nullptr})) return;
+        }
+        if (!Hand({nullptr, nullptr})) return;
+      } catch (...) {
+        Hand({nullptr, std::current_exception()});
+        return;
+      }
+    }
+  }
+
+  const std::vector<std::string>& FFiles;
+  std::mutex FMutex;
+  std::condition_variable FChanged;
+  std::deque<TRead> FRead;
+  bool FStopping = false;
+  std::thread FThread;
+};
+
 void ForEachPage(const std::vector<std::string>& files, TBatchProgress* progress,
                  const TPageSink& addPage) {
   const TBatchProgressScope scope(progress, static_cast<int>(files.size()));
+  TTiffPagesAhead ahead(files);
   TDIB page;
   for (size_t i = 0; i < files.size(); ++i) {
     scope.Position(static_cast<int>(i));
     const std::unique_ptr<TDibGraphic> kind = GraphicForFile(files[i]);
     if (dynamic_cast<TTiffGraphic*>(kind.get())) {
-      TFileStream file(files[i], TFileStream::fmOpenRead);
-      const int pages = TDIB::TiffPageCount(file);
-      for (int j = 0; j < pages; ++j) {
-        file.SetPosition(0);
-        page.LoadFromStream(file, j);
-        addPage(page, nullptr, "");
-      }
+      while (ahead.Next(page)) addPage(page, nullptr, "");
       continue;
     }
     TGraphicDocument document(files[i]);

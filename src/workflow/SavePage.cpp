@@ -1,6 +1,7 @@
 #include "workflow/SavePage.h"
 
 #include "core/FileStream.h"
+#include "core/FileTargets.h"
 #include "core/MemoryStream.h"
 #include "graphics/BitmapGraphic.h"
 #include "graphics/GraphicRegistry.h"
@@ -63,36 +64,51 @@ void RewriteTiff(TStream& source, int pageNumber, const TDibGraphic& graphic,
   }
 }
 
-void SaveNewFile(const std::string& file, const TDibGraphic& graphic) {
-  std::unique_ptr<TDibGraphic> target = GraphicForFile(file);
-  TakeGraphic(*target, graphic);
-  TReplacingFileStream created(file);
-  target->SaveToStream(created);
+} // namespace
+
+TPreparedPage::TPreparedPage(std::unique_ptr<TFileStream> source,
+                             std::unique_ptr<TReplacingFileStream> replacement)
+    : FSource(std::move(source)), FReplacement(std::move(replacement)) {}
+
+TPreparedPage::~TPreparedPage() = default;
+
+void TPreparedPage::PutInPlace() {
+  if (FSource) {
+    FReplacement->CommitLeavingFolderUnflushed();
+    return;
+  }
   // Another writer that made the file meanwhile keeps it.
-  if (!created.CommitNew())
-    throw ESavePageError("Cannot create " + file +
+  if (!FReplacement->CommitNew(false))
+    throw ESavePageError("Cannot create " + FReplacement->FileName() +
                          ": the file was made by another program meanwhile");
 }
 
-} // namespace
+const std::string& TPreparedPage::TargetName() const {
+  return FReplacement->TargetName();
+}
 
-void SavePageIntoFile(const std::string& file, int pageNumber, const TDibGraphic& graphic) {
+std::unique_ptr<TPreparedPage> PreparePageIntoFile(const std::string& file, int pageNumber,
+                                                   const TDibGraphic& graphic) {
   struct stat existing {};
   if (::stat(file.c_str(), &existing) != 0 && errno == ENOENT) {
-    SaveNewFile(file, graphic);
-    return;
+    std::unique_ptr<TDibGraphic> target = GraphicForFile(file);
+    TakeGraphic(*target, graphic);
+    auto created = std::make_unique<TReplacingFileStream>(file);
+    target->SaveToStream(*created);
+    return std::make_unique<TPreparedPage>(nullptr, std::move(created));
   }
   std::unique_ptr<TDibGraphic> kind = GraphicForFile(file);
   // Other writers of the file wait until the new content is in place.
-  TFileStream source(file, TFileStream::fmOpenReadWrite, TFileStream::fmShareDenyWrite);
+  auto source = std::make_unique<TFileStream>(file, TFileStream::fmOpenReadWrite,
+                                              TFileStream::fmShareDenyWrite);
   // The new file is made whole in memory before the target is opened, so an
   // unreadable file or a page it cannot store leaves no trace.
   TMemoryStream made;
   if (dynamic_cast<TTiffGraphic*>(kind.get())) {
-    RewriteTiff(source, pageNumber, graphic, file, made);
+    RewriteTiff(*source, pageNumber, graphic, file, made);
   } else if (dynamic_cast<TPdfGraphic*>(kind.get())) {
-    std::vector<uint8_t> bytes(static_cast<size_t>(source.Size()));
-    if (!bytes.empty()) source.ReadBuffer(bytes.data(), bytes.size());
+    std::vector<uint8_t> bytes(static_cast<size_t>(source->Size()));
+    if (!bytes.empty()) source->ReadBuffer(bytes.data(), bytes.size());
     TPdfGraphic page;
     page.Assign(graphic);
     if (!page.WriteReplacing(bytes, pageNumber, made)) NoSuchPage(pageNumber, file);
@@ -102,7 +118,14 @@ void SavePageIntoFile(const std::string& file, int pageNumber, const TDibGraphic
     TakeGraphic(*kind, graphic);
     kind->SaveToStream(made);
   }
-  TReplacingFileStream replacement(file);
-  replacement.WriteBuffer(made.Memory(), made.Bytes().size());
-  replacement.Commit();
+  auto replacement = std::make_unique<TReplacingFileStream>(file);
+  replacement->WriteBuffer(made.Memory(), made.Bytes().size());
+  return std::make_unique<TPreparedPage>(std::move(source), std::move(replacement));
+}
+
+void SavePageIntoFile(const std::string& file, int pageNumber, const TDibGraphic& graphic) {
+  const std::unique_ptr<TPreparedPage> prepared = PreparePageIntoFile(file, pageNumber, graphic);
+  prepared->PutInPlace();
+  if (int error = SyncFolder(FolderOf(prepared->TargetName())))
+    throw EFCreateError(prepared->TargetName(), error);
 }

@@ -2,9 +2,12 @@
 
 #include "core/Exception.h"
 
+#include <memory>
 #include <string>
 
 class TDibGraphic;
+class TFileStream;
+class TReplacingFileStream;
 
 // A page that could not be written back into its file.
 class ESavePageError : public Exception {
@@ -37,3 +40,34 @@ public:
 // rather than writing nothing and reporting success; the format's error for
 // a file it cannot read or a graphic it cannot store.
 void SavePageIntoFile(const std::string& file, int pageNumber, const TDibGraphic& graphic);
+
+// SavePageIntoFile in two steps, for a loop that puts one file in place
+// while it makes the next: PreparePageIntoFile does everything short of
+// putting the new content in place (the file is locked against other
+// writers and its new content written and held aside), PutInPlace finishes
+// it. Dropping a prepared page leaves the file as it was; its lock is held
+// until the prepared page is dropped.
+class TPreparedPage {
+public:
+  TPreparedPage(std::unique_ptr<TFileStream> source,
+                std::unique_ptr<TReplacingFileStream> replacement);
+  ~TPreparedPage();
+  TPreparedPage(const TPreparedPage&) = delete;
+  TPreparedPage& operator=(const TPreparedPage&) = delete;
+
+  // The new content takes the file's place, its data flushed to the disk
+  // first; the folder is not flushed (see
+  // TReplacingFileStream::CommitLeavingFolderUnflushed): the caller flushes
+  // it before reporting the page stored. Raises like SavePageIntoFile; the
+  // file is then as it was.
+  void PutInPlace();
+  // The file written: the file with its symbolic links followed.
+  const std::string& TargetName() const;
+
+private:
+  std::unique_ptr<TFileStream> FSource; // null when the file is made new
+  std::unique_ptr<TReplacingFileStream> FReplacement;
+};
+
+std::unique_ptr<TPreparedPage> PreparePageIntoFile(const std::string& file, int pageNumber,
+                                                   const TDibGraphic& graphic);

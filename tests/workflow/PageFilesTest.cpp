@@ -6,16 +6,24 @@
 #include "workflow/PageOperations.h"
 #include "workflow/PageTestSupport.h"
 #include "workflow/ProcessAllImages.h"
+#include "workflow/ProcessAllImagesReplacer.h"
 #include "workflow/SaveBatch.h"
 #include "workflow/SavePage.h"
 #include "workflow/WorkflowTestSupport.h"
 
+#include "core/WritePoint.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <gmock/gmock.h>
 #include <map>
+#include <pthread.h>
 #include <tuple>
+#include <unistd.h>
 
 using namespace test;
-using ::testing::ElementsAre, ::testing::StartsWith;
+using ::testing::AllOf, ::testing::ElementsAre, ::testing::HasSubstr, ::testing::StartsWith;
 
 namespace {
 
@@ -181,6 +189,89 @@ TEST(ProcessAllImages, FirstPagesRewrittenUnreadableFilesLoggedAndLeftAlone) {
   EXPECT_EQ(CountDifferences(Looks(*LoadPage(files[0])), Looks(*first), 254),
             first->Width() * first->Height()); // every pixel turned
   EXPECT_TRUE(SamePixels(*LoadPage(files[0], 2), *second));
+}
+
+// Fails write point `failing` (from 1) among those passed on the thread
+// named `thread`, with EIO.
+class TThreadFault {
+public:
+  TThreadFault(const char* thread, int failing) {
+    Thread = thread;
+    Failing = failing;
+    Passed = 0;
+    FPrevious = SetWritePointObserver([]() -> int {
+      char name[16] = {};
+      ::pthread_getname_np(::pthread_self(), name, sizeof name);
+      if (Thread != name) return 0;
+      return ++Passed == Failing ? EIO : 0;
+    });
+  }
+  ~TThreadFault() { SetWritePointObserver(FPrevious); }
+
+private:
+  static inline std::string Thread;
+  static inline std::atomic<int> Failing{0}, Passed{0};
+  TWritePointObserver FPrevious;
+};
+
+// Writing the first file back fails while the loop reads the next files
+// (one unreadable): making its new file, flushing it, linking it, renaming
+// it. The first file is left byte for byte as it was and its line comes
+// before the second file's; the third file is stored; no temporary file is
+// left.
+TEST(ProcessAllImages, FailedWriteBackWhileTheNextFilesAreReadLoggedInFileOrder) {
+  const struct {
+    const char* Thread;
+    int Point;
+  } cases[] = {{TBatchReplacer::kMakerName, 1},
+               {TBatchReplacer::kPlacerName, 1},
+               {TBatchReplacer::kPlacerName, 2},
+               {TBatchReplacer::kPlacerName, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Thread) + " " + std::to_string(c.Point));
+    TempDir dir;
+    const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.tif"),
+                                            dir.File("c.tif")};
+    SavePage(*PatternPage(ifBlackWhite, 640, 480, 200, 200, 1), files[0]);
+    WriteText(files[1], "not an image");
+    SavePage(*PatternPage(ifBlackWhite, 640, 480, 200, 200, 3), files[2]);
+    const std::vector<uint8_t> before = ReadFile(files[0]);
+    const auto third = LoadPage(files[2]);
+    TLogLines log;
+    std::vector<std::string> stored;
+    TProcessSummary summary;
+    {
+      const TThreadFault fault(c.Thread, c.Point);
+      summary = ProcessAllImages(
+          files, PageOperation(TPageCommand::Invert), log, nullptr,
+          [&](const std::string& file, const TDibGraphic&) { stored.push_back(file); });
+    }
+    EXPECT_EQ(std::tuple(summary.Files, summary.Stored, summary.Failed), std::tuple(3, 1, 2));
+    EXPECT_THAT(log.Lines(), ElementsAre(AllOf(StartsWith("Error processing " + files[0] + " - "),
+                                               HasSubstr(std::strerror(EIO))),
+                                         StartsWith("Error processing " + files[1] + " - ")));
+    EXPECT_EQ(stored, std::vector<std::string>{files[2]});
+    EXPECT_EQ(ReadFile(files[0]), before);
+    EXPECT_EQ(CountDifferences(Looks(*LoadPage(files[2])), Looks(*third), 254),
+              third->Width() * third->Height());
+    EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "b.tif", "c.tif"}));
+  }
+}
+
+// A later name of a file still being written back (a symbolic link to it)
+// is read once the file holds its new content: the negative of the
+// negative, as when the files are written one after another.
+TEST(ProcessAllImages, ALinkToAnEarlierFileReadsItsNewContent) {
+  TempDir dir;
+  const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.tif")};
+  SavePage(*PatternPage(ifBlackWhite, 640, 480, 200, 200, 1), files[0]);
+  ASSERT_EQ(::symlink("a.tif", files[1].c_str()), 0);
+  const auto before = LoadPage(files[0]);
+  TLogLines log;
+  const TProcessSummary summary = ProcessAllImages(files, PageOperation(TPageCommand::Invert), log);
+  EXPECT_EQ(summary.Stored, 2);
+  EXPECT_TRUE(SamePixels(*LoadPage(files[0]), *before));
+  EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "b.tif"}));
 }
 
 std::map<std::string, std::vector<uint8_t>> Contents(const TempDir& dir) {
