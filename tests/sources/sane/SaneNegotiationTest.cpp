@@ -107,6 +107,9 @@ TEST_F(SaneNegotiationTest, AProfilesSettingsAreReadBackFromTheDevice) {
 }
 
 TEST_F(SaneTest, TheCommandLineListsTheDevicesAfterTheVirtualScanner) {
+  // Installed, sane.ds comes before virtual.ds in the sources folder.
+  setenv("TESSIVANE_TWAIN_SOURCES",
+         (BinPath("sane_source") + ":" + BinPath("twain_sources")).c_str(), 1);
   const RunResult listed = test::Run({BinPath("tessivane-cli"), "sources"});
   EXPECT_EQ(listed.status, 0) << listed.err;
   EXPECT_EQ(listed.out, "Virtual Scanner\nNoname frontend-tester (test:0)\n"
