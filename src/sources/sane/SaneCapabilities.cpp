@@ -101,11 +101,21 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
        }},
       {ICAP_XFERMECH, false, false, always,
        [](TSaneSource& s, TSaneSettings&) {
-         return Choice(TWTY_UINT16, {TWSX_NATIVE, TWSX_MEMORY}, s.FXferMech);
+         return Choice(TWTY_UINT16, {TWSX_NATIVE, TWSX_FILE, TWSX_MEMORY}, s.FXferMech);
        },
        [](TSaneSource& s, TSaneSettings&, double v) -> TW_UINT16 {
-         if (v != TWSX_NATIVE && v != TWSX_MEMORY) throw ESaneError(SANE_STATUS_INVAL, "mech");
+         if (v != TWSX_NATIVE && v != TWSX_FILE && v != TWSX_MEMORY)
+           throw ESaneError(SANE_STATUS_INVAL, "mech");
          s.FXferMech = static_cast<int>(v);
+         return TWRC_SUCCESS;
+       }},
+      {ICAP_IMAGEFILEFORMAT, false, false, always,
+       [](TSaneSource& s, TSaneSettings&) {
+         return Choice(TWTY_UINT16, {TWFF_TIFF, TWFF_BMP}, s.FFileFormat);
+       },
+       [](TSaneSource& s, TSaneSettings&, double v) -> TW_UINT16 {
+         if (v != TWFF_TIFF && v != TWFF_BMP) throw ESaneError(SANE_STATUS_INVAL, "format");
+         s.FFileFormat = static_cast<int>(v);
          return TWRC_SUCCESS;
        }},
       {ICAP_UNITS, false, false, always,

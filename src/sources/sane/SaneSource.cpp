@@ -43,6 +43,8 @@ TW_UINT16 TSaneSource::Answer(SANE_Status status) {
 
 TW_UINT16 TSaneSource::Entry(TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF data) {
   TLock lock(FLock);
+  if (DG == DG_IMAGE && DAT == DAT_IMAGEFILEXFER)
+    return MSG == MSG_GET ? FileXfer(lock) : Fail(TWCC_BADPROTOCOL);
   if (data == nullptr) return Fail(TWCC_BADVALUE);
   FCondition = TWCC_SUCCESS;
   try {
@@ -57,6 +59,8 @@ TW_UINT16 TSaneSource::Entry(TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMR
       case DAT_SETUPMEMXFER:
         return MSG == MSG_GET ? SetupMemXfer(lock, static_cast<pTW_SETUPMEMXFER>(data))
                               : Fail(TWCC_BADPROTOCOL);
+      case DAT_SETUPFILEXFER:
+        return SetupFileXfer(MSG, static_cast<pTW_SETUPFILEXFER>(data));
       case DAT_EVENT:
         return TWRC_NOTDSEVENT;
       default:

@@ -76,6 +76,8 @@ private:
   TW_UINT16 SetupMemXfer(TLock& lock, pTW_SETUPMEMXFER setup);
   TW_UINT16 NativeXfer(TLock& lock, TW_HANDLE* handle);
   TW_UINT16 MemXfer(TLock& lock, pTW_IMAGEMEMXFER strip);
+  TW_UINT16 SetupFileXfer(TW_UINT16 MSG, pTW_SETUPFILEXFER setup);
+  TW_UINT16 FileXfer(TLock& lock);
   // Waits for the page about to be transferred; false when scanning ended
   // without one. The result stays at the front of FResults.
   bool WaitForPage(TLock& lock);
@@ -96,6 +98,8 @@ private:
   // TWAIN settings with no SANE option of their own.
   int FXferCount = -1;
   int FXferMech = TWSX_NATIVE;
+  int FFileFormat = TWFF_BMP;
+  std::string FFileName; // of a file transfer; empty: the default
   int FUnits = TWUN_INCHES;
   int FSupportedSize = TWSS_NONE;
   bool FIndicators = true;

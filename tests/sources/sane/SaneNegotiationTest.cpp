@@ -33,12 +33,12 @@ TEST_F(SaneNegotiationTest, SupportedCapsAreExactlyWhatTheTestDeviceCanDo) {
   for (int i = 0; i < container->Count(); ++i) caps.push_back(container->Item(i).AsInteger());
   std::sort(caps.begin(), caps.end());
   // No duplex feeder, no brightness or contrast options on this device.
-  std::vector<int> expected = {CAP_XFERCOUNT,       ICAP_XFERMECH,      ICAP_UNITS,
-                               ICAP_COMPRESSION,    ICAP_PIXELFLAVOR,   CAP_INDICATORS,
-                               CAP_UICONTROLLABLE,  CAP_DEVICEONLINE,   CAP_SUPPORTEDCAPS,
-                               ICAP_PIXELTYPE,      ICAP_BITDEPTH,      ICAP_XRESOLUTION,
-                               ICAP_YRESOLUTION,    ICAP_PHYSICALWIDTH, ICAP_PHYSICALHEIGHT,
-                               ICAP_SUPPORTEDSIZES, CAP_FEEDERENABLED,  CAP_FEEDERLOADED};
+  std::vector<int> expected = {
+      CAP_XFERCOUNT,       ICAP_IMAGEFILEFORMAT, ICAP_XFERMECH,      ICAP_UNITS,
+      ICAP_COMPRESSION,    ICAP_PIXELFLAVOR,     CAP_INDICATORS,     CAP_UICONTROLLABLE,
+      CAP_DEVICEONLINE,    CAP_SUPPORTEDCAPS,    ICAP_PIXELTYPE,     ICAP_BITDEPTH,
+      ICAP_XRESOLUTION,    ICAP_YRESOLUTION,     ICAP_PHYSICALWIDTH, ICAP_PHYSICALHEIGHT,
+      ICAP_SUPPORTEDSIZES, CAP_FEEDERENABLED,    CAP_FEEDERLOADED};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(caps, expected);
 }

@@ -75,6 +75,10 @@ TEST_P(SanePixelTest, ThePageEqualsScanimagesPage) {
   twain->ShowUI = false;
   twain->SetXferMech(mechanism);
   twain->SetDIBHandleType(THDT_DIBRAW);
+  // A file transfer's BMP file is read back into a page.
+  twain->SetFilename(Dir.File("page.bmp"));
+  twain->SetFileFormat(TWFF_BMP);
+  twain->SetReturnHandle(true);
   twain->OnNegotiation = [&](TTwnObject*) {
     EXPECT_EQ(Set(*twain, ICAP_PIXELTYPE, pixels.PixelType), TWRC_SUCCESS);
     EXPECT_EQ(Set(*twain, ICAP_BITDEPTH, pixels.BitDepth), TWRC_SUCCESS);
@@ -84,7 +88,11 @@ TEST_P(SanePixelTest, ThePageEqualsScanimagesPage) {
   ASSERT_TRUE(twain->Acquire(kTestDevice));
   ASSERT_TRUE(WaitFor([&] { return Events.Images.size() == 1; }));
   ASSERT_TRUE(WaitClosed(*twain));
-  EXPECT_TRUE(Events.Failures.empty());
+  // The engine asks for the second file mechanism first; this source has the first only.
+  for (const TRecordedFailure& failure : Events.Failures)
+    if (!(mechanism == TWFX_FILES && failure.CAP == ICAP_XFERMECH))
+      ADD_FAILURE() << "DAT " << failure.DAT << " MSG " << failure.MSG << " CAP " << failure.CAP
+                    << " condition " << failure.Status;
   ASSERT_NE(Events.Images[0].Handle, nullptr);
 
   const TPnmImage expected = ScanImage(pixels.Options);
@@ -112,10 +120,13 @@ TEST_P(SanePixelTest, ThePageEqualsScanimagesPage) {
 
 INSTANTIATE_TEST_SUITE_P(Pages, SanePixelTest,
                          ::testing::Combine(::testing::ValuesIn(kPixelCases),
-                                            ::testing::Values(TWFX_NATIVE, TWFX_MEMORY)),
+                                            ::testing::Values(TWFX_NATIVE, TWFX_MEMORY,
+                                                              TWFX_FILES)),
                          [](const auto& test) {
                            return std::string(std::get<0>(test.param).Name) +
-                                  (std::get<1>(test.param) == TWFX_NATIVE ? "Native" : "Memory");
+                                  (std::get<1>(test.param) == TWFX_NATIVE   ? "Native"
+                                   : std::get<1>(test.param) == TWFX_MEMORY ? "Memory"
+                                                                            : "File");
                          });
 
 class SaneBatchTest : public SaneTest {
