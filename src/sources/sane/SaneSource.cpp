@@ -1,6 +1,7 @@
 #include "SaneSource.h"
 
 #include "SaneStatus.h"
+#include "core/Exception.h"
 
 #include <climits>
 
@@ -88,6 +89,11 @@ TW_UINT16 TSaneSource::Entry(TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMR
     return Answer(error.Status());
   } catch (const std::bad_alloc&) {
     return Fail(TWCC_LOWMEMORY);
+  } catch (const Exception&) {
+    // A page the raster library cannot hold (too large for a DIB).
+    return Fail(TWCC_LOWMEMORY);
+  } catch (const std::exception&) {
+    return Fail(TWCC_BUMMER);
   }
   return Fail(TWCC_BADPROTOCOL);
 }
