@@ -1,5 +1,6 @@
 #include "SaneSettings.h"
 
+#include "../virtual/VirtualWire.h"
 #include "SaneStatus.h"
 
 #include <sane/saneopts.h>
@@ -149,10 +150,8 @@ double TSaneSettings::MaxHeight() const {
 
 TW_FRAME TSaneSettings::Frame() const {
   auto inches = [&](const char* name) {
-    const double value =
-        FDevice.Number(name).value_or(0) * FDevice.MillimetresPerUnit(name) / kMillimetresPerInch;
-    const auto scaled = static_cast<int32_t>(std::lround(value * 65536.0));
-    return TW_FIX32{static_cast<TW_INT16>(scaled >> 16), static_cast<TW_UINT16>(scaled & 0xFFFF)};
+    return ToFix32(FDevice.Number(name).value_or(0) * FDevice.MillimetresPerUnit(name) /
+                   kMillimetresPerInch);
   };
   return TW_FRAME{inches(SANE_NAME_SCAN_TL_X), inches(SANE_NAME_SCAN_TL_Y),
                   inches(SANE_NAME_SCAN_BR_X), inches(SANE_NAME_SCAN_BR_Y)};

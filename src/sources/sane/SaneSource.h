@@ -61,7 +61,6 @@ private:
   void Announce(TW_UINT16 MSG);
 
   // Capabilities (SaneCapabilities.cpp).
-  friend struct TSaneCapRow;
   static const std::vector<TSaneCapRow>& Table();
   // The values at opening, which MSG_GETDEFAULT and MSG_RESET give.
   void KeepDefaults();

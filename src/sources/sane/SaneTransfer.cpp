@@ -16,10 +16,6 @@ namespace {
 
 constexpr uint32_t kPreferredStrip = 65536;
 
-TW_FIX32 Fix32(double value) {
-  return ToFix32(value);
-}
-
 std::string DefaultFileName() {
   std::error_code error;
   const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
@@ -49,10 +45,10 @@ TW_UINT16 TSaneSource::ImageLayout(TW_UINT16 MSG, pTW_IMAGELAYOUT layout) {
   const double u = UnitsPerInch();
   auto report = [&] {
     const TW_FRAME frame = FSettings->Frame();
-    layout->Frame.Left = Fix32(FromFix32(frame.Left) * u);
-    layout->Frame.Top = Fix32(FromFix32(frame.Top) * u);
-    layout->Frame.Right = Fix32(FromFix32(frame.Right) * u);
-    layout->Frame.Bottom = Fix32(FromFix32(frame.Bottom) * u);
+    layout->Frame.Left = ToFix32(FromFix32(frame.Left) * u);
+    layout->Frame.Top = ToFix32(FromFix32(frame.Top) * u);
+    layout->Frame.Right = ToFix32(FromFix32(frame.Right) * u);
+    layout->Frame.Bottom = ToFix32(FromFix32(frame.Bottom) * u);
     layout->DocumentNumber = 1;
     layout->PageNumber = static_cast<TW_UINT32>(FTaken + 1);
     layout->FrameNumber = 1;
@@ -64,8 +60,8 @@ TW_UINT16 TSaneSource::ImageLayout(TW_UINT16 MSG, pTW_IMAGELAYOUT layout) {
     return TWRC_SUCCESS;
   case MSG_GETDEFAULT:
     *layout = TW_IMAGELAYOUT{};
-    layout->Frame.Right = Fix32(FSettings->MaxWidth() * u);
-    layout->Frame.Bottom = Fix32(FSettings->MaxHeight() * u);
+    layout->Frame.Right = ToFix32(FSettings->MaxWidth() * u);
+    layout->Frame.Bottom = ToFix32(FSettings->MaxHeight() * u);
     layout->DocumentNumber = layout->PageNumber = layout->FrameNumber = 1;
     return TWRC_SUCCESS;
   case MSG_RESET:
@@ -91,8 +87,8 @@ TW_UINT16 TSaneSource::ImageInfo(TLock& lock, pTW_IMAGEINFO info) {
   const TSanePage& page = front.Page;
   const double u = UnitsPerInch();
   *info = TW_IMAGEINFO{};
-  info->XResolution = Fix32(FPageXDpi / u);
-  info->YResolution = Fix32(FPageYDpi / u);
+  info->XResolution = ToFix32(FPageXDpi / u);
+  info->YResolution = ToFix32(FPageYDpi / u);
   info->ImageWidth = page.Width;
   info->ImageLength = page.Height;
   if (page.PixelType == TWPT_RGB) {
