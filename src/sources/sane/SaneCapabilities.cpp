@@ -61,11 +61,11 @@ uint32_t IndexOf(const std::vector<double>& values, double value) {
 struct TSaneCapRow {
   TW_UINT16 Cap;
   bool Device;
-  bool ReadOnly;
   bool (*Supported)(TSaneSettings& settings);
   TCapAnswer (*Get)(TSaneSource& source, TSaneSettings& settings);
   // Returns TWRC_SUCCESS, or TWRC_CHECKSTATUS when the device took a
-  // neighbouring value; raises ESaneError for a value it refuses.
+  // neighbouring value; raises ESaneError for a value it refuses. None for
+  // a capability that is only read.
   TW_UINT16 (*Set)(TSaneSource& source, TSaneSettings& settings, double value);
 };
 
@@ -88,18 +88,15 @@ double TSaneSource::UnitsPerInch() const {
 
 const std::vector<TSaneCapRow>& TSaneSource::Table() {
   auto always = [](TSaneSettings&) { return true; };
-  auto refused = [](TSaneSource&, TSaneSettings&, double) -> TW_UINT16 {
-    throw ESaneError(SANE_STATUS_INVAL, "read-only");
-  };
   static const std::vector<TSaneCapRow> rows = {
-      {CAP_XFERCOUNT, false, false, always,
+      {CAP_XFERCOUNT, false, always,
        [](TSaneSource& s, TSaneSettings&) { return One(TWTY_INT16, s.FXferCount); },
        [](TSaneSource& s, TSaneSettings&, double v) -> TW_UINT16 {
          if (v != -1 && (v < 1 || v > SHRT_MAX)) throw ESaneError(SANE_STATUS_INVAL, "count");
          s.FXferCount = static_cast<int>(v);
          return TWRC_SUCCESS;
        }},
-      {ICAP_XFERMECH, false, false, always,
+      {ICAP_XFERMECH, false, always,
        [](TSaneSource& s, TSaneSettings&) {
          return Choice(TWTY_UINT16, {TWSX_NATIVE, TWSX_FILE, TWSX_MEMORY}, s.FXferMech);
        },
@@ -109,7 +106,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
          s.FXferMech = static_cast<int>(v);
          return TWRC_SUCCESS;
        }},
-      {ICAP_IMAGEFILEFORMAT, false, false, always,
+      {ICAP_IMAGEFILEFORMAT, false, always,
        [](TSaneSource& s, TSaneSettings&) {
          return Choice(TWTY_UINT16, {TWFF_TIFF, TWFF_BMP}, s.FFileFormat);
        },
@@ -118,38 +115,38 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
          s.FFileFormat = static_cast<int>(v);
          return TWRC_SUCCESS;
        }},
-      {ICAP_UNITS, false, false, always,
+      {ICAP_UNITS, false, always,
        [](TSaneSource& s, TSaneSettings&) { return Choice(TWTY_UINT16, kUnits, s.FUnits); },
        [](TSaneSource& s, TSaneSettings&, double v) -> TW_UINT16 {
          if (!Has(kUnits, v)) throw ESaneError(SANE_STATUS_INVAL, "units");
          s.FUnits = static_cast<int>(v);
          return TWRC_SUCCESS;
        }},
-      {ICAP_COMPRESSION, false, true, always,
+      {ICAP_COMPRESSION, false, always,
        [](TSaneSource&, TSaneSettings&) { return Choice(TWTY_UINT16, {TWCP_NONE}, TWCP_NONE); },
-       refused},
-      {ICAP_PIXELFLAVOR, false, true, always,
+       nullptr},
+      {ICAP_PIXELFLAVOR, false, always,
        [](TSaneSource&, TSaneSettings&) {
          return Choice(TWTY_UINT16, {TWPF_CHOCOLATE}, TWPF_CHOCOLATE);
        },
-       refused},
-      {CAP_INDICATORS, false, false, always,
+       nullptr},
+      {CAP_INDICATORS, false, always,
        [](TSaneSource& s, TSaneSettings&) { return Choice(TWTY_BOOL, kBooleans, s.FIndicators); },
        [](TSaneSource& s, TSaneSettings&, double v) -> TW_UINT16 {
          s.FIndicators = v != 0;
          return TWRC_SUCCESS;
        }},
-      {CAP_UICONTROLLABLE, false, true, always,
-       [](TSaneSource&, TSaneSettings&) { return One(TWTY_BOOL, 1); }, refused},
-      {CAP_DEVICEONLINE, true, true, always,
-       [](TSaneSource& s, TSaneSettings&) { return One(TWTY_BOOL, s.FDevice->Online()); }, refused},
-      {CAP_SUPPORTEDCAPS, true, true, always,
+      {CAP_UICONTROLLABLE, false, always,
+       [](TSaneSource&, TSaneSettings&) { return One(TWTY_BOOL, 1); }, nullptr},
+      {CAP_DEVICEONLINE, true, always,
+       [](TSaneSource& s, TSaneSettings&) { return One(TWTY_BOOL, s.FDevice->Online()); }, nullptr},
+      {CAP_SUPPORTEDCAPS, true, always,
        [](TSaneSource& s, TSaneSettings&) {
          const std::vector<TW_UINT16> caps = s.SupportedCaps();
          return TCapAnswer{TCapAnswer::Items, TWTY_UINT16, {caps.begin(), caps.end()}};
        },
-       refused},
-      {ICAP_PIXELTYPE, true, false, [](TSaneSettings& d) { return !d.PixelTypes().empty(); },
+       nullptr},
+      {ICAP_PIXELTYPE, true, [](TSaneSettings& d) { return !d.PixelTypes().empty(); },
        [](TSaneSource&, TSaneSettings& d) {
          return Choice(TWTY_UINT16, d.PixelTypes(), d.PixelType());
        },
@@ -157,7 +154,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
          d.SetPixelType(static_cast<int>(v));
          return TWRC_SUCCESS;
        }},
-      {ICAP_BITDEPTH, true, false, [](TSaneSettings& d) { return !d.PixelTypes().empty(); },
+      {ICAP_BITDEPTH, true, [](TSaneSettings& d) { return !d.PixelTypes().empty(); },
        [](TSaneSource&, TSaneSettings& d) {
          return Choice(TWTY_UINT16, d.BitDepths(), d.BitDepth());
        },
@@ -165,7 +162,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
          d.SetBitDepth(static_cast<int>(v));
          return TWRC_SUCCESS;
        }},
-      {ICAP_XRESOLUTION, true, false, [](TSaneSettings& d) { return d.HasResolution(); },
+      {ICAP_XRESOLUTION, true, [](TSaneSettings& d) { return d.HasResolution(); },
        [](TSaneSource&, TSaneSettings& d) {
          const TSaneNumbers allowed = d.Resolutions();
          if (!allowed.IsRange) return Choice(TWTY_FIX32, allowed.List, d.Resolution(false));
@@ -175,7 +172,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
        [](TSaneSource&, TSaneSettings& d, double v) -> TW_UINT16 {
          return std::fabs(d.SetResolution(false, v) - v) < 0.01 ? TWRC_SUCCESS : TWRC_CHECKSTATUS;
        }},
-      {ICAP_YRESOLUTION, true, false, [](TSaneSettings& d) { return d.HasResolution(); },
+      {ICAP_YRESOLUTION, true, [](TSaneSettings& d) { return d.HasResolution(); },
        [](TSaneSource&, TSaneSettings& d) {
          const TSaneNumbers allowed = d.Resolutions();
          if (!allowed.IsRange) return Choice(TWTY_FIX32, allowed.List, d.Resolution(true));
@@ -185,11 +182,11 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
        [](TSaneSource&, TSaneSettings& d, double v) -> TW_UINT16 {
          return std::fabs(d.SetResolution(true, v) - v) < 0.01 ? TWRC_SUCCESS : TWRC_CHECKSTATUS;
        }},
-      {ICAP_PHYSICALWIDTH, true, true, [](TSaneSettings& d) { return d.HasArea(); },
-       [](TSaneSource&, TSaneSettings& d) { return One(TWTY_FIX32, d.MaxWidth()); }, refused},
-      {ICAP_PHYSICALHEIGHT, true, true, [](TSaneSettings& d) { return d.HasArea(); },
-       [](TSaneSource&, TSaneSettings& d) { return One(TWTY_FIX32, d.MaxHeight()); }, refused},
-      {ICAP_SUPPORTEDSIZES, true, false, [](TSaneSettings& d) { return d.HasArea(); },
+      {ICAP_PHYSICALWIDTH, true, [](TSaneSettings& d) { return d.HasArea(); },
+       [](TSaneSource&, TSaneSettings& d) { return One(TWTY_FIX32, d.MaxWidth()); }, nullptr},
+      {ICAP_PHYSICALHEIGHT, true, [](TSaneSettings& d) { return d.HasArea(); },
+       [](TSaneSource&, TSaneSettings& d) { return One(TWTY_FIX32, d.MaxHeight()); }, nullptr},
+      {ICAP_SUPPORTEDSIZES, true, [](TSaneSettings& d) { return d.HasArea(); },
        [](TSaneSource& s, TSaneSettings& d) {
          std::vector<double> sizes = {TWSS_NONE};
          for (const TPaperSize& paper : kPaperSizes)
@@ -210,7 +207,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
            }
          throw ESaneError(SANE_STATUS_INVAL, "size");
        }},
-      {CAP_FEEDERENABLED, true, false, [](TSaneSettings& d) { return d.HasFeeder(); },
+      {CAP_FEEDERENABLED, true, [](TSaneSettings& d) { return d.HasFeeder(); },
        [](TSaneSource&, TSaneSettings& d) {
          return Choice(TWTY_BOOL, kBooleans, d.FeederSelected());
        },
@@ -218,9 +215,9 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
          d.SelectFeeder(v != 0);
          return TWRC_SUCCESS;
        }},
-      {CAP_FEEDERLOADED, true, true, [](TSaneSettings& d) { return d.HasFeeder(); },
-       [](TSaneSource&, TSaneSettings& d) { return One(TWTY_BOOL, d.FeederSelected()); }, refused},
-      {CAP_DUPLEXENABLED, true, false, [](TSaneSettings& d) { return d.HasDuplex(); },
+      {CAP_FEEDERLOADED, true, [](TSaneSettings& d) { return d.HasFeeder(); },
+       [](TSaneSource&, TSaneSettings& d) { return One(TWTY_BOOL, d.FeederSelected()); }, nullptr},
+      {CAP_DUPLEXENABLED, true, [](TSaneSettings& d) { return d.HasDuplex(); },
        [](TSaneSource&, TSaneSettings& d) {
          return Choice(TWTY_BOOL, kBooleans, d.DuplexSelected());
        },
@@ -228,8 +225,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
          d.SelectDuplex(v != 0);
          return TWRC_SUCCESS;
        }},
-      {ICAP_BRIGHTNESS, true, false,
-       [](TSaneSettings& d) { return d.HasLevel(SANE_NAME_BRIGHTNESS); },
+      {ICAP_BRIGHTNESS, true, [](TSaneSettings& d) { return d.HasLevel(SANE_NAME_BRIGHTNESS); },
        [](TSaneSource&, TSaneSettings& d) {
          return TCapAnswer{
              TCapAnswer::Span, TWTY_FIX32, {}, d.Level(SANE_NAME_BRIGHTNESS), -1000, 1000, 0};
@@ -238,7 +234,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
          d.SetLevel(SANE_NAME_BRIGHTNESS, v);
          return TWRC_SUCCESS;
        }},
-      {ICAP_CONTRAST, true, false, [](TSaneSettings& d) { return d.HasLevel(SANE_NAME_CONTRAST); },
+      {ICAP_CONTRAST, true, [](TSaneSettings& d) { return d.HasLevel(SANE_NAME_CONTRAST); },
        [](TSaneSource&, TSaneSettings& d) {
          return TCapAnswer{
              TCapAnswer::Span, TWTY_FIX32, {}, d.Level(SANE_NAME_CONTRAST), -1000, 1000, 0};
@@ -260,7 +256,7 @@ std::vector<TW_UINT16> TSaneSource::SupportedCaps() const {
 
 void TSaneSource::KeepDefaults() {
   for (const TSaneCapRow& row : Table())
-    if (!row.ReadOnly && row.Supported(*FSettings))
+    if (row.Set != nullptr && row.Supported(*FSettings))
       FDefaults[row.Cap] = row.Get(*this, *FSettings).Current;
 }
 
@@ -279,7 +275,7 @@ TW_UINT16 TSaneSource::Capability(TW_UINT16 MSG, pTW_CAPABILITY cap) {
   switch (MSG) {
   case MSG_QUERYSUPPORT: {
     int flags = TWQC_GET | TWQC_GETCURRENT | TWQC_GETDEFAULT;
-    if (!row->ReadOnly) flags |= TWQC_SET | TWQC_RESET;
+    if (row->Set != nullptr) flags |= TWQC_SET | TWQC_RESET;
     cap->ConType = TWON_ONEVALUE;
     cap->hContainer = OneValue(FMemory, TWTY_INT32, flags);
     break;
@@ -290,7 +286,7 @@ TW_UINT16 TSaneSource::Capability(TW_UINT16 MSG, pTW_CAPABILITY cap) {
     break;
   case MSG_SET:
   case MSG_RESET: {
-    if (row->ReadOnly) return Fail(TWCC_CAPBADOPERATION);
+    if (row->Set == nullptr) return Fail(TWCC_CAPBADOPERATION);
     if (FState != 4) return Fail(TWCC_CAPSEQERROR);
     double value = FDefaults.count(cap->Cap) ? FDefaults[cap->Cap] : 0;
     if (MSG == MSG_SET) {
