@@ -13,11 +13,11 @@ set(TESSIVANE_PROGRAMS tessivane tessivane-cli tessivane-source-chooser)
 set(TESSIVANE_COMMANDS tessivane tessivane-cli)
 
 set_target_properties(${TESSIVANE_PROGRAMS} tessivane_dsm tessivane_pagemem PROPERTIES INSTALL_RPATH "$ORIGIN")
-set_target_properties(tessivane_virtual PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+set_target_properties(tessivane_virtual tessivane_sane PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 
 install(TARGETS ${TESSIVANE_PROGRAMS} RUNTIME DESTINATION ${TESSIVANE_INSTALL_APPDIR})
 install(TARGETS tessivane_dsm tessivane_pagemem LIBRARY DESTINATION ${TESSIVANE_INSTALL_APPDIR})
-install(TARGETS tessivane_virtual LIBRARY DESTINATION ${TESSIVANE_INSTALL_APPDIR}/twain_sources)
+install(TARGETS tessivane_virtual tessivane_sane LIBRARY DESTINATION ${TESSIVANE_INSTALL_APPDIR}/twain_sources)
 
 # The help pages go to the data folder. The program finds them from its own
 # folder: installed, from lib/tessivane; in the build tree, from bin/, where

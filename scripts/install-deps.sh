@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   libtiff-dev libjpeg-dev libpng-dev zlib1g-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-  libsane-dev
+  libsane-dev sane-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools qpdf poppler-utils imagemagick
   shared-mime-info desktop-file-utils appstream

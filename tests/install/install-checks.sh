@@ -14,7 +14,7 @@ check_tree() {
   local file
   for file in \
     "$app/tessivane" "$app/tessivane-cli" "$app/tessivane-source-chooser" "$app/libtessivane_dsm.so" \
-    "$app/libtessivane_pagemem.so" "$app/twain_sources/virtual.ds" \
+    "$app/libtessivane_pagemem.so" "$app/twain_sources/virtual.ds" "$app/twain_sources/sane.ds" \
     "$root/usr/share/applications/com.vellumtrace.Tessivane.desktop" \
     "$root/usr/share/metainfo/com.vellumtrace.Tessivane.metainfo.xml" \
     "$root/usr/share/icons/hicolor/scalable/apps/tessivane.svg" \
@@ -37,13 +37,17 @@ check_tree() {
     if readelf -d "$elf" | grep -E "RPATH|RUNPATH" | grep -q "$BUILD_DIR"; then fail "$elf refers to the build tree"; fi
   done < <(find "$app" -type f \( -name '*.so' -o -name '*.ds' -o -perm -u+x \) -print0)
 
-  # The installed command reaches the manager and the virtual scanner beside
-  # itself, through the link in bin/.
+  # The installed command reaches the manager, the virtual scanner and the
+  # SANE bridge beside itself, through the link in bin/; SANE sees only its
+  # test backend, never the machine's scanners.
   local out
+  mkdir -p "$root/sane" && echo test >"$root/sane/dll.conf" && echo "number_of_devices 1" >"$root/sane/test.conf"
   out=$(env -u TESSIVANE_TWAIN_DSM -u TESSIVANE_TWAIN_SOURCES -u TESSIVANE_APP_FOLDER \
-    HOME="$root/home" XDG_CONFIG_HOME="$root/home/.config" "$root/usr/bin/tessivane-cli" sources) ||
+    HOME="$root/home" XDG_CONFIG_HOME="$root/home/.config" SANE_CONFIG_DIR="$root/sane" \
+    "$root/usr/bin/tessivane-cli" sources) ||
     fail "tessivane-cli sources failed"
-  [ "$out" = "Virtual Scanner" ] || fail "tessivane-cli sources printed: $out"
+  [ "$out" = "Virtual Scanner
+Noname frontend-tester (test:0)" ] || fail "tessivane-cli sources printed: $out"
 
   desktop-file-validate "$root/usr/share/applications/com.vellumtrace.Tessivane.desktop" ||
     fail "installed desktop entry is not valid"
