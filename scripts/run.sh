@@ -56,4 +56,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 0
 fi
 
+# The window reaches the scanners SANE sees as well as the virtual scanner,
+# which stays the default when SANE sees none.
+export TESSIVANE_TWAIN_SOURCES="$bin/twain_sources:$bin/sane_source"
 exec "$bin/tessivane" "$demo"
