@@ -1,7 +1,9 @@
 /*
  * The virtual scanner: the default data source, present on every machine.
  * It feeds deterministic document pages, each with its page number drawn
- * large in the top right corner.
+ * large in the top right corner. With ICAP_PIXELFLAVOR set to TWPF_VANILLA a
+ * bilevel page has white as pixel value 0: native transfers carry the
+ * reversed palette, memory transfers the inverted data.
  */
 #ifndef TESSIVANE_VIRTUALSCANNER_H
 #define TESSIVANE_VIRTUALSCANNER_H
