@@ -47,6 +47,36 @@ TEST_F(OpenSourceTest, SettingLinesReachTheSourceOrTheLog) {
             "Input parametro|4376|300");
 }
 
+// A page-size line on a source without ICAP_SUPPORTEDSIZES sends the frame
+// of the paper its code names (TWSS_A4 1: 8.27 x 11.69 inches), or of the
+// whole physical area (8.5 x 14 inches here) for a code without a paper
+// (TWSS_ISOB3 12) or a value that is no number, logging nothing: DG_IMAGE 2,
+// DAT_IMAGELAYOUT 258, MSG_SET 6, each edge as TW_FIX32 Whole:Frac, the
+// fraction rounded from value x 65536.
+TEST_F(TwainTest, PageSizeLinesOnASourceWithoutSupportedSizesSetTheFrame) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"4386,I,1", "2 258 6 frame=0:0,0:0,8:17695,11:45220 numbers=0,0,0"},
+      {"4386,I,12", "2 258 6 frame=0:0,0:0,8:32768,14:0 numbers=0,0,0"},
+      {"4386,I,A4", "2 258 6 frame=0:0,0:0,8:32768,14:0 numbers=0,0,0"},
+  };
+  Configure("nosizes=1");
+  auto twain = MakeTwain();
+  ASSERT_TRUE(twain->OpenSourceMgr() && twain->OpenSource(""));
+  EXPECT_FALSE(twain->IsCapSupported(4386));
+  TScriptedPrompt prompt;
+  for (const auto& [line, sent] : cases) {
+    SCOPED_TRACE(line);
+    TLogLines log;
+    const size_t before = CountTrace("2 258 6");
+    ApplyProfileSettings(*twain, {"", line}, log, prompt);
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{});
+    EXPECT_EQ(CountTrace("2 258 6"), before + 1);
+    EXPECT_EQ(Trace().back(), sent);
+  }
+  EXPECT_TRUE(prompt.Questions().empty());
+  EXPECT_TRUE(twain->CloseSource() && twain->CloseSourceMgr());
+}
+
 // The generator's page of that number as the virtual scanner renders it for
 // the small pages of SmallPages: A6 (4.1339 x 5.8268 inches) at 100 dpi.
 std::unique_ptr<TDibGraphic> GeneratedPage(int number) {

@@ -81,7 +81,7 @@ bool IsReadOnly(TW_UINT16 cap) {
 } // namespace
 
 std::vector<TW_UINT16> TVirtualScanner::SupportedCaps() const {
-  return {CAP_XFERCOUNT,
+  std::vector<TW_UINT16> caps = {CAP_XFERCOUNT,
           ICAP_COMPRESSION,
           ICAP_PIXELTYPE,
           ICAP_UNITS,
@@ -109,6 +109,8 @@ std::vector<TW_UINT16> TVirtualScanner::SupportedCaps() const {
           ICAP_SUPPORTEDSIZES,
           ICAP_BITDEPTH,
           CAP_VIRTUAL_SHEETS};
+  if (FConfig->NoSupportedSizes) std::erase(caps, TW_UINT16{ICAP_SUPPORTEDSIZES});
+  return caps;
 }
 
 double TVirtualScanner::UnitsPerInch() const {
