@@ -19,8 +19,8 @@
 #include <QComboBox>
 
 #include <filesystem>
-#include <sstream>
 #include <optional>
+#include <sstream>
 
 using namespace apptest;
 
@@ -159,7 +159,8 @@ TEST_F(WindowScan, AWhiteIsZeroPageIsStoredWhiteIsOneAndLooksTheSame) {
     };
     ASSERT_TRUE(FForm->ExecuteAction("ActionScanToBatch"));
     ASSERT_TRUE(WaitFor([&] {
-      return twain.State() == 1 && !twain.DSMOpen() && !FForm->ScanCommands().PageSaver().InFlight();
+      return twain.State() == 1 && !twain.DSMOpen() &&
+             !FForm->ScanCommands().PageSaver().InFlight();
     }));
     EXPECT_EQ(FForm->LogForm().Lines(), QStringList{});
     const std::string file = batch.File("00000000.tif");
