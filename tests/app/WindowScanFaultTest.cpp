@@ -115,16 +115,19 @@ TEST_F(WindowScanFault, ScannerFaultsAreLoggedAndTheNextScanWorks) {
     Configure(row.Config);
     FForm.reset();
     StartSmall(batch.Path());
-    FForm->ScanCommands().AcqTWAIN().SetTimeout(1000);
+    TAcqTWAIN& twain = FForm->ScanCommands().AcqTWAIN();
+    const bool hangs = row.Config.find("hang=") != std::string::npos;
+    if (hangs) twain.SetTimeout(1000);
     ASSERT_TRUE(ScanToBatch([&] {
-      if (!FForm->LogForm().Lines().isEmpty()) test::WriteFile(release, {});
+      if (!hangs || FForm->LogForm().Lines().isEmpty() || test::FileExists(release)) return;
+      test::WriteFile(release, {});
+      twain.SetTimeout(60000); // the calls after the hung one take their time
     }));
     EXPECT_EQ(test::FolderEntries(batch.Path()), row.Written);
     ExpectThumbnailsOnReadableFiles(batch.Path());
     EXPECT_EQ(Log(), row.Log);
     // The window is still usable: the next scan adds its page after these.
     Configure("sheets=1");
-    FForm->ScanCommands().AcqTWAIN().SetTimeout(60000);
     ASSERT_TRUE(ScanToBatch());
     EXPECT_EQ(FForm->Strip().Count(), static_cast<int>(row.Written.size()) + 1);
     EXPECT_EQ(Log(), std::vector<std::string>{});
