@@ -1,7 +1,9 @@
 /*
  * The virtual scanner: the default data source, present on every machine.
  * It feeds deterministic document pages, each with its page number drawn
- * large in the top right corner.
+ * large in the top right corner. With ICAP_PIXELFLAVOR set to TWPF_VANILLA a
+ * bilevel page has white as pixel value 0: native transfers carry the
+ * reversed palette, memory transfers the inverted data.
  */
 #ifndef TESSIVANE_VIRTUALSCANNER_H
 #define TESSIVANE_VIRTUALSCANNER_H
@@ -31,6 +33,8 @@
  *                       with TWRC_CHECKSTATUS, and the interface is shown
  *   closewindow=1       with its interface shown, the operator closes the
  *                       scanner's window without scanning (MSG_CLOSEDSREQ)
+ *   nosizes=1           ICAP_SUPPORTEDSIZES is not supported (not listed in
+ *                       CAP_SUPPORTEDCAPS, its calls fail)
  *   fail=DAT MSG [CAP] CC   that triplet fails with condition code CC
  *   hang=DAT MSG [CAP]  that triplet blocks until the release file exists
  *   throw=DAT MSG [CAP] that triplet throws a C++ exception
@@ -38,7 +42,9 @@
  *                       then ends after 60 seconds)
  *   trace=PATH          every triplet received is appended to this file as
  *                       "DG DAT MSG", capability sets with their container as
- *                       it arrived (see the scanner's sources)
+ *                       it arrived (see the scanner's sources), image layout
+ *                       sets with "frame=L,T,R,B numbers=DOC,PAGE,FRAME", each
+ *                       edge as TW_FIX32 Whole:Frac
  * Numbers are decimal or 0x hexadecimal. */
 #define VIRTUAL_CONFIG_VARIABLE "TESSIVANE_VIRTUAL_SCANNER_CONFIG"
 

@@ -21,6 +21,20 @@ namespace {
 // How long closing the window waits for the pages still being written.
 constexpr unsigned kShutdownWaitMs = 120000;
 
+constexpr uint16_t kDatCapability = 0x0001;
+
+// A transfer the scanner ended without a page (cancelled, jammed).
+constexpr const char* kNoPageDelivered = "The scanner delivered no image for a page";
+
+// A failed call to the scanner outside the negotiation, which reports its
+// own; capability reads the engine makes by itself may fail on any source
+// and are left out.
+std::string ScannerErrorLine(int dg, uint16_t dat, uint16_t msg, int error, int status) {
+  return "Scanner error: DG " + std::to_string(dg) + ", DAT " + std::to_string(dat) + ", MSG " +
+         std::to_string(msg) + " ended with return code " + std::to_string(error) +
+         ", condition code " + std::to_string(status);
+}
+
 } // namespace
 
 TScanCommands::TScanCommands(TWindowParts parts, QObject* parent)
@@ -39,6 +53,11 @@ TScanCommands::TScanCommands(TWindowParts parts, QObject* parent)
   twain.OnImageReady = [this](TTwnObject*, void*, TTwnBitmapInfo*, TW_HANDLE hImage,
                               const std::string&) { AcqTWAINImageReady(hImage); };
   twain.OnNegotiation = [this](TTwnObject*) { AcqTWAINNegotiation(); };
+  twain.OnFailure = [this](TTwnObject*, int dg, uint16_t dat, uint16_t, uint16_t msg, int error,
+                           int status) {
+    if (FNegotiating || dat == kDatCapability) return;
+    FParts.Log.AddLine(ScannerErrorLine(dg, dat, msg, error, status));
+  };
 }
 
 TScanCommands::~TScanCommands() {
@@ -93,11 +112,19 @@ void TScanCommands::StartScan(TScanTarget target) {
 }
 
 void TScanCommands::AcqTWAINNegotiation() {
+  FNegotiating = true;
+  const struct TDone {
+    bool& Flag;
+    ~TDone() { Flag = false; }
+  } done{FNegotiating};
   ApplyProfileSettings(*FAcqTWAIN, FParts.Profiles.ActiveProfile(), FParts.Log, FParts.Prompt);
 }
 
 void TScanCommands::AcqTWAINImageReady(void* hImage) {
-  if (hImage == nullptr) return;
+  if (hImage == nullptr) {
+    FParts.Log.AddLine(std::string(kNoPageDelivered));
+    return;
+  }
   const auto page = static_cast<TSV_HANDLE>(hImage);
   std::string fileName;
   bool addThumbnail = false;

@@ -78,6 +78,7 @@ private:
   TScanTarget FScanTarget = TScanTarget::Batch;
   std::string FScanFileName;
   bool FClosing = false;
+  bool FNegotiating = false; // failures then end in the negotiation's own log lines
   std::unique_ptr<TQtDispatcher> FDispatcher;
   std::unique_ptr<TPageSaver> FPageSaver; // uses FDispatcher and the log
   std::unique_ptr<TAcqTWAIN> FAcqTWAIN;   // hands pages to FPageSaver, so goes first

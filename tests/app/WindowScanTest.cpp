@@ -9,6 +9,7 @@
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
 #include "graphics/GraphicDocument.h"
+#include "raster/DIB.h"
 #include "support/WritePointFaults.h"
 #include "tessivane/virtualscanner.h"
 #include "twain/AcqTWAIN.h"
@@ -19,6 +20,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <sstream>
 
 using namespace apptest;
 
@@ -59,6 +61,9 @@ TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
     ::setenv(VIRTUAL_SHEETS_VARIABLE, std::to_string(row.Sheets).c_str(), 1);
     FForm.reset();
     Start(); // a fresh run
+    // Its first tick would open the stored batch folder again, emptying the
+    // viewer, whenever a slow scan outlasts it.
+    FForm->StartTimer().stop();
     const int index = FForm->ProfileCombo().findText("Small");
     FForm->ProfileCombo().setCurrentIndex(index);
     FForm->ComboBoxScannerSettingsClick(index);
@@ -124,4 +129,59 @@ TEST_F(WindowScan, ARefusedTargetOrAMissingBatchFolderStopsBeforeTheScannerOpens
   std::filesystem::remove(FBatch.Path());
   EXPECT_EQ(test::ErrorOf([&] { FForm->ScanCommands().ActionScanToBatchExecute(); }),
             "Batch folder not selected !");
+}
+
+// A bilevel page delivered with white as pixel value 0 (the scanner's
+// vanilla pixel flavour, ICAP_PIXELFLAVOR 4383 = TWPF_VANILLA 1) is stored
+// with white 1: the same TIFF page, and the same look, as the page
+// delivered white 1.
+TEST_F(WindowScan, AWhiteIsZeroPageIsStoredWhiteIsOneAndLooksTheSame) {
+  ::setenv(VIRTUAL_SHEETS_VARIABLE, "1", 1);
+  std::vector<QImage> stored;
+  std::vector<std::string> descriptions;
+  std::vector<int> deliveredWhite;
+  for (const char* flavor : {"0", "1"}) {
+    SCOPED_TRACE(flavor);
+    test::TempDir batch;
+    WriteProfile(FAppFolder.File("Flavor.tsp"), {"", "4386,I,13", "257,I,0", "4376,F,100",
+                                                 "4377,F,100", std::string("4383,I,") + flavor});
+    FForm.reset();
+    StartOn(batch.Path());
+    const int index = FForm->ProfileCombo().findText("Flavor");
+    FForm->ProfileCombo().setCurrentIndex(index);
+    FForm->ComboBoxScannerSettingsClick(index);
+    TAcqTWAIN& twain = FForm->ScanCommands().AcqTWAIN();
+    twain.OnImageReady = [&, save = twain.OnImageReady](TTwnObject* sender, void* bits,
+                                                        TTwnBitmapInfo* info, TW_HANDLE page,
+                                                        const std::string& path) {
+      TDIB view;
+      view.AttachHandle(static_cast<TSV_HANDLE>(page));
+      view.SetOwnsHandle(false);
+      deliveredWhite.push_back(view.WhiteIndex());
+      save(sender, bits, info, page, path);
+    };
+    ASSERT_TRUE(FForm->ExecuteAction("ActionScanToBatch"));
+    ASSERT_TRUE(WaitFor([&] {
+      return twain.State() == 1 && !twain.DSMOpen() &&
+             !FForm->ScanCommands().PageSaver().InFlight();
+    }));
+    EXPECT_EQ(FForm->LogForm().Lines(), QStringList{});
+    const std::string file = batch.File("00000000.tif");
+    // The file as libtiff describes it, its date and path aside: photometric
+    // interpretation, compression, strip sizes.
+    std::string described;
+    std::istringstream lines(test::Run({"tiffinfo", "-s", file}).out);
+    for (std::string line; std::getline(lines, line);)
+      if (line.find("DateTime") == std::string::npos && line.find(file) == std::string::npos)
+        described += line + "\n";
+    descriptions.push_back(described);
+    EXPECT_EQ(descriptions.back(), descriptions.front());
+    stored.push_back(PageImage(file));
+    EXPECT_EQ(stored.back(), stored.front());
+    EXPECT_EQ(stored.back(), Shown());
+    // The page shown is the page normalised for storing: white is 1.
+    EXPECT_EQ(FForm->Viewer().Graphic().PaletteColour(1), 0xFFFFFFu);
+    EXPECT_EQ(FForm->Viewer().Graphic().PaletteColour(0), 0u);
+  }
+  EXPECT_EQ(deliveredWhite, (std::vector<int>{1, 0}));
 }

@@ -1,5 +1,8 @@
 #include "support/OpenSourceFixture.h"
 
+#include "graphics/GraphicDocument.h"
+#include "sources/virtual/VirtualPage.h"
+
 #include "workflow/LogSink.h"
 #include "workflow/PageSaver.h"
 #include "workflow/PageTestSupport.h"
@@ -44,9 +47,50 @@ TEST_F(OpenSourceTest, SettingLinesReachTheSourceOrTheLog) {
             "Input parametro|4376|300");
 }
 
-// The scanner draws each page's number, so a page out of order differs. A
-// page that cannot be written gets a log line naming the page, the target,
-// the writer's message and the recovery file, which holds the page.
+// A page-size line on a source without ICAP_SUPPORTEDSIZES sends the frame
+// of the paper its code names (TWSS_A4 1: 8.27 x 11.69 inches), or of the
+// whole physical area (8.5 x 14 inches here) for a code without a paper
+// (TWSS_ISOB3 12) or a value that is no number, logging nothing: DG_IMAGE 2,
+// DAT_IMAGELAYOUT 258, MSG_SET 6, each edge as TW_FIX32 Whole:Frac, the
+// fraction rounded from value x 65536.
+TEST_F(TwainTest, PageSizeLinesOnASourceWithoutSupportedSizesSetTheFrame) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"4386,I,1", "2 258 6 frame=0:0,0:0,8:17695,11:45220 numbers=0,0,0"},
+      {"4386,I,12", "2 258 6 frame=0:0,0:0,8:32768,14:0 numbers=0,0,0"},
+      {"4386,I,A4", "2 258 6 frame=0:0,0:0,8:32768,14:0 numbers=0,0,0"},
+  };
+  Configure("nosizes=1");
+  auto twain = MakeTwain();
+  ASSERT_TRUE(twain->OpenSourceMgr() && twain->OpenSource(""));
+  EXPECT_FALSE(twain->IsCapSupported(4386));
+  TScriptedPrompt prompt;
+  for (const auto& [line, sent] : cases) {
+    SCOPED_TRACE(line);
+    TLogLines log;
+    const size_t before = CountTrace("2 258 6");
+    ApplyProfileSettings(*twain, {"", line}, log, prompt);
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{});
+    EXPECT_EQ(CountTrace("2 258 6"), before + 1);
+    EXPECT_EQ(Trace().back(), sent);
+  }
+  EXPECT_TRUE(prompt.Questions().empty());
+  EXPECT_TRUE(twain->CloseSource() && twain->CloseSourceMgr());
+}
+
+// The generator's page of that number as the virtual scanner renders it for
+// the small pages of SmallPages: A6 (4.1339 x 5.8268 inches) at 100 dpi.
+std::unique_ptr<TDibGraphic> GeneratedPage(int number) {
+  const TPageLayout layout{413, 583, 100, 100, TWPT_BW, 1};
+  const std::unique_ptr<TDIB> dib = RenderPage(layout, number);
+  auto page = std::make_unique<TTiffGraphic>();
+  page->ImportDib(*dib, ifBlackWhite, 100, 100);
+  return page;
+}
+
+// The scanner draws each page's number, so a page out of order differs from
+// the generator's page of its number. A page that cannot be written gets a
+// log line naming the page, the target, the writer's message and the
+// recovery file, which holds the page.
 TEST_F(TwainTest, PagesKeepTheirArrivalOrderOrAreLoggedAndRecovered) {
   const std::pair<const char*, int> cases[] = {
       {"all.tif", 20}, {"all.pdf", 20}, {"missing folder/out.tif", 2}};
@@ -56,7 +100,6 @@ TEST_F(TwainTest, PagesKeepTheirArrivalOrderOrAreLoggedAndRecovered) {
     const bool writable = sheets == 20;
     TLogLines log;
     std::vector<TSavedPage> shown;
-    std::vector<std::unique_ptr<TTiffGraphic>> delivered;
     Configure("sheets=" + std::to_string(sheets));
     auto twain = MakeTwain();
     twain->ShowUI = false;
@@ -64,19 +107,21 @@ TEST_F(TwainTest, PagesKeepTheirArrivalOrderOrAreLoggedAndRecovered) {
     TPageSaver saver(Dispatcher, log, [&](const TSavedPage& page) { shown.push_back(page); });
     twain->OnImageReady = [&](TTwnObject*, void*, TTwnBitmapInfo*, TW_HANDLE image,
                               const std::string&) {
-      delivered.push_back(std::make_unique<TTiffGraphic>());
-      delivered.back()->ImportPageHandle(static_cast<TSV_HANDLE>(image));
       saver.Submit(static_cast<TSV_HANDLE>(image), target, false);
     };
     ASSERT_TRUE(twain->Acquire("") && WaitClosed(*twain) && saver.WaitIdle(60000));
     ASSERT_EQ(shown.size(), static_cast<size_t>(sheets));
     EXPECT_EQ(saver.Failures(), writable ? 0 : sheets);
     EXPECT_EQ(log.Lines().size(), writable ? 0u : 2u);
+    if (writable) {
+      EXPECT_EQ(TGraphicDocument(target).PageCount(), sheets);
+      for (int number = 1; number <= sheets; ++number)
+        EXPECT_TRUE(SamePixels(*LoadPage(target, number), *GeneratedPage(number))) << number;
+    }
     for (const TSavedPage& page : shown) {
-      const auto written = writable ? LoadPage(target, page.Number) : LoadPage(page.RecoveryFile);
-      EXPECT_TRUE(SamePixels(*written, *delivered.at(page.Number - 1)));
       EXPECT_EQ(page.Written, writable);
       if (writable) continue;
+      EXPECT_TRUE(SamePixels(*LoadPage(page.RecoveryFile), *GeneratedPage(page.Number)));
       EXPECT_TRUE(page.RecoveryFile.starts_with(Dir.File("tessivane/recovered/")));
       const std::string start =
           "Unable to save page " + std::to_string(page.Number) + " to " + target;

@@ -71,6 +71,8 @@ TVirtualConfig TVirtualConfig::Read() {
       config.InsistUI = first != 0;
     } else if (key == "closewindow") {
       config.CloseWindow = first != 0;
+    } else if (key == "nosizes") {
+      config.NoSupportedSizes = first != 0;
     } else if (key == "fail") {
       // DAT MSG CC, or DAT MSG CAP CC
       TFailureFault fault;

@@ -29,6 +29,7 @@ struct TVirtualConfig {
   int OfflineReads = 0;
   bool InsistUI = false;
   bool CloseWindow = false;
+  bool NoSupportedSizes = false;
   std::vector<TFailureFault> Failures;
   std::vector<TTripletMatch> Hangs;
   std::vector<TTripletMatch> Throws;

@@ -103,6 +103,16 @@ void TVirtualScanner::Trace(TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMRE
       line += " " + received.Trace;
     }
   }
+  if (DG == DG_IMAGE && DAT == DAT_IMAGELAYOUT && MSG == MSG_SET && data != nullptr) {
+    const auto* layout = static_cast<const TW_IMAGELAYOUT*>(data);
+    line += " frame=";
+    for (const TW_FIX32& edge :
+         {layout->Frame.Left, layout->Frame.Top, layout->Frame.Right, layout->Frame.Bottom})
+      line += std::to_string(edge.Whole) + ":" + std::to_string(edge.Frac) + ",";
+    line.back() = ' ';
+    line += "numbers=" + std::to_string(layout->DocumentNumber) + "," +
+            std::to_string(layout->PageNumber) + "," + std::to_string(layout->FrameNumber);
+  }
   std::lock_guard guard(FTraceLock);
   if (FILE* file = std::fopen(config->TraceFile.c_str(), "a")) {
     std::fprintf(file, "%s\n", line.c_str());

@@ -206,6 +206,10 @@ TW_UINT16 TVirtualScanner::NativeXfer(TW_HANDLE* handle) {
   if (FState != 6) return Fail(TWCC_SEQERROR);
   *handle = nullptr;
   if (const TW_UINT16 result = StartPage(); result != TWRC_SUCCESS) return result;
+  // A vanilla bilevel page comes with white as pixel value 0, its palette
+  // reversed to match, so it looks the same.
+  if (FSettings.PixelType == TWPT_BW && FSettings.PixelFlavor == TWPF_VANILLA)
+    FPage->InvertKeepingAppearance();
   // The page goes to the application as a packed DIB in a block of the
   // manager's memory, which the application frees through the same manager.
   const TSV_HANDLE own = FPage->Handle();
