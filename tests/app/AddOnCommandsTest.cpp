@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 using namespace apptest;
 namespace fs = std::filesystem;
@@ -67,9 +68,14 @@ protected:
   std::vector<std::string> FFiles;
 };
 
+// The program's own libraries beside it are no modules: skipped without a word.
 TEST_F(AddOnCommands, ListsOnlyModulesWithAllFourExports) {
+  for (const std::string from : {PAGEMEM_LIBRARY, DSM_LIBRARY})
+    fs::copy_file(from, FAppFolder.File(fs::path(from).filename()));
   StartOn(FFolder);
   EXPECT_EQ(RunPlugIn(-1), std::pair(QStringList{"Scripted"}, false));
+  EXPECT_EQ(FForm->LogForm().Lines(), QStringList());
+  EXPECT_EQ(FPrompt.MessageTexts(), std::vector<std::string>());
   FForm.reset();
   for (const auto& file : fs::directory_iterator(FAppFolder.Path())) fs::remove(file.path());
   StartOn(FFolder);
@@ -82,6 +88,7 @@ TEST_F(AddOnCommands, BatchRunsFollowTheModulesAnswers) {
   const std::pair<std::string, std::string> cases[] = {{"start=-1", ""},
                                                        {"execute=1", ""},
                                                        {"damage=free", "the page block was freed"},
+                                                       {"damage=header", "the bitmap header was changed"},
                                                        {"execute=1;end=1", ""}};
   StartOn(FFolder);
   WritePage(FFiles.emplace_back(FFolder + "00000009.tif"), 100, 100);
@@ -140,6 +147,17 @@ TEST_F(AddOnCommands, ViewerPageRuns) {
   }
 }
 
+// Modules are unloaded when the window goes, from the last loaded to the first.
+TEST_F(AddOnCommands, UnloadsLastToFirst) {
+  const fs::path first = fs::path(FAppFolder.Path()) / fs::path(SCRIPTED_MODULE).filename();
+  const fs::path second = fs::path(FAppFolder.Path()) / "zz-second.so";
+  fs::copy_file(first, second);
+  StartOn(FFolder);
+  EXPECT_EQ(RunPlugIn(-1), std::pair(QStringList{"Scripted", "Scripted"}, false));
+  FForm.reset();
+  EXPECT_EQ(Text(FRecord), "unload " + second.string() + "\nunload " + first.string() + "\n");
+}
+
 // The processor gets the script and the list as two arguments though the folder has
 // a blank; a longer list left by an earlier run is replaced.
 TEST_F(AddOnCommands, ProcessorGetsScriptAndListAsTwoArguments) {
@@ -156,4 +174,30 @@ TEST_F(AddOnCommands, ProcessorGetsScriptAndListAsTwoArguments) {
   ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
   EXPECT_TRUE(WaitFor([&] { return Text(FRecord) == "2\n" + script + "\n" + list + "\n"; }));
   EXPECT_EQ(Text(list), FFiles[0] + "\r\n" + FFiles[1] + "\r\n");
+  // A processor that cannot be started: the error box after the script dialog.
+  fs::permissions(processor, fs::perms::owner_read | fs::perms::owner_write);
+  FPrompt.AnswerFiles({script});
+  FPrompt.Answer(TAnswer::Ok);
+  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
+  using TKind = TScriptedPrompt::TQuestionKind;
+  std::vector<std::tuple<TKind, TMessageKind, std::string, std::string>> asked;
+  for (const TScriptedPrompt::TQuestion& question : FPrompt.Questions())
+    asked.emplace_back(question.Kind, question.Icon, question.Text, question.File.Filter);
+  const TMessageKind information = TMessageKind::Information;
+  const auto scriptDialog = std::tuple(TKind::OpenFiles, information, "Select Image Processing Script",
+                                       "Vellumtrace Image Processing Script|*.ips");
+  EXPECT_EQ(asked, (decltype(asked){
+                       scriptDialog,
+                       {TKind::MessageBox, information,
+                        "Vellumtrace Image Processor executable was not yet set.\n\rIn next dialog "
+                        "you will be asked to find and to select it, else batch processing cannot "
+                        "be performed.",
+                        ""},
+                       {TKind::OpenFiles, information, "Select Image Processor EXE", "Executables|*"},
+                       scriptDialog,
+                       {TKind::MessageBox, TMessageKind::Error,
+                        "Unable to run Vellumtrace Image Processor !\n\rCheck if it was installed "
+                        "properly and retry.",
+                        ""}}));
+  EXPECT_TRUE(FPrompt.Unexpected().empty());
 }
