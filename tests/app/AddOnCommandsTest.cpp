@@ -6,6 +6,7 @@
 #include "app/ThumbnailStrip.h"
 #include "viewer/ImageScrollBox.h"
 #include <QApplication>
+#include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
@@ -49,6 +50,10 @@ protected:
       poll.stop();
       QListWidget& list = dialog->ListBoxModuli();
       QPushButton& ok = dialog->ButtonOk();
+      const auto* group = dialog->findChild<QGroupBox*>("GroupBoxModuli");
+      FDialogTexts = {dialog->windowTitle(), group ? group->title() : QString(), ok.text(),
+                      dialog->ButtonCancel().text()};
+      if (list.selectionMode() != QAbstractItemView::SingleSelection) FDialogTexts << "multiple";
       for (int i = 0; i < list.count(); ++i) seen.first << list.item(i)->text();
       seen.second = ok.isEnabled();
       if (QListWidgetItem* item = list.item(row))
@@ -66,6 +71,7 @@ protected:
   const std::string FFolder = FBatch.File("batch folder") + "/";
   const std::string FRecord = FAppFolder.File("calls.txt");
   std::vector<std::string> FFiles;
+  QStringList FDialogTexts; // the last dialog's caption, group, buttons
 };
 
 // The program's own libraries beside it are no modules: skipped without a word.
@@ -76,6 +82,8 @@ TEST_F(AddOnCommands, ListsOnlyModulesWithAllFourExports) {
   EXPECT_EQ(RunPlugIn(-1), std::pair(QStringList{"Scripted"}, false));
   EXPECT_EQ(FForm->LogForm().Lines(), QStringList());
   EXPECT_EQ(FPrompt.MessageTexts(), std::vector<std::string>());
+  EXPECT_EQ(FDialogTexts,
+            QStringList({"Plug-In Custom Processing", "Available External Modules", "OK", "Cancel"}));
   FForm.reset();
   for (const auto& file : fs::directory_iterator(FAppFolder.Path())) fs::remove(file.path());
   StartOn(FFolder);
