@@ -82,8 +82,8 @@ TEST_F(AddOnCommands, ListsOnlyModulesWithAllFourExports) {
   EXPECT_EQ(RunPlugIn(-1), std::pair(QStringList{"Scripted"}, false));
   EXPECT_EQ(FForm->LogForm().Lines(), QStringList());
   EXPECT_EQ(FPrompt.MessageTexts(), std::vector<std::string>());
-  EXPECT_EQ(FDialogTexts,
-            QStringList({"Plug-In Custom Processing", "Available External Modules", "OK", "Cancel"}));
+  EXPECT_EQ(FDialogTexts, QStringList({"Plug-In Custom Processing", "Available External Modules",
+                                       "OK", "Cancel"}));
   FForm.reset();
   for (const auto& file : fs::directory_iterator(FAppFolder.Path())) fs::remove(file.path());
   StartOn(FFolder);
@@ -93,11 +93,12 @@ TEST_F(AddOnCommands, ListsOnlyModulesWithAllFourExports) {
 // Batch runs by the module's answers and the reason logged per file: the calls
 // it sees, every file unchanged; a file that came in later shown after end=1.
 TEST_F(AddOnCommands, BatchRunsFollowTheModulesAnswers) {
-  const std::pair<std::string, std::string> cases[] = {{"start=-1", ""},
-                                                       {"execute=1", ""},
-                                                       {"damage=free", "the page block was freed"},
-                                                       {"damage=header", "the bitmap header was changed"},
-                                                       {"execute=1;end=1", ""}};
+  const std::pair<std::string, std::string> cases[] = {
+      {"start=-1", ""},
+      {"execute=1", ""},
+      {"damage=free", "the page block was freed"},
+      {"damage=header", "the bitmap header was changed"},
+      {"execute=1;end=1", ""}};
   StartOn(FFolder);
   WritePage(FFiles.emplace_back(FFolder + "00000009.tif"), 100, 100);
   const auto before = Contents(FFolder);
@@ -153,6 +154,14 @@ TEST_F(AddOnCommands, ViewerPageRuns) {
     EXPECT_EQ(std::vector<std::string>(messages.begin() + asked, messages.end()), errors);
     EXPECT_EQ(FForm->Viewer().Graphic().ToQImage(), expected);
   }
+  // A refused start leaves the page alone and asks for no EndProcess.
+  FForm->PageView().SetModified(false);
+  const QImage kept = FForm->Viewer().Graphic().ToQImage();
+  Script("start=-1");
+  RunPlugIn(0);
+  EXPECT_EQ(Text(FRecord), "start\n");
+  EXPECT_EQ(FForm->Viewer().Graphic().ToQImage(), kept);
+  EXPECT_FALSE(FForm->PageView().Modified());
 }
 
 // Modules are unloaded when the window goes, from the last loaded to the first.
@@ -192,20 +201,22 @@ TEST_F(AddOnCommands, ProcessorGetsScriptAndListAsTwoArguments) {
   for (const TScriptedPrompt::TQuestion& question : FPrompt.Questions())
     asked.emplace_back(question.Kind, question.Icon, question.Text, question.File.Filter);
   const TMessageKind information = TMessageKind::Information;
-  const auto scriptDialog = std::tuple(TKind::OpenFiles, information, "Select Image Processing Script",
-                                       "Vellumtrace Image Processing Script|*.ips");
-  EXPECT_EQ(asked, (decltype(asked){
-                       scriptDialog,
-                       {TKind::MessageBox, information,
-                        "Vellumtrace Image Processor executable was not yet set.\n\rIn next dialog "
-                        "you will be asked to find and to select it, else batch processing cannot "
-                        "be performed.",
-                        ""},
-                       {TKind::OpenFiles, information, "Select Image Processor EXE", "Executables|*"},
-                       scriptDialog,
-                       {TKind::MessageBox, TMessageKind::Error,
-                        "Unable to run Vellumtrace Image Processor !\n\rCheck if it was installed "
-                        "properly and retry.",
-                        ""}}));
+  const auto scriptDialog =
+      std::tuple(TKind::OpenFiles, information, "Select Image Processing Script",
+                 "Vellumtrace Image Processing Script|*.ips");
+  EXPECT_EQ(asked,
+            (decltype(asked){
+                scriptDialog,
+                {TKind::MessageBox, information,
+                 "Vellumtrace Image Processor executable was not yet set.\n\rIn next dialog "
+                 "you will be asked to find and to select it, else batch processing cannot "
+                 "be performed.",
+                 ""},
+                {TKind::OpenFiles, information, "Select Image Processor EXE", "Executables|*"},
+                scriptDialog,
+                {TKind::MessageBox, TMessageKind::Error,
+                 "Unable to run Vellumtrace Image Processor !\n\rCheck if it was installed "
+                 "properly and retry.",
+                 ""}}));
   EXPECT_TRUE(FPrompt.Unexpected().empty());
 }
