@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <tuple>
 
@@ -162,6 +163,38 @@ TEST_F(AddOnCommands, ViewerPageRuns) {
   EXPECT_EQ(Text(FRecord), "start\n");
   EXPECT_EQ(FForm->Viewer().Graphic().ToQImage(), kept);
   EXPECT_FALSE(FForm->PageView().Modified());
+}
+
+// The threshold sample on the page shown: every pixel black or white by its
+// brightness, the depth kept.
+TEST_F(AddOnCommands, ThresholdSampleMakesGreyAndColourPagesBlackAndWhite) {
+  fs::remove(FAppFolder.File(fs::path(SCRIPTED_MODULE).filename()));
+  fs::copy_file(THRESHOLD_MODULE, FAppFolder.File(fs::path(THRESHOLD_MODULE).filename()));
+  WritePage(FFolder + "00000003.tif", 300, 200, 150, 8, 3);
+  WritePage(FFolder + "00000004.tif", 300, 200, 150, 24, 4);
+  StartOn(FFolder);
+  for (const int thumbnail : {2, 3}) {
+    SCOPED_TRACE(thumbnail);
+    if (thumbnail == 3) FPrompt.Answer(TAnswer::No); // the changed page is not saved
+    ClickThumbnail(*FForm, thumbnail);
+    const TDibGraphic& page = FForm->Viewer().Graphic();
+    const int bits = page.BitCount();
+    QImage expected = page.ToQImage().convertToFormat(QImage::Format_RGB32);
+    std::set<QRgb> colours;
+    for (int y = 0; y < expected.height(); ++y)
+      for (int x = 0; x < expected.width(); ++x) {
+        const QRgb pixel = expected.pixel(x, y);
+        const int light = (299 * qRed(pixel) + 587 * qGreen(pixel) + 114 * qBlue(pixel)) / 1000;
+        expected.setPixel(x, y, light >= 128 ? 0xFFFFFFFF : 0xFF000000);
+        colours.insert(expected.pixel(x, y));
+      }
+    ASSERT_EQ(colours.size(), 2u);
+    EXPECT_EQ(RunPlugIn(0),
+              std::pair(QStringList{"Sample: black and white by threshold 128"}, false));
+    EXPECT_EQ(page.ToQImage().convertToFormat(QImage::Format_RGB32), expected);
+    EXPECT_EQ(page.BitCount(), bits);
+  }
+  EXPECT_EQ(FPrompt.Pending(), 0u);
 }
 
 // Modules are unloaded when the window goes, from the last loaded to the first.
