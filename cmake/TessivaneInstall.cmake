@@ -30,6 +30,15 @@ file(RELATIVE_PATH help_installed /${TESSIVANE_INSTALL_APPDIR} /${TESSIVANE_INST
 file(RELATIVE_PATH help_built ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/${TESSIVANE_INSTALL_HELPDIR})
 target_compile_definitions(tessivane_app PRIVATE TESSIVANE_HELP_FROM_PROGRAM="${help_installed}:${help_built}")
 
+# What a plug-in writer needs: the public headers and the sample modules'
+# sources, laid out as in sdk/ so that "-I<sdk>" finds "tessivane/plugin.h";
+# the block library they link with is libtessivane_pagemem.so in the program folder.
+set(TESSIVANE_INSTALL_SDKDIR ${CMAKE_INSTALL_DATADIR}/tessivane/sdk)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/sdk/tessivane DESTINATION ${TESSIVANE_INSTALL_SDKDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/sdk/SOURCES.md DESTINATION ${TESSIVANE_INSTALL_SDKDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/sdk/samples/threshold.c ${CMAKE_SOURCE_DIR}/sdk/samples/scripted.c
+        DESTINATION ${TESSIVANE_INSTALL_SDKDIR}/samples)
+
 foreach(command IN LISTS TESSIVANE_COMMANDS)
   file(RELATIVE_PATH target /${CMAKE_INSTALL_BINDIR} /${TESSIVANE_INSTALL_APPDIR}/${command})
   install(CODE "

@@ -37,6 +37,18 @@ check_tree() {
     if readelf -d "$elf" | grep -E "RPATH|RUNPATH" | grep -q "$BUILD_DIR"; then fail "$elf refers to the build tree"; fi
   done < <(find "$app" -type f \( -name '*.so' -o -name '*.ds' -o -perm -u+x \) -print0)
 
+  # A plug-in writer builds each sample module from the installed sdk folder
+  # and the program folder alone, and the module exports the four functions.
+  local sdk=$root/usr/share/tessivane/sdk sample symbol
+  for sample in threshold scripted; do
+    ${CC:-cc} -std=c11 -Wall -Wextra -Werror -shared -fPIC -I"$sdk" -o "$root/$sample.so" \
+      "$sdk/samples/$sample.c" -L"$app" -ltessivane_pagemem ||
+      fail "the $sample sample does not build from $sdk"
+    for symbol in GetProcessDescription StartProcess ExecuteProcess EndProcess; do
+      nm -D --defined-only "$root/$sample.so" | grep -qw "$symbol" || fail "$sample.so does not export $symbol"
+    done
+  done
+
   # The installed command reaches the manager, the virtual scanner and the
   # SANE bridge beside itself, through the link in bin/; SANE sees only its
   # test backend, never the machine's scanners.
