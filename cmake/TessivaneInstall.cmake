@@ -77,4 +77,6 @@ if(TESSIVANE_TESTS)
            COMMAND ${CMAKE_SOURCE_DIR}/tests/scripts/check-run-script.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(install.InstalledTreeRuns install.DebianPackage scripts.RunStartsTheWindowOnTheDemoBatch
                        PROPERTIES LABELS install TIMEOUT 600)
+  # The run-script check starts a virtual display, as the window tests do.
+  set_tests_properties(scripts.RunStartsTheWindowOnTheDemoBatch PROPERTIES RESOURCE_LOCK virtual_display)
 endif()
