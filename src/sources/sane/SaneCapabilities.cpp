@@ -70,20 +70,7 @@ struct TSaneCapRow {
 };
 
 double TSaneSource::UnitsPerInch() const {
-  switch (FUnits) {
-  case TWUN_CENTIMETERS:
-    return 2.54;
-  case TWUN_PICAS:
-    return 6;
-  case TWUN_POINTS:
-    return 72;
-  case TWUN_TWIPS:
-    return 1440;
-  case TWUN_MILLIMETERS:
-    return 25.4;
-  default:
-    return 1;
-  }
+  return UnitsInAnInch(static_cast<uint16_t>(FUnits));
 }
 
 const std::vector<TSaneCapRow>& TSaneSource::Table() {
@@ -108,11 +95,11 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
        }},
       {ICAP_IMAGEFILEFORMAT, false, always,
        [](TSaneSource& s, TSaneSettings&) {
-         return Choice(TWTY_UINT16, {TWFF_TIFF, TWFF_BMP}, s.FFileFormat);
+         return Choice(TWTY_UINT16, {TWFF_TIFF, TWFF_BMP}, s.FFileXfer.Format);
        },
        [](TSaneSource& s, TSaneSettings&, double v) -> TW_UINT16 {
          if (v != TWFF_TIFF && v != TWFF_BMP) throw ESaneError(SANE_STATUS_INVAL, "format");
-         s.FFileFormat = static_cast<int>(v);
+         s.FFileXfer.Format = static_cast<uint16_t>(v);
          return TWRC_SUCCESS;
        }},
       {ICAP_UNITS, false, always,

@@ -97,8 +97,7 @@ private:
   // TWAIN settings with no SANE option of their own.
   int FXferCount = -1;
   int FXferMech = TWSX_NATIVE;
-  int FFileFormat = TWFF_BMP;
-  std::string FFileName; // of a file transfer; empty: the default
+  TFileXferTarget FFileXfer;
   int FUnits = TWUN_INCHES;
   int FSupportedSize = TWSS_NONE;
   bool FIndicators = true;

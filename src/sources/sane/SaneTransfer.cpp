@@ -7,20 +7,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
 namespace {
 
 constexpr uint32_t kPreferredStrip = 65536;
-
-std::string DefaultFileName() {
-  std::error_code error;
-  const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-  return ((error ? std::filesystem::path("/tmp") : folder) / "TWAIN.TMP").string();
-}
 
 } // namespace
 
@@ -174,26 +166,8 @@ TW_UINT16 TSaneSource::MemXfer(TLock& lock, pTW_IMAGEMEMXFER strip) {
 }
 
 TW_UINT16 TSaneSource::SetupFileXfer(TW_UINT16 MSG, pTW_SETUPFILEXFER setup) {
-  switch (MSG) {
-  case MSG_GET:
-  case MSG_GETDEFAULT: {
-    const bool current = MSG == MSG_GET;
-    const std::string name = current && !FFileName.empty() ? FFileName : DefaultFileName();
-    *setup = TW_SETUPFILEXFER{};
-    std::snprintf(setup->FileName, sizeof setup->FileName, "%s", name.c_str());
-    setup->Format = static_cast<TW_UINT16>(current ? FFileFormat : TWFF_BMP);
-    setup->VRefNum = -1;
-    return TWRC_SUCCESS;
-  }
-  case MSG_SET:
-    if (FState < 4 || FState > 6) return Fail(TWCC_SEQERROR);
-    if (setup->Format != TWFF_BMP && setup->Format != TWFF_TIFF) return Fail(TWCC_BADVALUE);
-    FFileName.assign(setup->FileName, strnlen(setup->FileName, sizeof setup->FileName));
-    FFileFormat = setup->Format;
-    return TWRC_SUCCESS;
-  default:
-    return Fail(TWCC_BADPROTOCOL);
-  }
+  const TW_UINT16 condition = FFileXfer.Setup(MSG, setup, FState);
+  return condition == TWCC_SUCCESS ? TW_UINT16{TWRC_SUCCESS} : Fail(condition);
 }
 
 TW_UINT16 TSaneSource::FileXfer(TLock& lock) {
@@ -202,13 +176,13 @@ TW_UINT16 TSaneSource::FileXfer(TLock& lock) {
   if (FResults.front().Status != SANE_STATUS_GOOD) return PageFailed();
   const std::unique_ptr<TDIB> dib = FResults.front().Page.ToDIB(
       static_cast<int>(std::lround(FPageXDpi)), static_cast<int>(std::lround(FPageYDpi)));
-  const std::string name = FFileName.empty() ? DefaultFileName() : FFileName;
+  const std::string name = FFileXfer.Name();
   FResults.pop_front();
   ++FTaken;
   FState = 7;
   FChanged.notify_all();
   try {
-    if (FFileFormat == TWFF_TIFF)
+    if (FFileXfer.Format == TWFF_TIFF)
       dib->SaveToTiffFile(name, false, 0, 0);
     else
       dib->SaveToBmpFile(name);

@@ -114,20 +114,7 @@ std::vector<TW_UINT16> TVirtualScanner::SupportedCaps() const {
 }
 
 double TVirtualScanner::UnitsPerInch() const {
-  switch (FSettings.Units) {
-  case TWUN_CENTIMETERS:
-    return 2.54;
-  case TWUN_PICAS:
-    return 6;
-  case TWUN_POINTS:
-    return 72;
-  case TWUN_TWIPS:
-    return 1440;
-  case TWUN_MILLIMETERS:
-    return 25.4;
-  default:
-    return 1;
-  }
+  return UnitsInAnInch(static_cast<uint16_t>(FSettings.Units));
 }
 
 void TVirtualScanner::SelectSize(int size) {

@@ -127,8 +127,7 @@ private:
   int FPagesDone = 0;
   std::unique_ptr<TDIB> FPage; // the page being transferred
   int FRowsSent = 0;
-  std::string FFileName;
-  int FFileFormat = TWFF_BMP;
+  TFileXferTarget FFileXfer;
   std::deque<TW_DEVICEEVENT> FDeviceEvents;
   TNotifier FNotifier;
 

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
 namespace {
@@ -17,12 +16,6 @@ namespace {
 constexpr double kPhysicalWidth = 8.5;
 constexpr double kPhysicalHeight = 14.0;
 constexpr uint32_t kPreferredStrip = 65536;
-
-std::string DefaultFileName() {
-  std::error_code error;
-  const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-  return ((error ? std::filesystem::path("/tmp") : folder) / "TWAIN.TMP").string();
-}
 
 size_t RowBytes(const TPageLayout& layout) {
   return (static_cast<size_t>(layout.Width) * static_cast<size_t>(layout.BitDepth) + 7) / 8;
@@ -128,26 +121,8 @@ TW_UINT16 TVirtualScanner::SetupMemXfer(pTW_SETUPMEMXFER setup) {
 }
 
 TW_UINT16 TVirtualScanner::SetupFileXfer(TW_UINT16 MSG, pTW_SETUPFILEXFER setup) {
-  if (FFileName.empty()) FFileName = DefaultFileName();
-  switch (MSG) {
-  case MSG_GET:
-  case MSG_GETDEFAULT: {
-    const std::string name = MSG == MSG_GET ? FFileName : DefaultFileName();
-    *setup = TW_SETUPFILEXFER{};
-    std::snprintf(setup->FileName, sizeof setup->FileName, "%s", name.c_str());
-    setup->Format = static_cast<TW_UINT16>(MSG == MSG_GET ? FFileFormat : TWFF_BMP);
-    setup->VRefNum = -1;
-    return TWRC_SUCCESS;
-  }
-  case MSG_SET:
-    if (FState < 4 || FState > 6) return Fail(TWCC_SEQERROR);
-    if (setup->Format != TWFF_BMP && setup->Format != TWFF_TIFF) return Fail(TWCC_BADVALUE);
-    FFileName.assign(setup->FileName, strnlen(setup->FileName, sizeof setup->FileName));
-    FFileFormat = setup->Format;
-    return TWRC_SUCCESS;
-  default:
-    return Fail(TWCC_BADPROTOCOL);
-  }
+  const TW_UINT16 condition = FFileXfer.Setup(MSG, setup, FState);
+  return condition == TWCC_SUCCESS ? TW_UINT16{TWRC_SUCCESS} : Fail(condition);
 }
 
 TW_UINT16 TVirtualScanner::Palette(pTW_PALETTE8 palette) {
@@ -298,12 +273,12 @@ TW_UINT16 TVirtualScanner::MemXfer(pTW_IMAGEMEMXFER strip) {
 TW_UINT16 TVirtualScanner::FileXfer() {
   if (FState != 6) return Fail(TWCC_SEQERROR);
   if (const TW_UINT16 result = StartPage(); result != TWRC_SUCCESS) return result;
-  if (FFileName.empty()) FFileName = DefaultFileName();
+  const std::string name = FFileXfer.Name();
   try {
-    if (FFileFormat == TWFF_TIFF)
-      FPage->SaveToTiffFile(FFileName, false, 0, 0);
+    if (FFileXfer.Format == TWFF_TIFF)
+      FPage->SaveToTiffFile(name, false, 0, 0);
     else
-      FPage->SaveToBmpFile(FFileName);
+      FPage->SaveToBmpFile(name);
   } catch (const Exception&) {
     return Fail(TWCC_FILEWRITEERROR);
   }

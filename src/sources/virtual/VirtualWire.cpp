@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -317,4 +319,58 @@ TW_HANDLE FrameOneValue(const TSourceMemory& memory, const TW_FRAME& frame) {
   std::memcpy(bytes.data(), &itemType, 2);
   std::memcpy(bytes.data() + offsetof(TW_ONEVALUE, Item), &frame, sizeof frame);
   return Filled(memory, bytes.size(), bytes.data());
+}
+
+double UnitsInAnInch(uint16_t units) {
+  switch (units) {
+  case TWUN_CENTIMETERS:
+    return 2.54;
+  case TWUN_PICAS:
+    return 6;
+  case TWUN_POINTS:
+    return 72;
+  case TWUN_TWIPS:
+    return 1440;
+  case TWUN_MILLIMETERS:
+    return 25.4;
+  default:
+    return 1;
+  }
+}
+
+namespace {
+
+std::string DefaultFileName() {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+  return ((error ? std::filesystem::path("/tmp") : folder) / "TWAIN.TMP").string();
+}
+
+} // namespace
+
+std::string TFileXferTarget::Name() const {
+  return FileName.empty() ? DefaultFileName() : FileName;
+}
+
+TW_UINT16 TFileXferTarget::Setup(TW_UINT16 msg, pTW_SETUPFILEXFER setup, int state) {
+  switch (msg) {
+  case MSG_GET:
+  case MSG_GETDEFAULT: {
+    const bool current = msg == MSG_GET;
+    *setup = TW_SETUPFILEXFER{};
+    std::snprintf(setup->FileName, sizeof setup->FileName, "%s",
+                  (current ? Name() : DefaultFileName()).c_str());
+    setup->Format = current ? Format : TW_UINT16{TWFF_BMP};
+    setup->VRefNum = -1;
+    return TWCC_SUCCESS;
+  }
+  case MSG_SET:
+    if (state < 4 || state > 6) return TWCC_SEQERROR;
+    if (setup->Format != TWFF_BMP && setup->Format != TWFF_TIFF) return TWCC_BADVALUE;
+    FileName.assign(setup->FileName, strnlen(setup->FileName, sizeof setup->FileName));
+    Format = setup->Format;
+    return TWCC_SUCCESS;
+  default:
+    return TWCC_BADPROTOCOL;
+  }
 }

@@ -51,3 +51,20 @@ TW_HANDLE FrameOneValue(const TSourceMemory& memory, const TW_FRAME& frame);
 
 TW_FIX32 ToFix32(double value);
 double FromFix32(TW_FIX32 value);
+
+// How many of the ICAP_UNITS unit make an inch; pixels count as inches here,
+// the caller turning them by its resolution.
+double UnitsInAnInch(uint16_t units);
+
+// The file a file transfer writes, as DAT_SETUPFILEXFER sets it: BMP or
+// TIFF; until set, "TWAIN.TMP" in the temporary folder as BMP.
+struct TFileXferTarget {
+  std::string FileName; // empty: the default name
+  uint16_t Format = TWFF_BMP;
+
+  std::string Name() const;
+  // Answers DAT_SETUPFILEXFER for a source in state `state`: MSG_GET the
+  // target, MSG_GETDEFAULT the default, MSG_SET (states 4 to 6) a new one.
+  // Returns TWCC_SUCCESS when answered, else the condition to fail with.
+  TW_UINT16 Setup(TW_UINT16 msg, pTW_SETUPFILEXFER setup, int state);
+};
