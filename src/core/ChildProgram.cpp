@@ -54,8 +54,7 @@ void Exchange(TPipe& in, TPipe& out, const std::string& input, std::string& outp
       const ssize_t put =
           ::send(in.Ends[1], input.data() + written, input.size() - written, MSG_NOSIGNAL);
       if (put > 0) written += static_cast<size_t>(put);
-      if ((put < 0 && errno != EINTR && errno != EAGAIN) || written == input.size())
-        in.CloseEnd(1);
+      if ((put < 0 && errno != EINTR && errno != EAGAIN) || written == input.size()) in.CloseEnd(1);
     }
     if ((fds[0].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
       const ssize_t got = ::read(out.Ends[0], buffer, sizeof buffer);

@@ -65,8 +65,8 @@ void Apply(TSaneDevice& device, const char* name, const std::string& value) {
 } // namespace
 
 const std::vector<const char*>& SaneWindowOptions() {
-  static const std::vector<const char*> names{"mode", "depth", "resolution", "source",
-                                              "tl-x", "tl-y",  "br-x",       "br-y",
+  static const std::vector<const char*> names{"mode",       "depth",   "resolution", "source",
+                                              "tl-x",       "tl-y",    "br-x",       "br-y",
                                               "brightness", "contrast"};
   return names;
 }
@@ -76,7 +76,8 @@ std::string SaneOptionLine(const TSaneDevice& device, const char* name) {
   if (option == nullptr || !device.Settable(name)) return {};
   // One number or one word; vector options stay as they are.
   if (option->type != SANE_TYPE_STRING && option->size != SANE_Int(sizeof(SANE_Word))) return {};
-  const std::string title = option->title != nullptr && *option->title != '\0' ? option->title : name;
+  const std::string title =
+      option->title != nullptr && *option->title != '\0' ? option->title : name;
   std::string line = std::string(name) + '\t' + title + '\t';
   if (option->type == SANE_TYPE_STRING) {
     const std::vector<std::string> texts = device.Texts(name);

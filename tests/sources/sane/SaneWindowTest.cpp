@@ -52,7 +52,9 @@ struct TWindowScanCase {
 };
 
 const TWindowScanCase kScanCases[] = {
-    {"Colour100", "mode\\tColor\\nresolution\\t100\\n", {"--mode", "Color", "--resolution", "100"},
+    {"Colour100",
+     "mode\\tColor\\nresolution\\t100\\n",
+     {"--mode", "Color", "--resolution", "100"},
      24},
     {"Grey50AndArea",
      "mode\\tGray\\nresolution\\t50\\nbr-x\\t100\\nbr-y\\t80\\n",
@@ -78,8 +80,8 @@ TEST_P(SaneWindowScanTest, ScanTakesTheChosenValues) {
   EXPECT_EQ(page.Height(), expected.Height);
   // The window was given each well-known option with its choices.
   const std::string given = Given();
-  for (const char* line : {"mode\tScan mode\tstrings\tGray\tGray\tColor",
-                           "resolution\tScan resolution\tnumbers\t"})
+  for (const char* line :
+       {"mode\tScan mode\tstrings\tGray\tGray\tColor", "resolution\tScan resolution\tnumbers\t"})
     EXPECT_NE(given.find(line), std::string::npos) << line << " in\n" << given;
   for (const char* name : {"depth\t", "tl-x\t", "tl-y\t", "br-x\t", "br-y\t"})
     EXPECT_NE(given.find(std::string("\n") + name), std::string::npos) << name;
