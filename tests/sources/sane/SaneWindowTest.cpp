@@ -90,6 +90,20 @@ TEST_P(SaneWindowScanTest, ScanTakesTheChosenValues) {
 INSTANTIATE_TEST_SUITE_P(Choices, SaneWindowScanTest, ::testing::ValuesIn(kScanCases),
                          [](const auto& test) { return std::string(test.param.Name); });
 
+TEST_F(SaneWindowTest, AfterTheBatchFromTheWindowTheSourceAsksToBeClosed) {
+  Answer("", 0);
+  auto twain = MakeTwain();
+  // Enabled until the source itself asks to be disabled.
+  twain->DisableAfterAcquire = false;
+  twain->ShowUI = true;
+  ASSERT_TRUE(twain->Acquire(kTestDevice));
+  ASSERT_TRUE(WaitFor([&] { return Events.CloseSource == 1; }));
+  EXPECT_EQ(Events.Images.size(), 1u);
+  EXPECT_TRUE(twain->CloseSource());
+  EXPECT_TRUE(twain->CloseSourceMgr());
+  EXPECT_TRUE(Events.Failures.empty());
+}
+
 struct TWindowEndCase {
   const char* Name;
   bool Program;    // the stand-in is there
