@@ -1,5 +1,6 @@
 #include "SaneSource.h"
 
+#include "SaneOptionsWindow.h"
 #include "SaneStatus.h"
 #include "core/Exception.h"
 
@@ -108,10 +109,32 @@ TW_UINT16 TSaneSource::UserInterface(TLock& lock, TW_UINT16 MSG, pTW_USERINTERFA
   }
   if (MSG != MSG_ENABLEDS) return Fail(TWCC_BADPROTOCOL);
   if (FState != 4) return Fail(TWCC_SEQERROR);
-  // The device scans with its current settings; this source shows no
-  // window of its own, which the answer says.
-  const bool askedForWindow = ui->ShowUI != 0;
-  ui->ShowUI = 0;
+  bool askedForWindow = false;
+  FWindowShown = false;
+  // Asked for its window, the source shows the device's options in the
+  // options program; without a graphical session or that program it scans
+  // with the current settings, and the answer says no window was shown.
+  if (ui->ShowUI != 0) {
+    switch (ShowSaneOptions(*FDevice)) {
+    case TSaneWindowAnswer::Scan:
+      FWindowShown = true;
+      break;
+    case TSaneWindowAnswer::Cancel:
+      // The operator closed the window without scanning: enabled, no
+      // pages, and the application is asked to disable the source.
+      FResults.clear();
+      FKnown = FTaken = 0;
+      FEnded = true;
+      FStopping = false;
+      FState = 5;
+      RequestClose();
+      return TWRC_SUCCESS;
+    case TSaneWindowAnswer::Unavailable:
+      ui->ShowUI = 0;
+      askedForWindow = true;
+      break;
+    }
+  }
   FLimit = !FSettings->FeederSelected() ? 1 : FXferCount > 0 ? FXferCount : INT_MAX;
   FPageXDpi = FSettings->Resolution(false);
   FPageYDpi = FSettings->Resolution(true);
@@ -156,6 +179,7 @@ TW_UINT16 TSaneSource::PendingXfers(TLock& lock, TW_UINT16 MSG, pTW_PENDINGXFERS
     if (pending->Count == 0) {
       StopScanning(lock);
       FState = 5;
+      if (FWindowShown) RequestClose();
     } else {
       FState = 6;
     }
@@ -164,6 +188,7 @@ TW_UINT16 TSaneSource::PendingXfers(TLock& lock, TW_UINT16 MSG, pTW_PENDINGXFERS
     if (FState != 6) return Fail(TWCC_SEQERROR);
     StopScanning(lock);
     FState = 5;
+    if (FWindowShown) RequestClose();
     return TWRC_SUCCESS;
   default:
     return Fail(TWCC_BADPROTOCOL);
@@ -184,6 +209,12 @@ void TSaneSource::StopScanning(TLock& lock) {
   FStripping = false;
   FEnded = true;
   FKnown = FTaken;
+}
+
+void TSaneSource::RequestClose() {
+  // From a thread of its own, as the scanning thread announces a page: the
+  // application may call the source back from its callback.
+  FScanner = std::thread([this] { Announce(MSG_CLOSEDSREQ); });
 }
 
 void TSaneSource::Announce(TW_UINT16 MSG) {

@@ -59,6 +59,10 @@ private:
   // Ends the scanning thread (cancelling what it does) and the batch.
   void StopScanning(TLock& lock);
   void Announce(TW_UINT16 MSG);
+  // Asks the application to disable the source (MSG_CLOSEDSREQ): its window
+  // was cancelled, or the batch scanned from it has ended. The scanning
+  // thread must have ended.
+  void RequestClose();
 
   // Capabilities (SaneCapabilities.cpp).
   static const std::vector<TSaneCapRow>& Table();
@@ -101,6 +105,8 @@ private:
   int FUnits = TWUN_INCHES;
   int FSupportedSize = TWSS_NONE;
   bool FIndicators = true;
+  // This enabling showed the options window and scans what it chose.
+  bool FWindowShown = false;
   std::map<TW_UINT16, double> FDefaults;
 
   // The batch: pages the thread scanned and not yet taken, how many sheets

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A graphical session is there: DISPLAY or WAYLAND_DISPLAY is set.
+bool GraphicalSession();
+
+// What a helper program gave: whether it could be started, how it ended and
+// what it wrote on its standard output.
+struct TChildResult {
+  bool Started = false;
+  bool Exited = false; // ended by exit (not by a signal)
+  int ExitStatus = -1;
+  std::string Output;
+};
+
+// Runs program with arguments (argv[0] is the program itself), writes input
+// on its standard input (then closes it), reads its standard output until
+// it closes and waits for it. Started is false when program is not an
+// executable file or cannot be started.
+TChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& input = {});
