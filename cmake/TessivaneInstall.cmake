@@ -9,7 +9,7 @@ include(GNUInstallDirs)
 
 set(TESSIVANE_INSTALL_APPDIR lib/tessivane)
 
-set(TESSIVANE_PROGRAMS tessivane tessivane-cli tessivane-source-chooser)
+set(TESSIVANE_PROGRAMS tessivane tessivane-cli tessivane-source-chooser tessivane-sane-options)
 set(TESSIVANE_COMMANDS tessivane tessivane-cli)
 
 set_target_properties(${TESSIVANE_PROGRAMS} tessivane_dsm tessivane_pagemem PROPERTIES INSTALL_RPATH "$ORIGIN")

@@ -13,7 +13,8 @@ check_tree() {
   local app=$root/usr/lib/tessivane
   local file
   for file in \
-    "$app/tessivane" "$app/tessivane-cli" "$app/tessivane-source-chooser" "$app/libtessivane_dsm.so" \
+    "$app/tessivane" "$app/tessivane-cli" "$app/tessivane-source-chooser" "$app/tessivane-sane-options" \
+    "$app/libtessivane_dsm.so" \
     "$app/libtessivane_pagemem.so" "$app/twain_sources/virtual.ds" "$app/twain_sources/sane.ds" \
     "$root/usr/share/applications/com.vellumtrace.Tessivane.desktop" \
     "$root/usr/share/metainfo/com.vellumtrace.Tessivane.metainfo.xml" \
