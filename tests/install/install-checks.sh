@@ -52,10 +52,14 @@ check_tree() {
 
   # The installed command reaches the manager, the virtual scanner and the
   # SANE bridge beside itself, through the link in bin/; SANE sees only its
-  # test backend, never the machine's scanners.
+  # test backend, never the machine's scanners. That backend loses a copy of
+  # its device name and is unloaded before the program ends, so the leak
+  # checker of a sanitizer build could not tell it from ours: it is off for
+  # this one command (the bridge's own tests keep the backend loaded and check).
   local out
   mkdir -p "$root/sane" && echo test >"$root/sane/dll.conf" && echo "number_of_devices 1" >"$root/sane/test.conf"
   out=$(env -u TESSIVANE_TWAIN_DSM -u TESSIVANE_TWAIN_SOURCES -u TESSIVANE_APP_FOLDER \
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
     HOME="$root/home" XDG_CONFIG_HOME="$root/home/.config" SANE_CONFIG_DIR="$root/sane" \
     "$root/usr/bin/tessivane-cli" sources) ||
     fail "tessivane-cli sources failed"
