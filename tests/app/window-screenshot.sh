@@ -76,7 +76,11 @@ PY
       then return 0; fi
       sleep 0.2
     done
-    [ -f "$shot.why" ] && cat "$shot.why" >&2
+    if [ -f "$shot.why" ]; then
+      cat "$shot.why" >&2
+    else
+      echo "stage $1: no picture of the window could be taken" >&2
+    fi
     return 1
   }
   wait_for built 600
