@@ -7,6 +7,7 @@
 // scans, which a busy machine does not inflate. "peak_rss_mb" is the process's
 // peak resident memory after the benchmark (getrusage), "max_in_flight" the
 // most pages the page saver held at once.
+#include "EngineNegotiation.h"
 #include "OffscreenApplication.h"
 #include "app/FormMain.h"
 #include "app/ScanCommands.h"
@@ -89,14 +90,7 @@ TTimes EngineTimes(int pixelType, int dpi) {
     tsv_mem_free(static_cast<TSV_HANDLE>(image));
   };
   twain.OnNegotiation = [&](TTwnObject*) {
-    for (auto [cap, value] : {std::pair<uint16_t, int>{ICAP_PIXELTYPE, pixelType},
-                              {ICAP_XRESOLUTION, dpi},
-                              {ICAP_YRESOLUTION, dpi}}) {
-      TTwnContainer* container = nullptr;
-      if (twain.GetCapabilityMsg(cap, MSG_GET, container) != 0) continue;
-      container->SetCurrentValue(int32_t{value});
-      twain.SetCapabilityMsg(MSG_SET, -1, container);
-    }
+    NegotiatePixelTypeAndResolution(twain, pixelType, dpi);
   };
   TTimes best{1e300, 0};
   for (int run = 0; run < 3; ++run) {

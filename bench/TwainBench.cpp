@@ -1,6 +1,7 @@
 // One A4 page from the virtual scanner through the whole engine (worker and
 // event threads, manager, scanner) by each transfer mechanism, from Acquire
 // to the page in the handler and the manager closed again.
+#include "EngineNegotiation.h"
 #include "core/CallQueueDispatcher.h"
 #include "tessivane/pagemem.h"
 #include "tessivane/virtualscanner.h"
@@ -31,14 +32,7 @@ void ScanOnePage(benchmark::State& state, TTwnXferType mech, int pixelType, int 
     tsv_mem_free(static_cast<TSV_HANDLE>(image));
   };
   twain.OnNegotiation = [&](TTwnObject*) {
-    for (auto [cap, value] : {std::pair<uint16_t, int>{ICAP_PIXELTYPE, pixelType},
-                              {ICAP_XRESOLUTION, dpi},
-                              {ICAP_YRESOLUTION, dpi}}) {
-      TTwnContainer* container = nullptr;
-      twain.GetCapabilityMsg(cap, MSG_GET, container);
-      container->SetCurrentValue(int32_t{value});
-      twain.SetCapabilityMsg(MSG_SET, -1, container);
-    }
+    NegotiatePixelTypeAndResolution(twain, pixelType, dpi);
   };
   for (auto _ : state) {
     const int before = pages;
