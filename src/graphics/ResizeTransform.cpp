@@ -162,29 +162,44 @@ void TResizeTransform::Filter(const TDibGraphic& source, TDibGraphic& dest) {
   const int64_t steps = int64_t{height} + newWidth;
 
   // First pass: every source row, resampled across, into a true-colour work
-  // image of the destination's width and the source's height.
+  // image of the destination's width and the source's height. kRows rows go
+  // through together: each sum keeps its own order of additions, and the
+  // processor overlaps the rows' independent sums instead of waiting on one.
+  constexpr int kRows = 4;
   const std::vector<TColour> palette = source.Palette();
   std::vector<uint8_t> work(static_cast<size_t>(newWidth) * static_cast<size_t>(height) * 3);
-  std::vector<TColour> line(static_cast<size_t>(width));
+  // The block's samples, pixel by pixel: red of each row, then green, blue.
+  std::vector<double> samples(static_cast<size_t>(width) * 3 * kRows);
   WithBits(source.BitCount(), [&](auto bits) {
-    for (int y = 0; y < height; ++y) {
-      const uint8_t* row = source.ScanLine(y);
-      for (int x = 0; x < width; ++x) {
-        const uint32_t value = GetRowValue<bits()>(row, x);
-        line[static_cast<size_t>(x)] = bits() == 24 ? value : palette[value];
-      }
-      uint8_t* out = work.data() + static_cast<size_t>(y) * static_cast<size_t>(newWidth) * 3;
-      for (int i = 0; i < newWidth; ++i, out += 3) {
-        double red = 0, green = 0, blue = 0;
-        for (const TContributor& c : columns[static_cast<size_t>(i)]) {
-          const TColour colour = line[static_cast<size_t>(c.pixel)];
-          red += RedOf(colour) * c.weight;
-          green += GreenOf(colour) * c.weight;
-          blue += BlueOf(colour) * c.weight;
+    for (int y0 = 0; y0 < height; y0 += kRows) {
+      const int rowsHere = std::min(kRows, height - y0);
+      for (int r = 0; r < rowsHere; ++r) {
+        const uint8_t* row = source.ScanLine(y0 + r);
+        double* sample = samples.data() + r;
+        for (int x = 0; x < width; ++x, sample += 3 * kRows) {
+          const uint32_t value = GetRowValue<bits()>(row, x);
+          const TColour colour = bits() == 24 ? value : palette[value];
+          sample[0] = RedOf(colour);
+          sample[kRows] = GreenOf(colour);
+          sample[2 * kRows] = BlueOf(colour);
         }
-        out[0] = Clamped(red), out[1] = Clamped(green), out[2] = Clamped(blue);
       }
-      Progress(y + 1, 0, steps);
+      for (int i = 0; i < newWidth; ++i) {
+        double sums[3 * kRows] = {};
+        for (const TContributor& c : columns[static_cast<size_t>(i)]) {
+          const double* sample = samples.data() + static_cast<size_t>(c.pixel) * 3 * kRows;
+#pragma GCC unroll 12 // the sums stay in registers
+          for (int k = 0; k < 3 * kRows; ++k) sums[k] += sample[k] * c.weight;
+        }
+        for (int r = 0; r < rowsHere; ++r) {
+          uint8_t* out =
+              work.data() + (static_cast<size_t>(y0 + r) * static_cast<size_t>(newWidth) + i) * 3;
+          out[0] = Clamped(sums[r]);
+          out[1] = Clamped(sums[kRows + r]);
+          out[2] = Clamped(sums[2 * kRows + r]);
+        }
+      }
+      for (int r = 0; r < rowsHere; ++r) Progress(y0 + r + 1, 0, steps);
     }
   });
 

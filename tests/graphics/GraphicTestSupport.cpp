@@ -2,6 +2,10 @@
 
 #include "graphics/GraphicTestSupport.h"
 
+#include "core/Rounding.h"
+#include "graphics/ResizeTransform.h"
+
+#include <cmath>
 #include <cstdio>
 #include <jpeglib.h>
 #include <random>
@@ -130,6 +134,51 @@ void ReferenceAntiAlias(const TDibGraphic& source, TDibGraphic& dest, int width,
       else
         grey = (n - b) * 255 / n;
       dest.SetPixelIndex(i, k, complement ? 255 - grey : grey);
+    }
+}
+
+// The smooth resize pixel by pixel: each pixel of a row sums what its filter
+// reaches across, into whole values; then each column likewise down.
+void ReferenceSmoothResize(const TDibGraphic& source, TDibGraphic& dest, int width, int height,
+                           int filter) {
+  using TWeights = std::vector<std::vector<std::pair<int, double>>>;
+  const auto weights = [filter](int to, int from) {
+    const double scale = from == 1 ? double(to) / from : double(to - 1) / (from - 1);
+    const double reach = ResizeFilterSupport(filter) / std::min(scale, 1.0);
+    TWeights list(static_cast<size_t>(to));
+    for (int i = 0; i < to; ++i)
+      for (auto j = int64_t(std::floor(i / scale - reach)); j <= std::ceil(i / scale + reach);
+           ++j) {
+        const double w = scale < 1 ? ResizeFilter(filter, (i / scale - j) * scale) * scale
+                                   : ResizeFilter(filter, i / scale - j);
+        const int64_t n = j < 0 ? -j : j >= from ? 2 * int64_t{from} - 1 - j : j;
+        if (w != 0 && n >= 0 && n < from) list[size_t(i)].push_back({int(n), w});
+      }
+    return list;
+  };
+  const auto whole = [](double v) { return v > 255 ? 255 : v < 0 ? 0 : int(Round(v)); };
+  const TWeights across = weights(width, source.Width()), down = weights(height, source.Height());
+  std::vector<TColour> work(size_t(width) * size_t(source.Height()));
+  for (int y = 0; y < source.Height(); ++y)
+    for (int i = 0; i < width; ++i) {
+      double r = 0, g = 0, b = 0;
+      for (auto [x, w] : across[size_t(i)]) {
+        const TColour c = source.Pixel(x, y);
+        r += RedOf(c) * w, g += GreenOf(c) * w, b += BlueOf(c) * w;
+      }
+      work[size_t(y) * size_t(width) + size_t(i)] = ColourOf(whole(r), whole(g), whole(b));
+    }
+  const std::vector<TColour> palette = source.Palette();
+  dest.NewImage(width, height, source.XDpi(), source.YDpi(), &palette, source.ImageFormat());
+  dest.SetPelsPerMetre(source.XPelsPerMetre(), source.YPelsPerMetre());
+  for (int j = 0; j < height; ++j)
+    for (int i = 0; i < width; ++i) {
+      double r = 0, g = 0, b = 0;
+      for (auto [y, w] : down[size_t(j)]) {
+        const TColour c = work[size_t(y) * size_t(width) + size_t(i)];
+        r += RedOf(c) * w, g += GreenOf(c) * w, b += BlueOf(c) * w;
+      }
+      dest.SetPixel(i, j, ColourOf(whole(r), whole(g), whole(b)));
     }
 }
 

@@ -32,6 +32,8 @@ void ReferenceFlip(const TDibGraphic& source, TDibGraphic& dest);
 void ReferenceCrop(const TDibGraphic& source, TDibGraphic& dest, int left, int top, int width,
                    int height);
 void ReferenceAntiAlias(const TDibGraphic& source, TDibGraphic& dest, int width, int height);
+void ReferenceSmoothResize(const TDibGraphic& source, TDibGraphic& dest, int width, int height,
+                           int filter);
 
 // How libtiff's RGBA interface sees a TIFF page: 0xRRGGBB, rows from the top.
 std::vector<uint32_t> TiffLooks(const std::string& path, int page, int* width = nullptr,

@@ -362,6 +362,27 @@ TEST(Resize, SmoothTriangleInterpolatesBetweenPixels) {
   EXPECT_EQ(wide.Pixel(4, 1), ColourOf(200, 100, 50));
 }
 
+TEST(Resize, SmoothMatchesThePerPixelFormOnRandomPages) {
+  uint32_t seed = 1;
+  for (TImageFormat format : kFormats)
+    for (auto size : kSizes)
+      for (auto [width, height] : {std::pair{2, 2}, {5, 9}, {17, 3}, {6, 30}})
+        for (int filter = 0; filter < kResizeFilterCount; ++filter) {
+          SCOPED_TRACE(Describe(format, size) + " to " + std::to_string(width) + "x" +
+                       std::to_string(height) + " filter " + std::to_string(filter));
+          TDibGraphic page, fast, reference;
+          test::RandomGraphic(page, size.first, size.second, format, seed++);
+          TResizeTransform resize;
+          resize.Smooth = true;
+          resize.FilterIndex = filter;
+          resize.OutWidth = width;
+          resize.OutHeight = height;
+          resize.ApplyOnDest(page, fast);
+          test::ReferenceSmoothResize(page, reference, width, height, filter);
+          ASSERT_TRUE(test::SameGraphic(fast, reference));
+        }
+}
+
 TEST(Resize, SmoothKeepsFlatPagesFlatWithEveryFilterAndFormat) {
   for (int filter = 0; filter < kResizeFilterCount; ++filter)
     for (TImageFormat format : {ifGray256, ifColor16, ifTrueColor}) {
