@@ -107,6 +107,7 @@ void TScanCommands::StartScan(TScanTarget target) {
   twain.ShowUI = FParts.Profiles.ShowsScannerUserInterface();
   const std::string sourceName = FParts.Profiles.SourceName();
   FPageSaver->BeginScan();
+  FPageSaver->SetThumbnailSize(FParts.Strip.ThumbSize());
   twain.SetXferCount(-1);
   twain.Acquire(sourceName);
 }
@@ -163,9 +164,12 @@ void TScanCommands::ShowPage(const TSavedPage& page) {
     FParts.PageView.UpdateImageStatus();
     if (page.AddThumbnail && page.Written) {
       const TStripGrid grid = FParts.Strip.RelayoutThumbnails();
+      const int size = FParts.Strip.ThumbSize();
       FParts.Strip.AddThumbnail(
           QString::fromStdString(page.FileName), grid.Cell(),
-          TThumbnailStrip::ThumbnailPictureOf(FParts.Viewer.Graphic(), FParts.Strip.ThumbSize()));
+          page.Thumbnail && page.ThumbnailSize == size
+              ? page.Thumbnail->ToQImage()
+              : TThumbnailStrip::ThumbnailPictureOf(FParts.Viewer.Graphic(), size));
     }
   } catch (const std::exception& error) {
     FParts.Log.AddLine(std::string(error.what()));

@@ -1,6 +1,5 @@
 #include "graphics/ResizeTransform.h"
 
-#include "core/Rounding.h"
 #include "graphics/PixelAccess.h"
 
 #include <algorithm>
@@ -44,10 +43,12 @@ TContributors Contributors(int destSize, int sourceSize, double scale, int filte
   return list;
 }
 
+// The nearest whole value, halves to even as Round gives them; the weighted
+// sums are always finite, and the processor's rounding mode is never changed.
 uint8_t Clamped(double value) {
   if (value > 255) return 255;
   if (value < 0) return 0;
-  return static_cast<uint8_t>(Round(value));
+  return static_cast<uint8_t>(std::nearbyint(value));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "core/FileStream.h"
 #include "core/UserFolders.h"
 #include "graphics/PdfGraphic.h"
+#include "graphics/Thumbnail.h"
 #include "graphics/TiffGraphic.h"
 #include "raster/DIB.h"
 #include "workflow/ScanTarget.h"
@@ -22,8 +23,10 @@ struct TPageSaver::TJob {
   TPageHandle Page;
   std::string FileName;
   bool AddThumbnail = false;
+  int ThumbnailSize = 0; // the picture to render once written; 0: none
   bool Written = false;
   std::string RecoveryFile;
+  std::unique_ptr<TDibGraphic> Thumbnail;
 };
 
 namespace {
@@ -40,8 +43,9 @@ void ApplyTiffSettings(TTiffGraphic& tiff) {
   tiff.SetRowsPerStrip(tiff.Height());
 }
 
-// Writes the page to fileName as a new file or as its new last page.
-void WritePage(TSV_HANDLE page, const std::string& fileName) {
+// Writes the page to fileName as a new file or as its new last page; the
+// graphic that was written.
+std::unique_ptr<TDibGraphic> WritePage(TSV_HANDLE page, const std::string& fileName) {
   std::unique_ptr<TDibGraphic> graphic;
   if (ScanFileFormat(fileName) == TScanFileFormat::Tiff) {
     auto tiff = std::make_unique<TTiffGraphic>();
@@ -55,6 +59,7 @@ void WritePage(TSV_HANDLE page, const std::string& fileName) {
   // A missing file is saved as new; either way the file appears whole or
   // keeps what it held.
   graphic->AppendToFile(fileName);
+  return graphic;
 }
 
 // Keeps a page that could not be written in folder; the file's path, or
@@ -110,6 +115,11 @@ void TPageSaver::BeginScan() {
   FFailures = 0;
 }
 
+void TPageSaver::SetThumbnailSize(int size) {
+  std::lock_guard lock(FMutex);
+  FThumbnailSize = size;
+}
+
 int TPageSaver::Submit(TSV_HANDLE page, std::string fileName, bool addThumbnail) {
   if (page == nullptr) return 0;
   auto job = std::make_unique<TJob>();
@@ -119,6 +129,7 @@ int TPageSaver::Submit(TSV_HANDLE page, std::string fileName, bool addThumbnail)
   WaitFor([this] { return FInFlight < FOptions.MaxInFlight; }, 0, false);
   std::lock_guard lock(FMutex);
   job->Number = FNextNumber++;
+  if (addThumbnail) job->ThumbnailSize = FThumbnailSize;
   const int number = job->Number;
   const std::string target = job->FileName;
   auto& queue = FQueues[target];
@@ -204,8 +215,15 @@ void TPageSaver::Write(TJob& job) {
   if (job.FileName.empty()) return;
   std::string message;
   try {
-    WritePage(job.Page.Get(), job.FileName);
+    const std::unique_ptr<TDibGraphic> written = WritePage(job.Page.Get(), job.FileName);
     job.Written = true;
+    if (job.ThumbnailSize > 0) {
+      try {
+        job.Thumbnail = RenderThumbnailPicture(*written, job.ThumbnailSize, job.ThumbnailSize);
+      } catch (const std::exception&) {
+        // The show callback renders it, or says why it cannot.
+      }
+    }
     return;
   } catch (const Exception& error) {
     message = FailureText(error.Message());
@@ -234,6 +252,8 @@ void TPageSaver::Finish(std::unique_ptr<TJob> job) {
     saved.AddThumbnail = job->AddThumbnail;
     saved.Written = job->Written;
     saved.RecoveryFile = job->RecoveryFile;
+    saved.Thumbnail = job->Thumbnail.get();
+    saved.ThumbnailSize = job->ThumbnailSize;
     try {
       FDispatcher.Synchronize([&] { FShow(saved); });
     } catch (...) {

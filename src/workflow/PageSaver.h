@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+class TDibGraphic;
+
 // What the show callback is told about one page once its writing is over.
 struct TSavedPage {
   int Number = 0;            // 1-based number of the page in arrival order since the last BeginScan
@@ -25,6 +27,11 @@ struct TSavedPage {
   bool AddThumbnail = false;
   bool Written = false;     // true when FileName now holds the page
   std::string RecoveryFile; // when writing failed: the file the page was kept in, or empty
+  // When AddThumbnail and Written: the page's thumbnail picture for cells of
+  // ThumbnailSize, rendered by the worker that wrote it (null when it could
+  // not be); valid only during the call.
+  const TDibGraphic* Thumbnail = nullptr;
+  int ThumbnailSize = 0;
 };
 
 // Runs on the user-interface thread after a page was written (or failed).
@@ -68,6 +75,10 @@ public:
 
   // Starts numbering pages from 1 again and clears Failures.
   void BeginScan();
+  // The side of the square thumbnail cell that the workers render the
+  // pictures of written pages submitted with addThumbnail for, off the
+  // user-interface thread; 0 (the default): none.
+  void SetThumbnailSize(int size);
   // Takes ownership of page (freed by the saver once shown; a null page is
   // ignored and gives 0) and returns its number. fileName empty: the page is
   // only shown. Returns at once unless MaxInFlight pages are in flight, then
@@ -106,6 +117,7 @@ private:
   size_t FInFlight = 0;
   int FNextNumber = 1;
   int FFailures = 0;
+  int FThumbnailSize = 0;
   bool FStopping = false;
   std::vector<std::thread> FWorkers;
 };
