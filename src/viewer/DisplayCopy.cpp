@@ -22,17 +22,24 @@ int AreaBound(int64_t i, int64_t source, int64_t display) {
   return i == display ? static_cast<int>(source - 1) : static_cast<int>(i * source / display);
 }
 
-int64_t CountOnes(const uint8_t* row, int a, int b) {
-  if (a >= b) return 0;
-  const int first = a >> 3;
-  const int last = (b - 1) >> 3;
-  const uint8_t head = kLeftEdgeMask[a & 7];
-  const uint8_t tail = kRightEdgeMask[(b - 1) & 7];
-  if (first == last) return kBitCount[row[first] & head & tail];
-  int64_t count = kBitCount[row[first] & head] + kBitCount[row[last] & tail];
-  for (int m = first + 1; m < last; ++m) count += kBitCount[row[m]];
-  return count;
-}
+// The ones of a row of bits before x, for x that never decreases from one
+// call to the next: each byte of the row is counted once however many
+// display pixels share it.
+class TOnesBefore {
+public:
+  explicit TOnesBefore(const uint8_t* row) : FRow(row) {}
+  int64_t At(int x) {
+    const int byte = x >> 3;
+    for (; FByte < byte; ++FByte) FCount += kBitCount[FRow[FByte]];
+    const int bits = x & 7;
+    return bits == 0 ? FCount : FCount + kBitCount[FRow[byte] & ~kLeftEdgeMask[bits] & 0xFF];
+  }
+
+private:
+  const uint8_t* FRow;
+  int FByte = 0;
+  int64_t FCount = 0; // ones of the bytes before FByte
+};
 
 void AntiAliased(const TDibGraphic& page, QSize display, const QRect& part, QImage& image) {
   const int64_t width = page.Width(), height = page.Height();
@@ -46,8 +53,15 @@ void AntiAliased(const TDibGraphic& page, QSize display, const QRect& part, QIma
     const int firstRow = AreaBound(j, height, h);
     const int lastRow = AreaBound(j + 1, height, h);
     for (int y = firstRow; y <= lastRow; ++y) {
-      const uint8_t* row = page.ScanLine(y);
-      for (size_t i = 0; i < ones.size(); ++i) ones[i] += CountOnes(row, xs[i], xs[i + 1]);
+      // The areas' bounds never decrease, so area i holds the ones between
+      // bound i and bound i + 1.
+      TOnesBefore before(page.ScanLine(y));
+      int64_t start = before.At(xs[0]);
+      for (size_t i = 0; i < ones.size(); ++i) {
+        const int64_t end = before.At(xs[i + 1]);
+        ones[i] += end - start;
+        start = end;
+      }
     }
     auto* target = reinterpret_cast<QRgb*>(image.scanLine(j - part.top()));
     const int64_t rows = lastRow - firstRow + 1;
