@@ -289,23 +289,25 @@ void TManager::ScanSources(std::unique_lock<std::mutex>& lock, const TW_IDENTITY
   // Searching and loading run without the lock: a module may call the
   // manager while it loads.
   lock.unlock();
-  std::vector<std::shared_ptr<TModuleLibrary>> found;
+  // Each module with the sources it offers now.
+  std::vector<std::pair<std::shared_ptr<TModuleLibrary>, std::vector<TW_IDENTITY>>> found;
   for (const std::string& path : FindSourceFiles(SourceFolders())) {
+    TW_IDENTITY asking = origin;
     if (auto it = known.find(path); it != known.end()) {
-      found.push_back(it->second);
+      // Loaded before: its devices may have come or gone since.
+      found.emplace_back(it->second, it->second->ListIdentities(&asking));
       continue;
     }
     auto library = std::make_shared<TModuleLibrary>();
-    TW_IDENTITY asking = origin;
-    if (library->Load(path, &asking)) found.push_back(std::move(library));
+    if (library->Load(path, &asking)) found.emplace_back(library, library->Identities());
   }
   lock.lock();
   if (!FOpen.empty()) return; // a source was opened meanwhile: the list stays
   std::vector<std::unique_ptr<TSourceModule>> sources;
-  for (std::shared_ptr<TModuleLibrary>& library : found) {
+  for (auto& [library, identities] : found) {
     // A module another scan loaded meanwhile is used in place of this copy.
     auto [kept, added] = FLibraries.emplace(library->Path(), library);
-    for (TW_IDENTITY identity : kept->second->Identities()) {
+    for (TW_IDENTITY identity : identities) {
       identity.Id = FNextId++;
       sources.push_back(std::make_unique<TSourceModule>(kept->second, identity));
     }

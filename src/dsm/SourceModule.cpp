@@ -24,25 +24,32 @@ bool TModuleLibrary::Load(const std::string& path, pTW_IDENTITY origin) {
   if (FHandle == nullptr) return false;
   FEntry = reinterpret_cast<DSENTRYPROC>(dlsym(FHandle, "DS_Entry"));
   if (FEntry == nullptr) return false;
+  FIdentities = ListIdentities(origin);
+  return !FIdentities.empty();
+}
+
+std::vector<TW_IDENTITY> TModuleLibrary::ListIdentities(pTW_IDENTITY origin) const {
+  std::vector<TW_IDENTITY> found;
+  if (FEntry == nullptr) return found;
   try {
     TW_IDENTITY identity{};
     if (FEntry(origin, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &identity) == TWRC_SUCCESS) {
       // A module of several sources lists them all.
       do {
-        if (SoundIdentity(identity)) FIdentities.push_back(identity);
+        if (SoundIdentity(identity)) found.push_back(identity);
         identity = TW_IDENTITY{};
-      } while (FIdentities.size() < kMaxSourcesPerModule &&
+      } while (found.size() < kMaxSourcesPerModule &&
                FEntry(origin, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &identity) == TWRC_SUCCESS);
     } else {
       identity = TW_IDENTITY{};
       if (FEntry(origin, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity) == TWRC_SUCCESS &&
           SoundIdentity(identity)) // a garbled identity is no source
-        FIdentities.push_back(identity);
+        found.push_back(identity);
     }
   } catch (...) {
-    FIdentities.clear();
+    found.clear();
   }
-  return !FIdentities.empty();
+  return found;
 }
 
 bool Terminated(const TW_STR32& text) {

@@ -32,6 +32,10 @@ public:
   // Loads the module and asks it for its sources' identities (garbled ones
   // are left out); false when it is not a data source or offers none.
   bool Load(const std::string& path, pTW_IDENTITY origin);
+  // Asks the loaded module again which sources it offers now (a scanner
+  // may have been plugged in or out since it was loaded); Identities keeps
+  // what it said when it was loaded.
+  std::vector<TW_IDENTITY> ListIdentities(pTW_IDENTITY origin) const;
 
   const std::string& Path() const { return FPath; }
   DSENTRYPROC Entry() const { return FEntry; }

@@ -2,7 +2,9 @@
 // describes: "Multi One" and "Multi Two" (and one garbled identity the
 // manager must leave out). It tells its sources apart by the application
 // that calls. While it lists its sources it calls the manager named by
-// MULTI_SOURCE_MANAGER, as a module may do while it loads.
+// MULTI_SOURCE_MANAGER, as a module may do while it loads. With
+// MULTI_SOURCE_THIRD set it also offers "Multi Three", as a module does
+// when a scanner has been plugged in.
 #include "tessivane/twain.h"
 
 #include <cstdlib>
@@ -23,7 +25,7 @@ std::mutex gLock;
 std::map<TW_UINT32, std::string> gOpenByApp; // application Id -> source name
 size_t gCursor = 0;
 
-const char* const kNames[] = {"Multi One", "Multi Two"};
+const char* const kNames[] = {"Multi One", "Multi Two", "Multi Three"};
 
 TW_IDENTITY Named(const char* name) {
   TW_IDENTITY identity{};
@@ -65,17 +67,19 @@ DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_ME
     CallTheManager(pOrigin);
     gCursor = 0;
     [[fallthrough]];
-  case MSG_GETNEXT:
-    if (gCursor < 2) {
+  case MSG_GETNEXT: {
+    const size_t offered = std::getenv("MULTI_SOURCE_THIRD") != nullptr ? 3 : 2;
+    if (gCursor < offered) {
       *identity = Named(kNames[gCursor++]);
       return TWRC_SUCCESS;
     }
-    if (gCursor++ == 2) {
+    if (gCursor++ == offered) {
       *identity = Named("Garbled");
       std::memset(identity->ProductName, 'x', sizeof identity->ProductName);
       return TWRC_SUCCESS;
     }
     return TWRC_ENDOFLIST;
+  }
   case MSG_OPENDS:
     gOpenByApp[pOrigin->Id] = identity->ProductName;
     return TWRC_SUCCESS;

@@ -58,6 +58,14 @@ protected:
     if (Call(app, &source, DAT_IDENTITY, MSG_GET, &answer) != TWRC_SUCCESS) return "";
     return answer.ProductName;
   }
+  std::vector<std::string> Listed(TW_IDENTITY& app) {
+    std::vector<std::string> names;
+    TW_IDENTITY listed{};
+    for (TW_UINT16 rc = Call(app, nullptr, DAT_IDENTITY, MSG_GETFIRST, &listed); rc == TWRC_SUCCESS;
+         rc = Call(app, nullptr, DAT_IDENTITY, MSG_GETNEXT, &listed))
+      names.emplace_back(listed.ProductName);
+    return names;
+  }
   int Loads() const {
     void* module = dlopen(Module.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (module == nullptr) return 0;
@@ -80,13 +88,8 @@ TEST_F(MultiSourceTest, EachSourceOfTheModuleIsListedOpenedAndAddressed) {
   // The module calls the manager while it is being loaded: no deadlock.
   ASSERT_EQ(Call(first, nullptr, DAT_PARENT, MSG_OPENDSM, &Parent), TWRC_SUCCESS);
   ASSERT_EQ(Call(second, nullptr, DAT_PARENT, MSG_OPENDSM, &Parent), TWRC_SUCCESS);
-  std::vector<std::string> names;
-  TW_IDENTITY listed{};
-  for (TW_UINT16 rc = Call(first, nullptr, DAT_IDENTITY, MSG_GETFIRST, &listed); rc == TWRC_SUCCESS;
-       rc = Call(first, nullptr, DAT_IDENTITY, MSG_GETNEXT, &listed))
-    names.emplace_back(listed.ProductName);
   // The garbled third identity is left out.
-  EXPECT_EQ(names, (std::vector<std::string>{"Multi One", "Multi Two"}));
+  EXPECT_EQ(Listed(first), (std::vector<std::string>{"Multi One", "Multi Two"}));
 
   TW_IDENTITY one{}, two{}, again{};
   ASSERT_EQ(Open(first, one, "Multi One"), TWRC_SUCCESS);
@@ -133,6 +136,26 @@ TEST_F(MultiSourceTest, TheModuleIsLoadedOncePerProcess) {
     ASSERT_NE(Library, nullptr);
     Entry = reinterpret_cast<DSMENTRYPROC>(dlsym(Library, "DSM_Entry"));
     EXPECT_EQ(Loads(), 1);
+  }
+}
+
+TEST_F(MultiSourceTest, ANewSessionListsTheSourcesTheModuleOffersNow) {
+  // The manager stays loaded; the module's devices change between sessions.
+  for (const bool plugged : {false, true, false}) {
+    SCOPED_TRACE(plugged ? "plugged in" : "unplugged");
+    if (plugged) setenv("MULTI_SOURCE_THIRD", "1", 1);
+    TW_IDENTITY app = Application("App");
+    ASSERT_EQ(Call(app, nullptr, DAT_PARENT, MSG_OPENDSM, &Parent), TWRC_SUCCESS);
+    std::vector<std::string> expected{"Multi One", "Multi Two"};
+    if (plugged) expected.emplace_back("Multi Three");
+    EXPECT_EQ(Listed(app), expected);
+    TW_IDENTITY source{};
+    EXPECT_EQ(Open(app, source, "Multi Three"), plugged ? TWRC_SUCCESS : TWRC_FAILURE);
+    if (plugged) {
+      EXPECT_EQ(Call(app, nullptr, DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
+    }
+    EXPECT_EQ(Call(app, nullptr, DAT_PARENT, MSG_CLOSEDSM, &Parent), TWRC_SUCCESS);
+    unsetenv("MULTI_SOURCE_THIRD");
   }
 }
 
