@@ -1,13 +1,11 @@
 // A second program reading the desktop's clipboard, as any other program
-// would: writes into FOLDER the formats offered (formats.txt, one a line),
-// the bytes of image/png and image/bmp (png.bytes, bmp.bytes), and the image
-// the toolkit decodes (image.txt: depth and colour table in hex; image.png).
+// would: writes into FOLDER the formats offered (formats.txt, one a line) and
+// the bytes of image/png and image/bmp (png.bytes, bmp.bytes).
 //
 // Usage: tessivane-clipboard-reader FOLDER
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
 #include <QMimeData>
 
 namespace {
@@ -23,16 +21,10 @@ int main(int argc, char** argv) {
   QGuiApplication application(argc, argv);
   if (argc != 2) return 2;
   const QString folder = QString::fromLocal8Bit(argv[1]) + "/";
-  QClipboard& clipboard = *QGuiApplication::clipboard();
-  const QMimeData* data = clipboard.mimeData();
-  if (!data) return 1;
-  bool written = Write(folder + "formats.txt", data->formats().join('\n').toUtf8()) &&
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  return data && Write(folder + "formats.txt", data->formats().join('\n').toUtf8()) &&
                  Write(folder + "png.bytes", data->data("image/png")) &&
-                 Write(folder + "bmp.bytes", data->data("image/bmp"));
-  const QImage image = clipboard.image();
-  QByteArray description = QByteArray::number(image.depth());
-  for (QRgb entry : image.colorTable()) description += ' ' + QByteArray::number(entry, 16);
-  written = written && Write(folder + "image.txt", description) &&
-            (image.isNull() || image.save(folder + "image.png"));
-  return written ? 0 : 1;
+                 Write(folder + "bmp.bytes", data->data("image/bmp"))
+             ? 0
+             : 1;
 }
