@@ -1,22 +1,51 @@
+// Printing through the window: into PDF files, and to a private print
+// scheduler; what lands on paper is read back with poppler's tools.
 #include "app/PrintCommands.h"
-#include "PrintTestSupport.h"
+#include "PrintCupsServer.h"
 #include "WindowFixture.h"
 #include "app/PageView.h"
 #include "app/StatusPanels.h"
 #include "graphics/GraphicDocument.h"
 #include "viewer/ImageScrollBox.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTabBar>
+#include <QTest>
+#include <QTimer>
 
+#include <cups/cups.h>
+
+#include <cctype>
 #include <climits>
+#include <iterator>
+#include <sstream>
 
 using namespace apptest;
 
 namespace {
 
 using TImages = std::vector<std::string>;
+
+// Every image of a PDF file as poppler lists it (pdfimages -list): "page:
+// width x height in pixels at the pixels per inch it is placed at each way".
+TImages PlacedImages(const std::string& pdf) {
+  const test::RunResult listed = test::Run({"pdfimages", "-list", pdf});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  TImages images;
+  std::istringstream lines(listed.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+    if (f.size() >= 14 && std::isdigit(static_cast<unsigned char>(f[0][0])))
+      images.push_back(f[0] + ": " + f[3] + "x" + f[4] + " at " + f[12] + "x" + f[13]);
+  }
+  return images;
+}
 
 class PrintCommandsTest : public WindowTest {
 protected:
@@ -105,6 +134,59 @@ TEST_F(PrintCommandsTest, TheSavePromptComesFirst) {
   const std::string pdf = PrintWith(form, TPrintChoice{TPrintChoice::Selection, 1, 1});
   EXPECT_EQ(PlacedImages(pdf), TImages{"1: 150x100 at 200x200"});
   EXPECT_EQ(PageSize(FBatch.File("three.tif")), QSize(150, 100));
+  EXPECT_TRUE(FPrompt.Unexpected().empty());
+}
+
+// The printer setup lists the private queue: Cancel keeps printing to PDF
+// files, OK takes the queue and its A3 paper. Through the scheduler each page
+// lands at its own 300 dpi; the one 14 inches wide only fits shrunk to the
+// printable width of 842 - 36 points (375 dpi), its aspect kept.
+TEST_F(PrintCommandsTest, ThroughAPrivateSchedulerPagesLandOnTheQueuesPaper) {
+  WritePages(FBatch.File("three.tif"), {2480, 1654, 4200}, 3508, 300);
+  TFormMain& form = StartOn(FBatch.Path());
+  ClickThumbnail(form, 0);
+  const TPrivateCupsServer cups;
+  QPrinter& printer = form.PrintCommands().Printer();
+  for (const auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+    QStringList listed;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (!dialog) return;
+      poll.stop();
+      auto* printers = dialog->findChild<QComboBox*>("ComboPrinters");
+      for (int i = 0; i < printers->count(); ++i) listed << printers->itemText(i);
+      printers->setCurrentText(TPrivateCupsServer::kQueue);
+      QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(button), Qt::LeftButton);
+    });
+    poll.start(10);
+    ASSERT_TRUE(form.ExecuteAction("ActionPrinterSettings"));
+    EXPECT_EQ(listed, QStringList{TPrivateCupsServer::kQueue});
+    EXPECT_EQ(printer.outputFormat() == QPrinter::NativeFormat, button == QDialogButtonBox::Ok);
+  }
+  EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A3);
+
+  form.PrintCommands().SetPrintDialog([](QPrinter&, int, int) {
+    return std::optional(TPrintChoice{TPrintChoice::All, 1, 3});
+  });
+  ASSERT_TRUE(form.ExecuteAction("ActionPrint"));
+  // The job ends within a bound; its pages are in the queue's file then.
+  ASSERT_TRUE(WaitFor(
+      [] {
+        cups_job_t* jobs = nullptr;
+        const int active = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, TPrivateCupsServer::kQueue, 0,
+                                        CUPS_WHICHJOBS_ACTIVE);
+        cupsFreeJobs(active, jobs);
+        return active == 0;
+      },
+      60000))
+      << cups.ErrorLog();
+  const std::string info = test::Run({"pdfinfo", cups.Output()}).out;
+  EXPECT_NE(info.find("Page size:       842 x 1191 pts (A3)"), std::string::npos) << info;
+  EXPECT_EQ(
+      PlacedImages(cups.Output()),
+      (TImages{"1: 2480x3508 at 300x300", "2: 1654x3508 at 300x300", "3: 4200x3508 at 375x375"}));
+  EXPECT_EQ(printer.docName(), "Vellumtrace Tessivane Print Job"); // the job's title
   EXPECT_TRUE(FPrompt.Unexpected().empty());
 }
 

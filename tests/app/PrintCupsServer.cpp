@@ -60,8 +60,7 @@ TPrivateCupsServer::TPrivateCupsServer() {
                             Output() +
                             "\nOption print-scaling none\nState Idle\nAccepting Yes\n"
                             "</DefaultPrinter>\n"},
-      {std::string("ppd/") + kQueue + ".ppd", kPpd},
-      {"client.conf", "ServerName " + socket + "\n"}};
+      {std::string("ppd/") + kQueue + ".ppd", kPpd}};
   for (const auto& [name, text] : files) std::ofstream(root + "/" + name) << text;
   const std::string conf = root + "/cupsd.conf", programFiles = root + "/cups-files.conf";
   FPid = fork();
@@ -73,7 +72,8 @@ TPrivateCupsServer::TPrivateCupsServer() {
     _exit(127);
   }
   if (FPid < 0) throw Exception("cupsd could not be started");
-  // The client library keeps the server it found first; point it here.
+  // The client library keeps the server it found first; point it here, and
+  // at no client settings of the machine.
   setenv("CUPS_SERVER", socket.c_str(), 1);
   setenv("CUPS_SERVERROOT", root.c_str(), 1);
   cupsSetServer(socket.c_str());

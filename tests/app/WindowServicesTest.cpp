@@ -1,44 +1,193 @@
-// The About box through its command, and the log window's check mark
-// through its command and its window frame.
+// The services of the window: the help pages, where the program finds them,
+// F1 and Help through the window's real key events; the About box; the log
+// window's check mark. The desktop is never asked: handlers for file://,
+// mailto: and https: addresses take every address the program opens.
 #include "WindowFixture.h"
-
+#include "app/ActionTable.h"
 #include "app/DialogoInformazioni.h"
+#include "app/DialogoProcessing.h"
+#include "app/HelpTopics.h"
 #include "app/LogForm.h"
+#include "app/ThumbnailStrip.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QWindow>
 
+#include <filesystem>
+#include <fstream>
+
 using namespace apptest;
+namespace fs = std::filesystem;
 
-namespace {
-
-// Takes the addresses the desktop is asked to open.
-class TUrlRecorder : public QObject {
+// Takes the addresses the program asks the desktop to open; files as paths.
+class TUrlCatcher : public QObject {
   Q_OBJECT
 
 public:
-  QList<QUrl> Urls;
+  QStringList Opened;
 
 public slots:
-  void Open(const QUrl& url) { Urls << url; }
+  void Open(const QUrl& url) { Opened << url.toString(QUrl::PreferLocalFile); }
 };
 
-using WindowServices = WindowTest;
+namespace {
+
+QString PageOf(int context) {
+  const THelpTopic* topic = FindHelpTopic(context);
+  return topic ? HelpFolder() + '/' + topic->File : QString();
+}
+
+QString ReadText(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 
 } // namespace
+
+// Each topic's page carries its title and is on the contents page; every
+// link and picture of every page leads to a file of the help folder.
+TEST(HelpPages, EveryTopicHasItsPageAndEveryLinkResolves) {
+  Application();
+  const QString folder = HelpFolder();
+  const QString contents = ReadText(folder + '/' + kHelpContentsFile);
+  for (const THelpTopic& topic : HelpTopics()) {
+    const QString title = QString("<h1>%1</h1>").arg(QString::fromUtf8(topic.Title));
+    EXPECT_TRUE(ReadText(folder + '/' + topic.File).contains(title)) << topic.File;
+    EXPECT_TRUE(contents.contains(QString("href=\"%1\"").arg(topic.File))) << topic.File;
+  }
+  const QStringList pages = QDir(folder).entryList({"*.html"}, QDir::Files);
+  EXPECT_EQ(pages.size(), static_cast<int>(HelpTopics().size()) + 1);
+  const QRegularExpression reference(R"((?:href|src)="([^"#]+))");
+  for (const QString& page : pages)
+    for (const QRegularExpressionMatch& link : reference.globalMatch(ReadText(folder + '/' + page)))
+      EXPECT_TRUE(!link.captured(1).contains(':') &&
+                  QFileInfo(folder + '/' + link.captured(1)).isFile())
+          << page.toStdString() << " -> " << link.captured(1).toStdString();
+}
+
+// Installed, the pages are in the data folder beside the program's private
+// folder; in the build tree, beside bin/.
+TEST(HelpPages, FoundFromTheProgramFolderInstalledAndBuilt) {
+  Application();
+  const test::TempDir folder;
+  const QString root = QString::fromStdString(folder.Path());
+  const std::pair<QString, QString> layouts[] = {
+      {"/usr/lib/tessivane", "/usr/share/tessivane/help"},
+      {"/build/bin", "/build/share/tessivane/help"}};
+  for (const auto& [program, help] : layouts) {
+    fs::create_directories((root + program).toStdString());
+    fs::create_directories((root + help).toStdString());
+    EXPECT_EQ(FindHelpFolder(root + program), QString());
+    std::ofstream((root + help + '/' + kHelpContentsFile).toStdString()) << "<html></html>";
+    EXPECT_EQ(FindHelpFolder(root + program), root + help);
+  }
+}
+
+class WindowServices : public WindowTest {
+protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    for (const char* scheme : {"file", "mailto", "https"})
+      QDesktopServices::setUrlHandler(scheme, &FCatcher, "Open");
+    QCursor::setPos(5000, 5000); // the pointer away from every window
+  }
+  void TearDown() override {
+    for (const char* scheme : {"file", "mailto", "https"})
+      QDesktopServices::unsetUrlHandler(scheme);
+    WindowTest::TearDown();
+  }
+  // The window, active, on an empty batch folder, so that Import is enabled.
+  TFormMain& Begin() {
+    TFormMain& form = StartOn(FBatch.Path());
+    form.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+    EXPECT_TRUE(WaitFor([&form] { return form.Action("ActionImportImages")->isEnabled(); }));
+    FCatcher.Opened.clear();
+    return form;
+  }
+  TUrlCatcher FCatcher;
+};
+
+// What the operator is on, and the page F1 opens for it; the menus close.
+// Rows: the menus opened in turn, the entry highlighted in the last (none:
+// the menu itself), the topic. Without a menu the entry's toolbar button is
+// under the pointer; without either the strip, which has no number, has the key.
+TEST_F(WindowServices, F1OpensTheTopicOfWhatTheOperatorIsOn) {
+  const std::tuple<std::vector<const char*>, const char*, int> cases[] = {
+      {{"MenuFile"}, nullptr, 100},
+      {{"MenuFile"}, "ActionSelectScanner", 130},
+      {{"MenuFile", "MenuScan"}, "ActionScanToScreen", 156},
+      {{"PopupActionBarEx"}, "PopupImport", 650},
+      {{}, "ActionScanToFile", 154},
+      {{}, nullptr, 1000}};
+  for (const auto& [menus, entry, context] : cases) {
+    SCOPED_TRACE(context);
+    TFormMain& form = Begin();
+    QMenu* menu = nullptr;
+    for (const char* name : menus) {
+      menu = form.findChild<QMenu*>(name);
+      menu->popup(form.mapToGlobal(QPoint(20, 40)));
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    }
+    QAction* action = entry ? form.findChild<QAction*>(entry) : nullptr;
+    if (menu && action) menu->setActiveAction(action);
+    if (!menu && action) {
+      QWidget* button = form.findChild<QToolBar*>("ToolBar")->widgetForAction(action);
+      QCursor::setPos(button->mapToGlobal(button->rect().center()));
+    }
+    if (!menu && !action) form.Strip().setFocus();
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_F1);
+    EXPECT_EQ(FCatcher.Opened, QStringList{PageOf(context)});
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    QCursor::setPos(5000, 5000);
+    FForm.reset();
+  }
+}
+
+// Every number the window and its commands carry has a page. Help › Help
+// opens the contents; in a dialog F1 on a control without a number opens the
+// dialog's topic; where nothing carries a number the contents open.
+TEST_F(WindowServices, HelpCommandAndWindowsWithoutANumber) {
+  TFormMain& form = Begin();
+  EXPECT_NE(FindHelpTopic(form.property(kHelpContextProperty).toInt()), nullptr);
+  for (const QObject* object : form.findChildren<QObject*>()) {
+    const int context = object->property(kHelpContextProperty).toInt();
+    EXPECT_TRUE(context == 0 || FindHelpTopic(context)) << object->objectName().toStdString();
+  }
+  QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_H, Qt::AltModifier);
+  auto* help = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_TRUE(help && help->objectName() == "MenuHelp");
+  help->setActiveAction(form.Action("ActionGuida"));
+  QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Return);
+  {
+    TDialogoProcessing dialog({"Sample module"}, &form);
+    dialog.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.ListBoxModuli().setFocus();
+    QTest::keyClick(dialog.windowHandle(), Qt::Key_F1);
+  }
+  QWidget loose;
+  loose.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&loose));
+  QTest::keyClick(loose.windowHandle(), Qt::Key_F1);
+  const QString contents = HelpFolder() + '/' + kHelpContentsFile;
+  EXPECT_EQ(FCatcher.Opened, QStringList({contents, PageOf(1200), contents}));
+}
 
 // The About box comes up over the window, opens its links through the
 // desktop and is disposed of when OK closes it.
 TEST_F(WindowServices, AboutBoxOpensItsLinksThroughTheDesktop) {
   TFormMain& form = Start();
-  TUrlRecorder recorder;
-  for (const char* scheme : {"mailto", "https"})
-    QDesktopServices::setUrlHandler(scheme, &recorder, "Open");
   const QWidget* parent = nullptr;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -51,10 +200,9 @@ TEST_F(WindowServices, AboutBoxOpensItsLinksThroughTheDesktop) {
   });
   poll.start(10);
   EXPECT_TRUE(form.ExecuteAction("ActionAbout"));
-  for (const char* scheme : {"mailto", "https"}) QDesktopServices::unsetUrlHandler(scheme);
   EXPECT_EQ(parent, &form);
-  EXPECT_EQ(recorder.Urls, (QList<QUrl>{QUrl("mailto:info@vellumtrace.example"),
-                                        QUrl("https://www.vellumtrace.example/")}));
+  EXPECT_EQ(FCatcher.Opened,
+            QStringList({"mailto:info@vellumtrace.example", "https://www.vellumtrace.example/"}));
   EXPECT_EQ(form.findChild<TDialogoInformazioni*>(), nullptr);
 }
 
