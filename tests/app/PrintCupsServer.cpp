@@ -1,10 +1,10 @@
 #include "PrintCupsServer.h"
+#include "WindowFixture.h"
 
 #include "core/Exception.h"
 
 #include <cups/cups.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -12,14 +12,11 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace apptest {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // A PDF printer on A3 paper whose printable area is 18 points in from each
 // edge; jobs go through the scheduler's own PDF filter to the device.
@@ -77,27 +74,25 @@ TPrivateCupsServer::TPrivateCupsServer() {
   setenv("CUPS_SERVER", socket.c_str(), 1);
   setenv("CUPS_SERVERROOT", root.c_str(), 1);
   cupsSetServer(socket.c_str());
-  for (const auto deadline = std::chrono::steady_clock::now() + 30s;;) {
-    if (cups_dest_t* queue = cupsGetNamedDest(CUPS_HTTP_DEFAULT, kQueue, nullptr)) {
-      cupsFreeDests(1, queue);
-      return;
-    }
-    if (waitpid(FPid, nullptr, WNOHANG) != 0) FPid = -1; // ended, and reaped
-    if (FPid < 0 || std::chrono::steady_clock::now() > deadline) {
-      const std::string log = ErrorLog();
-      Stop();
-      throw Exception("cupsd did not come up: " + log);
-    }
-    std::this_thread::sleep_for(100ms);
+  bool ended = false; // and reaped
+  const auto listed = [&] {
+    cups_dest_t* queue = cupsGetNamedDest(CUPS_HTTP_DEFAULT, kQueue, nullptr);
+    cupsFreeDests(queue ? 1 : 0, queue);
+    ended = !queue && waitpid(FPid, nullptr, WNOHANG) != 0;
+    return queue || ended;
+  };
+  if (!WaitFor(listed, 30000) || ended) {
+    FPid = ended ? -1 : FPid;
+    const std::string log = ErrorLog();
+    Stop();
+    throw Exception("cupsd did not come up: " + log);
   }
 }
 
 void TPrivateCupsServer::Stop() {
-  if (FPid > 0 && kill(FPid, SIGTERM) == 0) {
-    for (int i = 0; i < 100 && waitpid(FPid, nullptr, WNOHANG) == 0; ++i)
-      std::this_thread::sleep_for(100ms);
-    if (waitpid(FPid, nullptr, WNOHANG) == 0 && kill(FPid, SIGKILL) == 0) waitpid(FPid, nullptr, 0);
-  }
+  const auto reaped = [this] { return waitpid(FPid, nullptr, WNOHANG) != 0; };
+  if (FPid > 0 && kill(FPid, SIGTERM) == 0 && !WaitFor(reaped) && kill(FPid, SIGKILL) == 0)
+    waitpid(FPid, nullptr, 0);
   FPid = -1;
   cupsSetServer(nullptr);
   unsetenv("CUPS_SERVER");
