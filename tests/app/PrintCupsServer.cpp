@@ -69,8 +69,7 @@ TPrivateCupsServer::TPrivateCupsServer() {
     _exit(127);
   }
   if (FPid < 0) throw Exception("cupsd could not be started");
-  // The client library keeps the server it found first; point it here, and
-  // at no client settings of the machine.
+  // Point this process's client here, away from the machine's client settings.
   setenv("CUPS_SERVER", socket.c_str(), 1);
   setenv("CUPS_SERVERROOT", root.c_str(), 1);
   cupsSetServer(socket.c_str());

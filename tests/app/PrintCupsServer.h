@@ -16,20 +16,17 @@ class TPrivateCupsServer {
 public:
   static constexpr const char* kQueue = "tessivane-pdf";
 
-  // Starts the scheduler and waits, within a bound, until it lists the
-  // queue; raises Exception with its error log when it does not.
+  // Starts the scheduler, waits until it lists the queue; else raises Exception.
   TPrivateCupsServer();
   TPrivateCupsServer(const TPrivateCupsServer&) = delete;
   TPrivateCupsServer& operator=(const TPrivateCupsServer&) = delete;
   ~TPrivateCupsServer() { Stop(); }
-
   // The file the queue writes; each job replaces it.
   std::string Output() const { return FFolder.File("out.pdf"); }
   std::string ErrorLog() const;
 
 private:
   void Stop();
-
   test::TempDir FFolder;
   pid_t FPid = -1;
 };
