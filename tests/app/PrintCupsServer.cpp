@@ -18,8 +18,7 @@ namespace apptest {
 
 namespace {
 
-// A PDF printer on A3 paper whose printable area is 18 points in from each
-// edge; jobs go through the scheduler's own PDF filter to the device.
+// A PDF printer on A3 paper, 18 points unprintable at each edge.
 const char* const kPpd = R"ppd(*PPD-Adobe: "4.3"
 *cupsFilter2: "application/vnd.cups-pdf application/pdf 0 -"
 *OpenUI *PageSize: PickOne
@@ -41,8 +40,7 @@ TPrivateCupsServer::TPrivateCupsServer() {
   // Run as root the scheduler hands filters to its unprivileged user, which
   // must reach the spool through the private folder.
   chmod(root.c_str(), 0755);
-  // The queue's filter leaves the pages unscaled, so what lands on paper is
-  // the placement the program chose.
+  // Pages left unscaled: what lands on paper is the placement the program chose.
   const std::pair<std::string, std::string> files[] = {
       {"cups-files.conf", "ServerRoot " + root + "\nRequestRoot " + root + "/spool\nTempDir " +
                               root + "/tmp\nCacheDir " + root + "/cache\nStateDir " + root +
