@@ -17,12 +17,6 @@ using namespace apptest;
 
 namespace {
 
-QByteArray Block(const TPageHandle& handle) {
-  const TBlockLock lock(handle.Get());
-  return {static_cast<const char*>(lock.Address()),
-          static_cast<qsizetype>(tsv_mem_size(handle.Get()))};
-}
-
 // A 1-bit bitmap file whose palette has white first, with a few black marks.
 void WriteWhiteFirstBitmap(const std::string& path) {
   const std::unique_ptr<TDibGraphic> page = GraphicForFile(path);
@@ -64,7 +58,10 @@ TEST_F(ClipboardCopy, TheReaderInAnotherProgramGetsThePageShown) {
     // The bitmap: a file header before the exported page, byte for byte.
     const QImage pixels = page.ToQImage().convertToFormat(QImage::Format_RGB32);
     const QByteArray bmp = bytes("image_bmp");
-    EXPECT_EQ(bmp.mid(14), Block(page.ExportPageHandle()));
+    const TPageHandle exported = page.ExportPageHandle();
+    const TBlockLock lock(exported.Get());
+    EXPECT_EQ(bmp.mid(14), QByteArray(static_cast<const char*>(lock.Address()),
+                                      static_cast<qsizetype>(tsv_mem_size(exported.Get()))));
     EXPECT_EQ(QImage::fromData(bmp, "BMP").convertToFormat(QImage::Format_RGB32), pixels);
     // The PNG: the page's depth per sample, a 1-bit page's palette in order.
     const QByteArray png = bytes("image_png");

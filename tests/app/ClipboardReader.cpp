@@ -1,8 +1,6 @@
-// A second program reading the desktop's clipboard, as any other program
-// would: writes the bytes of each format offered into FOLDER, in a file named
-// after the format with "_" for "/" (image_png, image_bmp).
-//
-// Usage: tessivane-clipboard-reader FOLDER
+// tessivane-clipboard-reader FOLDER: a second program reading the desktop's
+// clipboard, as any other would; writes the bytes of each format offered into
+// FOLDER, in a file named after the format with "_" for "/" (image_png).
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>

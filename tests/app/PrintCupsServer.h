@@ -2,7 +2,6 @@
 
 #include "support/TestSupport.h"
 
-#include <string>
 #include <sys/types.h>
 
 namespace apptest {

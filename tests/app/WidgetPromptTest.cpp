@@ -29,8 +29,7 @@ Result AnswerNextDialog(const std::function<void(QWidget*)>& act,
   QElapsedTimer answered;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (QWidget* dialog = QApplication::activeModalWidget()) {
-      // A dialog still open a while after its answer did not take it (a file
-      // dialog may not have listed the chosen file yet): answer it again.
+      // Answered again while it stays open (a file dialog may not list it yet).
       if (answered.isValid() && answered.elapsed() < 200) return;
       answered.start();
       act(dialog);

@@ -177,8 +177,7 @@ TEST_F(WindowServices, HelpCommandAndWindowsWithoutANumber) {
   EXPECT_EQ(FCatcher.Opened, QStringList({contents, PageOf(1200), contents}));
 }
 
-// The About box opens its links through the desktop and is disposed of when
-// OK closes it.
+// The About box opens its links through the desktop; OK closes and frees it.
 TEST_F(WindowServices, AboutBoxOpensItsLinksThroughTheDesktop) {
   TFormMain& form = Start();
   QTimer poll;
