@@ -1,7 +1,7 @@
 // The page commands through the window's actions: the save prompt's answers,
 // a write back on a full disk, the confirmed loop over every batch file, and
 // Save Batch As with its dialog, progress bar and closing box.
-#include "WindowFixture.h"
+#include "ProfileTestSupport.h"
 
 #include "app/AppTexts.h"
 #include "app/LogForm.h"
@@ -9,69 +9,17 @@
 #include "app/Thumbnail.h"
 #include "app/ThumbnailStrip.h"
 #include "graphics/GraphicDocument.h"
+#include "support/WritePointFaults.h"
 
-#include <QApplication>
 #include <QProgressBar>
 #include <QTabBar>
-#include <QTimer>
 
-#include <csignal>
+#include <cerrno>
 #include <fstream>
-#include <sys/inotify.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 using namespace apptest;
 
 namespace {
-
-// Files may not grow past 4096 bytes while it lives, as on a nearly full
-// disk: with SIGXFSZ ignored, a write past it fails with EFBIG.
-class TFullDisk {
-public:
-  TFullDisk() {
-    ::getrlimit(RLIMIT_FSIZE, &FSaved);
-    const rlimit full{4096, FSaved.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &full);
-  }
-  ~TFullDisk() {
-    ::setrlimit(RLIMIT_FSIZE, &FSaved);
-    std::signal(SIGXFSZ, FSignal);
-  }
-  TFullDisk(const TFullDisk&) = delete;
-  TFullDisk& operator=(const TFullDisk&) = delete;
-
-private:
-  void (*FSignal)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit FSaved{};
-};
-
-// Counts the files created in a folder while it lives, even those removed again.
-class TCreations {
-public:
-  explicit TCreations(const std::string& folder)
-      : FDescriptor(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-    ::inotify_add_watch(FDescriptor, folder.c_str(), IN_CREATE | IN_MOVED_TO);
-  }
-  ~TCreations() { ::close(FDescriptor); }
-  TCreations(const TCreations&) = delete;
-  TCreations& operator=(const TCreations&) = delete;
-  // Events read so far; any is a file made in the folder.
-  size_t Count() {
-    alignas(inotify_event) char buffer[4096];
-    for (ssize_t got; (got = ::read(FDescriptor, buffer, sizeof buffer)) > 0;)
-      for (ssize_t at = 0; at < got;) {
-        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        ++FCount;
-      }
-    return FCount;
-  }
-
-private:
-  int FDescriptor;
-  size_t FCount = 0;
-};
 
 using WindowPageCommands = WindowTest;
 
@@ -91,13 +39,14 @@ TEST_F(WindowPageCommands, TheSavePromptStoresKeepsOrDropsTheChange) {
   ASSERT_TRUE(form.ExecuteAction("ActionRotate90"));
   // Yes on a full disk: the error box; the file, the change and the selection stay.
   {
-    const TFullDisk full;
+    const test::TWritePointFault full(1, ENOSPC);
     FPrompt.Answer(TAnswer::Yes);
     FPrompt.Answer(TAnswer::Ok);
     ClickThumbnail(form, 1);
   }
-  EXPECT_EQ(FPrompt.MessageTexts(),
-            (std::vector<std::string>{AppTexts::kAskSaveChanges, "Stream write error"}));
+  EXPECT_EQ(FPrompt.MessageTexts(), (std::vector<std::string>{AppTexts::kAskSaveChanges,
+                                                              "Cannot create file \"" + a +
+                                                                  "\". No space left on device"}));
   EXPECT_EQ(FPrompt.Questions().back().Icon, TMessageKind::Error);
   EXPECT_EQ(test::ReadFile(a), before);
   EXPECT_EQ(form.SelectedThumb(), first);
@@ -152,7 +101,9 @@ TEST_F(WindowPageCommands, TheBatchLoopAsksThenRewritesEveryFileAndLogsAnUnreada
   WritePage(d, 400, 500, 300, 8, 4);
   const std::vector<uint8_t> grey = test::ReadFile(d);
   TFormMain& form = StartOn(FBatch.Path());
-  TCreations program(FAppFolder.Path());
+  // Nothing may be written into the program's folder along the way.
+  const TReadOnlyFolder program(FAppFolder.Path());
+  ASSERT_TRUE(program.Made());
   FPrompt.Answer(TAnswer::Yes);
   ASSERT_TRUE(form.ExecuteAction("ActionDespeckle"));
   EXPECT_EQ(test::ReadFile(d), grey);
@@ -184,15 +135,15 @@ TEST_F(WindowPageCommands, TheBatchLoopAsksThenRewritesEveryFileAndLogsAnUnreada
   const QStringList log = form.LogForm().Lines();
   ASSERT_EQ(log.size(), 1);
   EXPECT_TRUE(log[0].startsWith(error) && log[0].size() > error.size()); // then the reason
-  // Nothing is written into the program's folder along the way.
-  EXPECT_EQ(program.Count(), 0u);
 }
 
 TEST_F(WindowPageCommands, SaveBatchAsShowsTheDialogThenTheInformationOrTheErrorBox) {
   WritePages(FBatch.File("a.tif"), {300, 320, 340}, 400, 200);
   WritePage(FBatch.File("b.tif"), 400, 500, 200);
   TFormMain& form = StartOn(FBatch.Path());
-  TCreations program(FAppFolder.Path());
+  // Nothing may be written into the program's folder along the way.
+  const TReadOnlyFolder program(FAppFolder.Path());
+  ASSERT_TRUE(program.Made());
   QProgressBar& bar = *form.Status().ProgressBar();
   const struct {
     const char* Target;
@@ -226,5 +177,4 @@ TEST_F(WindowPageCommands, SaveBatchAsShowsTheDialogThenTheInformationOrTheError
   EXPECT_EQ(dialog.Title, "Sava as TIF or PDF");
   EXPECT_EQ(dialog.Filter, "TIFF File|*.tif|PDF File|*.pdf");
   EXPECT_EQ(dialog.DefaultExt, ".tif");
-  EXPECT_EQ(program.Count(), 0u); // not even a passing temporary page file
 }
