@@ -76,24 +76,45 @@ protected:
 
 } // namespace
 
-TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
+// Where the pages go, what the strip, the viewer and the log show; a jammed
+// or cancelled page, an offline report and a call that never returns end the
+// scan with the log saying what happened; every time the next scan works.
+TEST_F(WindowScan, WherePagesGoWhatTheWindowShowsAndTheScannerFaultsItLogs) {
+  const std::string release = FConfig.File("release");
+  const QString noImage = "The scanner delivered no image for a page";
+  const QString jam =
+      "Scanner error: DG 2, DAT 260, MSG 1 ended with return code 1, condition code 20";
   const struct {
-    const char* Command;
-    int Sheets;
-    const char* Target; // Scan To File's file
+    const char* To;     // Batch, File (scan.pdf) or Screen
+    const char* Config; // the scanner's; a hang waits for the release file
     size_t Written;     // batch files
     int Width;          // of the page shown: A6 at 100 dpi, or item 0's scanner default A4
-  } cases[] = {{"ActionScanToBatch", 3, nullptr, 3, 413},
-               {"ActionScanToFile", 2, "scan.pdf", 0, 413},
-               {"ActionScanToScreen", 1, nullptr, 0, 413},
-               {"ActionScanToScreen", 1, nullptr, 0, 2480}};
-  for (const auto& row : cases) {
-    SCOPED_TRACE(std::string(row.Command) + " " + std::to_string(row.Width));
+    QStringList Log;
+  } rows[] = {
+      {"Batch", "sheets=3", 3, 413, {}},
+      {"File", "sheets=2", 0, 413, {}},
+      {"Screen", "sheets=1", 0, 413, {}},
+      {"Screen", "sheets=1", 0, 2480, {}},
+      // The jammed page 2 fails its native transfer (DG_IMAGE 2,
+      // DAT_IMAGENATIVEXFER 260, MSG_GET 1, TWCC_PAPERJAM 20); the batch goes on.
+      {"Batch", "sheets=3\nfailxfer=2", 2, 413, {noImage, jam}},
+      {"Batch", "sheets=3\ncancel=1", 2, 413, {noImage}},
+      {"Batch", "sheets=2\noffline=-1", 2, 413, {}}, // nothing asked
+      // The pixel type's read (DAT_CAPABILITY 1, MSG_GET 1, ICAP_PIXELTYPE
+      // 257) hangs past the time-out; once that is logged the scanner is let go.
+      {"Batch", "sheets=1\nhang=1 1 257", 1, 413, {"Unable to get parameter PixelType."}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.Config) + " " + std::to_string(row.Width));
     test::TempDir batch, out;
-    Configure("sheets=" + std::to_string(row.Sheets));
+    Configure(row.Config + ("\nrelease=" + release));
     StartSmall(batch.Path(), row.Width == 413);
-    const std::string target = row.Target ? out.File(row.Target) : "";
-    if (row.Target) FPrompt.AnswerSave(target, 2);
+    TAcqTWAIN& twain = FForm->ScanCommands().AcqTWAIN();
+    const bool hangs = std::string_view(row.Config).find("hang=") != std::string::npos;
+    if (hangs) twain.SetTimeout(1000);
+    const bool toFile = row.To == std::string_view("File");
+    const std::string target = toFile ? out.File("scan.pdf") : "";
+    if (toFile) FPrompt.AnswerSave(target, 2);
     // A changed page of an earlier Scan To File: Yes in the prompt the scan
     // opens with stores it there, not in this scan's target.
     const std::string earlier = out.File("earlier.tif");
@@ -103,28 +124,37 @@ TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
     ASSERT_TRUE(FForm->ExecuteAction("ActionFlipVertical"));
     const QImage earlierPage = Shown();
     FPrompt.Answer(TAnswer::Yes);
-    ASSERT_TRUE(Scan(row.Command));
+    ASSERT_TRUE(Scan((std::string("ActionScanTo") + row.To).c_str(), [&] {
+      if (!hangs || FForm->LogForm().Lines().isEmpty() || test::FileExists(release)) return;
+      test::WriteFile(release, {});
+      twain.SetTimeout(60000); // the calls after the hung one take their time
+    }));
     EXPECT_EQ(PageImage(earlier), earlierPage);
     EXPECT_EQ(test::FolderEntries(batch.Path()).size(), row.Written);
     ExpectThumbnailsOnReadableFiles(batch.Path());
-    EXPECT_EQ(FForm->ScanCommands().AcqTWAIN().ShowUI, row.Width != 413);
+    EXPECT_EQ(FForm->LogForm().Lines(), row.Log);
+    EXPECT_EQ(twain.ShowUI, row.Width != 413);
     // The viewer holds the page last finished: a file's last page, the batch's last thumbnail.
     EXPECT_EQ(Shown().width(), row.Width);
-    if (row.Target || row.Written) {
+    if (toFile || row.Written) {
       const QString last =
-          row.Target ? QString::fromStdString(target) : FForm->Strip().Thumbnails().back()->Path();
-      EXPECT_EQ(Shown(), PageImage(last.toStdString(), row.Target ? row.Sheets : 1));
+          toFile ? QString::fromStdString(target) : FForm->Strip().Thumbnails().back()->Path();
+      EXPECT_EQ(Shown(), PageImage(last.toStdString(), toFile ? 2 : 1));
     }
     // Yes stores a changed page as the last page of the Scan To File target;
     // after the other scans the save dialog asks where.
     ASSERT_TRUE(FForm->ExecuteAction("ActionFlipVertical"));
     const QImage flipped = Shown();
-    const std::string stored = row.Target ? target : out.File("page.tif");
+    const std::string stored = toFile ? target : out.File("page.tif");
     FPrompt.Answer(TAnswer::Yes);
-    if (!row.Target) FPrompt.AnswerSave(stored);
+    if (!toFile) FPrompt.AnswerSave(stored);
     FForm->PageView().AskSaveChanges();
-    EXPECT_EQ(TGraphicDocument(stored).PageCount(), row.Target ? row.Sheets : 1);
-    EXPECT_EQ(PageImage(stored, row.Target ? row.Sheets : 1), flipped);
+    EXPECT_EQ(TGraphicDocument(stored).PageCount(), toFile ? 2 : 1);
+    EXPECT_EQ(PageImage(stored, toFile ? 2 : 1), flipped);
+    // The window is still usable: the next scan adds its page after these.
+    Configure("sheets=1");
+    ASSERT_TRUE(Scan());
+    EXPECT_EQ(FForm->Strip().Count(), static_cast<int>(row.Written) + 1);
     EXPECT_EQ(FForm->LogForm().Lines(), QStringList{});
   }
 }
@@ -143,51 +173,6 @@ TEST_F(WindowScan, ARefusedTargetOrAMissingBatchFolderStopsBeforeTheScannerOpens
   std::filesystem::remove(FBatch.Path());
   EXPECT_EQ(test::ErrorOf([&] { FForm->ScanCommands().ActionScanToBatchExecute(); }),
             "Batch folder not selected !");
-}
-
-// A jammed or cancelled page, an offline report and a call that never
-// returns: the scan ends, the log says what happened, and the next scan works.
-TEST_F(WindowScan, ScannerFaultsAreLoggedAndTheNextScanWorks) {
-  const std::string release = FConfig.File("release");
-  const struct {
-    std::string Config;
-    size_t Written;
-    QStringList Log;
-  } rows[] = {
-      // The jammed page 2 fails its native transfer (DG_IMAGE 2,
-      // DAT_IMAGENATIVEXFER 260, MSG_GET 1, TWCC_PAPERJAM 20); the batch goes on.
-      {"sheets=3\nfailxfer=2",
-       2,
-       {"The scanner delivered no image for a page",
-        "Scanner error: DG 2, DAT 260, MSG 1 ended with return code 1, condition code 20"}},
-      {"sheets=3\ncancel=1", 2, {"The scanner delivered no image for a page"}},
-      {"sheets=2\noffline=-1", 2, {}}, // the window asks nothing; the scanner feeds
-      // The pixel type's read (DAT_CAPABILITY 1, MSG_GET 1, ICAP_PIXELTYPE
-      // 257) hangs past the time-out; once that is logged the scanner is let go.
-      {"sheets=1\nhang=1 1 257\nrelease=" + release, 1, {"Unable to get parameter PixelType."}},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.Config);
-    test::TempDir batch;
-    Configure(row.Config);
-    StartSmall(batch.Path());
-    TAcqTWAIN& twain = FForm->ScanCommands().AcqTWAIN();
-    if (row.Written == 1) twain.SetTimeout(1000);
-    ASSERT_TRUE(Scan("ActionScanToBatch", [&] {
-      if (row.Written != 1 || FForm->LogForm().Lines().isEmpty() || test::FileExists(release))
-        return;
-      test::WriteFile(release, {});
-      twain.SetTimeout(60000); // the calls after the hung one take their time
-    }));
-    EXPECT_EQ(test::FolderEntries(batch.Path()).size(), row.Written);
-    ExpectThumbnailsOnReadableFiles(batch.Path());
-    EXPECT_EQ(FForm->LogForm().Lines(), row.Log);
-    // The window is still usable: the next scan adds its page after these.
-    Configure("sheets=1");
-    ASSERT_TRUE(Scan());
-    EXPECT_EQ(FForm->Strip().Count(), static_cast<int>(row.Written) + 1);
-    EXPECT_EQ(FForm->LogForm().Lines(), QStringList{});
-  }
 }
 
 // Pages past the room of a full batch folder: each logged with its number,
