@@ -87,12 +87,9 @@ TEST(SaveBatch, EveryFormatAsPdfAndAsTiffEveryPageInOrder) {
   for (const std::string& name : data) kinds += name.substr(name.rfind('.'));
   EXPECT_EQ(kinds, ".ccitt.jpg.jpg.jpg.jpg.ccitt.ccitt");
   EXPECT_EQ(ReadFile(data.at(3)), ReadFile(files[1]));
-  // Page sizes from the resolutions: 170 x 220 at 20 dpi is US Letter, the
-  // JPEG's 120 x 80 at 50 x 25 dpi 2.4 x 3.2 inches; bilevel pages as
-  // Group 4 (K -1).
-  const std::string text = ReadText(pdf);
-  for (const char* expected : {"/MediaBox [0 0 612 792]", "/MediaBox [0 0 173 230]", "/K -1"})
-    EXPECT_NE(text.find(expected), std::string::npos) << expected;
+  // 170 x 220 at 20 dpi is US Letter; 120 x 80 at 50 x 25 dpi 2.4 x 3.2 inches; bilevel Group 4.
+  EXPECT_THAT(ReadText(pdf), AllOf(HasSubstr("/MediaBox [0 0 612 792]"),
+                                   HasSubstr("/MediaBox [0 0 173 230]"), HasSubstr("/K -1")));
 
   AppendTiffPages(tiff, {{ifBlackWhite, tcGroup4}, {ifBlackWhite, tcGroup4}}, 20, 20, 100, 100);
   EXPECT_EQ(SaveBatchAs(tiff, files).Written, 7);
@@ -147,22 +144,18 @@ TEST(SavePageIntoFile, SecondOfThreePagesReplacedTheOthersAndOtherFilesUnchanged
 }
 
 // A JPEG and a BMP file are written back in their own format: the turned
-// page, its new size, the file's own signature.
+// page, the file's own signature.
 TEST(SavePageIntoFile, JpegAndBmpFilesKeepTheirFormat) {
   TempDir dir;
-  const std::tuple<const char*, const char*, int> files[] = {{"p.jpg", "\xFF\xD8", 48},
-                                                            {"p.bmp", "BM", 0}};
-  for (const auto& [name, signature, tolerance] : files) {
-    SCOPED_TRACE(name);
+  for (const auto& [name, signature, tolerance] :
+       {std::tuple{"p.jpg", "\xFF\xD8", 48}, std::tuple{"p.bmp", "BM", 0}}) {
     const std::string file = dir.File(name);
     SavePage(*PatternPage(ifTrueColor, 60, 40), file);
     auto page = LoadPage(file);
     ASSERT_EQ(RunPageCommand(TPageCommand::Rotate90, *page), 0);
     SavePageIntoFile(file, 1, *page);
-    EXPECT_EQ(ReadText(file).substr(0, 2), signature);
-    const auto stored = LoadPage(file);
-    EXPECT_EQ(std::pair(stored->Width(), stored->Height()), std::pair(40, 60));
-    EXPECT_TRUE(SamePixels(*stored, *page, tolerance));
+    EXPECT_EQ(ReadText(file).substr(0, 2), signature) << name;
+    EXPECT_TRUE(SamePixels(*LoadPage(file), *page, tolerance)) << name;
   }
 }
 
@@ -193,22 +186,17 @@ TEST(ProcessAllImages, FirstPagesRewrittenUnreadableFilesLoggedAndLeftAlone) {
 
 // Fails write point `failing` (from 1) among those passed on the thread
 // named `thread`, with EIO.
-class TThreadFault {
-public:
+struct TThreadFault {
   TThreadFault(const char* thread, int failing) {
-    Thread = thread;
-    Failing = failing;
-    Passed = 0;
+    Thread = thread, Failing = failing, Passed = 0;
     FPrevious = SetWritePointObserver([]() -> int {
       char name[16] = {};
       ::pthread_getname_np(::pthread_self(), name, sizeof name);
-      if (Thread != name) return 0;
-      return ++Passed == Failing ? EIO : 0;
+      return Thread == name && ++Passed == Failing ? EIO : 0;
     });
   }
+  TThreadFault(const TThreadFault&) = delete;
   ~TThreadFault() { SetWritePointObserver(FPrevious); }
-
-private:
   static inline std::string Thread;
   static inline std::atomic<int> Failing{0}, Passed{0};
   TWritePointObserver FPrevious;
@@ -220,15 +208,12 @@ private:
 // before the second file's; the third file is stored; no temporary file is
 // left.
 TEST(ProcessAllImages, FailedWriteBackWhileTheNextFilesAreReadLoggedInFileOrder) {
-  const struct {
-    const char* Thread;
-    int Point;
-  } cases[] = {{TBatchReplacer::kMakerName, 1},
-               {TBatchReplacer::kPlacerName, 1},
-               {TBatchReplacer::kPlacerName, 2},
-               {TBatchReplacer::kPlacerName, 3}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.Thread) + " " + std::to_string(c.Point));
+  const std::pair<const char*, int> cases[] = {{TBatchReplacer::kMakerName, 1},
+                                               {TBatchReplacer::kPlacerName, 1},
+                                               {TBatchReplacer::kPlacerName, 2},
+                                               {TBatchReplacer::kPlacerName, 3}};
+  for (const auto& [thread, point] : cases) {
+    SCOPED_TRACE(std::string(thread) + " " + std::to_string(point));
     TempDir dir;
     const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.tif"),
                                             dir.File("c.tif")};
@@ -239,13 +224,11 @@ TEST(ProcessAllImages, FailedWriteBackWhileTheNextFilesAreReadLoggedInFileOrder)
     const auto third = LoadPage(files[2]);
     TLogLines log;
     std::vector<std::string> stored;
-    TProcessSummary summary;
-    {
-      const TThreadFault fault(c.Thread, c.Point);
-      summary = ProcessAllImages(
-          files, PageOperation(TPageCommand::Invert), log, nullptr,
-          [&](const std::string& file, const TDibGraphic&) { stored.push_back(file); });
-    }
+    const auto store = [&](const std::string& file, const TDibGraphic&) { stored.push_back(file); };
+    const TProcessSummary summary = [&] {
+      const TThreadFault fault(thread, point);
+      return ProcessAllImages(files, PageOperation(TPageCommand::Invert), log, nullptr, store);
+    }();
     EXPECT_EQ(std::tuple(summary.Files, summary.Stored, summary.Failed), std::tuple(3, 1, 2));
     EXPECT_THAT(log.Lines(), ElementsAre(AllOf(StartsWith("Error processing " + files[0] + " - "),
                                                HasSubstr(std::strerror(EIO))),
