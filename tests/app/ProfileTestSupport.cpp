@@ -1,5 +1,6 @@
 #include "ProfileTestSupport.h"
 
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +18,20 @@ void WriteProfile(const std::string& path, const std::vector<std::string>& lines
 
 std::string FileText(const std::string& path) {
   const std::vector<uint8_t> bytes = test::ReadFile(path);
-  return {bytes.begin(), bytes.end()};
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void ProfileTest::SetUp() {
+  WindowTest::SetUp();
+  std::filesystem::remove_all(UserProfileFolder());
+  // The project's own sources only, never the machine's; no source selection dialog.
+  ::setenv("TESSIVANE_TWAIN_SOURCES", test::BinPath("twain_sources").c_str(), 1);
+  for (const char* name : {"TESSIVANE_TWAIN_DSM", "DISPLAY", "WAYLAND_DISPLAY"}) ::unsetenv(name);
+}
+
+void ProfileTest::TearDown() {
+  WindowTest::TearDown();
+  std::filesystem::remove_all(UserProfileFolder());
 }
 
 TReadOnlyFolder::TReadOnlyFolder(const std::string& folder) : FFolder(folder) {

@@ -9,14 +9,15 @@
 #include <QListWidget>
 #include <QTest>
 #include <QTimer>
-#include <filesystem>
 #include <functional>
 
 namespace apptest {
 
+// The user's own profile folder of the test run.
 std::string UserProfileFolder();
 // Writes a profile file, every line ended by CR LF.
 void WriteProfile(const std::string& path, const std::vector<std::string>& lines);
+// The bytes of a file.
 std::string FileText(const std::string& path);
 
 // The open profile editor, used as the operator uses it.
@@ -62,17 +63,8 @@ struct TEditor {
 // A window test whose user profile folder starts and ends empty.
 class ProfileTest : public WindowTest {
 protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    std::filesystem::remove_all(UserProfileFolder());
-    // The project's own sources only, never the machine's; no source selection dialog.
-    ::setenv("TESSIVANE_TWAIN_SOURCES", test::BinPath("twain_sources").c_str(), 1);
-    for (const char* name : {"TESSIVANE_TWAIN_DSM", "DISPLAY", "WAYLAND_DISPLAY"}) ::unsetenv(name);
-  }
-  void TearDown() override {
-    WindowTest::TearDown();
-    std::filesystem::remove_all(UserProfileFolder());
-  }
+  void SetUp() override;
+  void TearDown() override;
   // Runs "Scanner Settings...", each time the editor opens taking the next step (which closes it).
   void Edit(std::vector<std::function<void(const TEditor&)>> steps) {
     size_t next = 0;
@@ -93,14 +85,18 @@ protected:
   }
 };
 
-// A folder nobody may write to, root included, while it lives; Made() says
-// whether the file system allowed it.
-struct TReadOnlyFolder {
+// A folder nobody may write to, root included, for as long as it lives;
+// Made() says whether the file system allowed it.
+class TReadOnlyFolder {
+public:
   explicit TReadOnlyFolder(const std::string& folder);
   ~TReadOnlyFolder();
   TReadOnlyFolder(const TReadOnlyFolder&) = delete;
+  TReadOnlyFolder& operator=(const TReadOnlyFolder&) = delete;
   bool Made() const { return FMade; }
-  const std::string FFolder;
+
+private:
+  std::string FFolder;
   bool FMade = false;
 };
 
