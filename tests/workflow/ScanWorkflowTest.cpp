@@ -69,13 +69,11 @@ TEST_F(TwainTest, PageSizeLinesOnASourceWithoutSupportedSizesSetTheFrame) {
   }
 }
 
-// The generator's page of that number as the virtual scanner renders it for
-// the small pages of SmallPages: A6 (4.1339 x 5.8268 inches) at 100 dpi.
+// The generator's page of that number as the virtual scanner renders the
+// small pages of SmallPages: A6 (4.1339 x 5.8268 inches) at 100 dpi.
 std::unique_ptr<TDibGraphic> GeneratedPage(int number) {
-  const TPageLayout layout{413, 583, 100, 100, TWPT_BW, 1};
-  const std::unique_ptr<TDIB> dib = RenderPage(layout, number);
   auto page = std::make_unique<TTiffGraphic>();
-  page->ImportDib(*dib, ifBlackWhite, 100, 100);
+  page->ImportDib(*RenderPage({413, 583, 100, 100, TWPT_BW, 1}, number), ifBlackWhite, 100, 100);
   return page;
 }
 
