@@ -11,8 +11,10 @@
 #include "graphics/GraphicDocument.h"
 #include "support/WritePointFaults.h"
 
+#include <QApplication>
 #include <QProgressBar>
 #include <QTabBar>
+#include <QTimer>
 
 #include <cerrno>
 #include <fstream>

@@ -15,10 +15,13 @@
 #include "viewer/ImageScrollBox.h"
 #include "workflow/PageSaver.h"
 
-#include <sys/mount.h>
+#include <QComboBox>
+#include <QTimer>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sys/mount.h>
 
 using namespace apptest;
 
