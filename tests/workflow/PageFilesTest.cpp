@@ -241,22 +241,6 @@ TEST(ProcessAllImages, FailedWriteBackWhileTheNextFilesAreReadLoggedInFileOrder)
   }
 }
 
-// A later name of a file still being written back (a symbolic link to it)
-// is read once the file holds its new content: the negative of the
-// negative, as when the files are written one after another.
-TEST(ProcessAllImages, ALinkToAnEarlierFileReadsItsNewContent) {
-  TempDir dir;
-  const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.tif")};
-  SavePage(*PatternPage(ifBlackWhite, 640, 480, 200, 200, 1), files[0]);
-  ASSERT_EQ(::symlink("a.tif", files[1].c_str()), 0);
-  const auto before = LoadPage(files[0]);
-  TLogLines log;
-  const TProcessSummary summary = ProcessAllImages(files, PageOperation(TPageCommand::Invert), log);
-  EXPECT_EQ(summary.Stored, 2);
-  EXPECT_TRUE(SamePixels(*LoadPage(files[0]), *before));
-  EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "b.tif"}));
-}
-
 std::map<std::string, std::vector<uint8_t>> Contents(const TempDir& dir) {
   std::map<std::string, std::vector<uint8_t>> files;
   for (const std::string& name : FolderNames(dir.Path())) files[name] = ReadFile(dir.File(name));

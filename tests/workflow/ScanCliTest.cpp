@@ -25,36 +25,36 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }
 
 TEST_F(TwainTest, ScanCommandWritesPrintsAndReports) {
-  const std::string b = Dir.File("batch"), o = Dir.File("out"), profile = Dir.File("p.tsp");
+  const std::string b = Dir.File("b"), o = Dir.File("o"), profile = Dir.File("p.tsp");
   std::filesystem::create_directories(b);
   std::filesystem::create_directories(o);
-  // %B: the batch folder, %O: the output folder, %D: the run's folder. Lines
+  // %D: the run's folder, holding the batch b and the output folder o. Lines
   // split at '|'; printed and told lines are regular expressions.
   const struct {
-    const char *Profile, *Config, *Arguments; // setting lines before those of small pages
+    const char *Config, *Arguments; // the scanner's; the command's after the profile
     int Status;
-    const char *Out, *Err;
+    const char *Out, *Err, *Profile = ""; // setting lines before those of small pages
   } rows[] = {
-      {"", "sheets=3", "--batch %B", 0, "%B/00000000.tif|%B/00000001.tif|%B/00000002.tif", ""},
-      {"", "sheets=2", "--file %O/scan.pdf", 0, "%O/scan.pdf|%O/scan.pdf", ""},
-      // Each failing line is told and the next applied; "?" keeps the
-      // scanner's value without an operator; the scan goes on.
-      {"abc,I,1|257,X,0|99999,I,1|4376,F,?|4376,F,x|", "sheets=1", "--count-only", 0, "1",
+      {"sheets=3", "--batch %D/b", 0, "%D/b/00000000.tif|%D/b/00000001.tif|%D/b/00000002.tif", ""},
+      {"sheets=2", "--file %D/o/scan.pdf", 0, "%D/o/scan.pdf|%D/o/scan.pdf", ""},
+      // Each failing line is told, the next applied; "?" keeps the value, asking no one.
+      {"sheets=1", "--count-only", 0, "1",
        "\"abc\" is not a valid integer|Tipo di parametro non valido X per PixelType|Parameter "
-       "99999 unsupported.|'x' is not a valid floating point value"},
+       "99999 unsupported.|'x' is not a valid floating point value",
+       "abc,I,1|257,X,0|99999,I,1|4376,F,?|4376,F,x|"},
       // A target folder that does not exist: the page is kept, the status is 1.
-      {"", "sheets=1", "--file %O/missing/scan.tif", 1, "",
-       "Unable to save page 1 to %O/missing/scan.tif - .* - kept in %D/tessivane/recovered/.*tif"},
+      {"sheets=1", "--file %D/o/missing/scan.tif", 1, "",
+       "Unable to save page 1 to %D/o/missing/scan.tif - .* - kept in "
+       "%D/tessivane/recovered/.*tif"},
       // No batch folder, a refused target, a scanner that does not open
       // (DAT_IDENTITY 3, MSG_OPENDS 1025, TWCC_BUMMER 1): nothing starts.
-      {"", "", "--batch %D/none", 1, "", "Batch folder not selected !"},
-      {"", "", "--file %O/scan.jpg", 1, "",
-       "Unable to scan to %O/scan.jpg - only .tif, .tiff and .pdf files can be written"},
-      {"", "fail=3 1025 1", "--batch %B", 1, "", "The scan could not start"},
+      {"", "--batch %D/none", 1, "", "Batch folder not selected !"},
+      {"", "--file %D/o/scan.jpg", 1, "",
+       "Unable to scan to %D/o/scan.jpg - only .tif, .tiff and .pdf files can be written"},
+      {"fail=3 1025 1", "--batch %D/b", 1, "", "The scan could not start"},
   };
   const auto fill = [&](std::string text, char separator) {
-    for (const auto& [mark, folder] : {std::pair{"%B", b}, {"%O", o}, {"%D", Dir.Path()}})
-      for (size_t at; (at = text.find(mark)) != std::string::npos;) text.replace(at, 2, folder);
+    for (size_t at; (at = text.find("%D")) != std::string::npos;) text.replace(at, 2, Dir.Path());
     return Split(text, separator);
   };
   for (const auto& row : rows) {
