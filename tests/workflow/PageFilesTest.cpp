@@ -20,7 +20,6 @@
 #include <map>
 #include <pthread.h>
 #include <tuple>
-#include <unistd.h>
 
 using namespace test;
 using ::testing::AllOf, ::testing::ElementsAre, ::testing::HasSubstr, ::testing::StartsWith;

@@ -1,6 +1,5 @@
-// "tessivane-cli scan" through the real manager and virtual scanner: what it
-// writes and prints, the profile's failing lines on the standard error
-// stream, and status 1 when the scan cannot start or a page is not written.
+// "tessivane-cli scan" through the real manager and virtual scanner: what it writes and prints,
+// failing profile lines on stderr, status 1 when the scan cannot start or a page is not written.
 #include "../twain/TwainFixture.h"
 
 #include "support/WritePointFaults.h"
