@@ -211,8 +211,7 @@ TEST_F(WindowPageCommands, SaveBatchAsShowsTheDialogThenTheInformationOrTheError
     EXPECT_EQ(FPrompt.Questions().back().Icon, icon);
     EXPECT_TRUE(ProgressReset(*form.Status().ProgressBar()));
   }
-  // For the PDF only: at each file its thumbnail's place among the strip's
-  // children, of their count less one, with the hourglass; then back to 0.
+  // PDF only: each file's place among the strip's children, of their count less one, then 0.
   EXPECT_EQ(watch.Positions, (std::vector<int>{1, 3, 0}));
   EXPECT_EQ(watch.Maxima, (std::vector<int>{4, 4}));
   EXPECT_TRUE(watch.Busy);

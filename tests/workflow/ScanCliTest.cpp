@@ -45,8 +45,7 @@ TEST_F(TwainTest, ScanCommandWritesPrintsAndReports) {
       {"sheets=1", "--file %D/o/missing/scan.tif", 1, "",
        "Unable to save page 1 to %D/o/missing/scan.tif - .* - kept in "
        "%D/tessivane/recovered/.*tif"},
-      // No batch folder, a refused target, a scanner that does not open
-      // (DAT_IDENTITY 3, MSG_OPENDS 1025, TWCC_BUMMER 1): nothing starts.
+      // Nothing starts: no batch folder, a refused target, a refused MSG_OPENDS (TWCC_BUMMER).
       {"", "--batch %D/none", 1, "", "Batch folder not selected !"},
       {"", "--file %D/o/scan.jpg", 1, "",
        "Unable to scan to %D/o/scan.jpg - only .tif, .tiff and .pdf files can be written"},

@@ -47,10 +47,9 @@ TEST_F(OpenSourceTest, SettingLinesReachTheSourceOrTheLog) {
             "Input parametro|4376|300");
 }
 
-// A page-size line on a source without ICAP_SUPPORTEDSIZES sets the frame
-// (DAT_IMAGELAYOUT 258, MSG_SET 6, edges as TW_FIX32 Whole:Frac) of its
-// paper (TWSS_A4 1: 8.27 x 11.69 inches), or of the physical area (8.5 x 14)
-// for a code without a paper (TWSS_ISOB3 12) or no number, logging nothing.
+// A page-size line on a source without ICAP_SUPPORTEDSIZES sets the frame (DAT_IMAGELAYOUT 258,
+// MSG_SET 6, TW_FIX32 edges) of its paper (TWSS_A4 1: 8.27 x 11.69 inches), or of the physical
+// area (8.5 x 14) for a code without a paper (TWSS_ISOB3 12) or no number, logging nothing.
 TEST_F(TwainTest, PageSizeLinesOnASourceWithoutSupportedSizesSetTheFrame) {
   const std::pair<const char*, const char*> cases[] = {
       {"4386,I,1", "2 258 6 frame=0:0,0:0,8:17695,11:45220 numbers=0,0,0"},
@@ -113,10 +112,9 @@ TEST_F(TwainTest, PagesKeepTheirArrivalOrderOrAreLoggedAndRecovered) {
     EXPECT_EQ(log.Lines().size(), writable ? 0u : 2u);
     if (writable) {
       EXPECT_EQ(TGraphicDocument(target).PageCount(), sheets);
-      for (int number = 1; number <= sheets; ++number) {
+      EXPECT_EQ(LoadPage(target)->PaletteColour(1), 0xFFFFFFu); // white is 1
+      for (int number = 1; number <= sheets; ++number)
         EXPECT_TRUE(SamePixels(*LoadPage(target, number), *GeneratedPage(number))) << number;
-        EXPECT_EQ(LoadPage(target, number)->PaletteColour(1), 0xFFFFFFu);
-      }
     }
     for (const TSavedPage& page : shown) {
       EXPECT_EQ(page.Written, writable);
