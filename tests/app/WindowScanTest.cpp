@@ -81,9 +81,8 @@ protected:
 
 } // namespace
 
-// Where the pages go, what the strip, the viewer and the log show; a jammed
-// or cancelled page, an offline report and a call that never returns end the
-// scan with the log saying what happened; every time the next scan works.
+// Where the pages go and what the window shows; jammed or cancelled pages, an offline report
+// and a hung call end the scan with the log saying so; each time the next scan works.
 TEST_F(WindowScan, WherePagesGoWhatTheWindowShowsAndTheScannerFaultsItLogs) {
   const QString noImage = "The scanner delivered no image for a page";
   const QString jam =
@@ -99,13 +98,11 @@ TEST_F(WindowScan, WherePagesGoWhatTheWindowShowsAndTheScannerFaultsItLogs) {
       {"File", "sheets=2", 0, 413, {}},
       {"Screen", "sheets=1", 0, 413, {}},
       {"Screen", "sheets=1", 0, 2480, {}},
-      // The jammed page 2 fails its native transfer (DG_IMAGE 2,
-      // DAT_IMAGENATIVEXFER 260, MSG_GET 1, TWCC_PAPERJAM 20); the batch goes on.
+      // Page 2 jams (DG_IMAGE 2, DAT_IMAGENATIVEXFER 260, MSG_GET 1, TWCC_PAPERJAM 20); goes on.
       {"Batch", "sheets=3\nfailxfer=2", 2, 413, {noImage, jam}},
       {"Batch", "sheets=3\ncancel=1", 2, 413, {noImage}},
       {"Batch", "sheets=2\noffline=-1", 2, 413, {}}, // nothing asked
-      // The pixel type's read (DAT_CAPABILITY 1, MSG_GET 1, ICAP_PIXELTYPE
-      // 257) hangs past the time-out; once that is logged the scanner is let go.
+      // Reading ICAP_PIXELTYPE (DAT_CAPABILITY 1, MSG_GET 1) hangs past the time-out.
       {"Batch", "sheets=1\nhang=1 1 257", 1, 413, {"Unable to get parameter PixelType."}},
   };
   for (const auto& row : rows) {
@@ -161,14 +158,13 @@ TEST_F(WindowScan, WherePagesGoWhatTheWindowShowsAndTheScannerFaultsItLogs) {
 
 TEST_F(WindowScan, ARefusedTargetOrAMissingBatchFolderStopsBeforeTheScannerOpens) {
   StartOn(FBatch.Path());
-  const TAcqTWAIN& twain = FForm->ScanCommands().AcqTWAIN();
   FPrompt.AnswerSave(FBatch.File("scan.jpg"));
   FPrompt.Answer(TAnswer::Ok);
   ASSERT_TRUE(FForm->ExecuteAction("ActionScanToFile"));
   EXPECT_EQ(FPrompt.MessageTexts(),
             std::vector<std::string>{"Unable to scan to " + FBatch.File("scan.jpg") +
                                      " - only .tif, .tiff and .pdf files can be written"});
-  EXPECT_TRUE(twain.State() == 1 && !twain.DSMOpen());
+  EXPECT_FALSE(FForm->ScanCommands().AcqTWAIN().DSMOpen());
   // Scan To Batch once its folder went away (the command itself is disabled then).
   std::filesystem::remove(FBatch.Path());
   EXPECT_EQ(test::ErrorOf([&] { FForm->ScanCommands().ActionScanToBatchExecute(); }),
