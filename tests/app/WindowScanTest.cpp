@@ -1,6 +1,5 @@
 // Scanning from the window through the real engine, manager and virtual
 // scanner: where the pages go, what the strip, the viewer and the log show.
-// What stops a scan before the scanner opens, and the scanner's faults.
 #include "ProfileTestSupport.h"
 
 #include "app/LogForm.h"
