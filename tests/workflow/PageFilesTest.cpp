@@ -20,6 +20,7 @@
 #include <map>
 #include <pthread.h>
 #include <tuple>
+#include <unistd.h>
 
 using namespace test;
 using ::testing::AllOf, ::testing::ElementsAre, ::testing::HasSubstr, ::testing::StartsWith;
@@ -233,6 +234,20 @@ TEST(ProcessAllImages, FailedWriteBackWhileTheNextFilesAreReadLoggedInFileOrder)
               third->Width() * third->Height());
     EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "b.tif", "c.tif"}));
   }
+}
+
+// b names a: a's new content is what b's turn reads and writes back.
+TEST(ProcessAllImages, ALinkToAnEarlierFileReadsItsNewContent) {
+  TempDir dir;
+  const std::vector<std::string> files = {dir.File("a.tif"), dir.File("b.tif")};
+  SavePage(*PatternPage(ifBlackWhite, 640, 480, 200, 200, 1), files[0]);
+  ASSERT_EQ(::symlink("a.tif", files[1].c_str()), 0);
+  const auto before = LoadPage(files[0]);
+  TLogLines log;
+  const TProcessSummary summary = ProcessAllImages(files, PageOperation(TPageCommand::Invert), log);
+  EXPECT_EQ(summary.Stored, 2);
+  EXPECT_TRUE(SamePixels(*LoadPage(files[0]), *before));
+  EXPECT_EQ(FolderNames(dir.Path()), (std::vector<std::string>{"a.tif", "b.tif"}));
 }
 
 std::map<std::string, std::vector<uint8_t>> Contents(const TempDir& dir) {
