@@ -67,11 +67,15 @@ protected:
   QImage Shown() const {
     return FForm->Viewer().Graphic().ToQImage().convertToFormat(QImage::Format_RGB32);
   }
-  // Every thumbnail names a file of the batch, and every file has one.
+  // Every thumbnail names a file of the batch, and every file has one; its
+  // picture, made while scanning, is the one the file gives.
   void ExpectThumbnailsOnFiles(const std::string& batch) {
     std::set<std::string> named;
-    for (const TThumbnail* thumbnail : FForm->Strip().Thumbnails())
+    for (const TThumbnail* thumbnail : FForm->Strip().Thumbnails()) {
       named.insert(std::filesystem::path(thumbnail->Path().toStdString()).filename());
+      EXPECT_EQ(thumbnail->Picture(), TThumbnailStrip::ReadThumbnailPicture(
+                                          thumbnail->Path().toStdString(), FForm->ThumbSize()));
+    }
     EXPECT_EQ(named, test::FolderEntries(batch));
   }
   test::TempDir FConfig;
