@@ -127,7 +127,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
        [](TSaneSource&, TSaneSettings&) { return One(TWTY_BOOL, 1); }, nullptr},
       {CAP_DEVICEONLINE, true, always,
        [](TSaneSource& s, TSaneSettings&) { return One(TWTY_BOOL, s.FDevice->Online()); }, nullptr},
-      {CAP_SUPPORTEDCAPS, true, always,
+      {CAP_SUPPORTEDCAPS, false, always,
        [](TSaneSource& s, TSaneSettings&) {
          const std::vector<TW_UINT16> caps = s.SupportedCaps();
          return TCapAnswer{TCapAnswer::Items, TWTY_UINT16, {caps.begin(), caps.end()}};
@@ -234,14 +234,19 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
   return rows;
 }
 
-std::vector<TW_UINT16> TSaneSource::SupportedCaps() const {
-  std::vector<TW_UINT16> caps;
-  for (const TSaneCapRow& row : Table())
-    if (row.Supported(*FSettings)) caps.push_back(row.Cap);
-  return caps;
+std::vector<TW_UINT16> TSaneSource::SupportedCaps() {
+  // The device's options are read only while it is idle; while it scans,
+  // the answer is what it could do when it was last idle.
+  if (FState == 4) {
+    FSupportedCaps.clear();
+    for (const TSaneCapRow& row : Table())
+      if (row.Supported(*FSettings)) FSupportedCaps.push_back(row.Cap);
+  }
+  return FSupportedCaps;
 }
 
 void TSaneSource::KeepDefaults() {
+  SupportedCaps();
   for (const TSaneCapRow& row : Table())
     if (row.Set != nullptr && row.Supported(*FSettings))
       FDefaults[row.Cap] = row.Get(*this, *FSettings).Current;
@@ -252,8 +257,10 @@ TW_UINT16 TSaneSource::Capability(TW_UINT16 MSG, pTW_CAPABILITY cap) {
   const auto row = std::find_if(table.begin(), table.end(),
                                 [cap](const TSaneCapRow& r) { return r.Cap == cap->Cap; });
   if (row == table.end()) return Fail(TWCC_CAPUNSUPPORTED);
+  const std::vector<TW_UINT16> supported = SupportedCaps();
+  if (std::find(supported.begin(), supported.end(), row->Cap) == supported.end())
+    return Fail(TWCC_CAPUNSUPPORTED);
   if (row->Device && FState != 4) return Fail(TWCC_CAPSEQERROR);
-  if (!row->Supported(*FSettings)) return Fail(TWCC_CAPUNSUPPORTED);
   // Resolutions cross per unit, lengths in units.
   const double u = UnitsPerInch();
   const double scale = cap->Cap == ICAP_XRESOLUTION || cap->Cap == ICAP_YRESOLUTION        ? 1 / u

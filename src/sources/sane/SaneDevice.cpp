@@ -103,7 +103,8 @@ std::optional<double> TSaneDevice::Number(const char* name) const {
                             option->type != SANE_TYPE_BOOL))
     return std::nullopt;
   // An array option answers with all its words; the first one counts.
-  std::vector<SANE_Word> words(std::max<size_t>(1, option->size / sizeof(SANE_Word)));
+  std::vector<SANE_Word> words(
+      std::max<size_t>(1, (option->size + sizeof(SANE_Word) - 1) / sizeof(SANE_Word)));
   if (sane_control_option(FHandle, IndexOf(name), SANE_ACTION_GET_VALUE, words.data(), nullptr) !=
       SANE_STATUS_GOOD)
     return std::nullopt;
@@ -155,8 +156,9 @@ double TSaneDevice::SetNumber(const char* name, double value) {
   const SANE_Option_Descriptor* option = Find(name);
   if (option == nullptr || !SANE_OPTION_IS_SETTABLE(option->cap))
     throw ESaneError(SANE_STATUS_UNSUPPORTED, name);
-  std::vector<SANE_Word> words(std::max<size_t>(1, option->size / sizeof(SANE_Word)),
-                               ToWord(option->type, value));
+  std::vector<SANE_Word> words(
+      std::max<size_t>(1, (option->size + sizeof(SANE_Word) - 1) / sizeof(SANE_Word)),
+      ToWord(option->type, value));
   const SANE_Value_Type type = option->type;
   CheckSane(
       sane_control_option(FHandle, IndexOf(name), SANE_ACTION_SET_VALUE, words.data(), nullptr),

@@ -13,6 +13,11 @@
 
 namespace {
 
+// A name field as sent, which need not end within its 34 bytes.
+std::string NameOf(const TW_STR32& field) {
+  return std::string(field, strnlen(field, sizeof(TW_STR32)));
+}
+
 void SetText(TW_STR32& field, const std::string& text) {
   std::memset(field, 0, sizeof field);
   std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 2));
@@ -121,19 +126,15 @@ TW_UINT16 TSaneModule::Identity(std::unique_lock<std::mutex>& lock, TApplication
   case MSG_GET: {
     // One source per application: the one it has open.
     if (!app.Source) return Fail(app, TWCC_NODS);
-    const auto found = std::find(FNames.begin(), FNames.end(), identity->ProductName);
-    if (found == FNames.end()) return Fail(app, TWCC_NODS);
     const TW_UINT32 id = identity->Id;
-    *identity = IdentityOf(static_cast<size_t>(found - FNames.begin()));
+    *identity = app.Source->Identity();
     identity->Id = id;
     return TWRC_SUCCESS;
   }
   case MSG_OPENDS: {
     if (app.Source) return Fail(app, TWCC_MAXCONNECTIONS);
     if (app.Manager == nullptr) return Fail(app, TWCC_BADPROTOCOL);
-    const auto found = std::find(
-        FNames.begin(), FNames.end(),
-        std::string(identity->ProductName, strnlen(identity->ProductName, sizeof(TW_STR32))));
+    const auto found = std::find(FNames.begin(), FNames.end(), NameOf(identity->ProductName));
     if (found == FNames.end()) return Fail(app, TWCC_NODS);
     const std::string device = FDevices[static_cast<size_t>(found - FNames.begin())].Name;
     const TW_IDENTITY own = *identity;
@@ -149,6 +150,8 @@ TW_UINT16 TSaneModule::Identity(std::unique_lock<std::mutex>& lock, TApplication
       condition = TwainOutcome(error.Status()).Condition;
     } catch (const std::bad_alloc&) {
       condition = TWCC_LOWMEMORY;
+    } catch (const std::exception&) {
+      condition = TWCC_BUMMER;
     }
     lock.lock();
     TApplication& again = FApps[appId];
@@ -174,5 +177,10 @@ TW_UINT16 TSaneModule::Identity(std::unique_lock<std::mutex>& lock, TApplication
 
 extern "C" __attribute__((visibility("default"))) TW_UINT16
 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
-  return TSaneModule::Instance().Entry(pOrigin, DG, DAT, MSG, pData);
+  // Nothing may cross the C entry point.
+  try {
+    return TSaneModule::Instance().Entry(pOrigin, DG, DAT, MSG, pData);
+  } catch (...) {
+    return TWRC_FAILURE;
+  }
 }

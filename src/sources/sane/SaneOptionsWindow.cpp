@@ -3,6 +3,7 @@
 #include "SaneStatus.h"
 #include "core/ChildProgram.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -62,6 +63,11 @@ void Apply(TSaneDevice& device, const char* name, const std::string& value) {
   if (device.Number(name) != number) device.SetNumber(name, number);
 }
 
+// A tab or a line end would break the line format.
+bool FitsALine(const std::string& text) {
+  return text.find_first_of("\t\r\n") == std::string::npos;
+}
+
 } // namespace
 
 const std::vector<const char*>& SaneWindowOptions() {
@@ -76,13 +82,15 @@ std::string SaneOptionLine(const TSaneDevice& device, const char* name) {
   if (option == nullptr || !device.Settable(name)) return {};
   // One number or one word; vector options stay as they are.
   if (option->type != SANE_TYPE_STRING && option->size != SANE_Int(sizeof(SANE_Word))) return {};
-  const std::string title =
-      option->title != nullptr && *option->title != '\0' ? option->title : name;
+  std::string title = option->title != nullptr && *option->title != '\0' ? option->title : name;
+  if (!FitsALine(title)) title = name;
   std::string line = std::string(name) + '\t' + title + '\t';
   if (option->type == SANE_TYPE_STRING) {
     const std::vector<std::string> texts = device.Texts(name);
     const std::optional<std::string> value = device.Text(name);
-    if (texts.empty() || !value) return {};
+    if (texts.empty() || !value || !FitsALine(*value) ||
+        !std::all_of(texts.begin(), texts.end(), FitsALine))
+      return {};
     line += "strings\t" + *value;
     for (const std::string& text : texts) line += '\t' + text;
     return line;

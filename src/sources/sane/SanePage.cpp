@@ -57,8 +57,11 @@ void TSanePageBuilder::BeginFrame(const SANE_Parameters& parameters) {
     FPage.BitsPerPixel = 24;
   }
   FPage.RowBytes = (static_cast<size_t>(FPage.Width) * FPage.BitsPerPixel + 7) / 8;
-  if (parameters.lines > 0)
-    FPage.Rows.reserve(FPage.RowBytes * static_cast<size_t>(parameters.lines));
+  // A page no packed bitmap could hold is refused before it is read.
+  const auto lines = static_cast<size_t>(std::max(parameters.lines, 1));
+  if (FPage.RowBytes > static_cast<size_t>(kMaxImageBytes) / lines)
+    throw ESaneError(SANE_STATUS_NO_MEM, "sane_get_parameters");
+  if (parameters.lines > 0) FPage.Rows.reserve(FPage.RowBytes * lines);
 }
 
 void TSanePageBuilder::Add(const uint8_t* data, size_t length) {
@@ -80,6 +83,9 @@ void TSanePageBuilder::TakeLine(const uint8_t* line) {
   const size_t row = static_cast<size_t>(FLineInFrame++);
   // Later frames of a three-pass scan fill rows the first frame made.
   if (row >= static_cast<size_t>(FPage.Height)) {
+    // A page of unknown length stops growing where a bitmap could not hold it.
+    if (FPage.Rows.size() + FPage.RowBytes > static_cast<size_t>(kMaxImageBytes))
+      throw ESaneError(SANE_STATUS_NO_MEM, "sane_read");
     FPage.Rows.resize(FPage.Rows.size() + FPage.RowBytes, 0);
     ++FPage.Height;
   }

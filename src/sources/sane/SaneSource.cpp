@@ -14,7 +14,7 @@ constexpr size_t kReadBuffer = 64 * 1024;
 
 TSaneSource::TSaneSource(const std::string& deviceName, const TW_IDENTITY& identity,
                          const TW_IDENTITY& app, DSMENTRYPROC manager, const TSourceMemory& memory)
-    : FIdentity(identity), FApp(app), FManager(manager), FMemory(memory),
+    : FIdentity(identity), FAnnouncer(manager, identity, app), FMemory(memory),
       FDevice(std::make_unique<TSaneDevice>(deviceName)),
       FSettings(std::make_unique<TSaneSettings>(*FDevice)) {
   KeepDefaults();
@@ -45,11 +45,12 @@ TW_UINT16 TSaneSource::Answer(SANE_Status status) {
 
 TW_UINT16 TSaneSource::Entry(TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF data) {
   TLock lock(FLock);
-  if (DG == DG_IMAGE && DAT == DAT_IMAGEFILEXFER)
-    return MSG == MSG_GET ? FileXfer(lock) : Fail(TWCC_BADPROTOCOL);
-  if (data == nullptr) return Fail(TWCC_BADVALUE);
   FCondition = TWCC_SUCCESS;
   try {
+    // The one triplet without data.
+    if (DG == DG_IMAGE && DAT == DAT_IMAGEFILEXFER)
+      return MSG == MSG_GET ? FileXfer(lock) : Fail(TWCC_BADPROTOCOL);
+    if (data == nullptr) return Fail(TWCC_BADVALUE);
     if (DG == DG_CONTROL) {
       switch (DAT) {
       case DAT_CAPABILITY:
@@ -167,12 +168,8 @@ TW_UINT16 TSaneSource::PendingXfers(TLock& lock, TW_UINT16 MSG, pTW_PENDINGXFERS
     return TWRC_SUCCESS;
   case MSG_ENDXFER:
     if (FState != 6 && FState != 7) return Fail(TWCC_SEQERROR);
-    if (FState == 6 && WaitForPage(lock)) {
-      // The application passes over this page.
-      FResults.pop_front();
-      ++FTaken;
-      FChanged.notify_all();
-    }
+    // The application passes over this page, or stops taking it strip by strip.
+    if ((FState == 6 && WaitForPage(lock)) || FStripping) TakeFront();
     // Whether another sheet follows is known once the device has started it.
     FChanged.wait(lock, [this] { return FKnown > FTaken || FEnded; });
     pending->Count = remaining();
@@ -197,6 +194,8 @@ TW_UINT16 TSaneSource::PendingXfers(TLock& lock, TW_UINT16 MSG, pTW_PENDINGXFERS
 
 void TSaneSource::StopScanning(TLock& lock) {
   FStopping = true;
+  // Never called on the scanning thread: it only reads pages and posts
+  // announcements.
   if (FScanner.joinable()) {
     // sane_cancel may be called while another thread reads: the read ends.
     FDevice->Cancel();
@@ -205,20 +204,11 @@ void TSaneSource::StopScanning(TLock& lock) {
     FScanner.join();
     lock.lock();
   }
+  FAnnouncer.Clear();
   FResults.clear();
   FStripping = false;
   FEnded = true;
   FKnown = FTaken;
-}
-
-void TSaneSource::RequestClose() {
-  // From a thread of its own, as the scanning thread announces a page: the
-  // application may call the source back from its callback.
-  FScanner = std::thread([this] { Announce(MSG_CLOSEDSREQ); });
-}
-
-void TSaneSource::Announce(TW_UINT16 MSG) {
-  if (FManager != nullptr) FManager(&FIdentity, &FApp, DG_CONTROL, DAT_NULL, MSG, nullptr);
 }
 
 void TSaneSource::Scan(int limit) {
@@ -248,7 +238,7 @@ void TSaneSource::Scan(int limit) {
       if (sheet == 0) FState = 6;
       FChanged.notify_all();
     }
-    if (sheet == 0) Announce(MSG_XFERREADY);
+    if (sheet == 0) FAnnouncer.Post(MSG_XFERREADY);
     if (last) break;
     // One page ahead at most: the next sheet starts once this one is taken.
     TLock lock(FLock);
@@ -284,6 +274,10 @@ TScanResult TSaneSource::ReadPage() {
     return {error.Status(), {}};
   } catch (const std::bad_alloc&) {
     return {SANE_STATUS_NO_MEM, {}};
+  } catch (const std::length_error&) {
+    return {SANE_STATUS_NO_MEM, {}};
+  } catch (const std::exception&) {
+    return {SANE_STATUS_IO_ERROR, {}};
   }
   TSanePage page = builder.Finish();
   if (page.Height == 0) return {SANE_STATUS_IO_ERROR, {}};

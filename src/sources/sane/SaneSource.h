@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../virtual/VirtualWire.h"
+#include "SaneAnnouncer.h"
 #include "SaneDevice.h"
 #include "SanePage.h"
 #include "SaneSettings.h"
@@ -15,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-// What the scanning thread made of one sheet: a page, or the status that
-// ended it.
 struct TSaneCapRow;
 
+// What the scanning thread made of one sheet: a page, or the status that
+// ended it.
 struct TScanResult {
   SANE_Status Status = SANE_STATUS_GOOD;
   TSanePage Page;
@@ -42,6 +43,7 @@ public:
   // The condition of the last failure, cleared by reading it.
   TW_UINT16 TakeCondition();
   int State() const;
+  const TW_IDENTITY& Identity() const { return FIdentity; }
 
 private:
   using TLock = std::unique_lock<std::mutex>;
@@ -58,11 +60,9 @@ private:
   TScanResult ReadPage();
   // Ends the scanning thread (cancelling what it does) and the batch.
   void StopScanning(TLock& lock);
-  void Announce(TW_UINT16 MSG);
   // Asks the application to disable the source (MSG_CLOSEDSREQ): its window
-  // was cancelled, or the batch scanned from it has ended. The scanning
-  // thread must have ended.
-  void RequestClose();
+  // was cancelled, or the batch scanned from it has ended.
+  void RequestClose() { FAnnouncer.Post(MSG_CLOSEDSREQ); }
 
   // Capabilities (SaneCapabilities.cpp).
   static const std::vector<TSaneCapRow>& Table();
@@ -70,7 +70,7 @@ private:
   void KeepDefaults();
   TW_UINT16 Capability(TW_UINT16 MSG, pTW_CAPABILITY cap);
   TW_UINT16 SetCapability(pTW_CAPABILITY cap);
-  std::vector<TW_UINT16> SupportedCaps() const;
+  std::vector<TW_UINT16> SupportedCaps();
   double UnitsPerInch() const;
 
   // Images (SaneTransfer.cpp).
@@ -86,12 +86,13 @@ private:
   bool WaitForPage(TLock& lock);
   // The page at the front failed: answers its status.
   TW_UINT16 PageFailed();
+  // The application has the page at the front, or passed over it.
+  void TakeFront();
 
   mutable std::mutex FLock;
   std::condition_variable FChanged;
   TW_IDENTITY FIdentity{};
-  TW_IDENTITY FApp{};
-  DSMENTRYPROC FManager = nullptr;
+  TSaneAnnouncer FAnnouncer;
   TSourceMemory FMemory;
   TW_UINT16 FCondition = TWCC_SUCCESS;
   int FState = 4;
@@ -108,6 +109,7 @@ private:
   // This enabling showed the options window and scans what it chose.
   bool FWindowShown = false;
   std::map<TW_UINT16, double> FDefaults;
+  std::vector<TW_UINT16> FSupportedCaps; // as of the last time the device was idle
 
   // The batch: pages the thread scanned and not yet taken, how many sheets
   // are known to be there (started, or failed while starting), how many

@@ -21,12 +21,17 @@ bool TSaneSource::WaitForPage(TLock& lock) {
   return !FResults.empty();
 }
 
+void TSaneSource::TakeFront() {
+  FResults.pop_front();
+  FStripping = false;
+  ++FTaken;
+  FChanged.notify_all();
+}
+
 TW_UINT16 TSaneSource::PageFailed() {
   const SANE_Status status = FResults.front().Status;
-  FResults.pop_front();
-  ++FTaken;
+  TakeFront();
   FState = 7;
-  FChanged.notify_all();
   return Answer(status);
 }
 
@@ -125,10 +130,8 @@ TW_UINT16 TSaneSource::NativeXfer(TLock& lock, TW_HANDLE* handle) {
   dib->Unlock();
   FMemory.UnlockHandle(block);
   *handle = block;
-  FResults.pop_front();
-  ++FTaken;
+  TakeFront();
   FState = 7;
-  FChanged.notify_all();
   return TWRC_XFERDONE;
 }
 
@@ -158,10 +161,7 @@ TW_UINT16 TSaneSource::MemXfer(TLock& lock, pTW_IMAGEMEMXFER strip) {
   strip->BytesWritten = static_cast<TW_UINT32>(rows * page.RowBytes);
   FRowsSent += rows;
   if (FRowsSent < static_cast<size_t>(page.Height)) return TWRC_SUCCESS;
-  FResults.pop_front();
-  FStripping = false;
-  ++FTaken;
-  FChanged.notify_all();
+  TakeFront();
   return TWRC_XFERDONE;
 }
 
@@ -177,10 +177,8 @@ TW_UINT16 TSaneSource::FileXfer(TLock& lock) {
   const std::unique_ptr<TDIB> dib = FResults.front().Page.ToDIB(
       static_cast<int>(std::lround(FPageXDpi)), static_cast<int>(std::lround(FPageYDpi)));
   const std::string name = FFileXfer.Name();
-  FResults.pop_front();
-  ++FTaken;
-  FState = 7;
-  FChanged.notify_all();
+  // A file that cannot be written keeps the page: the application may name
+  // another and transfer it again.
   try {
     if (FFileXfer.Format == TWFF_TIFF)
       dib->SaveToTiffFile(name, false, 0, 0);
@@ -189,5 +187,7 @@ TW_UINT16 TSaneSource::FileXfer(TLock& lock) {
   } catch (const Exception&) {
     return Fail(TWCC_FILEWRITEERROR);
   }
+  TakeFront();
+  FState = 7;
   return TWRC_XFERDONE;
 }
