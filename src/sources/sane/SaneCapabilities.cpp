@@ -34,26 +34,6 @@ const std::vector<double> kBooleans = {0, 1};
 const std::vector<double> kUnits = {TWUN_INCHES, TWUN_CENTIMETERS, TWUN_PICAS,
                                     TWUN_POINTS, TWUN_TWIPS,       TWUN_MILLIMETERS};
 
-// The sizes offered when they fit the device's area, in inches.
-struct TPaperSize {
-  int Size;
-  double Width, Height;
-};
-constexpr TPaperSize kPaperSizes[] = {
-    {TWSS_A4, 8.2677, 11.6929},   {TWSS_USLETTER, 8.5, 11.0},     {TWSS_USLEGAL, 8.5, 14.0},
-    {TWSS_A5, 5.8268, 8.2677},    {TWSS_A6, 4.1339, 5.8268},      {TWSS_A3, 11.6929, 16.5354},
-    {TWSS_ISOB5, 6.9291, 9.8425}, {TWSS_USEXECUTIVE, 7.25, 10.5}, {TWSS_BUSINESSCARD, 3.5, 2.0},
-};
-
-bool Has(const std::vector<double>& values, double value) {
-  return std::find(values.begin(), values.end(), value) != values.end();
-}
-
-uint32_t IndexOf(const std::vector<double>& values, double value) {
-  const auto found = std::find(values.begin(), values.end(), value);
-  return found == values.end() ? 0 : static_cast<uint32_t>(found - values.begin());
-}
-
 } // namespace
 
 // One row of the table. Device rows read or set SANE options, which the
@@ -105,7 +85,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
       {ICAP_UNITS, false, always,
        [](TSaneSource& s, TSaneSettings&) { return Choice(TWTY_UINT16, kUnits, s.FUnits); },
        [](TSaneSource& s, TSaneSettings&, double v) -> TW_UINT16 {
-         if (!Has(kUnits, v)) throw ESaneError(SANE_STATUS_INVAL, "units");
+         if (!Contains(kUnits, v)) throw ESaneError(SANE_STATUS_INVAL, "units");
          s.FUnits = static_cast<int>(v);
          return TWRC_SUCCESS;
        }},
@@ -176,7 +156,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
       {ICAP_SUPPORTEDSIZES, true, [](TSaneSettings& d) { return d.HasArea(); },
        [](TSaneSource& s, TSaneSettings& d) {
          std::vector<double> sizes = {TWSS_NONE};
-         for (const TPaperSize& paper : kPaperSizes)
+         for (const TPaperInches& paper : PaperSizes())
            if (paper.Width <= d.MaxWidth() + 0.001 && paper.Height <= d.MaxHeight() + 0.001)
              sizes.push_back(paper.Size);
          return Choice(TWTY_UINT16, sizes, s.FSupportedSize);
@@ -186,7 +166,7 @@ const std::vector<TSaneCapRow>& TSaneSource::Table() {
            s.FSupportedSize = TWSS_NONE;
            return TWRC_SUCCESS;
          }
-         for (const TPaperSize& paper : kPaperSizes)
+         for (const TPaperInches& paper : PaperSizes())
            if (paper.Size == v) {
              d.SetFrame(0, 0, paper.Width, paper.Height);
              s.FSupportedSize = paper.Size;

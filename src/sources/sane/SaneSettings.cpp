@@ -33,10 +33,6 @@ int TypeOfMode(const std::string& mode) {
   return -1;
 }
 
-bool Has(const std::vector<double>& values, double value) {
-  return std::find(values.begin(), values.end(), value) != values.end();
-}
-
 void Refuse(const char* what) {
   throw ESaneError(SANE_STATUS_INVAL, what);
 }
@@ -52,9 +48,10 @@ std::string TSaneSettings::ModeFor(int pixelType) const {
 std::vector<double> TSaneSettings::PixelTypes() const {
   std::vector<double> types;
   for (const std::string& mode : FDevice.Texts(SANE_NAME_SCAN_MODE))
-    if (const int type = TypeOfMode(mode); type >= 0 && !Has(types, type)) types.push_back(type);
+    if (const int type = TypeOfMode(mode); type >= 0 && !Contains(types, type))
+      types.push_back(type);
   const TSaneNumbers depths = FDevice.Numbers(SANE_NAME_BIT_DEPTH);
-  if (!Has(types, TWPT_BW) && Has(types, TWPT_GRAY) && Has(depths.List, 1))
+  if (!Contains(types, TWPT_BW) && Contains(types, TWPT_GRAY) && Contains(depths.List, 1))
     types.push_back(TWPT_BW);
   std::sort(types.begin(), types.end());
   return types;
@@ -67,7 +64,7 @@ int TSaneSettings::PixelType() const {
 }
 
 void TSaneSettings::SetPixelType(int pixelType) {
-  if (!Has(PixelTypes(), pixelType)) Refuse(SANE_NAME_SCAN_MODE);
+  if (!Contains(PixelTypes(), pixelType)) Refuse(SANE_NAME_SCAN_MODE);
   std::string mode = ModeFor(pixelType);
   const bool greyLineart = mode.empty() && pixelType == TWPT_BW;
   if (greyLineart) mode = ModeFor(TWPT_GRAY);
@@ -77,7 +74,7 @@ void TSaneSettings::SetPixelType(int pixelType) {
   if (greyLineart)
     FDevice.SetNumber(SANE_NAME_BIT_DEPTH, 1);
   else if (pixelType != TWPT_BW && FDevice.Number(SANE_NAME_BIT_DEPTH).value_or(8) == 1 &&
-           Has(depths, 8))
+           Contains(depths, 8))
     FDevice.SetNumber(SANE_NAME_BIT_DEPTH, 8);
 }
 
@@ -100,7 +97,7 @@ int TSaneSettings::BitDepth() const {
 }
 
 void TSaneSettings::SetBitDepth(int bits) {
-  if (!Has(BitDepths(), bits)) Refuse(SANE_NAME_BIT_DEPTH);
+  if (!Contains(BitDepths(), bits)) Refuse(SANE_NAME_BIT_DEPTH);
   if (PixelType() == TWPT_BW || !FDevice.Settable(SANE_NAME_BIT_DEPTH)) return;
   FDevice.SetNumber(SANE_NAME_BIT_DEPTH, PixelType() == TWPT_RGB ? bits / 3 : bits);
 }
@@ -126,7 +123,7 @@ double TSaneSettings::Resolution(bool y) const {
 double TSaneSettings::SetResolution(bool y, double dpi) {
   const TSaneNumbers allowed = FDevice.Numbers(ResolutionOption(y));
   if (allowed.IsRange ? dpi < allowed.Min - 0.01 || dpi > allowed.Max + 0.01
-                      : !allowed.List.empty() && !Has(allowed.List, dpi))
+                      : !allowed.List.empty() && !Contains(allowed.List, dpi))
     Refuse(SANE_NAME_SCAN_RESOLUTION);
   return FDevice.SetNumber(ResolutionOption(y), dpi);
 }

@@ -10,12 +10,6 @@
 #include <cstring>
 #include <system_error>
 
-namespace {
-
-constexpr uint32_t kPreferredStrip = 65536;
-
-} // namespace
-
 bool TSaneSource::WaitForPage(TLock& lock) {
   FChanged.wait(lock, [this] { return !FResults.empty() || FEnded || FStopping; });
   return !FResults.empty();
@@ -41,11 +35,7 @@ TW_UINT16 TSaneSource::ImageLayout(TW_UINT16 MSG, pTW_IMAGELAYOUT layout) {
   if (!FSettings->HasArea()) return Fail(TWCC_BADPROTOCOL);
   const double u = UnitsPerInch();
   auto report = [&] {
-    const TW_FRAME frame = FSettings->Frame();
-    layout->Frame.Left = ToFix32(FromFix32(frame.Left) * u);
-    layout->Frame.Top = ToFix32(FromFix32(frame.Top) * u);
-    layout->Frame.Right = ToFix32(FromFix32(frame.Right) * u);
-    layout->Frame.Bottom = ToFix32(FromFix32(frame.Bottom) * u);
+    layout->Frame = FrameInUnits(FSettings->Frame(), u);
     layout->DocumentNumber = 1;
     layout->PageNumber = static_cast<TW_UINT32>(FTaken + 1);
     layout->FrameNumber = 1;
@@ -82,32 +72,15 @@ TW_UINT16 TSaneSource::ImageInfo(TLock& lock, pTW_IMAGEINFO info) {
   const TScanResult& front = FResults.front();
   if (front.Status != SANE_STATUS_GOOD) return Answer(front.Status);
   const TSanePage& page = front.Page;
-  const double u = UnitsPerInch();
-  *info = TW_IMAGEINFO{};
-  info->XResolution = ToFix32(FPageXDpi / u);
-  info->YResolution = ToFix32(FPageYDpi / u);
-  info->ImageWidth = page.Width;
-  info->ImageLength = page.Height;
-  if (page.PixelType == TWPT_RGB) {
-    info->SamplesPerPixel = 3;
-    info->BitsPerSample[0] = info->BitsPerSample[1] = info->BitsPerSample[2] = 8;
-  } else {
-    info->SamplesPerPixel = 1;
-    info->BitsPerSample[0] = static_cast<TW_INT16>(page.BitsPerPixel);
-  }
-  info->BitsPerPixel = static_cast<TW_INT16>(page.BitsPerPixel);
-  info->PixelType = static_cast<TW_INT16>(page.PixelType);
-  info->Compression = TWCP_NONE;
+  *info = UncompressedImageInfo(page.Width, page.Height, page.PixelType, page.BitsPerPixel,
+                                FPageXDpi, FPageYDpi, UnitsPerInch());
   return TWRC_SUCCESS;
 }
 
 TW_UINT16 TSaneSource::SetupMemXfer(TLock& lock, pTW_SETUPMEMXFER setup) {
   if (FState != 6 && FState != 7) return Fail(TWCC_SEQERROR);
   if (!WaitForPage(lock)) return Fail(TWCC_SEQERROR);
-  const auto row = static_cast<uint32_t>(std::max<size_t>(1, FResults.front().Page.RowBytes));
-  setup->MinBufSize = row;
-  setup->MaxBufSize = TWON_DONTCARE32;
-  setup->Preferred = row * std::max<uint32_t>(1, kPreferredStrip / row);
+  *setup = StripSizes(FResults.front().Page.RowBytes);
   return TWRC_SUCCESS;
 }
 
@@ -119,16 +92,9 @@ TW_UINT16 TSaneSource::NativeXfer(TLock& lock, TW_HANDLE* handle) {
   const std::unique_ptr<TDIB> dib = FResults.front().Page.ToDIB(
       static_cast<int>(std::lround(FPageXDpi)), static_cast<int>(std::lround(FPageYDpi)));
   // The page goes to the application in a block of the manager's memory.
-  const size_t size = dib->BlockSize();
-  TW_HANDLE block = FMemory.Alloc(size);
-  void* target = block != nullptr ? FMemory.LockHandle(block) : nullptr;
-  if (target == nullptr) {
-    if (block != nullptr) FMemory.FreeHandle(block);
-    return Fail(TWCC_LOWMEMORY);
-  }
-  std::memcpy(target, dib->Lock(), size);
+  TW_HANDLE block = FMemory.Copy(dib->Lock(), dib->BlockSize());
   dib->Unlock();
-  FMemory.UnlockHandle(block);
+  if (block == nullptr) return Fail(TWCC_LOWMEMORY);
   *handle = block;
   TakeFront();
   FState = 7;

@@ -41,24 +41,6 @@ int DefaultBitDepth(int pixelType) {
   return pixelType == TWPT_GRAY ? 8 : pixelType == TWPT_RGB ? 24 : 1;
 }
 
-uint32_t IndexOf(const std::vector<double>& values, double value) {
-  const auto found = std::find(values.begin(), values.end(), value);
-  return found == values.end() ? 0 : static_cast<uint32_t>(found - values.begin());
-}
-
-bool Contains(const std::vector<double>& values, double value) {
-  return std::find(values.begin(), values.end(), value) != values.end();
-}
-
-struct TSizeInches {
-  int Size;
-  double Width, Height;
-};
-constexpr TSizeInches kSizeTable[] = {
-    {TWSS_A4, 8.2677, 11.6929}, {TWSS_USLETTER, 8.5, 11.0}, {TWSS_USLEGAL, 8.5, 14.0},
-    {TWSS_A5, 5.8268, 8.2677},  {TWSS_A6, 4.1339, 5.8268},
-};
-
 bool IsReadOnly(TW_UINT16 cap) {
   switch (cap) {
   case CAP_FEEDERLOADED:
@@ -119,7 +101,7 @@ double TVirtualScanner::UnitsPerInch() const {
 
 void TVirtualScanner::SelectSize(int size) {
   FSettings.SupportedSize = size;
-  for (const TSizeInches& entry : kSizeTable)
+  for (const TPaperInches& entry : PaperSizes())
     if (entry.Size == size) {
       FSettings.Frame.Left = ToFix32(0);
       FSettings.Frame.Top = ToFix32(0);

@@ -15,7 +15,6 @@ namespace {
 
 constexpr double kPhysicalWidth = 8.5;
 constexpr double kPhysicalHeight = 14.0;
-constexpr uint32_t kPreferredStrip = 65536;
 
 size_t RowBytes(const TPageLayout& layout) {
   return (static_cast<size_t>(layout.Width) * static_cast<size_t>(layout.BitDepth) + 7) / 8;
@@ -39,33 +38,15 @@ TPageLayout TVirtualScanner::Layout() const {
 TW_UINT16 TVirtualScanner::ImageInfo(pTW_IMAGEINFO info) {
   if (FState != 6 && FState != 7) return Fail(TWCC_SEQERROR);
   const TPageLayout layout = Layout();
-  const double u = UnitsPerInch();
-  *info = TW_IMAGEINFO{};
-  info->XResolution = ToFix32(FSettings.XDpi / u);
-  info->YResolution = ToFix32(FSettings.YDpi / u);
-  info->ImageWidth = layout.Width;
-  info->ImageLength = layout.Height;
-  if (layout.PixelType == TWPT_RGB) {
-    info->SamplesPerPixel = 3;
-    info->BitsPerSample[0] = info->BitsPerSample[1] = info->BitsPerSample[2] = 8;
-  } else {
-    info->SamplesPerPixel = 1;
-    info->BitsPerSample[0] = static_cast<TW_INT16>(layout.BitDepth);
-  }
-  info->BitsPerPixel = static_cast<TW_INT16>(layout.BitDepth);
-  info->Planar = 0;
-  info->PixelType = static_cast<TW_INT16>(layout.PixelType);
-  info->Compression = TWCP_NONE;
+  *info = UncompressedImageInfo(layout.Width, layout.Height, layout.PixelType, layout.BitDepth,
+                                FSettings.XDpi, FSettings.YDpi, UnitsPerInch());
   return TWRC_SUCCESS;
 }
 
 TW_UINT16 TVirtualScanner::ImageLayout(TW_UINT16 MSG, pTW_IMAGELAYOUT layout) {
   const double u = UnitsPerInch();
   auto report = [&](const TW_FRAME& inches) {
-    layout->Frame.Left = ToFix32(FromFix32(inches.Left) * u);
-    layout->Frame.Top = ToFix32(FromFix32(inches.Top) * u);
-    layout->Frame.Right = ToFix32(FromFix32(inches.Right) * u);
-    layout->Frame.Bottom = ToFix32(FromFix32(inches.Bottom) * u);
+    layout->Frame = FrameInUnits(inches, u);
     layout->DocumentNumber = 1;
     layout->PageNumber = static_cast<TW_UINT32>(PageNumber());
     layout->FrameNumber = 1;
@@ -113,10 +94,7 @@ TW_UINT16 TVirtualScanner::ImageLayout(TW_UINT16 MSG, pTW_IMAGELAYOUT layout) {
 
 TW_UINT16 TVirtualScanner::SetupMemXfer(pTW_SETUPMEMXFER setup) {
   if (FState < 4 || FState > 6) return Fail(TWCC_SEQERROR);
-  const auto row = static_cast<uint32_t>(RowBytes(Layout()));
-  setup->MinBufSize = row;
-  setup->MaxBufSize = TWON_DONTCARE32;
-  setup->Preferred = row * std::max<uint32_t>(1, kPreferredStrip / row);
+  *setup = StripSizes(RowBytes(Layout()));
   return TWRC_SUCCESS;
 }
 
@@ -188,16 +166,9 @@ TW_UINT16 TVirtualScanner::NativeXfer(TW_HANDLE* handle) {
   // The page goes to the application as a packed DIB in a block of the
   // manager's memory, which the application frees through the same manager.
   const TSV_HANDLE own = FPage->Handle();
-  const size_t size = tsv_mem_size(own);
-  TW_HANDLE block = FMemory.Alloc(size);
-  void* target = block != nullptr ? FMemory.LockHandle(block) : nullptr;
-  if (target == nullptr) {
-    if (block != nullptr) FMemory.FreeHandle(block);
-    return Fail(TWCC_LOWMEMORY);
-  }
-  std::memcpy(target, tsv_mem_lock(own), size);
+  TW_HANDLE block = FMemory.Copy(tsv_mem_lock(own), tsv_mem_size(own));
   tsv_mem_unlock(own);
-  FMemory.UnlockHandle(block);
+  if (block == nullptr) return Fail(TWCC_LOWMEMORY);
   *handle = block;
   FPage.reset();
   FState = 7;

@@ -2,6 +2,7 @@
 
 #include "tessivane/pagemem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -129,16 +130,76 @@ uint32_t RangeField(uint16_t itemType, double value) {
   return field;
 }
 
-TW_HANDLE Filled(const TSourceMemory& memory, size_t size, const void* bytes) {
-  TW_HANDLE handle = memory.Alloc(size);
+} // namespace
+
+TW_HANDLE TSourceMemory::Copy(const void* bytes, size_t size) const {
+  TW_HANDLE handle = Alloc(size);
   if (handle == nullptr) return nullptr;
-  void* target = memory.LockHandle(handle);
+  void* target = LockHandle(handle);
+  if (target == nullptr) {
+    FreeHandle(handle);
+    return nullptr;
+  }
   std::memcpy(target, bytes, size);
-  memory.UnlockHandle(handle);
+  UnlockHandle(handle);
   return handle;
 }
 
-} // namespace
+bool Contains(const std::vector<double>& values, double value) {
+  return std::find(values.begin(), values.end(), value) != values.end();
+}
+
+uint32_t IndexOf(const std::vector<double>& values, double value) {
+  const auto found = std::find(values.begin(), values.end(), value);
+  return found == values.end() ? 0 : static_cast<uint32_t>(found - values.begin());
+}
+
+const std::vector<TPaperInches>& PaperSizes() {
+  static const std::vector<TPaperInches> sizes = {
+      {TWSS_A4, 8.2677, 11.6929},   {TWSS_USLETTER, 8.5, 11.0},     {TWSS_USLEGAL, 8.5, 14.0},
+      {TWSS_A5, 5.8268, 8.2677},    {TWSS_A6, 4.1339, 5.8268},      {TWSS_A3, 11.6929, 16.5354},
+      {TWSS_ISOB5, 6.9291, 9.8425}, {TWSS_USEXECUTIVE, 7.25, 10.5}, {TWSS_BUSINESSCARD, 3.5, 2.0},
+  };
+  return sizes;
+}
+
+TW_IMAGEINFO UncompressedImageInfo(int width, int height, int pixelType, int bitsPerPixel,
+                                   double xDpi, double yDpi, double unitsPerInch) {
+  TW_IMAGEINFO info{};
+  info.XResolution = ToFix32(xDpi / unitsPerInch);
+  info.YResolution = ToFix32(yDpi / unitsPerInch);
+  info.ImageWidth = width;
+  info.ImageLength = height;
+  if (pixelType == TWPT_RGB) {
+    info.SamplesPerPixel = 3;
+    info.BitsPerSample[0] = info.BitsPerSample[1] = info.BitsPerSample[2] = 8;
+  } else {
+    info.SamplesPerPixel = 1;
+    info.BitsPerSample[0] = static_cast<TW_INT16>(bitsPerPixel);
+  }
+  info.BitsPerPixel = static_cast<TW_INT16>(bitsPerPixel);
+  info.Planar = 0;
+  info.PixelType = static_cast<TW_INT16>(pixelType);
+  info.Compression = TWCP_NONE;
+  return info;
+}
+
+TW_FRAME FrameInUnits(const TW_FRAME& inches, double unitsPerInch) {
+  return {ToFix32(FromFix32(inches.Left) * unitsPerInch),
+          ToFix32(FromFix32(inches.Top) * unitsPerInch),
+          ToFix32(FromFix32(inches.Right) * unitsPerInch),
+          ToFix32(FromFix32(inches.Bottom) * unitsPerInch)};
+}
+
+TW_SETUPMEMXFER StripSizes(size_t rowBytes) {
+  constexpr uint32_t kPreferredStrip = 65536;
+  const auto row = static_cast<uint32_t>(std::max<size_t>(1, rowBytes));
+  TW_SETUPMEMXFER setup{};
+  setup.MinBufSize = row;
+  setup.MaxBufSize = TWON_DONTCARE32;
+  setup.Preferred = row * std::max<uint32_t>(1, kPreferredStrip / row);
+  return setup;
+}
 
 TW_HANDLE TSourceMemory::Alloc(size_t size) const {
   return Allocate != nullptr ? Allocate(static_cast<TW_UINT32>(size)) : tsv_mem_alloc(size);
@@ -263,7 +324,7 @@ TW_HANDLE OneValue(const TSourceMemory& memory, uint16_t itemType, double value)
   std::vector<uint8_t> bytes(sizeof(TW_ONEVALUE), 0);
   std::memcpy(bytes.data(), &itemType, 2);
   WriteItem(itemType, value, bytes.data() + offsetof(TW_ONEVALUE, Item));
-  return Filled(memory, bytes.size(), bytes.data());
+  return memory.Copy(bytes.data(), bytes.size());
 }
 
 TW_HANDLE Enumeration(const TSourceMemory& memory, uint16_t itemType,
@@ -277,7 +338,7 @@ TW_HANDLE Enumeration(const TSourceMemory& memory, uint16_t itemType,
   std::memcpy(bytes.data() + offsetof(TW_ENUMERATION, DefaultIndex), &defaultIndex, 4);
   for (size_t i = 0; i < values.size(); ++i)
     WriteItem(itemType, values[i], bytes.data() + offsetof(TW_ENUMERATION, ItemList) + i * size);
-  return Filled(memory, bytes.size(), bytes.data());
+  return memory.Copy(bytes.data(), bytes.size());
 }
 
 TW_HANDLE Range(const TSourceMemory& memory, uint16_t itemType, double minimum, double maximum,
@@ -289,7 +350,7 @@ TW_HANDLE Range(const TSourceMemory& memory, uint16_t itemType, double minimum, 
   range.StepSize = RangeField(itemType, step);
   range.DefaultValue = RangeField(itemType, defaultValue);
   range.CurrentValue = RangeField(itemType, current);
-  return Filled(memory, sizeof range, &range);
+  return memory.Copy(&range, sizeof range);
 }
 
 TW_HANDLE Array(const TSourceMemory& memory, uint16_t itemType, const std::vector<double>& values) {
@@ -300,7 +361,7 @@ TW_HANDLE Array(const TSourceMemory& memory, uint16_t itemType, const std::vecto
   std::memcpy(bytes.data() + offsetof(TW_ARRAY, NumItems), &count, 4);
   for (size_t i = 0; i < values.size(); ++i)
     WriteItem(itemType, values[i], bytes.data() + offsetof(TW_ARRAY, ItemList) + i * size);
-  return Filled(memory, bytes.size(), bytes.data());
+  return memory.Copy(bytes.data(), bytes.size());
 }
 
 TW_HANDLE FrameEnumeration(const TSourceMemory& memory, const TW_FRAME& frame) {
@@ -310,7 +371,7 @@ TW_HANDLE FrameEnumeration(const TSourceMemory& memory, const TW_FRAME& frame) {
   std::memcpy(bytes.data(), &itemType, 2);
   std::memcpy(bytes.data() + offsetof(TW_ENUMERATION, NumItems), &count, 4);
   std::memcpy(bytes.data() + offsetof(TW_ENUMERATION, ItemList), &frame, sizeof frame);
-  return Filled(memory, bytes.size(), bytes.data());
+  return memory.Copy(bytes.data(), bytes.size());
 }
 
 TW_HANDLE FrameOneValue(const TSourceMemory& memory, const TW_FRAME& frame) {
@@ -318,7 +379,7 @@ TW_HANDLE FrameOneValue(const TSourceMemory& memory, const TW_FRAME& frame) {
   const uint16_t itemType = TWTY_FRAME;
   std::memcpy(bytes.data(), &itemType, 2);
   std::memcpy(bytes.data() + offsetof(TW_ONEVALUE, Item), &frame, sizeof frame);
-  return Filled(memory, bytes.size(), bytes.data());
+  return memory.Copy(bytes.data(), bytes.size());
 }
 
 double UnitsInAnInch(uint16_t units) {

@@ -17,7 +17,31 @@ struct TSourceMemory {
   void* LockHandle(TW_HANDLE handle) const;
   void UnlockHandle(TW_HANDLE handle) const;
   void FreeHandle(TW_HANDLE handle) const;
+  // A new block holding size bytes from bytes; null when none can be had.
+  TW_HANDLE Copy(const void* bytes, size_t size) const;
 };
+
+// Whether values holds value; where (0 when it does not).
+bool Contains(const std::vector<double>& values, double value);
+uint32_t IndexOf(const std::vector<double>& values, double value);
+
+// The paper sizes of ICAP_SUPPORTEDSIZES the sources know, in inches.
+struct TPaperInches {
+  int Size;
+  double Width, Height;
+};
+const std::vector<TPaperInches>& PaperSizes();
+
+// DAT_IMAGEINFO of an uncompressed page: grey and bilevel pages have one
+// sample of bitsPerPixel, colour three of 8; resolutions in dots per inch,
+// given per ICAP_UNITS unit.
+TW_IMAGEINFO UncompressedImageInfo(int width, int height, int pixelType, int bitsPerPixel,
+                                   double xDpi, double yDpi, double unitsPerInch);
+// A frame in inches, in ICAP_UNITS units.
+TW_FRAME FrameInUnits(const TW_FRAME& inches, double unitsPerInch);
+// DAT_SETUPMEMXFER for rows of rowBytes: at least one row, some 64 KB of
+// whole rows preferred, no upper bound.
+TW_SETUPMEMXFER StripSizes(size_t rowBytes);
 
 // A container as the application sent it, items read by their type:
 // numbers (integers, booleans, TW_FIX32 as floats), frames, texts.
