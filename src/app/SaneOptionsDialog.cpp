@@ -46,6 +46,9 @@ QComboBox* MakeList(const TSaneOptionRow& row, QWidget* parent) {
   return list;
 }
 
+constexpr const char* kShownValue = "tessivaneShownValue";
+constexpr const char* kDeviceValue = "tessivaneDeviceValue";
+
 QWidget* MakeField(const TSaneOptionRow& row, QWidget* parent) {
   const double min = row.Kind == "list" || row.Kind == "strings" ? 0 : row.Choices[0].toDouble();
   if (row.Kind == "integers") {
@@ -63,6 +66,10 @@ QWidget* MakeField(const TSaneOptionRow& row, QWidget* parent) {
     const double step = row.Choices[2].toDouble();
     box->setSingleStep(step > 0 ? step : 1);
     box->setValue(row.Value.toDouble());
+    // The box shows two decimals; a value left as it was goes back exactly
+    // as the device gave it, not rounded.
+    box->setProperty(kShownValue, box->value());
+    box->setProperty(kDeviceValue, row.Value);
     return box;
   }
   return MakeList(row, parent);
@@ -71,7 +78,9 @@ QWidget* MakeField(const TSaneOptionRow& row, QWidget* parent) {
 QString FieldValue(const QWidget* field) {
   if (const auto* box = qobject_cast<const QSpinBox*>(field)) return QString::number(box->value());
   if (const auto* box = qobject_cast<const QDoubleSpinBox*>(field))
-    return QString::number(box->value(), 'g', 12);
+    return box->value() == box->property(kShownValue).toDouble()
+               ? box->property(kDeviceValue).toString()
+               : QString::number(box->value(), 'g', 12);
   return qobject_cast<const QComboBox*>(field)->currentData().toString();
 }
 
