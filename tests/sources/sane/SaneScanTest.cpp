@@ -2,6 +2,8 @@
 // bridge, compared with what scanimage gives for the same options.
 #include "SaneFixture.h"
 
+#include <filesystem>
+
 namespace test {
 namespace {
 
@@ -31,7 +33,6 @@ TEST_P(SanePixelTest, ThePageEqualsScanimagesPage) {
   Backend(pixels.Backend);
   auto twain = Scanner();
   twain->SetXferMech(mechanism);
-  twain->SetReturnHandle(true);
   SmallPages(*twain, pixels.PixelType, pixels.BitDepth, pixels.Dpi); // A6
   ASSERT_TRUE(twain->Acquire(kTestDevice) && WaitClosed(*twain));
   ASSERT_EQ(Events.Images.size(), 1u); // the flatbed's one page
@@ -41,13 +42,12 @@ TEST_P(SanePixelTest, ThePageEqualsScanimagesPage) {
                  std::to_string(pixels.BitDepth == 24 ? 8 : pixels.BitDepth), "--resolution",
                  std::to_string(pixels.Dpi), "-x", "105", "-y", "148"});
   TDIB page;
-  View(page, Events.Images[0].Handle);
+  const std::vector<uint32_t> looks = PageLooks(0, page);
   // 16-bit samples by their high byte, as libtiff reads them.
   EXPECT_EQ(page.BitCount(), pixels.BitDepth == 16 ? 8 : pixels.BitDepth);
   EXPECT_EQ(page.XResolution(), pixels.Dpi);
-  ASSERT_EQ(page.Width(), expected.width);
-  ASSERT_EQ(page.Height(), expected.height);
-  EXPECT_EQ(CountDifferences(Looks(page), expected.pixels, 0), 0);
+  ASSERT_EQ(std::pair(page.Width(), page.Height()), std::pair(expected.width, expected.height));
+  EXPECT_EQ(CountDifferences(looks, expected.pixels, 0), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, SanePixelTest,
@@ -120,6 +120,62 @@ TEST_F(SaneTest, CancellingDuringASlowReadEndsTheScan) {
   EXPECT_TRUE(Events.Images.empty());
   EXPECT_TRUE(Events.Failures.empty());
 }
+
+// The bridge asked for its own window: a scripted stand-in for the options
+// program answers, as an operator would.
+struct TWindowCase {
+  const char* Name;
+  int Status;      // the stand-in's exit status, -1 when there is no program
+  size_t Pages;    // delivered
+  int CloseSource; // close requests the application saw
+};
+
+const TWindowCase kWindowCases[] = {
+    {"ScanTakesTheChosenValues", 0, 1, 1},
+    {"CancelScansNothing", 1, 0, 1},
+    {"AMissingProgramScansAsSet", -1, 1, 0},
+};
+
+class SaneWindowTest : public SaneTest, public ::testing::WithParamInterface<TWindowCase> {};
+
+TEST_P(SaneWindowTest, TheSessionEndsAsTheWindowDid) {
+  const TWindowCase& window = GetParam();
+  // In a graphical session, the stand-in keeps what it was given, answers and exits.
+  setenv("DISPLAY", ":99", 1);
+  if (window.Status >= 0) {
+    std::ofstream(Dir.File("options.sh"))
+        << "#!/bin/sh\ncat > " << Dir.File("given.txt")
+        << "\nprintf 'mode\\tColor\\nresolution\\t50\\nbr-x\\t100\\nbr-y\\t80\\n'\nexit "
+        << window.Status << "\n";
+    std::filesystem::permissions(Dir.File("options.sh"), std::filesystem::perms::owner_all);
+  }
+  auto twain = Scanner(true);
+  twain->DisableAfterAcquire = window.Status != 0; // a scan: enabled until the source asks
+  ASSERT_TRUE(twain->Acquire(kTestDevice));
+  if (window.Status == 0) {
+    ASSERT_TRUE(WaitFor([&] { return Events.CloseSource == 1; }));
+    EXPECT_TRUE(twain->CloseSource() && twain->CloseSourceMgr());
+  }
+  ASSERT_TRUE(WaitClosed(*twain));
+  ASSERT_EQ(Events.Images.size(), window.Pages);
+  EXPECT_EQ(Events.CloseSource, window.CloseSource);
+  EXPECT_TRUE(Events.Failures.empty());
+  if (window.Status != 0) return;
+  const TiffLook chosen =
+      ScanImage({"--mode", "Color", "--resolution", "50", "-x", "100", "-y", "80"});
+  TDIB page;
+  EXPECT_TRUE(PageLooks(0, page) == chosen.pixels);
+  // The window was given each well-known option with its choices.
+  const std::vector<uint8_t> bytes = ReadFile(Dir.File("given.txt"));
+  const std::string given(bytes.begin(), bytes.end());
+  for (const char* line :
+       {"mode\tScan mode\tstrings\tGray\tGray\tColor\n", "\nresolution\tScan resolution\tnumbers\t",
+        "\ndepth\t", "\ntl-x\t", "\ntl-y\t", "\nbr-x\t", "\nbr-y\t"})
+    EXPECT_NE(given.find(line), std::string::npos) << line << " in\n" << given;
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SaneWindowTest, ::testing::ValuesIn(kWindowCases),
+                         [](const auto& test) { return std::string(test.param.Name); });
 
 } // namespace
 } // namespace test
