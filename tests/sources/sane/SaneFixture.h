@@ -18,10 +18,8 @@ class SaneTest : public TwainTest {
 protected:
   void SetUp() override {
     TwainTest::SetUp();
-    // Kept loaded for the whole program, the test backend is named in the leak
-    // checker's report of what it leaks itself, which tests/lsan.supp passes over.
-    static void* const backend = dlopen(SANE_TEST_BACKEND, RTLD_NOW | RTLD_LOCAL);
-    (void)backend;
+    // Kept loaded, the backend is named in leak reports, which tests/lsan.supp passes over.
+    [[maybe_unused]] static void* const backend = dlopen(SANE_TEST_BACKEND, RTLD_NOW | RTLD_LOCAL);
     static const TempDir config; // one for the program: SANE reads its location once
     setenv("SANE_CONFIG_DIR", config.Path().c_str(), 1);
     std::ofstream(config.File("dll.conf")) << "test\n";
@@ -41,7 +39,7 @@ protected:
         << "three-pass false\nhand-scanner false\nread-status-code \"Default\"\n"
         << lines << "\n";
   }
-  // A component scanning without the source's window, pages as raw bitmaps.
+  // A component scanning with or without the source's window, pages as raw bitmaps.
   std::unique_ptr<TAcqTWAIN> Scanner(bool window = false) {
     auto twain = MakeTwain();
     twain->ShowUI = window;
@@ -49,10 +47,9 @@ protected:
     twain->SetReturnHandle(true);
     return twain;
   }
-  // How scanimage's page from the first test device looks with these options.
-  // scanimage can hang on its way out, its page written, when the test backend
-  // cancels its reader thread while that holds the loader's lock: it is stopped
-  // then, and libtiff refuses a page that is not whole.
+  // How scanimage's page looks with these options. It can hang on its way out, its page
+  // written, when the backend cancels its reader thread holding the loader's lock:
+  // it is stopped then, and libtiff refuses a page that is not whole.
   TiffLook ScanImage(std::vector<std::string> options) {
     const std::string path = Dir.File("scanimage.tif");
     options.insert(options.begin(), {"timeout", "-s", "KILL", "60", "scanimage", "-d", "test:0",

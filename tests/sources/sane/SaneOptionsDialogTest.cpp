@@ -1,5 +1,4 @@
-// The SANE source's options window on the offscreen platform, built from
-// the lines the source gives it.
+// The SANE source's options window, built from the lines the source gives it.
 #include "app/SaneOptionsDialog.h"
 #include "support/TestApplication.h"
 
@@ -12,8 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-using TValues = QList<QPair<QString, QString>>;
 
 TEST(SaneOptionsDialog, EachKindGetsItsFieldScanReturnsTheValuesCancelRejects) {
   test::EnsureApplication();
@@ -29,8 +26,6 @@ TEST(SaneOptionsDialog, EachKindGetsItsFieldScanReturnsTheValuesCancelRejects) {
   auto* resolution = dialog.findChild<QDoubleSpinBox*>("resolution");
   auto* width = dialog.findChild<QSpinBox*>("br-x");
   ASSERT_TRUE(mode && depth && resolution && width);
-  EXPECT_EQ(dialog.Values(),
-            (TValues{{"mode", "Gray"}, {"depth", "8"}, {"resolution", "50"}, {"br-x", "210"}}));
   mode->setCurrentIndex(1);
   depth->setCurrentIndex(2);
   resolution->selectAll();
@@ -44,7 +39,8 @@ TEST(SaneOptionsDialog, EachKindGetsItsFieldScanReturnsTheValuesCancelRejects) {
   };
   EXPECT_EQ(click("ButtonScan"), QDialog::Accepted);
   EXPECT_EQ(dialog.Values(),
-            (TValues{{"mode", "Color"}, {"depth", "16"}, {"resolution", "150"}, {"br-x", "215"}}));
+            (QList<QPair<QString, QString>>{
+                {"mode", "Color"}, {"depth", "16"}, {"resolution", "150"}, {"br-x", "215"}}));
   EXPECT_EQ(click("ButtonCancel"), QDialog::Rejected);
 }
 
