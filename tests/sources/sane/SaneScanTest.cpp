@@ -54,10 +54,10 @@ INSTANTIATE_TEST_SUITE_P(Pages, SanePixelTest,
                          });
 
 struct TSessionCase {
-  const char* Name;
-  int Count;     // CAP_XFERCOUNT with the feeder, 0 for the flatbed
-  size_t Pages;  // delivered, each with its page unless the read failed
-  int Condition; // of the one failure, 0 for none
+  const char* Name; // on the flatbed, the read status the test device gives
+  int Count;        // CAP_XFERCOUNT with the feeder, 0 for the flatbed
+  size_t Pages;     // delivered, each with its page unless the read failed
+  int Condition;    // of the one failure, 0 for none
 };
 const TSessionCase kSessionCases[] = {
     {"FeederTenSheetsThenNoDocuments", -1, 10, 0},
