@@ -37,6 +37,8 @@ protected:
         << "number_of_devices 2\ngeometry_max 300.0\nbr_x 210.0\nbr_y 297.0\n"
         << "test-picture \"Color pattern\"\nread-delay false\nread-limit false\n"
         << "three-pass false\nhand-scanner false\nread-status-code \"Default\"\n"
+        << "ppl-loss 0\nfuzzy-parameters false\ninvert-endianess false\n"
+        << "non-blocking false\nselect-fd false\n"
         << lines << "\n";
   }
   // A component scanning with or without the source's window, pages as raw bitmaps.
