@@ -11,7 +11,8 @@
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
-targets=(tessivane tessivane-cli tessivane_dsm tessivane_virtual tessivane_sane tessivane-source-chooser)
+targets=(tessivane tessivane-cli tessivane_dsm tessivane_virtual tessivane_sane tessivane-sane-options
+  tessivane-source-chooser)
 if [ -n "${TESSIVANE_BUILD_DIR:-}" ]; then
   build=$TESSIVANE_BUILD_DIR
   cmake --build "$build" --target "${targets[@]}"

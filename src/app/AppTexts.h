@@ -67,6 +67,7 @@ inline constexpr const char* kFilesListName = "FilesList.txt";
 // Printing
 inline constexpr const char* kPrintJobTitle = "Vellumtrace Tessivane Print Job";
 inline constexpr const char* kPrintJobNotStarted = "The print job could not be started";
+inline constexpr const char* kPrintJobNotFinished = "The print job could not be finished";
 inline constexpr const char* kPrintRangeInvalid = "The pages to print are not pages of the file";
 inline constexpr const char* kPrinterSetupCaption = "Print Setup";
 inline constexpr const char* kPrinterSetupPrinter = "Printer:";
@@ -91,5 +92,9 @@ inline constexpr const char* kMakerWeb = "https://www.vellumtrace.example/";
 inline constexpr const char* kHelpNotFound =
     "The help pages are not installed: none of %1 holds them.";
 inline constexpr const char* kHelpNotOpened = "The desktop could not open the help page %1.";
+
+// Scan commands.
+// A transfer the scanner ended without a page (cancelled, jammed).
+inline constexpr const char* kNoPageDelivered = "The scanner delivered no image for a page";
 
 } // namespace AppTexts

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QLabel>
 #include <QPageSetupDialog>
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 namespace {
 
@@ -69,6 +71,38 @@ public:
 
 private:
   QProgressBar& FBar;
+};
+
+// Ends the print job however printing ends, then shows the current tab's
+// page in the viewer again when reloadTab. A job still open here did not
+// print whole: it is aborted rather than sent in part. An error reloading
+// the page is raised unless a printing error is already on its way.
+class TPrintJobEnd {
+public:
+  TPrintJobEnd(QPrinter& printer, QPainter& canvas, TPageView& page, bool reloadTab)
+      : FPrinter(printer), FCanvas(canvas), FPage(page), FReloadTab(reloadTab),
+        FUncaught(std::uncaught_exceptions()) {}
+  TPrintJobEnd(const TPrintJobEnd&) = delete;
+  TPrintJobEnd& operator=(const TPrintJobEnd&) = delete;
+  ~TPrintJobEnd() noexcept(false) {
+    if (FCanvas.isActive()) {
+      FPrinter.abort();
+      FCanvas.end();
+    }
+    if (!FReloadTab) return;
+    try {
+      FPage.TabChanged(FPage.Tabs().currentIndex());
+    } catch (...) {
+      if (std::uncaught_exceptions() == FUncaught) throw;
+    }
+  }
+
+private:
+  QPrinter& FPrinter;
+  QPainter& FCanvas;
+  TPageView& FPage;
+  bool FReloadTab;
+  int FUncaught;
 };
 
 } // namespace
@@ -159,25 +193,20 @@ void TPrintCommands::PrintPages(int first, int last) {
   FPrinter->setDocName(AppTexts::kPrintJobTitle);
   QPainter canvas;
   if (!canvas.begin(FPrinter.get())) throw Exception(AppTexts::kPrintJobNotStarted);
+  const TPrintJobEnd jobEnd(*FPrinter, canvas, FPage, hasFile);
   printer.SetCanvas(&canvas);
   const std::string file = viewer.FileName();
-  try {
-    if (!hasFile) {
+  if (!hasFile) {
+    printer.Print(viewer.Graphic());
+  } else {
+    for (int page = first; page <= last; ++page) {
+      viewer.LoadPage(file, page);
+      progress.SetPosition(page);
+      // The window repaints, but takes no clicks or keys until the job ends.
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
       printer.Print(viewer.Graphic());
-    } else {
-      for (int page = first; page <= last; ++page) {
-        viewer.LoadPage(file, page);
-        progress.SetPosition(page);
-        QCoreApplication::processEvents();
-        printer.Print(viewer.Graphic());
-        if (page != last) FPrinter->newPage();
-      }
+      if (page != last && !FPrinter->newPage()) throw Exception(AppTexts::kPrintJobNotFinished);
     }
-  } catch (...) {
-    canvas.end();
-    if (hasFile) FPage.TabChanged(FPage.Tabs().currentIndex());
-    throw;
   }
-  canvas.end();
-  if (hasFile) FPage.TabChanged(FPage.Tabs().currentIndex());
+  if (!canvas.end()) throw Exception(AppTexts::kPrintJobNotFinished);
 }

@@ -7,6 +7,7 @@
 #include "app/ProfileCommands.h"
 #include "app/ThumbnailStrip.h"
 #include "core/Exception.h"
+#include "core/UserFolders.h"
 #include "twain/AcqTWAIN.h"
 #include "viewer/ImageScrollBox.h"
 #include "workflow/BatchFolder.h"
@@ -20,11 +21,6 @@ namespace {
 
 // How long closing the window waits for the pages still being written.
 constexpr unsigned kShutdownWaitMs = 120000;
-
-constexpr uint16_t kDatCapability = 0x0001;
-
-// A transfer the scanner ended without a page (cancelled, jammed).
-constexpr const char* kNoPageDelivered = "The scanner delivered no image for a page";
 
 // A failed call to the scanner outside the negotiation, which reports its
 // own; capability reads the engine makes by itself may fail on any source
@@ -55,7 +51,7 @@ TScanCommands::TScanCommands(TWindowParts parts, QObject* parent)
   twain.OnNegotiation = [this](TTwnObject*) { AcqTWAINNegotiation(); };
   twain.OnFailure = [this](TTwnObject*, int dg, uint16_t dat, uint16_t, uint16_t msg, int error,
                            int status) {
-    if (FNegotiating || dat == kDatCapability) return;
+    if (FNegotiating || dat == DAT_CAPABILITY) return;
     FParts.Log.AddLine(ScannerErrorLine(dg, dat, msg, error, status));
   };
 }
@@ -123,7 +119,7 @@ void TScanCommands::AcqTWAINNegotiation() {
 
 void TScanCommands::AcqTWAINImageReady(void* hImage) {
   if (hImage == nullptr) {
-    FParts.Log.AddLine(std::string(kNoPageDelivered));
+    FParts.Log.AddLine(std::string(AppTexts::kNoPageDelivered));
     return;
   }
   const auto page = static_cast<TSV_HANDLE>(hImage);

@@ -38,8 +38,10 @@ struct TSpawnActions {
 };
 
 // Feeds input and collects the output at the same time, so that neither
-// side waits on a full pipe.
-void Exchange(TPipe& in, TPipe& out, const std::string& input, std::string& output) {
+// side waits on a full pipe. False when waiting on the pipes failed: the
+// output is then incomplete, and both ends are closed, so a child still
+// writing or reading is not left blocked on them.
+bool Exchange(TPipe& in, TPipe& out, const std::string& input, std::string& output) {
   size_t written = 0;
   if (input.empty()) in.CloseEnd(1);
   char buffer[4096];
@@ -48,7 +50,9 @@ void Exchange(TPipe& in, TPipe& out, const std::string& input, std::string& outp
     const nfds_t count = in.Ends[1] >= 0 ? 2 : 1;
     if (::poll(fds, count, -1) < 0) {
       if (errno == EINTR) continue;
-      return;
+      if (in.Ends[1] >= 0) in.CloseEnd(1);
+      out.CloseEnd(0);
+      return false;
     }
     if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
       const ssize_t put =
@@ -64,6 +68,7 @@ void Exchange(TPipe& in, TPipe& out, const std::string& input, std::string& outp
         out.CloseEnd(0);
     }
   }
+  return true;
 }
 
 } // namespace
@@ -100,12 +105,12 @@ TChildResult RunChild(const std::string& program, const std::vector<std::string>
   result.Started = true;
   in.CloseEnd(0);
   out.CloseEnd(1);
-  Exchange(in, out, input, result.Output);
+  const bool exchanged = Exchange(in, out, input, result.Output);
 
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  result.Exited = WIFEXITED(status);
+  result.Exited = exchanged && WIFEXITED(status);
   result.ExitStatus = result.Exited ? WEXITSTATUS(status) : -1;
   return result;
 }

@@ -19,6 +19,7 @@
 namespace fs = std::filesystem;
 
 struct TPageSaver::TJob {
+  int Scan = 0; // the BeginScan it was submitted after
   int Number = 0;
   TPageHandle Page;
   std::string FileName;
@@ -85,10 +86,6 @@ std::string KeepPage(TSV_HANDLE page, const std::string& folder, int number) {
 
 } // namespace
 
-std::string UserStateFolder() {
-  return XdgUserFolder("XDG_STATE_HOME", "/.local/state") + "/tessivane";
-}
-
 TPageSaver::TPageSaver(TUIDispatcher& dispatcher, TLogSink& log, TShowPageEvent show,
                        TPageSaverOptions options)
     : FDispatcher(dispatcher), FLog(log), FShow(std::move(show)), FOptions(std::move(options)) {
@@ -111,6 +108,7 @@ TPageSaver::~TPageSaver() {
 
 void TPageSaver::BeginScan() {
   std::lock_guard lock(FMutex);
+  ++FScan;
   FNextNumber = 1;
   FFailures = 0;
 }
@@ -128,6 +126,7 @@ int TPageSaver::Submit(TSV_HANDLE page, std::string fileName, bool addThumbnail)
   job->AddThumbnail = addThumbnail;
   WaitFor([this] { return FInFlight < FOptions.MaxInFlight; }, 0, false);
   std::lock_guard lock(FMutex);
+  job->Scan = FScan;
   job->Number = FNextNumber++;
   if (addThumbnail) job->ThumbnailSize = FThumbnailSize;
   const int number = job->Number;
@@ -196,7 +195,8 @@ void TPageSaver::WorkerLoop() {
         FQueues.erase(queue);
       else
         FReady.push_back(target);
-      if (!job->FileName.empty() && !job->Written) ++FFailures;
+      // A page of an earlier scan still in flight does not count in this one.
+      if (job->Scan == FScan && !job->FileName.empty() && !job->Written) ++FFailures;
     }
     FChanged.notify_all();
     Finish(std::move(job));

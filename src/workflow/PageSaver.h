@@ -73,7 +73,8 @@ public:
   TPageSaver(const TPageSaver&) = delete;
   TPageSaver& operator=(const TPageSaver&) = delete;
 
-  // Starts numbering pages from 1 again and clears Failures.
+  // Starts numbering pages from 1 again and clears Failures; pages submitted
+  // before still go on being written and shown.
   void BeginScan();
   // The side of the square thumbnail cell that the workers render the
   // pictures of written pages submitted with addThumbnail for, off the
@@ -90,7 +91,7 @@ public:
   bool WaitIdle(unsigned timeoutMs);
   // Pages submitted and not yet shown.
   size_t InFlight() const;
-  // Pages that could not be written since the last BeginScan.
+  // Pages submitted since the last BeginScan that could not be written.
   int Failures() const;
   // The folder recovery files go to.
   const std::string& RecoveryFolder() const { return FOptions.RecoveryFolder; }
@@ -115,13 +116,10 @@ private:
   std::deque<std::string> FReady; // targets with waiting pages and no worker, oldest first
   std::set<std::string> FBusy;
   size_t FInFlight = 0;
+  int FScan = 0; // BeginScan calls so far
   int FNextNumber = 1;
-  int FFailures = 0;
+  int FFailures = 0; // of pages of the current scan
   int FThumbnailSize = 0;
   bool FStopping = false;
   std::vector<std::thread> FWorkers;
 };
-
-// The user's state folder for this program: $XDG_STATE_HOME/tessivane, or
-// ~/.local/state/tessivane when that is unset.
-std::string UserStateFolder();

@@ -33,8 +33,16 @@ public:
       : FLog(log), FOnStored(onStored), FSummary(summary) {}
 
   void Add(TInFlight file) {
-    FReplacer.Submit(file.Index, file.File, *file.Graphic);
+    // Stored first, so the writer only ever reads a graphic the list keeps
+    // alive; a file the writer did not take is no longer in flight.
     FInFlight.push_back(std::move(file));
+    const TInFlight& stored = FInFlight.back();
+    try {
+      FReplacer.Submit(stored.Index, stored.File, *stored.Graphic);
+    } catch (...) {
+      FInFlight.pop_back();
+      throw;
+    }
     while (FInFlight.size() > kFilesInFlight) ReportOldest();
   }
   // Reports every file in flight, so a later file's line follows theirs.

@@ -1,4 +1,5 @@
 #include "profiles/FileAssociation.h"
+#include "core/UserFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,20 @@ TEST(FileAssociation, DataFolderFollowsTheXdgRules) {
   for (const char* value : {"", "relative/data"}) {
     ScopedEnv data("XDG_DATA_HOME", value);
     EXPECT_EQ(UserDataFolder(), dir.Path() + "/.local/share") << value;
+  }
+}
+
+// Without an absolute HOME the account's home folder is used (the same one
+// UserDataFolder finds), never a shared temporary folder.
+TEST(FileAssociation, UserFoldersWithoutHomeAreTheAccountsHome) {
+  ScopedEnv dataHome("XDG_DATA_HOME", nullptr);
+  ScopedEnv stateHome("XDG_STATE_HOME", nullptr);
+  for (const char* value : {static_cast<const char*>(nullptr), "relative/home"}) {
+    ScopedEnv home("HOME", value);
+    const std::string data = UserDataFolder();
+    ASSERT_TRUE(data.starts_with("/") && data.ends_with("/.local/share")) << data;
+    EXPECT_EQ(XdgUserFolder("XDG_DATA_HOME", "/.local/share"), data);
+    EXPECT_EQ(UserStateFolder(), data.substr(0, data.size() - 6) + "/state/tessivane");
   }
 }
 

@@ -129,5 +129,27 @@ TEST_F(TwainTest, PagesKeepTheirArrivalOrderOrAreLoggedAndRecovered) {
   }
 }
 
+// Failures counts the current scan's pages only: the one worker waits on
+// the show callback of the first page until the saver is waited on, so the
+// second page of the earlier scan fails after the next scan began.
+TEST_F(TwainTest, FailuresCountThePagesOfTheCurrentScanOnly) {
+  TLogLines log;
+  TPageSaverOptions options;
+  options.Workers = 1;
+  TPageSaver saver(Dispatcher, log, [](const TSavedPage&) {}, options);
+  const auto submit = [&] {
+    saver.Submit(PatternPage(ifBlackWhite, 16, 8)->ExportPageHandle().Release(),
+                 Dir.File("missing folder/out.tif"), false);
+  };
+  saver.BeginScan();
+  submit();
+  submit();
+  saver.BeginScan();
+  submit();
+  ASSERT_TRUE(saver.WaitIdle(60000));
+  EXPECT_EQ(saver.Failures(), 1);
+  EXPECT_EQ(log.Lines().size(), 3u);
+}
+
 } // namespace
 } // namespace test
