@@ -86,8 +86,13 @@ void TSanePageBuilder::TakeLine(const uint8_t* line) {
     // A page of unknown length stops growing where a bitmap could not hold it.
     if (FPage.Rows.size() + FPage.RowBytes > static_cast<size_t>(kMaxImageBytes))
       throw ESaneError(SANE_STATUS_NO_MEM, "sane_read");
-    FPage.Rows.resize(FPage.Rows.size() + FPage.RowBytes, 0);
     ++FPage.Height;
+    // 8-bit samples are the row as they come.
+    if (FFrame.depth == 8 && FChannel < 0) {
+      FPage.Rows.insert(FPage.Rows.end(), line, line + FPage.RowBytes);
+      return;
+    }
+    FPage.Rows.resize(FPage.Rows.size() + FPage.RowBytes, 0);
   }
   uint8_t* out = FPage.Rows.data() + row * FPage.RowBytes;
   const auto width = static_cast<size_t>(FPage.Width);
