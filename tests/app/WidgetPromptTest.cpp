@@ -19,8 +19,8 @@ using namespace apptest;
 
 namespace {
 
-// Runs act on the next modal dialog once it is shown, while ask waits for
-// the answer.
+// Runs act on the next modal dialog once it is shown, and again while it
+// stays open, while ask waits for the answer.
 template <typename Result>
 Result AnswerNextDialog(const std::function<void(QWidget*)>& act,
                         const std::function<Result()>& ask) {
@@ -28,12 +28,12 @@ Result AnswerNextDialog(const std::function<void(QWidget*)>& act,
   poll.setInterval(10);
   QElapsedTimer answered;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) {
-      // Answered again while it stays open (a file dialog may not list it yet).
-      if (answered.isValid() && answered.elapsed() < 200) return;
-      answered.start();
-      act(dialog);
-    }
+    QWidget* dialog = QApplication::activeModalWidget();
+    // A dialog still open a while after its answer did not take it (a file
+    // dialog may not have listed the chosen file yet): answer it again.
+    if (!dialog || (answered.isValid() && answered.elapsed() < 200)) return;
+    answered.start();
+    act(dialog);
   });
   poll.start();
   return ask();

@@ -10,13 +10,11 @@
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QProgressBar>
 #include <QTest>
 #include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
 
 namespace apptest {
 
@@ -165,24 +163,6 @@ TThumbnail* ClickThumbnail(TFormMain& form, int index) {
   TThumbnail* thumbnail = form.Strip().Thumbnails().at(static_cast<size_t>(index));
   QTest::mouseClick(thumbnail, Qt::LeftButton, {}, QPoint(5, 5));
   return thumbnail;
-}
-
-bool ProgressReset(const QProgressBar& bar) {
-  return bar.isHidden() && bar.minimum() == 0 && bar.maximum() == std::numeric_limits<int>::max() &&
-         bar.value() == 0 && QApplication::overrideCursor() == nullptr;
-}
-
-TProgressWatch::TProgressWatch(QProgressBar& bar) {
-  FConnection = QObject::connect(&bar, &QProgressBar::valueChanged, [this, &bar](int value) {
-    Positions.push_back(value);
-    if (value == 0) return;
-    Maxima.push_back(bar.maximum());
-    Busy = Busy && QApplication::overrideCursor() != nullptr && bar.isVisible();
-  });
-}
-
-TProgressWatch::~TProgressWatch() {
-  QObject::disconnect(FConnection);
 }
 
 } // namespace apptest

@@ -14,7 +14,6 @@
 #include <string>
 
 class QApplication;
-class QProgressBar;
 class TThumbnail;
 
 namespace apptest {
@@ -73,24 +72,5 @@ QImage PageImage(const std::string& path, int page = 1);
 std::map<std::string, std::vector<uint8_t>> Contents(const std::string& folder);
 // Clicks thumbnail index of the window's strip.
 TThumbnail* ClickThumbnail(TFormMain& form, int index);
-// The progress bar at rest: hidden at position 0 of 0 to 2147483647, and
-// the normal cursor.
-bool ProgressReset(const QProgressBar& bar);
-
-// The positions a progress bar takes while it lives, its maximum at each
-// position above 0, and whether all of those were shown with the hourglass.
-class TProgressWatch {
-public:
-  explicit TProgressWatch(QProgressBar& bar);
-  ~TProgressWatch();
-  TProgressWatch(const TProgressWatch&) = delete;
-  TProgressWatch& operator=(const TProgressWatch&) = delete;
-  std::vector<int> Positions;
-  std::vector<int> Maxima;
-  bool Busy = true;
-
-private:
-  QMetaObject::Connection FConnection;
-};
 
 } // namespace apptest

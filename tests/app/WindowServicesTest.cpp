@@ -1,216 +1,134 @@
-// The help pages, F1 and Help through real key events, the About box and the
-// log window's check mark. The desktop is never asked: handlers for file,
-// mailto and https addresses take every address the program opens.
+// The About box through its command, and the log window's check mark
+// through its command and its window frame.
 #include "WindowFixture.h"
+
 #include "app/ActionTable.h"
 #include "app/DialogoInformazioni.h"
-#include "app/DialogoProcessing.h"
-#include "app/HelpTopics.h"
 #include "app/LogForm.h"
-#include "app/ThumbnailStrip.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
-#include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
-#include <QToolBar>
 #include <QWindow>
 
-#include <filesystem>
-#include <fstream>
-
 using namespace apptest;
-namespace fs = std::filesystem;
-
-// Takes the addresses the program asks the desktop to open; files as paths.
-class TUrlCatcher : public QObject {
-  Q_OBJECT
-
-public:
-  QStringList Opened;
-
-public slots:
-  void Open(const QUrl& url) { Opened << url.toString(QUrl::PreferLocalFile); }
-};
 
 namespace {
 
-QString PageOf(int context) {
-  const THelpTopic* topic = FindHelpTopic(context);
-  return topic ? HelpFolder() + '/' + topic->File : QString();
-}
+// Takes the addresses the desktop is asked to open.
+class TUrlRecorder : public QObject {
+  Q_OBJECT
 
-QString ReadText(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
+public:
+  QList<QUrl> Urls;
+
+public slots:
+  void Open(const QUrl& url) { Urls << url; }
+};
+
+using WindowServices = WindowTest;
 
 } // namespace
 
-// Each topic's page carries its title and is on the contents page; every
-// link and picture of every page leads to a file of the help folder.
-TEST(HelpPages, EveryTopicHasItsPageAndEveryLinkResolves) {
-  Application();
-  const QString folder = HelpFolder();
-  const QString contents = ReadText(folder + '/' + kHelpContentsFile);
-  for (const THelpTopic& topic : HelpTopics()) {
-    const QString title = QString("<h1>%1</h1>").arg(QString::fromUtf8(topic.Title));
-    EXPECT_TRUE(ReadText(folder + '/' + topic.File).contains(title)) << topic.File;
-    EXPECT_TRUE(contents.contains(QString("href=\"%1\"").arg(topic.File))) << topic.File;
-  }
-  const QStringList pages = QDir(folder).entryList({"*.html"}, QDir::Files);
-  EXPECT_EQ(pages.size(), static_cast<int>(HelpTopics().size()) + 1);
-  const QRegularExpression reference(R"((?:href|src)="([^"#]+))");
-  for (const QString& page : pages)
-    for (const QRegularExpressionMatch& link : reference.globalMatch(ReadText(folder + '/' + page)))
-      EXPECT_TRUE(!link.captured(1).contains(':') &&
-                  QFileInfo(folder + '/' + link.captured(1)).isFile())
-          << page.toStdString() << " -> " << link.captured(1).toStdString();
-}
-
-// Installed, the pages are in the data folder beside the program's private
-// folder (the tests here find them beside the build tree's bin/).
-TEST(HelpPages, FoundFromTheInstalledProgramFolder) {
-  const test::TempDir folder;
-  const QString program = QString::fromStdString(folder.File("usr/lib/tessivane"));
-  const QString help = QString::fromStdString(folder.File("usr/share/tessivane/help"));
-  fs::create_directories(program.toStdString());
-  fs::create_directories(help.toStdString());
-  EXPECT_EQ(FindHelpFolder(program), QString());
-  std::ofstream((help + '/' + kHelpContentsFile).toStdString()) << "<html></html>";
-  EXPECT_EQ(FindHelpFolder(program), help);
-}
-
-class WindowServices : public WindowTest {
-protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    for (const char* scheme : {"file", "mailto", "https"})
-      QDesktopServices::setUrlHandler(scheme, &FCatcher, "Open");
-    QCursor::setPos(5000, 5000); // the pointer away from every window
-  }
-  void TearDown() override {
-    for (const char* scheme : {"file", "mailto", "https"})
-      QDesktopServices::unsetUrlHandler(scheme);
-    WindowTest::TearDown();
-  }
-  // The window, active, on an empty batch folder, so that Import is enabled.
-  TFormMain& Begin() {
-    TFormMain& form = StartOn(FBatch.Path());
-    form.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
-    EXPECT_TRUE(WaitFor([&form] { return form.Action("ActionImportImages")->isEnabled(); }));
-    FCatcher.Opened.clear();
-    return form;
-  }
-  TUrlCatcher FCatcher;
-};
-
-// What the operator is on, and the page F1 opens; the menus close. Rows: the
-// menus opened in turn, the entry highlighted in the last (none: the menu),
-// the topic; else the entry's toolbar button under the pointer, else the
-// strip, which has no number of its own, has the key.
-TEST_F(WindowServices, F1OpensTheTopicOfWhatTheOperatorIsOn) {
-  const std::tuple<std::vector<const char*>, const char*, int> cases[] = {
-      {{"MenuFile"}, nullptr, 100},
-      {{"MenuFile"}, "ActionSelectScanner", 130},
-      {{"MenuFile", "MenuScan"}, "ActionScanToScreen", 156},
-      {{"PopupActionBarEx"}, "PopupImport", 650},
-      {{}, "ActionScanToFile", 154},
-      {{}, nullptr, 1000}};
-  for (const auto& [menus, entry, context] : cases) {
-    SCOPED_TRACE(context);
-    TFormMain& form = Begin();
-    QMenu* menu = nullptr;
-    for (const char* name : menus) {
-      menu = form.findChild<QMenu*>(name);
-      menu->popup(form.mapToGlobal(QPoint(20, 40)));
-      ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
-    }
-    QAction* action = entry ? form.findChild<QAction*>(entry) : nullptr;
-    if (menu && action) menu->setActiveAction(action);
-    if (!menu && action) {
-      QWidget* button = form.findChild<QToolBar*>("ToolBar")->widgetForAction(action);
-      QCursor::setPos(button->mapToGlobal(button->rect().center()));
-    }
-    if (!menu && !action) form.Strip().setFocus();
-    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_F1);
-    EXPECT_EQ(FCatcher.Opened, QStringList{PageOf(context)});
-    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    QCursor::setPos(5000, 5000);
-    FForm.reset();
-  }
-}
-
-// Every number the window's commands and menus carry has a page. Help › Help
-// opens the contents; in a dialog F1 on a control without a number opens the
-// dialog's topic; where nothing carries a number the contents open.
-TEST_F(WindowServices, HelpCommandAndWindowsWithoutANumber) {
-  TFormMain& form = Begin();
-  for (const QObject* object : form.findChildren<QObject*>()) {
-    const int context = object->property(kHelpContextProperty).toInt();
-    EXPECT_TRUE(context == 0 || FindHelpTopic(context)) << object->objectName().toStdString();
-  }
-  QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_H, Qt::AltModifier);
-  auto* help = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-  ASSERT_TRUE(help && help->objectName() == "MenuHelp");
-  help->setActiveAction(form.Action("ActionGuida"));
-  QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Return);
-  {
-    TDialogoProcessing dialog({"Sample module"}, &form);
-    dialog.open();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    dialog.ListBoxModuli().setFocus();
-    QTest::keyClick(dialog.windowHandle(), Qt::Key_F1);
-  }
-  QWidget loose;
-  loose.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&loose));
-  QTest::keyClick(loose.windowHandle(), Qt::Key_F1);
-  const QString contents = HelpFolder() + '/' + kHelpContentsFile;
-  EXPECT_EQ(FCatcher.Opened, QStringList({contents, PageOf(1200), contents}));
-}
-
-// The About box opens its links through the desktop; OK closes and frees it.
-TEST_F(WindowServices, AboutBoxOpensItsLinksThroughTheDesktop) {
+TEST_F(WindowServices, AboutBoxShowsItsTextsAndOpensItsLinksThroughTheDesktop) {
   TFormMain& form = Start();
+  TUrlRecorder recorder;
+  QDesktopServices::setUrlHandler("mailto", &recorder, "Open");
+  QDesktopServices::setUrlHandler("https", &recorder, "Open");
+  bool shown = false;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* box = qobject_cast<TDialogoInformazioni*>(QApplication::activeModalWidget());
     if (!box) return;
     poll.stop();
-    for (QLabel* link : {&box->Label5(), &box->Label6()}) QTest::mouseClick(link, Qt::LeftButton);
+    shown = true;
+    EXPECT_EQ(box->windowTitle(), "About");
+    EXPECT_EQ(box->property(kHelpContextProperty).toInt(), 1050);
+    EXPECT_TRUE(box->isModal());
+    EXPECT_EQ(box->parentWidget(), &form);
+    EXPECT_TRUE(box->minimumSize() == box->maximumSize() && box->size() == box->minimumSize());
+    // Centred within the width of the window's frame.
+    const QPoint off = box->frameGeometry().center() - box->screen()->availableGeometry().center();
+    EXPECT_TRUE(std::abs(off.x()) <= 4 && std::abs(off.y()) <= 4) << off.x() << "," << off.y();
+    std::map<QString, QString> texts;
+    for (QLabel* label : box->findChildren<QLabel*>())
+      if (!label->text().isEmpty()) texts[label->objectName()] = label->text();
+    EXPECT_EQ(texts, (std::map<QString, QString>{{"LabelProduct", "Vellumtrace Tessivane"},
+                                                 {"LabelPlatform", "for Windows 9x/ME/NT/2000/XP"},
+                                                 {"LabelVersion", "Version 1.01 - April 2004"},
+                                                 {"LabelMaker", "Vellumtrace Technologies"},
+                                                 {"LabelAddress", "17 Weavers Row, Parchment Hill"},
+                                                 {"LabelTelephone", "Tel. +1 202 555 0134"},
+                                                 {"LabelFax", "Fax +1 202 555 0135"},
+                                                 {"LabelMail", "E-Mail:"},
+                                                 {"Label5", "info@vellumtrace.example"},
+                                                 {"LabelWeb", "Internet web:"},
+                                                 {"Label6", "https://www.vellumtrace.example/"}}));
+    // Top to bottom: the name, the platform, the version, then the card.
+    const auto y = [box](const char* name) { return box->findChild<QWidget*>(name)->y(); };
+    EXPECT_TRUE(y("LabelProduct") < y("LabelPlatform") && y("LabelPlatform") < y("LabelVersion") &&
+                y("LabelVersion") < y("PanelShadow") && y("PanelShadow") < y("ButtonOk"));
+    for (QLabel* link : {&box->Label5(), &box->Label6()}) {
+      EXPECT_TRUE(link->font().underline());
+      EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
+      EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+      QTest::mouseClick(link, Qt::LeftButton);
+    }
+    EXPECT_EQ(recorder.Urls, (QList<QUrl>{QUrl("mailto:info@vellumtrace.example"),
+                                          QUrl("https://www.vellumtrace.example/")}));
+    // The icons at both ends of the product's name, in raised bevels.
+    for (const char* name : {"PanelIcon1", "PanelIcon2"}) {
+      auto* icon = box->findChild<QLabel*>(name);
+      EXPECT_EQ(icon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
+      EXPECT_EQ(icon->frameStyle(), QFrame::Panel | QFrame::Raised);
+    }
+    // The card drawn in its colour, its shadow grey below it, 4 pixels to the right.
+    const QImage drawn = box->findChild<QWidget*>("PanelShadow")->grab().toImage();
+    const QRect at = box->findChild<QFrame*>("PanelCard")->geometry();
+    EXPECT_EQ(drawn.pixelColor(at.center()), box->palette().color(QPalette::ToolTipBase));
+    EXPECT_EQ(drawn.pixelColor(at.bottomRight() + QPoint(2, 2)), QColor(Qt::gray));
+    EXPECT_EQ(drawn.pixelColor(at.bottomLeft() + QPoint(6, 2)), QColor(Qt::gray));
+    EXPECT_NE(drawn.pixelColor(at.bottomLeft() + QPoint(1, 2)), QColor(Qt::gray));
+    EXPECT_EQ(box->ButtonOk().text(), "OK");
     QTest::mouseClick(&box->ButtonOk(), Qt::LeftButton);
   });
   poll.start(10);
   EXPECT_TRUE(form.ExecuteAction("ActionAbout"));
-  EXPECT_EQ(FCatcher.Opened,
-            QStringList({"mailto:info@vellumtrace.example", "https://www.vellumtrace.example/"}));
+  QDesktopServices::unsetUrlHandler("mailto");
+  QDesktopServices::unsetUrlHandler("https");
+  EXPECT_TRUE(shown);
+  // Disposed of when closed.
   EXPECT_EQ(form.findChild<TDialogoInformazioni*>(), nullptr);
 }
 
-// Closed by its frame (the platform asks the window to close) or its command,
-// the log window loses its check mark for good; the command shows it again.
 TEST_F(WindowServices, LogCheckMarkFollowsACloseByTheWindowFrame) {
   TFormMain& form = Start();
   TLogForm& log = form.LogForm();
   QAction* action = form.Action("ActionLog");
-  for (const bool byFrame : {true, true, false}) {
+  for (int round = 0; round < 2; ++round) {
+    // Shown again by its command: marked.
     ASSERT_TRUE(form.ExecuteAction("ActionLog"));
-    EXPECT_TRUE(log.isVisible() && action->isChecked());
-    if (byFrame)
-      log.windowHandle()->close();
-    else
-      ASSERT_TRUE(form.ExecuteAction("ActionLog"));
+    ASSERT_TRUE(log.isVisible());
+    EXPECT_TRUE(action->isChecked());
+    // The frame's close button: the platform asks the window to close.
+    ASSERT_NE(log.windowHandle(), nullptr);
+    log.windowHandle()->close();
+    EXPECT_FALSE(log.isVisible());
+    EXPECT_FALSE(action->isChecked()) << "round " << round;
+    // Idle work keeps it so.
     WaitFor([] { return false; }, 50);
-    EXPECT_FALSE(log.isVisible() || action->isChecked()) << byFrame;
+    EXPECT_FALSE(action->isChecked());
   }
+  // The command still toggles from the mark the frame left.
+  ASSERT_TRUE(form.ExecuteAction("ActionLog"));
+  EXPECT_TRUE(log.isVisible());
+  ASSERT_TRUE(form.ExecuteAction("ActionLog"));
+  EXPECT_FALSE(log.isVisible());
+  EXPECT_FALSE(action->isChecked());
 }
 
 #include "WindowServicesTest.moc"
