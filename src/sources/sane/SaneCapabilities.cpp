@@ -237,9 +237,10 @@ TW_UINT16 TSaneSource::Capability(TW_UINT16 MSG, pTW_CAPABILITY cap) {
   const auto row = std::find_if(table.begin(), table.end(),
                                 [cap](const TSaneCapRow& r) { return r.Cap == cap->Cap; });
   if (row == table.end()) return Fail(TWCC_CAPUNSUPPORTED);
-  const std::vector<TW_UINT16> supported = SupportedCaps();
-  if (std::find(supported.begin(), supported.end(), row->Cap) == supported.end())
-    return Fail(TWCC_CAPUNSUPPORTED);
+  const bool supported = FState == 4 ? row->Supported(*FSettings)
+                                     : std::find(FSupportedCaps.begin(), FSupportedCaps.end(),
+                                                 row->Cap) != FSupportedCaps.end();
+  if (!supported) return Fail(TWCC_CAPUNSUPPORTED);
   if (row->Device && FState != 4) return Fail(TWCC_CAPSEQERROR);
   // Resolutions cross per unit, lengths in units.
   const double u = UnitsPerInch();

@@ -127,6 +127,7 @@ TW_UINT16 TSaneSource::UserInterface(TLock& lock, TW_UINT16 MSG, pTW_USERINTERFA
       FKnown = FTaken = 0;
       FEnded = true;
       FStopping = false;
+      SupportedCaps();
       FState = 5;
       RequestClose();
       return TWRC_SUCCESS;
@@ -137,6 +138,7 @@ TW_UINT16 TSaneSource::UserInterface(TLock& lock, TW_UINT16 MSG, pTW_USERINTERFA
     }
   }
   FLimit = !FSettings->FeederSelected() ? 1 : FXferCount > 0 ? FXferCount : INT_MAX;
+  SupportedCaps(); // what the device can do while it scans
   FPageXDpi = FSettings->Resolution(false);
   FPageYDpi = FSettings->Resolution(true);
   // The first sheet starts here, so that an empty feeder, a jam or an open
