@@ -151,8 +151,15 @@ void TDIB::AllocateBlock(size_t size) {
   Lock();
 }
 
-void TDIB::NewImage(int width, int height, TPixelFormat pixelFormat, int xDpi, int yDpi) {
-  Clear();
+size_t TNewDIBLayout::BitsOffset() const {
+  return 40 + 4 * static_cast<size_t>(Colours);
+}
+
+size_t TNewDIBLayout::BlockSize() const {
+  return BitsOffset() + static_cast<size_t>(Height) * Stride;
+}
+
+TNewDIBLayout NewDIBLayout(int width, int height, TPixelFormat pixelFormat) {
   int bits;
   switch (pixelFormat) {
   case pf1bit:
@@ -171,38 +178,46 @@ void TDIB::NewImage(int width, int height, TPixelFormat pixelFormat, int xDpi, i
     throw EDIBError("Bit depht not allowed");
   }
   CheckImageSize(width, height, bits);
-  int colours = bits <= 8 ? 1 << bits : 0;
-  auto stride = static_cast<size_t>(DIBStride(width, bits));
-  size_t size = 40 + 4 * static_cast<size_t>(colours) + static_cast<size_t>(height) * stride;
+  return {width, height, bits, bits <= 8 ? 1 << bits : 0,
+          static_cast<size_t>(DIBStride(width, bits))};
+}
+
+void WriteNewDIBHeader(void* block, const TNewDIBLayout& layout, int xDpi, int yDpi) {
+  auto* header = static_cast<TBitmapInfoHeader*>(block);
+  header->biSize = 40;
+  header->biWidth = layout.Width;
+  header->biHeight = layout.Height;
+  header->biPlanes = 1;
+  header->biBitCount = static_cast<uint16_t>(layout.Bits);
+  header->biCompression = 0;
+  header->biSizeImage = static_cast<uint32_t>(static_cast<size_t>(layout.Height) * layout.Stride);
+  header->biXPelsPerMeter = PelsPerMetre(xDpi);
+  header->biYPelsPerMeter = PelsPerMetre(yDpi);
+  header->biClrUsed = static_cast<uint32_t>(layout.Colours);
+  header->biClrImportant = static_cast<uint32_t>(layout.Colours);
+
+  auto* palette = reinterpret_cast<uint32_t*>(header + 1);
+  if (layout.Colours == 2) {
+    palette[0] = PaletteColor(0, 0, 0);
+    palette[1] = PaletteColor(255, 255, 255);
+  } else {
+    for (int i = 0; i < layout.Colours; ++i) {
+      auto level = static_cast<uint8_t>(Round(i * 256.0 / layout.Colours));
+      palette[i] = PaletteColor(level, level, level);
+    }
+  }
+}
+
+void TDIB::NewImage(int width, int height, TPixelFormat pixelFormat, int xDpi, int yDpi) {
+  Clear();
+  const TNewDIBLayout layout = NewDIBLayout(width, height, pixelFormat);
+  const size_t size = layout.BlockSize();
   AllocateBlock(size);
 
   FFileHeader.bfType = kBitmapSignature;
   FFileHeader.bfSize = static_cast<uint32_t>(size);
-  FFileHeader.bfOffBits = static_cast<uint32_t>(54 + 4 * colours);
-
-  auto* header = static_cast<TBitmapInfoHeader*>(FHeader);
-  header->biSize = 40;
-  header->biWidth = width;
-  header->biHeight = height;
-  header->biPlanes = 1;
-  header->biBitCount = static_cast<uint16_t>(bits);
-  header->biCompression = 0;
-  header->biSizeImage = static_cast<uint32_t>(static_cast<size_t>(height) * stride);
-  header->biXPelsPerMeter = PelsPerMetre(xDpi);
-  header->biYPelsPerMeter = PelsPerMetre(yDpi);
-  header->biClrUsed = static_cast<uint32_t>(colours);
-  header->biClrImportant = static_cast<uint32_t>(colours);
-
-  auto* palette = reinterpret_cast<uint32_t*>(header + 1);
-  if (colours == 2) {
-    palette[0] = PaletteColor(0, 0, 0);
-    palette[1] = PaletteColor(255, 255, 255);
-  } else {
-    for (int i = 0; i < colours; ++i) {
-      auto level = static_cast<uint8_t>(Round(i * 256.0 / colours));
-      palette[i] = PaletteColor(level, level, level);
-    }
-  }
+  FFileHeader.bfOffBits = static_cast<uint32_t>(14 + layout.BitsOffset());
+  WriteNewDIBHeader(FHeader, layout, xDpi, yDpi);
   ParseHeader();
 }
 

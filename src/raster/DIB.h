@@ -10,6 +10,19 @@
 #include <string>
 #include <vector>
 
+// The layout of a new packed DIB as TDIB::NewImage makes it, for a caller
+// that builds one in memory of its own.
+struct TNewDIBLayout {
+  int Width, Height, Bits, Colours;
+  size_t Stride;
+  size_t BitsOffset() const; // the header and the palette come first
+  size_t BlockSize() const;
+};
+// Raises EDIBError for a format it does not make or a page too large.
+TNewDIBLayout NewDIBLayout(int width, int height, TPixelFormat pixelFormat);
+// Writes the header and the palette (black and white, or a grey ramp) at block.
+void WriteNewDIBHeader(void* block, const TNewDIBLayout& layout, int xDpi, int yDpi);
+
 // One page held as a packed device-independent bitmap in one relocatable
 // block: a 40-byte information header, a palette of 2, 16 or 256 entries
 // (none for 24 bits) and the rows, bottom row first, each padded to a

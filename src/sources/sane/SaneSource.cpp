@@ -5,6 +5,7 @@
 #include "core/Exception.h"
 
 #include <climits>
+#include <cmath>
 
 namespace {
 
@@ -251,7 +252,8 @@ void TSaneSource::Scan(int limit) {
 }
 
 TScanResult TSaneSource::ReadPage() {
-  TSanePageBuilder builder;
+  TSanePageBuilder builder(FMemory, static_cast<int>(std::lround(FPageXDpi)),
+                           static_cast<int>(std::lround(FPageYDpi)));
   std::vector<SANE_Byte> buffer(kReadBuffer);
   try {
     for (;;) {
@@ -282,6 +284,6 @@ TScanResult TSaneSource::ReadPage() {
     return {SANE_STATUS_IO_ERROR, {}};
   }
   TSanePage page = builder.Finish();
-  if (page.Height == 0) return {SANE_STATUS_IO_ERROR, {}};
+  if (page.Empty()) return {SANE_STATUS_IO_ERROR, {}};
   return {SANE_STATUS_GOOD, std::move(page)};
 }

@@ -6,8 +6,6 @@
 #include "tessivane/pagemem.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <system_error>
 
 bool TSaneSource::WaitForPage(TLock& lock) {
@@ -72,7 +70,7 @@ TW_UINT16 TSaneSource::ImageInfo(TLock& lock, pTW_IMAGEINFO info) {
   const TScanResult& front = FResults.front();
   if (front.Status != SANE_STATUS_GOOD) return Answer(front.Status);
   const TSanePage& page = front.Page;
-  *info = UncompressedImageInfo(page.Width, page.Height, page.PixelType, page.BitsPerPixel,
+  *info = UncompressedImageInfo(page.Width(), page.Height(), page.PixelType(), page.BitsPerPixel(),
                                 FPageXDpi, FPageYDpi, UnitsPerInch());
   return TWRC_SUCCESS;
 }
@@ -80,7 +78,7 @@ TW_UINT16 TSaneSource::ImageInfo(TLock& lock, pTW_IMAGEINFO info) {
 TW_UINT16 TSaneSource::SetupMemXfer(TLock& lock, pTW_SETUPMEMXFER setup) {
   if (FState != 6 && FState != 7) return Fail(TWCC_SEQERROR);
   if (!WaitForPage(lock)) return Fail(TWCC_SEQERROR);
-  *setup = StripSizes(FResults.front().Page.RowBytes);
+  *setup = StripSizes(FResults.front().Page.RowBytes());
   return TWRC_SUCCESS;
 }
 
@@ -89,13 +87,8 @@ TW_UINT16 TSaneSource::NativeXfer(TLock& lock, TW_HANDLE* handle) {
   *handle = nullptr;
   if (!WaitForPage(lock)) return Fail(TWCC_SEQERROR);
   if (FResults.front().Status != SANE_STATUS_GOOD) return PageFailed();
-  const std::unique_ptr<TDIB> dib = FResults.front().Page.ToDIB(
-      static_cast<int>(std::lround(FPageXDpi)), static_cast<int>(std::lround(FPageYDpi)));
-  // The page goes to the application in a block of the manager's memory.
-  TW_HANDLE block = FMemory.Copy(dib->Lock(), dib->BlockSize());
-  dib->Unlock();
-  if (block == nullptr) return Fail(TWCC_LOWMEMORY);
-  *handle = block;
+  // The page is already in a block of the manager's memory.
+  *handle = FResults.front().Page.Release();
   TakeFront();
   FState = 7;
   return TWRC_XFERDONE;
@@ -113,20 +106,22 @@ TW_UINT16 TSaneSource::MemXfer(TLock& lock, pTW_IMAGEMEMXFER strip) {
   if (!(strip->Memory.Flags & TWMF_POINTER) || strip->Memory.TheMem == nullptr)
     return Fail(TWCC_BADVALUE);
   const TSanePage& page = FResults.front().Page;
-  const size_t left = static_cast<size_t>(page.Height) - FRowsSent;
-  const size_t rows = std::min<size_t>(strip->Memory.Length / page.RowBytes, left);
+  const size_t rowBytes = page.RowBytes();
+  const size_t left = static_cast<size_t>(page.Height()) - FRowsSent;
+  const size_t rows = std::min<size_t>(strip->Memory.Length / rowBytes, left);
   if (rows == 0) return Fail(TWCC_BADVALUE);
-  std::memcpy(strip->Memory.TheMem, page.Rows.data() + FRowsSent * page.RowBytes,
-              rows * page.RowBytes);
+  auto* out = static_cast<uint8_t*>(strip->Memory.TheMem);
+  for (size_t row = 0; row < rows; ++row)
+    page.CopyRow(static_cast<int>(FRowsSent + row), out + row * rowBytes);
   strip->Compression = TWCP_NONE;
-  strip->BytesPerRow = static_cast<TW_UINT32>(page.RowBytes);
-  strip->Columns = static_cast<TW_UINT32>(page.Width);
+  strip->BytesPerRow = static_cast<TW_UINT32>(rowBytes);
+  strip->Columns = static_cast<TW_UINT32>(page.Width());
   strip->Rows = static_cast<TW_UINT32>(rows);
   strip->XOffset = 0;
   strip->YOffset = static_cast<TW_UINT32>(FRowsSent);
-  strip->BytesWritten = static_cast<TW_UINT32>(rows * page.RowBytes);
+  strip->BytesWritten = static_cast<TW_UINT32>(rows * rowBytes);
   FRowsSent += rows;
-  if (FRowsSent < static_cast<size_t>(page.Height)) return TWRC_SUCCESS;
+  if (FRowsSent < static_cast<size_t>(page.Height())) return TWRC_SUCCESS;
   TakeFront();
   return TWRC_XFERDONE;
 }
@@ -140,16 +135,15 @@ TW_UINT16 TSaneSource::FileXfer(TLock& lock) {
   if (FState != 6) return Fail(TWCC_SEQERROR);
   if (!WaitForPage(lock)) return Fail(TWCC_SEQERROR);
   if (FResults.front().Status != SANE_STATUS_GOOD) return PageFailed();
-  const std::unique_ptr<TDIB> dib = FResults.front().Page.ToDIB(
-      static_cast<int>(std::lround(FPageXDpi)), static_cast<int>(std::lround(FPageYDpi)));
+  TDIB image = FResults.front().Page.ToDIB();
   const std::string name = FFileXfer.Name();
   // A file that cannot be written keeps the page: the application may name
   // another and transfer it again.
   try {
     if (FFileXfer.Format == TWFF_TIFF)
-      dib->SaveToTiffFile(name, false, 0, 0);
+      image.SaveToTiffFile(name, false, 0, 0);
     else
-      dib->SaveToBmpFile(name);
+      image.SaveToBmpFile(name);
   } catch (const Exception&) {
     return Fail(TWCC_FILEWRITEERROR);
   }
