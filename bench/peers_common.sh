@@ -15,9 +15,15 @@ peers_setup() {
 
 # run_once NAME COMMAND: runs the command (through bash -c), keeps the best
 # wall and CPU (user + system) seconds in $work/NAME.time as "WALL CPU".
+# A run that fails, or is stopped after RUN_TIMEOUT seconds (default 120),
+# is reported and not counted.
 run_once() {
   local name=$1 command=$2 out real user sys cpu bestReal bestCpu
-  out=$( { TIMEFORMAT='%R %U %S'; time bash -c "$command" >/dev/null 2>&1; } 2>&1 )
+  if ! out=$( { TIMEFORMAT='%R %U %S'
+    time timeout -s KILL "${RUN_TIMEOUT:-120}" bash -c "$command" >/dev/null 2>&1; } 2>&1 ); then
+    echo "$name: a run failed or did not finish; not counted" >&2
+    return 0
+  fi
   read -r real user sys <<<"$out"
   cpu=$(echo "$user + $sys" | bc)
   if [ -f "$work/$name.time" ]; then
