@@ -33,3 +33,14 @@ run_once() {
   fi
   echo "$real $cpu" >"$work/$name.time"
 }
+
+# require_runs NAME...: stops when a command had no counted run.
+require_runs() {
+  local name
+  for name in "$@"; do
+    [ -f "$work/$name.time" ] || { echo "$name: no run finished" >&2; exit 1; }
+  done
+}
+
+# t NAME: the best wall seconds.
+t() { cut -d' ' -f1 "$work/$1.time"; }

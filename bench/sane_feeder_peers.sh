@@ -30,13 +30,14 @@ printf '%s\n' "number_of_devices 1" "geometry_max 300.0" "br_x 210.0" "br_y 297.
 printf '%s\n' "Noname frontend-tester (test:0)" "257,I,1" "4376,F,300" "4377,F,300" "4098,B,1" \
   "1,I,10" >"$work/feeder.tsp"
 
-counted=$(timeout -s KILL "$RUN_TIMEOUT" "$cli" scan --profile "$work/feeder.tsp" --count-only)
+counted=$(timeout -s KILL "$RUN_TIMEOUT" "$cli" scan --profile "$work/feeder.tsp" --count-only) ||
+  { echo "the engine did not finish counting the pages" >&2; exit 1; }
 [ "$counted" = 10 ] || { echo "the engine got $counted pages, not 10" >&2; exit 1; }
 for _ in $(seq "$runs"); do
   run_once engine "'$cli' scan --profile '$work/feeder.tsp' --count-only"
   run_once scanimage "scanimage -d test:0 --source 'Automatic Document Feeder' --mode Gray \
     --resolution 300 --batch='$work/pages/p%d.pnm' --batch-count=10"
 done
-t() { cut -d' ' -f1 "$work/$1.time"; }
+require_runs engine scanimage
 echo "runs: $runs (best wall-clock seconds)"
 echo "engine $(t engine) s   scanimage $(t scanimage) s   ratio $(echo "scale=2; $(t engine) / $(t scanimage)" | bc)"

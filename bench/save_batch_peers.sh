@@ -34,8 +34,7 @@ done
 
 qpdf --check "$work/save.pdf" >/dev/null && echo "save.pdf: qpdf --check ok"
 [ -z "$(tiffinfo -D "$work/save.tif" 2>&1 >/dev/null)" ] && echo "save.tif: tiffinfo -D clean"
-# t NAME: the best wall seconds.
-t() { cut -d' ' -f1 "$work/$1.time"; }
+require_runs save_pdf topdf save_tif tiffcp negative
 ratio() { echo "scale=2; $(t "$1") / $(t "$2")" | bc; }
 echo "pages: $pages, runs: $runs (best wall-clock seconds)"
 echo "save-batch PDF  $(t save_pdf) s   topdf $(t topdf) s    ratio $(ratio save_pdf topdf)"

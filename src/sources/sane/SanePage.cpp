@@ -4,6 +4,7 @@
 #include "tessivane/twain.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -134,7 +135,8 @@ void TSanePageBuilder::BeginFrame(const SANE_Parameters& parameters) {
   FRowBytes = static_cast<size_t>(DIBRowBytes(FWidth, FBits));
   // A page no packed bitmap could hold is refused before it is read.
   const auto lines = static_cast<size_t>(std::max(parameters.lines, 1));
-  if (static_cast<size_t>(DIBStride(FWidth, FBits)) > static_cast<size_t>(kMaxImageBytes) / lines)
+  if (FWidth > INT32_MAX / 32 ||
+      static_cast<size_t>(DIBStride(FWidth, FBits)) > static_cast<size_t>(kMaxImageBytes) / lines)
     throw ESaneError(SANE_STATUS_NO_MEM, "sane_get_parameters");
   if (parameters.lines > 0)
     FPage = TSanePage(FMemory, FPixelType, FWidth, parameters.lines, FXDpi, FYDpi);
@@ -161,10 +163,15 @@ uint8_t* TSanePageBuilder::Row(size_t row) {
   // Later frames of a three-pass scan fill rows the first frame made.
   if (FGrown.empty() && row < static_cast<size_t>(FPage.Height())) {
     ++FHeight;
-    return FPage.Row(static_cast<int>(row));
+    uint8_t* made = FPage.Row(static_cast<int>(row));
+    // One frame of three fills a third of the row; the manager's memory need
+    // not come zeroed.
+    if (FChannel >= 0) std::memset(made, 0, FRowBytes);
+    return made;
   }
   // A page of unknown length stops growing where a bitmap could not hold it.
-  if ((FHeight + 1) * FRowBytes > static_cast<size_t>(kMaxImageBytes))
+  if ((FHeight + 1) * static_cast<size_t>(DIBStride(FWidth, FBits)) >
+      static_cast<size_t>(kMaxImageBytes))
     throw ESaneError(SANE_STATUS_NO_MEM, "sane_read");
   // More lines than announced: the rows so far move to the growing page.
   if (FGrown.empty() && FHeight > 0) {

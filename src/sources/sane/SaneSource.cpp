@@ -274,6 +274,11 @@ TScanResult TSaneSource::ReadPage() {
       if (const SANE_Status status = FDevice->Start(); status != SANE_STATUS_GOOD)
         return {status, {}};
     }
+    // A page whose length differed from the announced one is copied into a
+    // block of its own height here, which may fail as the reading could.
+    TSanePage page = builder.Finish();
+    if (page.Empty()) return {SANE_STATUS_IO_ERROR, {}};
+    return {SANE_STATUS_GOOD, std::move(page)};
   } catch (const ESaneError& error) {
     return {error.Status(), {}};
   } catch (const std::bad_alloc&) {
@@ -283,7 +288,4 @@ TScanResult TSaneSource::ReadPage() {
   } catch (const std::exception&) {
     return {SANE_STATUS_IO_ERROR, {}};
   }
-  TSanePage page = builder.Finish();
-  if (page.Empty()) return {SANE_STATUS_IO_ERROR, {}};
-  return {SANE_STATUS_GOOD, std::move(page)};
 }
