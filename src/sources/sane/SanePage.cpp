@@ -158,9 +158,10 @@ void TSanePageBuilder::Add(const uint8_t* data, size_t length) {
 }
 
 uint8_t* TSanePageBuilder::Row(size_t row) {
+  // Later frames of a three-pass scan fill rows the first frame made.
   if (row < FHeight)
     return FGrown.empty() ? FPage.Row(static_cast<int>(row)) : FGrown.data() + row * FRowBytes;
-  // Later frames of a three-pass scan fill rows the first frame made.
+  // The next row of the page of the announced height.
   if (FGrown.empty() && row < static_cast<size_t>(FPage.Height())) {
     ++FHeight;
     uint8_t* made = FPage.Row(static_cast<int>(row));
