@@ -22,6 +22,11 @@ namespace {
 // How long closing the window waits for the pages still being written.
 constexpr unsigned kShutdownWaitMs = 120000;
 
+// The least time between two drawings of scanned pages while more are on
+// their way: drawing each of tens of pages a second would take the
+// processor from writing them, and no operator could look at them.
+constexpr qint64 kViewerRedrawMs = 100;
+
 // A failed call to the scanner outside the negotiation, which reports its
 // own; capability reads the engine makes by itself may fail on any source
 // and are left out.
@@ -38,6 +43,10 @@ TScanCommands::TScanCommands(TWindowParts parts, QObject* parent)
       FPageSaver(std::make_unique<TPageSaver>(*FDispatcher, FParts.Log,
                                               [this](const TSavedPage& page) { ShowPage(page); })),
       FAcqTWAIN(std::make_unique<TAcqTWAIN>(*FDispatcher)) {
+  FViewerRedraw.setSingleShot(true);
+  connect(&FViewerRedraw, &QTimer::timeout, this, [this] {
+    if (!FClosing) RedrawViewer();
+  });
   TAcqTWAIN& twain = *FAcqTWAIN;
   twain.SetManufacturer("Vellumtrace Technologies");
   twain.SetProductFamily("Image Capture");
@@ -63,6 +72,7 @@ TScanCommands::~TScanCommands() {
 void TScanCommands::Shutdown() {
   if (FClosing) return;
   FClosing = true;
+  FViewerRedraw.stop();
   FAcqTWAIN.reset();
   FPageSaver->WaitIdle(kShutdownWaitMs);
   FPageSaver.reset();
@@ -149,6 +159,12 @@ void TScanCommands::AcqTWAINImageReady(void* hImage) {
   }
 }
 
+void TScanCommands::RedrawViewer() {
+  FViewerRedraw.stop();
+  FParts.Viewer.Redraw(true);
+  FSinceViewerDrew.start();
+}
+
 void TScanCommands::ShowPage(const TSavedPage& page) {
   if (FClosing) return;
   try {
@@ -156,7 +172,13 @@ void TScanCommands::ShowPage(const TSavedPage& page) {
     // goes, so that a later save prompt cannot write the page over it.
     if (!FParts.Viewer.FileName().empty()) FParts.PageView.ShowNothing();
     FParts.Viewer.Graphic().ImportPageHandle(page.Page);
-    FParts.Viewer.Redraw(true);
+    const qint64 since = FSinceViewerDrew.isValid() ? FSinceViewerDrew.elapsed() : kViewerRedrawMs;
+    // Source enabled (state 5 or more): the scan goes on and more pages may come.
+    if (FAcqTWAIN && FAcqTWAIN->State() >= 5 && since < kViewerRedrawMs) {
+      if (!FViewerRedraw.isActive()) FViewerRedraw.start(static_cast<int>(kViewerRedrawMs - since));
+    } else {
+      RedrawViewer();
+    }
     FParts.PageView.UpdateImageStatus();
     if (page.AddThumbnail && page.Written) {
       const TStripGrid grid = FParts.Strip.RelayoutThumbnails();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -65,6 +67,9 @@ public:
   void AcqTWAINImageReady(void* hImage);
   // The saver's show callback, on the user-interface thread: the page in
   // the viewer, and its thumbnail when it was written to a batch file.
+  // While the scan goes on the viewer holds each page at once but draws
+  // pages at most ten times a second, so the last one is drawn at most a
+  // tenth of a second after it came.
   void ShowPage(const TSavedPage& page);
   // Before the window's parts go: the engine stops and every page accepted
   // is written; nothing is shown any more.
@@ -73,12 +78,15 @@ public:
 private:
   void StartScan(TScanTarget target);
   void AcqTWAINNegotiation();
+  void RedrawViewer();
 
   TWindowParts FParts;
   TScanTarget FScanTarget = TScanTarget::Batch;
   std::string FScanFileName;
   bool FClosing = false;
-  bool FNegotiating = false; // failures then end in the negotiation's own log lines
+  bool FNegotiating = false;      // failures then end in the negotiation's own log lines
+  QTimer FViewerRedraw;           // a redraw held back while pages arrive fast
+  QElapsedTimer FSinceViewerDrew; // since the viewer last drew a scanned page
   std::unique_ptr<TQtDispatcher> FDispatcher;
   std::unique_ptr<TPageSaver> FPageSaver; // uses FDispatcher and the log
   std::unique_ptr<TAcqTWAIN> FAcqTWAIN;   // hands pages to FPageSaver, so goes first

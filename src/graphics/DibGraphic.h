@@ -92,6 +92,8 @@ public:
   void SetPixelValue(int x, int y, uint32_t value);
   uint8_t* ScanLine(int y) { return FDib.ScanLine(y); }
   const uint8_t* ScanLine(int y) const { return FDib.ScanLine(y); }
+  // The pixels and palette as a raster page, for coders that take one.
+  const TDIB& Dib() const { return FDib; }
 
   // Copies, conversions and drawing
   void Assign(const TDibGraphic& source);

@@ -1,18 +1,14 @@
 #include "graphics/PdfGraphicWriter.h"
 
 #include "core/MemoryStream.h"
+#include "graphics/Group4Data.h"
 #include "graphics/JpegGraphic.h"
-#include "pdf/CCITTCompression.h"
 #include "pdf/FlateStream.h"
 #include "pdf/PDFFormat.h"
 
 #include <cstring>
 
 namespace {
-
-int GreyOf(TColour colour) {
-  return (30 * RedOf(colour) + 59 * GreenOf(colour) + 11 * BlueOf(colour)) / 100;
-}
 
 bool GreyRamp(const TDibGraphic& graphic) {
   for (int i = 0; i < graphic.PaletteSize(); ++i)
@@ -22,26 +18,6 @@ bool GreyRamp(const TDibGraphic& graphic) {
 
 std::vector<uint8_t> Bytes(const TMemoryStream& stream) {
   return stream.Bytes();
-}
-
-// Group 4 data of a black-and-white page. The coder takes bit 0 as black, so
-// a page whose entry 0 is the lighter one is complemented first.
-std::vector<uint8_t> Group4(const TDibGraphic& graphic) {
-  TDIB bits;
-  bits.NewImage(graphic.Width(), graphic.Height(), pf1bit, 0, 0);
-  const bool complement = GreyOf(graphic.PaletteColour(0)) > GreyOf(graphic.PaletteColour(1));
-  const auto bytes = static_cast<size_t>((graphic.Width() + 7) / 8);
-  for (int y = 0; y < graphic.Height(); ++y) {
-    const uint8_t* source = graphic.ScanLine(y);
-    uint8_t* row = bits.ScanLine(y);
-    if (complement)
-      for (size_t i = 0; i < bytes; ++i) row[i] = static_cast<uint8_t>(~source[i]);
-    else
-      std::memcpy(row, source, bytes);
-  }
-  TMemoryStream data;
-  TCCITTCompression::CompressBitmap(bits, data, cmGroup4);
-  return Bytes(data);
 }
 
 // The rows' samples, deflated; bits beyond the width in a row's last byte are 0.
@@ -101,7 +77,7 @@ TPdfImageObject EncodePageImage(const TDibGraphic& graphic) {
     parameters.Set("K", TPDFObject::Integer(-1));
     image.DecodeParms = TPDFObject::Array();
     image.DecodeParms.Add(std::move(parameters));
-    image.OwnedData = Group4(graphic);
+    image.OwnedData = Group4Data(graphic);
     break;
   }
   case ifGray16:

@@ -9,10 +9,13 @@
 #include "raster/DIB.h"
 #include "workflow/ScanTarget.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <sys/resource.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -82,6 +85,17 @@ std::string KeepPage(TSV_HANDLE page, const std::string& folder, int number) {
     WritePage(page, path);
     return path;
   }
+}
+
+// Page coding is background work: the calling thread runs ten nice levels
+// lower, so that the scanner's transfer and the window, which the operator
+// and a scanner's own buffers wait on, always get a processor first. Left as
+// it is where the level cannot be changed.
+void LowerThreadPriority() {
+  const auto thread = static_cast<id_t>(::gettid());
+  errno = 0;
+  const int nice = ::getpriority(PRIO_PROCESS, thread);
+  if (errno == 0) ::setpriority(PRIO_PROCESS, thread, std::min(nice + 10, 19));
 }
 
 } // namespace
@@ -172,6 +186,7 @@ void TPageSaver::WaitFor(const std::function<bool()>& done, unsigned timeoutMs, 
 }
 
 void TPageSaver::WorkerLoop() {
+  LowerThreadPriority();
   for (;;) {
     std::unique_ptr<TJob> job;
     std::string target;
