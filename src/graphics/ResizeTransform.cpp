@@ -3,6 +3,7 @@
 #include "graphics/PixelAccess.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -42,6 +43,13 @@ TContributors Contributors(int destSize, int sourceSize, double scale, int filte
   }
   return list;
 }
+
+// Each 8-bit level as a double, looked up rather than converted.
+constexpr auto kLevels = [] {
+  std::array<double, 256> levels{};
+  for (int i = 0; i < 256; ++i) levels[static_cast<size_t>(i)] = i;
+  return levels;
+}();
 
 // The nearest whole value, halves to even as Round gives them; the weighted
 // sums are always finite, and the processor's rounding mode is never changed.
@@ -174,17 +182,19 @@ void TResizeTransform::Filter(const TDibGraphic& source, TDibGraphic& dest) {
   WithBits(source.BitCount(), [&](auto bits) {
     for (int y0 = 0; y0 < height; y0 += kRows) {
       const int rowsHere = std::min(kRows, height - y0);
-      for (int r = 0; r < rowsHere; ++r) {
-        const uint8_t* row = source.ScanLine(y0 + r);
-        double* sample = samples.data() + r;
-        for (int x = 0; x < width; ++x, sample += 3 * kRows) {
-          const uint32_t value = GetRowValue<bits()>(row, x);
+      // Pixel by pixel across the block's rows, so that the samples are
+      // stored in the order they lie in memory.
+      const uint8_t* block[kRows];
+      for (int r = 0; r < rowsHere; ++r) block[r] = source.ScanLine(y0 + r);
+      double* pixel = samples.data();
+      for (int x = 0; x < width; ++x, pixel += 3 * kRows)
+        for (int r = 0; r < rowsHere; ++r) {
+          const uint32_t value = GetRowValue<bits()>(block[r], x);
           const TColour colour = bits() == 24 ? value : palette[value];
-          sample[0] = RedOf(colour);
-          sample[kRows] = GreenOf(colour);
-          sample[2 * kRows] = BlueOf(colour);
+          pixel[r] = kLevels[RedOf(colour)];
+          pixel[kRows + r] = kLevels[GreenOf(colour)];
+          pixel[2 * kRows + r] = kLevels[BlueOf(colour)];
         }
-      }
       for (int i = 0; i < newWidth; ++i) {
         double sums[3 * kRows] = {};
         for (const TContributor& c : columns[static_cast<size_t>(i)]) {
