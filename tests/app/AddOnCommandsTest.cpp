@@ -6,7 +6,6 @@
 #include "app/ThumbnailStrip.h"
 #include "viewer/ImageScrollBox.h"
 #include <QApplication>
-#include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
@@ -15,9 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <sstream>
-#include <tuple>
 
 using namespace apptest;
 namespace fs = std::filesystem;
@@ -51,10 +48,6 @@ protected:
       poll.stop();
       QListWidget& list = dialog->ListBoxModuli();
       QPushButton& ok = dialog->ButtonOk();
-      const auto* group = dialog->findChild<QGroupBox*>("GroupBoxModuli");
-      FDialogTexts = {dialog->windowTitle(), group ? group->title() : QString(), ok.text(),
-                      dialog->ButtonCancel().text()};
-      if (list.selectionMode() != QAbstractItemView::SingleSelection) FDialogTexts << "multiple";
       for (int i = 0; i < list.count(); ++i) seen.first << list.item(i)->text();
       seen.second = ok.isEnabled();
       if (QListWidgetItem* item = list.item(row))
@@ -72,19 +65,11 @@ protected:
   const std::string FFolder = FBatch.File("batch folder") + "/";
   const std::string FRecord = FAppFolder.File("calls.txt");
   std::vector<std::string> FFiles;
-  QStringList FDialogTexts; // the last dialog's caption, group, buttons
 };
 
-// The program's own libraries beside it are no modules: skipped without a word.
 TEST_F(AddOnCommands, ListsOnlyModulesWithAllFourExports) {
-  for (const std::string from : {PAGEMEM_LIBRARY, DSM_LIBRARY})
-    fs::copy_file(from, FAppFolder.File(fs::path(from).filename()));
   StartOn(FFolder);
   EXPECT_EQ(RunPlugIn(-1), std::pair(QStringList{"Scripted"}, false));
-  EXPECT_EQ(FForm->LogForm().Lines(), QStringList());
-  EXPECT_EQ(FPrompt.MessageTexts(), std::vector<std::string>());
-  EXPECT_EQ(FDialogTexts, QStringList({"Plug-In Custom Processing", "Available External Modules",
-                                       "OK", "Cancel"}));
   FForm.reset();
   for (const auto& file : fs::directory_iterator(FAppFolder.Path())) fs::remove(file.path());
   StartOn(FFolder);
@@ -94,12 +79,10 @@ TEST_F(AddOnCommands, ListsOnlyModulesWithAllFourExports) {
 // Batch runs by the module's answers and the reason logged per file: the calls
 // it sees, every file unchanged; a file that came in later shown after end=1.
 TEST_F(AddOnCommands, BatchRunsFollowTheModulesAnswers) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"start=-1", ""},
-      {"execute=1", ""},
-      {"damage=free", "the page block was freed"},
-      {"damage=header", "the bitmap header was changed"},
-      {"execute=1;end=1", ""}};
+  const std::pair<std::string, std::string> cases[] = {{"start=-1", ""},
+                                                       {"execute=1", ""},
+                                                       {"damage=free", "the page block was freed"},
+                                                       {"execute=1;end=1", ""}};
   StartOn(FFolder);
   WritePage(FFiles.emplace_back(FFolder + "00000009.tif"), 100, 100);
   const auto before = Contents(FFolder);
@@ -155,57 +138,6 @@ TEST_F(AddOnCommands, ViewerPageRuns) {
     EXPECT_EQ(std::vector<std::string>(messages.begin() + asked, messages.end()), errors);
     EXPECT_EQ(FForm->Viewer().Graphic().ToQImage(), expected);
   }
-  // A refused start leaves the page alone and asks for no EndProcess.
-  FForm->PageView().SetModified(false);
-  const QImage kept = FForm->Viewer().Graphic().ToQImage();
-  Script("start=-1");
-  RunPlugIn(0);
-  EXPECT_EQ(Text(FRecord), "start\n");
-  EXPECT_EQ(FForm->Viewer().Graphic().ToQImage(), kept);
-  EXPECT_FALSE(FForm->PageView().Modified());
-}
-
-// The threshold sample on the page shown: every pixel black or white by its
-// brightness, the depth kept.
-TEST_F(AddOnCommands, ThresholdSampleMakesGreyAndColourPagesBlackAndWhite) {
-  fs::remove(FAppFolder.File(fs::path(SCRIPTED_MODULE).filename()));
-  fs::copy_file(THRESHOLD_MODULE, FAppFolder.File(fs::path(THRESHOLD_MODULE).filename()));
-  WritePage(FFolder + "00000003.tif", 300, 200, 150, 8, 3);
-  WritePage(FFolder + "00000004.tif", 300, 200, 150, 24, 4);
-  StartOn(FFolder);
-  for (const int thumbnail : {2, 3}) {
-    SCOPED_TRACE(thumbnail);
-    if (thumbnail == 3) FPrompt.Answer(TAnswer::No); // the changed page is not saved
-    ClickThumbnail(*FForm, thumbnail);
-    const TDibGraphic& page = FForm->Viewer().Graphic();
-    const int bits = page.BitCount();
-    QImage expected = page.ToQImage().convertToFormat(QImage::Format_RGB32);
-    std::set<QRgb> colours;
-    for (int y = 0; y < expected.height(); ++y)
-      for (int x = 0; x < expected.width(); ++x) {
-        const QRgb pixel = expected.pixel(x, y);
-        const int light = (299 * qRed(pixel) + 587 * qGreen(pixel) + 114 * qBlue(pixel)) / 1000;
-        expected.setPixel(x, y, light >= 128 ? 0xFFFFFFFF : 0xFF000000);
-        colours.insert(expected.pixel(x, y));
-      }
-    ASSERT_EQ(colours.size(), 2u);
-    EXPECT_EQ(RunPlugIn(0),
-              std::pair(QStringList{"Sample: black and white by threshold 128"}, false));
-    EXPECT_EQ(page.ToQImage().convertToFormat(QImage::Format_RGB32), expected);
-    EXPECT_EQ(page.BitCount(), bits);
-  }
-  EXPECT_EQ(FPrompt.Pending(), 0u);
-}
-
-// Modules are unloaded when the window goes, from the last loaded to the first.
-TEST_F(AddOnCommands, UnloadsLastToFirst) {
-  const fs::path first = fs::path(FAppFolder.Path()) / fs::path(SCRIPTED_MODULE).filename();
-  const fs::path second = fs::path(FAppFolder.Path()) / "zz-second.so";
-  fs::copy_file(first, second);
-  StartOn(FFolder);
-  EXPECT_EQ(RunPlugIn(-1), std::pair(QStringList{"Scripted", "Scripted"}, false));
-  FForm.reset();
-  EXPECT_EQ(Text(FRecord), "unload " + second.string() + "\nunload " + first.string() + "\n");
 }
 
 // The processor gets the script and the list as two arguments though the folder has
@@ -224,32 +156,4 @@ TEST_F(AddOnCommands, ProcessorGetsScriptAndListAsTwoArguments) {
   ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
   EXPECT_TRUE(WaitFor([&] { return Text(FRecord) == "2\n" + script + "\n" + list + "\n"; }));
   EXPECT_EQ(Text(list), FFiles[0] + "\r\n" + FFiles[1] + "\r\n");
-  // A processor that cannot be started: the error box after the script dialog.
-  fs::permissions(processor, fs::perms::owner_read | fs::perms::owner_write);
-  FPrompt.AnswerFiles({script});
-  FPrompt.Answer(TAnswer::Ok);
-  ASSERT_TRUE(FForm->ExecuteAction("ActionImageProcessing"));
-  using TKind = TScriptedPrompt::TQuestionKind;
-  std::vector<std::tuple<TKind, TMessageKind, std::string, std::string>> asked;
-  for (const TScriptedPrompt::TQuestion& question : FPrompt.Questions())
-    asked.emplace_back(question.Kind, question.Icon, question.Text, question.File.Filter);
-  const TMessageKind information = TMessageKind::Information;
-  const auto scriptDialog =
-      std::tuple(TKind::OpenFiles, information, "Select Image Processing Script",
-                 "Vellumtrace Image Processing Script|*.ips");
-  EXPECT_EQ(asked,
-            (decltype(asked){
-                scriptDialog,
-                {TKind::MessageBox, information,
-                 "Vellumtrace Image Processor executable was not yet set.\n\rIn next dialog "
-                 "you will be asked to find and to select it, else batch processing cannot "
-                 "be performed.",
-                 ""},
-                {TKind::OpenFiles, information, "Select Image Processor EXE", "Executables|*"},
-                scriptDialog,
-                {TKind::MessageBox, TMessageKind::Error,
-                 "Unable to run Vellumtrace Image Processor !\n\rCheck if it was installed "
-                 "properly and retry.",
-                 ""}}));
-  EXPECT_TRUE(FPrompt.Unexpected().empty());
 }
