@@ -55,21 +55,38 @@ void TAntiAliasTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& de
   // When entry 0 of the palette is white, bit 0 is white, not black.
   const bool complement = RedOf(source.PaletteColour(0)) == 255;
 
+  // A destination pixel's count of 1 bits is S(its right edge) - S(its left
+  // edge), S(x) being the count of 1 bits left of column x summed over the
+  // band's rows. S(x) is the sum of the whole bytes before x's byte (column
+  // byte sums, added up across) and of the bits of x's own byte before it
+  // (summed at each edge). Each row's byte is read once, not once per cell.
   const int rowBytes = (width + 7) / 8;
-  std::vector<int> prefix(static_cast<size_t>(rowBytes) + 1);
+  std::vector<int64_t> byteSums(static_cast<size_t>(rowBytes) + 1);
+  std::vector<int64_t> edgeSums(static_cast<size_t>(newWidth) + 1);
   std::vector<int64_t> ones(static_cast<size_t>(newWidth));
   for (int k = 0; k < newHeight; ++k) {
-    std::fill(ones.begin(), ones.end(), 0);
+    std::fill(byteSums.begin(), byteSums.end(), 0);
+    std::fill(edgeSums.begin(), edgeSums.end(), 0);
     const int firstRow = ys[static_cast<size_t>(k)];
     const int lastRow = ys[static_cast<size_t>(k) + 1];
     for (int y = firstRow; y <= lastRow; ++y) {
       const uint8_t* row = source.ScanLine(y);
-      for (int m = 0; m < rowBytes; ++m)
-        prefix[static_cast<size_t>(m) + 1] = prefix[static_cast<size_t>(m)] + kBitCount[row[m]];
-      for (int i = 0; i < newWidth; ++i)
-        ones[static_cast<size_t>(i)] +=
-            CountOnes(row, prefix, xs[static_cast<size_t>(i)], xs[static_cast<size_t>(i) + 1]);
+      for (int m = 0; m < rowBytes; ++m) byteSums[static_cast<size_t>(m) + 1] += kBitCount[row[m]];
+      for (int i = 0; i <= newWidth; ++i) {
+        const int x = xs[static_cast<size_t>(i)];
+        edgeSums[static_cast<size_t>(i)] +=
+            kBitCount[row[x >> 3] & static_cast<uint8_t>(~kLeftEdgeMask[x & 7])];
+      }
     }
+    for (int m = 0; m < rowBytes; ++m)
+      byteSums[static_cast<size_t>(m) + 1] += byteSums[static_cast<size_t>(m)];
+    auto before = [&](int i) {
+      const int x = xs[static_cast<size_t>(i)];
+      return byteSums[static_cast<size_t>(x >> 3)] + edgeSums[static_cast<size_t>(i)];
+    };
+    for (int i = 0; i < newWidth; ++i)
+      ones[static_cast<size_t>(i)] =
+          xs[static_cast<size_t>(i)] < xs[static_cast<size_t>(i) + 1] ? before(i + 1) - before(i) : 0;
     const int64_t rows = lastRow - firstRow + 1;
     uint8_t* target = dest.ScanLine(k);
     for (int i = 0; i < newWidth; ++i) {

@@ -2,47 +2,28 @@
 
 #include "pdf/CCITTCodes.h"
 
-#include <algorithm>
-#include <array>
+#include <cstring>
 
 namespace {
 
 constexpr size_t kBufferSize = 16 * 1024;
 
-// Leading 0 bits and leading 1 bits of every byte value (8 for 0 and 255).
-constexpr std::array<uint8_t, 256> LeadingBits(int bit) {
-  std::array<uint8_t, 256> table{};
-  for (int value = 0; value < 256; ++value) {
-    int n = 0;
-    while (n < 8 && ((value >> (7 - n)) & 1) == bit) ++n;
-    table[static_cast<size_t>(value)] = static_cast<uint8_t>(n);
-  }
-  return table;
-}
-constexpr std::array<uint8_t, 256> kLeadingZeros = LeadingBits(0);
-constexpr std::array<uint8_t, 256> kLeadingOnes = LeadingBits(1);
-
 // End markers after a row's changes: the 2-D coder looks up to two entries
 // past the last change it has reached.
 constexpr int kEndMarkers = 3;
 
-// The run of equal bits starting at bit position p of a source row, up to
-// end: whole bytes equal to full are skipped eight pixels at a time, the
-// partial bytes at either end go through the table of leading bits.
-inline int RunFrom(const uint8_t* row, int rowLength, int p, int end, uint8_t full,
-                   const std::array<uint8_t, 256>& leading) {
-  int index = p >> 3;
-  const int bit = p & 7;
-  const int head = leading[static_cast<uint8_t>(row[index] << bit)];
-  if (head < 8 - bit) return std::min(p + head, end);
-  int position = (index + 1) << 3;
-  ++index;
-  while (index < rowLength && row[index] == full) {
-    ++index;
-    position += 8;
+// 64 pixels of a row from byte index on, the first pixel the most significant
+// bit; bytes past the row's last are read as 0.
+inline uint64_t PixelWord(const uint8_t* row, int rowLength, int index) {
+  if (index + 8 <= rowLength) {
+    uint64_t word;
+    std::memcpy(&word, row + index, sizeof word);
+    return __builtin_bswap64(word);
   }
-  if (index < rowLength) position += leading[row[index]];
-  return std::min(position, end);
+  uint64_t word = 0;
+  for (int i = 0; i < 8; ++i)
+    word = (word << 8) | (index + i < rowLength ? row[index + i] : 0);
+  return word;
 }
 
 } // namespace
@@ -56,18 +37,24 @@ void TCCITTCompression::CompressBitmap(const TDIB& bitmap, TStream& output, TCCI
 }
 
 int TCCITTCompression::FindChanges(const uint8_t* row, std::vector<int>& changes) const {
-  // In the source a set bit is white: a white run is a run of 1 bits.
+  // In the source a set bit is white. A pixel is a change where it differs
+  // from the pixel before it, the row starting after a white pixel: the set
+  // bits of word ^ (word shifted by one) are the changes, 64 pixels at a time.
+  int* out = changes.data();
   int count = 0;
-  int p = 0;
-  bool white = true;
-  for (;;) {
-    p = white ? RunFrom(row, FRowLength, p, FWidth, 0xFF, kLeadingOnes)
-              : RunFrom(row, FRowLength, p, FWidth, 0x00, kLeadingZeros);
-    if (p >= FWidth) break;
-    changes[static_cast<size_t>(count++)] = p;
-    white = !white;
+  uint64_t before = 1;
+  for (int first = 0; first < FWidth; first += 64) {
+    const uint64_t word = PixelWord(row, FRowLength, first >> 3);
+    uint64_t found = word ^ ((word >> 1) | (before << 63));
+    if (FWidth - first < 64) found &= ~(~uint64_t{0} >> (FWidth - first)); // past the width
+    while (found != 0) {
+      const int bit = __builtin_clzll(found);
+      out[count++] = first + bit;
+      found &= ~(uint64_t{1} << (63 - bit));
+    }
+    before = word & 1;
   }
-  for (int i = 0; i < kEndMarkers; ++i) changes[static_cast<size_t>(count + i)] = FWidth;
+  for (int i = 0; i < kEndMarkers; ++i) out[count + i] = FWidth;
   return count;
 }
 

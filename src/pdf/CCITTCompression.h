@@ -17,11 +17,10 @@ enum TCCITTMode : int {
 // page kept 0 = black decodes with black where the page is black. The coded
 // bytes are appended to the output stream as they are produced.
 //
-// Each row is read once, a byte at a time through leading-bit tables, into
-// the list of its changing elements; two-dimensional coding then walks the
-// lists of the coding row and the row above, so the coder holds two such
-// lists and no copy of the picture. Bits beyond the width in a row's last
-// byte are never looked at.
+// Each row is read once, 64 pixels at a time, into the list of its changing
+// elements; two-dimensional coding then walks the lists of the coding row and
+// the row above, so the coder holds two such lists and no copy of the
+// picture. Bits beyond the width in a row's last byte count for nothing.
 class TCCITTCompression {
 public:
   explicit TCCITTCompression(TCCITTMode mode = cmGroup4, TStream* output = nullptr);
