@@ -10,7 +10,6 @@
 #include "workflow/ScanTarget.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -87,15 +86,13 @@ std::string KeepPage(TSV_HANDLE page, const std::string& folder, int number) {
   }
 }
 
-// Page coding is background work: the calling thread runs ten nice levels
-// lower, so that the scanner's transfer and the window, which the operator
-// and a scanner's own buffers wait on, always get a processor first. Left as
-// it is where the level cannot be changed.
+// Page coding is background work: the calling thread runs at the lowest
+// nice level, so that the scanner's transfer and the window, which the
+// operator and a scanner's own buffers wait on, get a processor first; the
+// in-flight bound makes the transfer wait, and so gives the processor back,
+// when the writing falls behind. Left as it is where the level cannot be set.
 void LowerThreadPriority() {
-  const auto thread = static_cast<id_t>(::gettid());
-  errno = 0;
-  const int nice = ::getpriority(PRIO_PROCESS, thread);
-  if (errno == 0) ::setpriority(PRIO_PROCESS, thread, std::min(nice + 10, 19));
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
 }
 
 } // namespace
