@@ -5,15 +5,24 @@
 #include <algorithm>
 #include <vector>
 
-int64_t CountOnes(const uint8_t* row, const std::vector<int>& prefix, int a, int b) {
-  if (a >= b) return 0;
-  const int first = a >> 3;
-  const int last = (b - 1) >> 3;
-  const uint8_t head = kLeftEdgeMask[a & 7];
-  const uint8_t tail = kRightEdgeMask[(b - 1) & 7];
-  if (first == last) return kBitCount[row[first] & head & tail];
-  return kBitCount[row[first] & head] + prefix[static_cast<size_t>(last)] -
-         prefix[static_cast<size_t>(first) + 1] + kBitCount[row[last] & tail];
+void AddRowOnes(const uint8_t* row, const std::vector<int>& xs, std::vector<int>& prefix,
+                int64_t* ones) {
+  // An area's count is the set bits left of its right edge less those left
+  // of its left edge: the row's bytes before the edge's byte (prefix sums)
+  // and the bits of that byte before the edge. The edges never fall past the
+  // row's last pixel.
+  const size_t rowBytes = prefix.size() - 1;
+  for (size_t m = 0; m < rowBytes; ++m) prefix[m + 1] = prefix[m] + kBitCount[row[m]];
+  auto before = [&](int x) {
+    return prefix[static_cast<size_t>(x >> 3)] +
+           kBitCount[row[x >> 3] & static_cast<uint8_t>(~kLeftEdgeMask[x & 7])];
+  };
+  int left = before(xs.front());
+  for (size_t i = 0; i + 1 < xs.size(); ++i) {
+    const int right = before(xs[i + 1]);
+    ones[i] += right - left;
+    left = right;
+  }
 }
 
 std::vector<int> AreaMap(int source, int dest) {
@@ -55,38 +64,14 @@ void TAntiAliasTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& de
   // When entry 0 of the palette is white, bit 0 is white, not black.
   const bool complement = RedOf(source.PaletteColour(0)) == 255;
 
-  // A destination pixel's count of 1 bits is S(its right edge) - S(its left
-  // edge), S(x) being the count of 1 bits left of column x summed over the
-  // band's rows. S(x) is the sum of the whole bytes before x's byte (column
-  // byte sums, added up across) and of the bits of x's own byte before it
-  // (summed at each edge). Each row's byte is read once, not once per cell.
   const int rowBytes = (width + 7) / 8;
-  std::vector<int64_t> byteSums(static_cast<size_t>(rowBytes) + 1);
-  std::vector<int64_t> edgeSums(static_cast<size_t>(newWidth) + 1);
+  std::vector<int> prefix(static_cast<size_t>(rowBytes) + 1);
   std::vector<int64_t> ones(static_cast<size_t>(newWidth));
   for (int k = 0; k < newHeight; ++k) {
-    std::fill(byteSums.begin(), byteSums.end(), 0);
-    std::fill(edgeSums.begin(), edgeSums.end(), 0);
+    std::fill(ones.begin(), ones.end(), 0);
     const int firstRow = ys[static_cast<size_t>(k)];
     const int lastRow = ys[static_cast<size_t>(k) + 1];
-    for (int y = firstRow; y <= lastRow; ++y) {
-      const uint8_t* row = source.ScanLine(y);
-      for (int m = 0; m < rowBytes; ++m) byteSums[static_cast<size_t>(m) + 1] += kBitCount[row[m]];
-      for (int i = 0; i <= newWidth; ++i) {
-        const int x = xs[static_cast<size_t>(i)];
-        edgeSums[static_cast<size_t>(i)] +=
-            kBitCount[row[x >> 3] & static_cast<uint8_t>(~kLeftEdgeMask[x & 7])];
-      }
-    }
-    for (int m = 0; m < rowBytes; ++m)
-      byteSums[static_cast<size_t>(m) + 1] += byteSums[static_cast<size_t>(m)];
-    auto before = [&](int i) {
-      const int x = xs[static_cast<size_t>(i)];
-      return byteSums[static_cast<size_t>(x >> 3)] + edgeSums[static_cast<size_t>(i)];
-    };
-    for (int i = 0; i < newWidth; ++i)
-      ones[static_cast<size_t>(i)] =
-          xs[static_cast<size_t>(i)] < xs[static_cast<size_t>(i) + 1] ? before(i + 1) - before(i) : 0;
+    for (int y = firstRow; y <= lastRow; ++y) AddRowOnes(source.ScanLine(y), xs, prefix, ones.data());
     const int64_t rows = lastRow - firstRow + 1;
     uint8_t* target = dest.ScanLine(k);
     for (int i = 0; i < newWidth; ++i) {

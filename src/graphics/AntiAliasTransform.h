@@ -24,6 +24,8 @@ int AntiAliasGrey(int64_t n, int64_t b);
 // The reduction's column or row map: map[i] = Trunc(i x source / dest), and
 // map[dest] = source - 1.
 std::vector<int> AreaMap(int source, int dest);
-// Set bits of a row from bit a up to (not including) bit b, with prefix[m]
-// the set bits of the row's bytes before byte m.
-int64_t CountOnes(const uint8_t* row, const std::vector<int>& prefix, int a, int b);
+// Adds to ones[i] the set bits of row from bit xs[i] up to (not including)
+// bit xs[i + 1], for every i below xs.size() - 1; xs is an AreaMap and
+// prefix, of the row's byte count + 1 entries, is scratch.
+void AddRowOnes(const uint8_t* row, const std::vector<int>& xs, std::vector<int>& prefix,
+                int64_t* ones);

@@ -5,7 +5,6 @@
 #include "graphics/AntiAliasTransform.h"
 #include "graphics/ResizeTransform.h"
 #include "graphics/TiffGraphic.h"
-#include "raster/Grey.h"
 #include "raster/JpegCoding.h"
 #include "raster/TiffBinding.h"
 
@@ -97,14 +96,9 @@ std::unique_ptr<TDibGraphic> ReducedBilevelTiff(TStream& stream, int cellWidth, 
       throw ETiffError("ETiffError TIFFReadScanline");
     while (first < size.Height && ys[static_cast<size_t>(first) + 1] < y) ++first;
     if (first >= size.Height || ys[static_cast<size_t>(first)] > y) continue;
-    for (int m = 0; m < rowBytes; ++m)
-      prefix[static_cast<size_t>(m) + 1] = prefix[static_cast<size_t>(m)] + kBitCount[row[m]];
-    for (int k = first; k < size.Height && ys[static_cast<size_t>(k)] <= y; ++k) {
-      int64_t* target = ones.data() + static_cast<size_t>(k) * static_cast<size_t>(size.Width);
-      for (int i = 0; i < size.Width; ++i)
-        target[i] += CountOnes(row.data(), prefix, xs[static_cast<size_t>(i)],
-                               xs[static_cast<size_t>(i) + 1]);
-    }
+    for (int k = first; k < size.Height && ys[static_cast<size_t>(k)] <= y; ++k)
+      AddRowOnes(row.data(), xs, prefix,
+                 ones.data() + static_cast<size_t>(k) * static_cast<size_t>(size.Width));
   }
 
   auto picture = std::make_unique<TDibGraphic>();
