@@ -5,21 +5,20 @@
 #include <algorithm>
 #include <vector>
 
-void AddRowOnes(const uint8_t* row, const std::vector<int>& xs, std::vector<int>& prefix,
-                int64_t* ones) {
-  // An area's count is the set bits left of its right edge less those left
-  // of its left edge: the row's bytes before the edge's byte (prefix sums)
-  // and the bits of that byte before the edge. The edges never fall past the
-  // row's last pixel.
-  const size_t rowBytes = prefix.size() - 1;
-  for (size_t m = 0; m < rowBytes; ++m) prefix[m + 1] = prefix[m] + kBitCount[row[m]];
+void AddRowOnes(const uint8_t* row, const std::vector<int>& xs, int64_t* ones) {
+  // An area's count is the set bits left of its right bound less those left
+  // of its left bound. Those are counted as the bounds move right: the
+  // row's bytes are each counted once, however many areas share one, and
+  // the bits of a bound's own byte before it are added.
+  int byte = 0;
+  int64_t bytesBefore = 0; // set bits of the bytes before byte
   auto before = [&](int x) {
-    return prefix[static_cast<size_t>(x >> 3)] +
-           kBitCount[row[x >> 3] & static_cast<uint8_t>(~kLeftEdgeMask[x & 7])];
+    for (; byte < x >> 3; ++byte) bytesBefore += kBitCount[row[byte]];
+    return bytesBefore + kBitCount[row[byte] & static_cast<uint8_t>(~kLeftEdgeMask[x & 7])];
   };
-  int left = before(xs.front());
+  int64_t left = before(xs.front());
   for (size_t i = 0; i + 1 < xs.size(); ++i) {
-    const int right = before(xs[i + 1]);
+    const int64_t right = before(xs[i + 1]);
     ones[i] += right - left;
     left = right;
   }
@@ -64,14 +63,12 @@ void TAntiAliasTransform::ApplyOnDest(const TDibGraphic& source, TDibGraphic& de
   // When entry 0 of the palette is white, bit 0 is white, not black.
   const bool complement = RedOf(source.PaletteColour(0)) == 255;
 
-  const int rowBytes = (width + 7) / 8;
-  std::vector<int> prefix(static_cast<size_t>(rowBytes) + 1);
   std::vector<int64_t> ones(static_cast<size_t>(newWidth));
   for (int k = 0; k < newHeight; ++k) {
     std::fill(ones.begin(), ones.end(), 0);
     const int firstRow = ys[static_cast<size_t>(k)];
     const int lastRow = ys[static_cast<size_t>(k) + 1];
-    for (int y = firstRow; y <= lastRow; ++y) AddRowOnes(source.ScanLine(y), xs, prefix, ones.data());
+    for (int y = firstRow; y <= lastRow; ++y) AddRowOnes(source.ScanLine(y), xs, ones.data());
     const int64_t rows = lastRow - firstRow + 1;
     uint8_t* target = dest.ScanLine(k);
     for (int i = 0; i < newWidth; ++i) {

@@ -25,7 +25,6 @@ int AntiAliasGrey(int64_t n, int64_t b);
 // map[dest] = source - 1.
 std::vector<int> AreaMap(int source, int dest);
 // Adds to ones[i] the set bits of row from bit xs[i] up to (not including)
-// bit xs[i + 1], for every i below xs.size() - 1; xs is an AreaMap and
-// prefix, of the row's byte count + 1 entries, is scratch.
-void AddRowOnes(const uint8_t* row, const std::vector<int>& xs, std::vector<int>& prefix,
-                int64_t* ones);
+// bit xs[i + 1], for every i below xs.size() - 1. The bounds never decrease
+// and never pass the row's last pixel.
+void AddRowOnes(const uint8_t* row, const std::vector<int>& xs, int64_t* ones);

@@ -86,7 +86,6 @@ std::unique_ptr<TDibGraphic> ReducedBilevelTiff(TStream& stream, int cellWidth, 
   const tmsize_t scanline = TIFFScanlineSize(tiff);
   if (scanline < rowBytes) throw ETiffError("ETiffError Invalid image size");
   std::vector<uint8_t> row(static_cast<size_t>(scanline));
-  std::vector<int> prefix(static_cast<size_t>(rowBytes) + 1);
   // Set bits of every destination pixel's area; rows on the boundary of two
   // destination rows count for both, as in the anti-aliased reduction.
   std::vector<int64_t> ones(static_cast<size_t>(size.Width) * static_cast<size_t>(size.Height));
@@ -97,8 +96,7 @@ std::unique_ptr<TDibGraphic> ReducedBilevelTiff(TStream& stream, int cellWidth, 
     while (first < size.Height && ys[static_cast<size_t>(first) + 1] < y) ++first;
     if (first >= size.Height || ys[static_cast<size_t>(first)] > y) continue;
     for (int k = first; k < size.Height && ys[static_cast<size_t>(k)] <= y; ++k)
-      AddRowOnes(row.data(), xs, prefix,
-                 ones.data() + static_cast<size_t>(k) * static_cast<size_t>(size.Width));
+      AddRowOnes(row.data(), xs, ones.data() + static_cast<size_t>(k) * static_cast<size_t>(size.Width));
   }
 
   auto picture = std::make_unique<TDibGraphic>();

@@ -1,7 +1,6 @@
 #include "viewer/DisplayCopy.h"
 
 #include "graphics/AntiAliasTransform.h"
-#include "raster/Grey.h"
 
 #include <algorithm>
 #include <vector>
@@ -22,25 +21,6 @@ int AreaBound(int64_t i, int64_t source, int64_t display) {
   return i == display ? static_cast<int>(source - 1) : static_cast<int>(i * source / display);
 }
 
-// The ones of a row of bits before x, for x that never decreases from one
-// call to the next: each byte of the row is counted once however many
-// display pixels share it.
-class TOnesBefore {
-public:
-  explicit TOnesBefore(const uint8_t* row) : FRow(row) {}
-  int64_t At(int x) {
-    const int byte = x >> 3;
-    for (; FByte < byte; ++FByte) FCount += kBitCount[FRow[FByte]];
-    const int bits = x & 7;
-    return bits == 0 ? FCount : FCount + kBitCount[FRow[byte] & ~kLeftEdgeMask[bits] & 0xFF];
-  }
-
-private:
-  const uint8_t* FRow;
-  int FByte = 0;
-  int64_t FCount = 0; // ones of the bytes before FByte
-};
-
 void AntiAliased(const TDibGraphic& page, QSize display, const QRect& part, QImage& image) {
   const int64_t width = page.Width(), height = page.Height();
   const int64_t w = display.width(), h = display.height();
@@ -52,17 +32,7 @@ void AntiAliased(const TDibGraphic& page, QSize display, const QRect& part, QIma
     std::fill(ones.begin(), ones.end(), 0);
     const int firstRow = AreaBound(j, height, h);
     const int lastRow = AreaBound(j + 1, height, h);
-    for (int y = firstRow; y <= lastRow; ++y) {
-      // The areas' bounds never decrease, so area i holds the ones between
-      // bound i and bound i + 1.
-      TOnesBefore before(page.ScanLine(y));
-      int64_t start = before.At(xs[0]);
-      for (size_t i = 0; i < ones.size(); ++i) {
-        const int64_t end = before.At(xs[i + 1]);
-        ones[i] += end - start;
-        start = end;
-      }
-    }
+    for (int y = firstRow; y <= lastRow; ++y) AddRowOnes(page.ScanLine(y), xs, ones.data());
     auto* target = reinterpret_cast<QRgb*>(image.scanLine(j - part.top()));
     const int64_t rows = lastRow - firstRow + 1;
     for (size_t i = 0; i < ones.size(); ++i) {
