@@ -96,7 +96,8 @@ std::unique_ptr<TDibGraphic> ReducedBilevelTiff(TStream& stream, int cellWidth, 
     while (first < size.Height && ys[static_cast<size_t>(first) + 1] < y) ++first;
     if (first >= size.Height || ys[static_cast<size_t>(first)] > y) continue;
     for (int k = first; k < size.Height && ys[static_cast<size_t>(k)] <= y; ++k)
-      AddRowOnes(row.data(), xs, ones.data() + static_cast<size_t>(k) * static_cast<size_t>(size.Width));
+      AddRowOnes(row.data(), xs,
+                 ones.data() + static_cast<size_t>(k) * static_cast<size_t>(size.Width));
   }
 
   auto picture = std::make_unique<TDibGraphic>();

@@ -21,8 +21,7 @@ inline uint64_t PixelWord(const uint8_t* row, int rowLength, int index) {
     return __builtin_bswap64(word);
   }
   uint64_t word = 0;
-  for (int i = 0; i < 8; ++i)
-    word = (word << 8) | (index + i < rowLength ? row[index + i] : 0);
+  for (int i = 0; i < 8; ++i) word = (word << 8) | (index + i < rowLength ? row[index + i] : 0);
   return word;
 }
 
