@@ -6,8 +6,8 @@
 # TESSIVANE_BUILD_DIR names an already configured build folder to use instead
 # of the default preset's.
 # Without a display it runs the headless main job instead: three pages from
-# the virtual scanner into the demo batch folder, the same three pages as one
-# PDF file beside it, and prints both paths.
+# the virtual scanner into the demo batch folder, those three pages saved as
+# one PDF file beside it, and prints both paths.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -47,11 +47,18 @@ if [ ! -d "$demo" ]; then
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  # The project's own virtual scanner, three sheets, without its window.
+  # The project's own virtual scanner, three sheets, without its window. The
+  # scan prints each page file it writes; those three files, gathered in a
+  # folder of their own, are saved as the PDF the way Save Batch As saves a
+  # batch.
   export TESSIVANE_TWAIN_SOURCES="$bin/twain_sources" TESSIVANE_VIRTUAL_SHEETS=3
-  "$bin/tessivane-cli" scan --source "Virtual Scanner" --batch "$demo" >/dev/null
+  written=$("$bin/tessivane-cli" scan --source "Virtual Scanner" --batch "$demo")
+  mapfile -t scanned <<<"$written"
+  pages=$(mktemp -d "$data/Tessivane/.scan-XXXXXX")
+  trap 'rm -rf "$pages"' EXIT
+  cp -- "${scanned[@]}" "$pages/"
   pdf="$data/Tessivane/Demo Scan $(date +%Y%m%d-%H%M%S).pdf"
-  "$bin/tessivane-cli" scan --source "Virtual Scanner" --file "$pdf" >/dev/null
+  "$bin/tessivane-cli" save-batch "$pages" "$pdf" >/dev/null
   echo "Batch folder: $demo"
   echo "PDF file: $pdf"
   exit 0

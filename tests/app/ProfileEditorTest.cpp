@@ -66,3 +66,32 @@ TEST_F(ProfileTest, EditorRowsSaveTheListedSettings) {
     EXPECT_EQ(FPrompt.Questions().size() > asked ? FPrompt.Questions().back().Text : "", row.Error);
   }
 }
+
+// Remove needs a selected line, Move Up one above it and Move Down one below.
+TEST_F(ProfileTest, EditorButtonsFollowTheSelectedLine) {
+  const QStringList kButtons{"Remove", "Move Up", "Move Down"};
+  const struct {
+    std::vector<std::string> Office;
+    int Selected; // -1: none
+    const char* Enabled;
+  } rows[] = {
+      {{"", "257,I,0"}, -1, ""},
+      {{"", "257,I,0"}, 0, "Remove"},
+      {{"", "257,I,0", "4376,F,300", "4115,B,1"}, -1, ""},
+      {{"", "257,I,0", "4376,F,300", "4115,B,1"}, 0, "Remove|Move Down"},
+      {{"", "257,I,0", "4376,F,300", "4115,B,1"}, 1, "Remove|Move Up|Move Down"},
+      {{"", "257,I,0", "4376,F,300", "4115,B,1"}, 2, "Remove|Move Up"},
+  };
+  WriteProfile(FAppFolder.File("Short.tsp"), rows[0].Office);
+  WriteProfile(FAppFolder.File("Long.tsp"), rows[2].Office);
+  Start();
+  for (const auto& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    Edit({[&](const TEditor& e) {
+      e.Type(row.Office.size() == 2 ? "Short" : "Long");
+      if (row.Selected >= 0) e.Click(row.Selected);
+      EXPECT_EQ(e.Enabled(kButtons).toStdString(), row.Enabled);
+      e.Press("Cancel");
+    }});
+  }
+}

@@ -39,12 +39,27 @@ struct TEditor {
     Type(value, false, "ComboBoxValore");
     Press("Add");
   }
-  // Clicks a button by caption near its left edge, where radio buttons react.
-  void Press(const QString& caption) const {
+  QAbstractButton* Button(const QString& caption) const {
     for (QAbstractButton* button : Dialog.findChildren<QAbstractButton*>())
-      if (button->text() == caption)
-        return QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+      if (button->text() == caption) return button;
     ADD_FAILURE() << "no button " << caption.toStdString();
+    return nullptr;
+  }
+  // Clicks a button by caption near its left edge, where radio buttons react;
+  // a disabled button is a failure, not a click that does nothing.
+  void Press(const QString& caption) const {
+    QAbstractButton* button = Button(caption);
+    if (!button) return;
+    EXPECT_TRUE(button->isEnabled()) << caption.toStdString() << " is disabled";
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+  }
+  // Those of the captions whose buttons are enabled, joined by "|".
+  QString Enabled(const QStringList& captions) const {
+    QStringList enabled;
+    for (const QString& caption : captions)
+      if (QAbstractButton* button = Button(caption); button && button->isEnabled())
+        enabled << caption;
+    return enabled.join('|');
   }
   void Click(int line) const { // of the settings list
     auto* list = Dialog.findChild<QListWidget*>();

@@ -46,17 +46,23 @@ TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
     const char* Target;            // Scan To File's file
     std::set<std::string> Written; // the batch folder's files and thumbnails after
     const char* LogLine;           // an unwritable batch folder's one line (%B: the folder), last
+    // The combo's "Small" profile, or item 0 with no profile lines: the
+    // default source with its own window, whose default page is A4 at 300 dpi.
+    bool Small = true;
   } cases[] = {
       {"ActionScanToBatch", 3, nullptr, {"00000000.tif", "00000001.tif", "00000002.tif"}, nullptr},
       {"ActionScanToFile", 2, "scan.pdf", {}, nullptr},
+      {"ActionScanToFile", 2, "scan.tiff", {}, nullptr},
       {"ActionScanToScreen", 1, nullptr, {}, nullptr},
+      {"ActionScanToScreen", 1, nullptr, {}, nullptr, false},
       {"ActionScanToBatch", 2, nullptr, {}, "Unable to save page 1 to %B/00000000.tif"},
   };
   // Small, fast pages: A6, black and white, 100 dots per inch.
   WriteProfile(FAppFolder.File("Small.tsp"),
                {"", "4386,I,13", "257,I,0", "4376,F,100", "4377,F,100"});
   for (const auto& row : cases) {
-    SCOPED_TRACE(std::string(row.Command) + (row.LogLine ? " read-only" : ""));
+    SCOPED_TRACE(std::string(row.Command) + (row.Target ? row.Target : "") +
+                 (row.LogLine ? " read-only" : "") + (row.Small ? "" : " item 0"));
     test::TempDir batch, out;
     ::setenv(VIRTUAL_SHEETS_VARIABLE, std::to_string(row.Sheets).c_str(), 1);
     FForm.reset();
@@ -64,7 +70,7 @@ TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
     // Its first tick would open the stored batch folder again, emptying the
     // viewer, whenever a slow scan outlasts it.
     FForm->StartTimer().stop();
-    const int index = FForm->ProfileCombo().findText("Small");
+    const int index = row.Small ? FForm->ProfileCombo().findText("Small") : 0;
     FForm->ProfileCombo().setCurrentIndex(index);
     FForm->ComboBoxScannerSettingsClick(index);
     FForm->BatchCommands().OpenBatchFolder(QString::fromStdString(batch.Path()));
@@ -95,10 +101,18 @@ TEST_F(WindowScan, WherePagesGoAndWhatTheWindowShows) {
       EXPECT_EQ(thumbnail->Picture(), TThumbnailStrip::ReadThumbnailPicture(
                                           thumbnail->Path().toStdString(), FForm->ThumbSize()));
     // The viewer holds the page last finished, of the size the profile in the combo sets.
-    EXPECT_EQ(Shown().width(), 413);
+    EXPECT_EQ(Shown().width(), row.Small ? 413 : 2480);
+    EXPECT_EQ(twain.ShowUI, !row.Small);
     const int page = row.Target ? row.Sheets : 1;
     // A file's pages finish in order; the batch's last is the thumbnail added last.
     if (row.Target) {
+      // The extension chose the content, which the peer tools accept.
+      const bool pdf = std::string_view(row.Target).ends_with(".pdf");
+      EXPECT_EQ(FileText(target).substr(0, 4), pdf ? "%PDF" : "II*" + std::string(1, '\0'));
+      EXPECT_EQ(test::Run(pdf ? std::vector<std::string>{"qpdf", "--check", target}
+                              : std::vector<std::string>{"tiffinfo", target})
+                    .status,
+                0);
       EXPECT_EQ(Shown(), PageImage(target, page));
     } else if (!row.Written.empty()) {
       EXPECT_EQ(Shown(), PageImage(FForm->Strip().Thumbnails().back()->Path().toStdString()));

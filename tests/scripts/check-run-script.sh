@@ -74,5 +74,6 @@ expected=$(printf '%s\n' 00000000.tif 00000001.tif 00000002.tif 00000003.tif 000
 for page in "$demo"/*; do
   "$BUILD_DIR/bin/tessivane-cli" info "$page" >/dev/null || fail "$page cannot be read"
 done
-[ -z "$(find "$XDG_DATA_HOME/Tessivane" -name '.demo-*')" ] || fail "a temporary demo folder was left behind"
+[ -z "$(find "$XDG_DATA_HOME/Tessivane" -name '.demo-*' -o -name '.scan-*')" ] ||
+  fail "a temporary folder was left behind"
 echo "run.sh refuses without a display and starts the window on the demo batch"

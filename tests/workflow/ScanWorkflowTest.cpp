@@ -26,7 +26,11 @@ TEST_F(OpenSourceTest, SettingLinesReachTheSourceOrTheLog) {
     std::string LogLine;
   } cases[] = {
       {{"", "1,I,-1"}, 1, "type=1 items=-1", ""},
-      {{"", "257,X,0"}, 257, "type=4 items=0", "Tipo di parametro non valido X per PixelType"},
+      // The current pixel type (TWPT_RGB 2) goes back, not the line's 0.
+      {{"", "257,I,2", "257,X,0"},
+       257,
+       "type=4 items=2",
+       "Tipo di parametro non valido X per PixelType"},
       {{"", "abc,I,1", "1,I,2"}, 1, "type=1 items=2", "\"abc\" is not a valid integer"},
       {{"", "4376,F,?"}, 4376, "type=7 items=300:0", ""}, // cancelled
       {{"", "4376,F,?"}, 4376, "type=7 items=150:0", ""},
@@ -152,6 +156,28 @@ TEST_F(TwainTest, FailuresCountThePagesOfTheCurrentScanOnly) {
   ASSERT_TRUE(saver.WaitIdle(60000));
   EXPECT_EQ(saver.Failures(), 1);
   EXPECT_EQ(log.Lines().size(), 3u);
+}
+
+// Pages are shown only while the user-interface thread serves the
+// dispatcher, which Submit does only while it waits for room: without the
+// bound every page would stay in flight until WaitIdle.
+TEST_F(TwainTest, SubmitWaitsForRoomWhileMaxInFlightPagesAreNotShown) {
+  TLogLines log;
+  TPageSaverOptions options;
+  options.MaxInFlight = 2;
+  std::vector<int> shown;
+  TPageSaver saver(
+      Dispatcher, log, [&](const TSavedPage& page) { shown.push_back(page.Number); }, options);
+  const std::string target = Dir.File("bounded.tif");
+  for (int number = 1; number <= 6; ++number) {
+    saver.Submit(PatternPage(ifBlackWhite, 16, 8)->ExportPageHandle().Release(), target, false);
+    EXPECT_LE(saver.InFlight(), 2u) << number;
+    EXPECT_GE(shown.size(), static_cast<size_t>(std::max(0, number - 2))) << number;
+  }
+  ASSERT_TRUE(saver.WaitIdle(60000));
+  EXPECT_EQ(shown, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(TGraphicDocument(target).PageCount(), 6);
+  EXPECT_EQ(log.Lines(), std::vector<std::string>{});
 }
 
 } // namespace
