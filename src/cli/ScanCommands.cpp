@@ -12,6 +12,7 @@
 #include "workflow/ScanTarget.h"
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,8 +63,17 @@ int Scan(int argc, char** argv) {
   TStandardErrorLog log;
   TUnattendedPrompt prompt;
   int pages = 0;
-  TPageSaver saver(dispatcher, log, [](const TSavedPage& page) {
-    if (page.Written) std::printf("%s\n", page.FileName.c_str());
+  // Pages for different files may finish in any order; their names are
+  // printed in the order the pages arrived, each once every earlier page is over.
+  std::map<int, std::string> finished; // page number -> file written, or "" when not
+  int nextToPrint = 1;
+  TPageSaver saver(dispatcher, log, [&](const TSavedPage& page) {
+    finished[page.Number] = page.Written ? page.FileName : "";
+    for (auto next = finished.find(nextToPrint); next != finished.end();
+         next = finished.find(++nextToPrint)) {
+      if (!next->second.empty()) std::printf("%s\n", next->second.c_str());
+      finished.erase(next);
+    }
   });
   TAcqTWAIN twain(dispatcher);
   twain.ShowUI = false;
