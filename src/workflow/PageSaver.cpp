@@ -104,7 +104,7 @@ TPageSaver::TPageSaver(TUIDispatcher& dispatcher, TLogSink& log, TShowPageEvent 
   if (FOptions.Workers == 0) FOptions.Workers = 1;
   if (FOptions.RecoveryFolder.empty())
     FOptions.RecoveryFolder = (fs::path(UserStateFolder()) / "recovered").string();
-  for (size_t i = 0; i < FOptions.Workers; ++i) FWorkers.emplace_back([this] { WorkerLoop(); });
+  for (size_t i = 0; i < FOptions.Workers; ++i) FWorkers.emplace_back([this, i] { WorkerLoop(i); });
 }
 
 TPageSaver::~TPageSaver() {
@@ -145,6 +145,7 @@ int TPageSaver::Submit(TSV_HANDLE page, std::string fileName, bool addThumbnail)
   auto& queue = FQueues[target];
   queue.push_back(std::move(job));
   if (queue.size() == 1 && !FBusy.contains(target)) FReady.push_back(target);
+  ++FWaiting;
   ++FInFlight;
   FChanged.notify_all();
   return number;
@@ -182,14 +183,14 @@ void TPageSaver::WaitFor(const std::function<bool()>& done, unsigned timeoutMs, 
   }
 }
 
-void TPageSaver::WorkerLoop() {
+void TPageSaver::WorkerLoop(size_t index) {
   LowerThreadPriority();
   for (;;) {
     std::unique_ptr<TJob> job;
     std::string target;
     {
       std::unique_lock lock(FMutex);
-      FChanged.wait(lock, [this] { return FStopping || !FReady.empty(); });
+      FChanged.wait(lock, [&] { return FStopping || (!FReady.empty() && FWaiting > index); });
       if (FReady.empty()) return;
       target = FReady.front();
       FReady.pop_front();
@@ -197,6 +198,7 @@ void TPageSaver::WorkerLoop() {
       auto& queue = FQueues[target];
       job = std::move(queue.front());
       queue.pop_front();
+      --FWaiting;
     }
     Write(*job);
     {

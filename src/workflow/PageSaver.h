@@ -41,7 +41,11 @@ struct TPageSaverOptions {
   // Pages accepted but not yet shown; Submit waits while this many are.
   size_t MaxInFlight = 4;
   // Threads writing pages; pages for one file are written one after another
-  // in arrival order whatever this number.
+  // in arrival order whatever this number. Thread n (counted from 0) starts
+  // a page only while more than n pages wait: one thread writes while it
+  // keeps up with the scanner, and the others join only when pages queue
+  // up, so that otherwise the processors stay with the scanner's transfer
+  // and the window.
   size_t Workers = 2;
   // Where pages that cannot be written are kept; empty: the user's state
   // folder ($XDG_STATE_HOME/tessivane, else ~/.local/state/tessivane) + "/recovered".
@@ -98,7 +102,7 @@ public:
 
 private:
   struct TJob;
-  void WorkerLoop();
+  void WorkerLoop(size_t index);
   void Write(TJob& job);
   void Finish(std::unique_ptr<TJob> job);
   void WaitFor(const std::function<bool()>& done, unsigned timeoutMs, bool bounded);
@@ -116,6 +120,7 @@ private:
   std::deque<std::string> FReady; // targets with waiting pages and no worker, oldest first
   std::set<std::string> FBusy;
   size_t FInFlight = 0;
+  size_t FWaiting = 0; // pages in FQueues
   int FScan = 0; // BeginScan calls so far
   int FNextNumber = 1;
   int FFailures = 0; // of pages of the current scan
