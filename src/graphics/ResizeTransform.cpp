@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -75,7 +76,12 @@ constexpr int kBlockSamples = 3 * kRows;
 // whole numbers, and every lane of a vector is one of the plain loop's sums,
 // taking its products and additions in the same order and rounding each one
 // (AVX2 alone has no fused multiply-add to merge them).
-const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+bool ProcessorHasAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+const bool kProcessorHasAvx2 = ProcessorHasAvx2();
+std::atomic<bool> gUseAvx2 = kProcessorHasAvx2;
 
 // One pixel of each of kRows true-colour rows, as 32-bit lanes holding the
 // bytes blue, green, red and one more, to the pixel's samples.
@@ -138,7 +144,7 @@ __attribute__((target("avx2"))) void SumAcrossAvx2(const std::vector<TContributo
 void SumAcross(const std::vector<TContributor>& contributors, const double* samples,
                double sums[kBlockSamples]) {
 #if defined(__x86_64__)
-  if (kHaveAvx2) return SumAcrossAvx2(contributors, samples, sums);
+  if (gUseAvx2.load(std::memory_order_relaxed)) return SumAcrossAvx2(contributors, samples, sums);
 #endif
   std::fill(sums, sums + kBlockSamples, 0.0);
   for (const TContributor& c : contributors) {
@@ -149,6 +155,12 @@ void SumAcross(const std::vector<TContributor>& contributors, const double* samp
 }
 
 } // namespace
+
+void AllowResizeVectorInstructions([[maybe_unused]] bool allowed) {
+#if defined(__x86_64__)
+  gUseAvx2 = allowed && kProcessorHasAvx2;
+#endif
+}
 
 double ResizeFilterSupport(int filterIndex) {
   static const double support[kResizeFilterCount] = {1.0, 1.0, 1.5, 2.0, 3.0, 2.0};
@@ -274,7 +286,7 @@ void TResizeTransform::Filter(const TDibGraphic& source, TDibGraphic& dest) {
       const uint8_t* block[kRows];
       for (int r = 0; r < rowsHere; ++r) block[r] = source.ScanLine(y0 + r);
 #if defined(__x86_64__)
-      if (bits() == 24 && rowsHere == kRows && kHaveAvx2) {
+      if (bits() == 24 && rowsHere == kRows && gUseAvx2.load(std::memory_order_relaxed)) {
         UnpackTrueColourAvx2(block, width, samples.data());
       } else
 #endif

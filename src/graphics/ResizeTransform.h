@@ -30,3 +30,8 @@ private:
 constexpr int kResizeFilterCount = 6;
 double ResizeFilter(int filterIndex, double x);
 double ResizeFilterSupport(int filterIndex);
+
+// Whether the smooth resize may use the processor's vector instructions
+// (AVX2) where it has them; allowed unless turned off. The results are the
+// same either way: turning them off gives the plain form, to compare with.
+void AllowResizeVectorInstructions(bool allowed);

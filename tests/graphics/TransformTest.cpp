@@ -362,25 +362,30 @@ TEST(Resize, SmoothTriangleInterpolatesBetweenPixels) {
   EXPECT_EQ(wide.Pixel(4, 1), ColourOf(200, 100, 50));
 }
 
+// With the processor's vector instructions and without them.
 TEST(Resize, SmoothMatchesThePerPixelFormOnRandomPages) {
-  uint32_t seed = 1;
-  for (TImageFormat format : kFormats)
-    for (auto size : kSizes)
-      for (auto [width, height] : {std::pair{2, 2}, {5, 9}, {17, 3}, {6, 30}})
-        for (int filter = 0; filter < kResizeFilterCount; ++filter) {
-          SCOPED_TRACE(Describe(format, size) + " to " + std::to_string(width) + "x" +
-                       std::to_string(height) + " filter " + std::to_string(filter));
-          TDibGraphic page, fast, reference;
-          test::RandomGraphic(page, size.first, size.second, format, seed++);
-          TResizeTransform resize;
-          resize.Smooth = true;
-          resize.FilterIndex = filter;
-          resize.OutWidth = width;
-          resize.OutHeight = height;
-          resize.ApplyOnDest(page, fast);
-          test::ReferenceSmoothResize(page, reference, width, height, filter);
-          ASSERT_TRUE(test::SameGraphic(fast, reference));
-        }
+  for (bool vectors : {true, false}) {
+    AllowResizeVectorInstructions(vectors);
+    uint32_t seed = 1;
+    for (TImageFormat format : kFormats)
+      for (auto size : kSizes)
+        for (auto [width, height] : {std::pair{2, 2}, {5, 9}, {17, 3}, {6, 30}})
+          for (int filter = 0; filter < kResizeFilterCount; ++filter) {
+            SCOPED_TRACE(Describe(format, size) + " to " + std::to_string(width) + "x" +
+                         std::to_string(height) + " filter " + std::to_string(filter));
+            TDibGraphic page, fast, reference;
+            test::RandomGraphic(page, size.first, size.second, format, seed++);
+            TResizeTransform resize;
+            resize.Smooth = true;
+            resize.FilterIndex = filter;
+            resize.OutWidth = width;
+            resize.OutHeight = height;
+            resize.ApplyOnDest(page, fast);
+            test::ReferenceSmoothResize(page, reference, width, height, filter);
+            ASSERT_TRUE(test::SameGraphic(fast, reference)) << "vectors " << vectors;
+          }
+  }
+  AllowResizeVectorInstructions(true);
 }
 
 TEST(Resize, SmoothKeepsFlatPagesFlatWithEveryFilterAndFormat) {

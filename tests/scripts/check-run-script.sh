@@ -76,4 +76,4 @@ for page in "$demo"/*; do
 done
 [ -z "$(find "$XDG_DATA_HOME/Tessivane" -name '.demo-*' -o -name '.scan-*')" ] ||
   fail "a temporary folder was left behind"
-echo "run.sh refuses without a display and starts the window on the demo batch"
+echo "run.sh runs the headless job without a display and starts the window on the demo batch"

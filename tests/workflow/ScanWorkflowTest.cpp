@@ -11,6 +11,8 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+
 namespace test {
 namespace {
 
@@ -40,9 +42,16 @@ TEST_F(OpenSourceTest, SettingLinesReachTheSourceOrTheLog) {
   prompt.AnswerText("150");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Lines.back());
+    // Every line naming the capability sets it once, a failing one too.
+    const std::string number = std::to_string(c.Capability);
+    const auto naming = std::count_if(c.Lines.begin(), c.Lines.end(), [&](const std::string& line) {
+      return line.starts_with(number + ",");
+    });
+    const size_t before = CountTrace("1 1 6 cap=" + number);
     TLogLines log;
     ApplyProfileSettings(*Twain, c.Lines, log, prompt);
     EXPECT_EQ(log.Lines(), c.LogLine.empty() ? std::vector<std::string>{} : std::vector{c.LogLine});
+    EXPECT_EQ(CountTrace("1 1 6 cap=" + number), before + static_cast<size_t>(naming));
     EXPECT_EQ(LastSet(c.Capability), "con=5 " + c.Sent);
   }
   ASSERT_EQ(prompt.Questions().size(), 2u);
