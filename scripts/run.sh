@@ -54,7 +54,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export TESSIVANE_TWAIN_SOURCES="$bin/twain_sources" TESSIVANE_VIRTUAL_SHEETS=3
   written=$("$bin/tessivane-cli" scan --source "Virtual Scanner" --batch "$demo")
   mapfile -t scanned <<<"$written"
-  if [ "${#scanned[@]}" -ne 3 ] || [ -z "${scanned[0]}" ]; then
+  if [ "${#scanned[@]}" -ne 3 ]; then
     echo "The virtual scanner did not deliver three pages: ${written:-nothing written}" >&2
     exit 1
   fi

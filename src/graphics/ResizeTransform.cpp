@@ -70,18 +70,24 @@ uint8_t Clamped(double value) {
 constexpr int kRows = 4;
 constexpr int kBlockSamples = 3 * kRows;
 
+std::atomic<bool> gVectorsAllowed = true;
+
+// Whether this resize takes the AVX2 forms below; asked once per resize.
+bool UseAvx2() {
 #if defined(__x86_64__)
-// AVX2 forms of the first pass's two loops, used when the processor has
-// AVX2. They give exactly the plain loops' values: the samples are the same
-// whole numbers, and every lane of a vector is one of the plain loop's sums,
-// taking its products and additions in the same order and rounding each one
-// (AVX2 alone has no fused multiply-add to merge them).
-bool ProcessorHasAvx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
+  static const bool processorHasAvx2 = __builtin_cpu_supports("avx2");
+  return processorHasAvx2 && gVectorsAllowed.load(std::memory_order_relaxed);
+#else
+  return false;
+#endif
 }
-const bool kProcessorHasAvx2 = ProcessorHasAvx2();
-std::atomic<bool> gUseAvx2 = kProcessorHasAvx2;
+
+#if defined(__x86_64__)
+// AVX2 forms of the first pass's two loops. They give exactly the plain
+// loops' values: the samples are the same whole numbers, and every lane of a
+// vector is one of the plain loop's sums, taking its products and additions
+// in the same order and rounding each one (AVX2 alone has no fused
+// multiply-add to merge them).
 
 // One pixel of each of kRows true-colour rows, as 32-bit lanes holding the
 // bytes blue, green, red and one more, to the pixel's samples.
@@ -142,9 +148,9 @@ __attribute__((target("avx2"))) void SumAcrossAvx2(const std::vector<TContributo
 #endif
 
 void SumAcross(const std::vector<TContributor>& contributors, const double* samples,
-               double sums[kBlockSamples]) {
+               double sums[kBlockSamples], [[maybe_unused]] bool avx2) {
 #if defined(__x86_64__)
-  if (gUseAvx2.load(std::memory_order_relaxed)) return SumAcrossAvx2(contributors, samples, sums);
+  if (avx2) return SumAcrossAvx2(contributors, samples, sums);
 #endif
   std::fill(sums, sums + kBlockSamples, 0.0);
   for (const TContributor& c : contributors) {
@@ -156,10 +162,8 @@ void SumAcross(const std::vector<TContributor>& contributors, const double* samp
 
 } // namespace
 
-void AllowResizeVectorInstructions([[maybe_unused]] bool allowed) {
-#if defined(__x86_64__)
-  gUseAvx2 = allowed && kProcessorHasAvx2;
-#endif
+void AllowResizeVectorInstructions(bool allowed) {
+  gVectorsAllowed = allowed;
 }
 
 double ResizeFilterSupport(int filterIndex) {
@@ -280,13 +284,14 @@ void TResizeTransform::Filter(const TDibGraphic& source, TDibGraphic& dest) {
   // The block's samples; the rows a short last block lacks keep the whole
   // values of earlier rows, summed but never stored.
   std::vector<double> samples(static_cast<size_t>(width) * kBlockSamples);
+  const bool avx2 = UseAvx2();
   WithBits(source.BitCount(), [&](auto bits) {
     for (int y0 = 0; y0 < height; y0 += kRows) {
       const int rowsHere = std::min(kRows, height - y0);
       const uint8_t* block[kRows];
       for (int r = 0; r < rowsHere; ++r) block[r] = source.ScanLine(y0 + r);
 #if defined(__x86_64__)
-      if (bits() == 24 && rowsHere == kRows && gUseAvx2.load(std::memory_order_relaxed)) {
+      if (bits() == 24 && rowsHere == kRows && avx2) {
         UnpackTrueColourAvx2(block, width, samples.data());
       } else
 #endif
@@ -305,7 +310,7 @@ void TResizeTransform::Filter(const TDibGraphic& source, TDibGraphic& dest) {
       }
       for (int i = 0; i < newWidth; ++i) {
         double sums[kBlockSamples];
-        SumAcross(columns[static_cast<size_t>(i)], samples.data(), sums);
+        SumAcross(columns[static_cast<size_t>(i)], samples.data(), sums, avx2);
         for (int r = 0; r < rowsHere; ++r) {
           uint8_t* out =
               work.data() + (static_cast<size_t>(y0 + r) * static_cast<size_t>(newWidth) + i) * 3;
