@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Exception.h"
+#include "raster/Grey.h"
 
 #include <cstdint>
 #include <string>
@@ -39,6 +40,9 @@ constexpr int GreenOf(TColour colour) {
 }
 constexpr int BlueOf(TColour colour) {
   return static_cast<int>(colour & 0xFF);
+}
+constexpr int GreyOf(TColour colour) {
+  return GreyLevel(RedOf(colour), GreenOf(colour), BlueOf(colour));
 }
 
 // Raises EGraphicError "Internal error: Invalid image format" for any value

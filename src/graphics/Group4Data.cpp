@@ -5,14 +5,6 @@
 
 #include <cstring>
 
-namespace {
-
-int GreyOf(TColour colour) {
-  return (30 * RedOf(colour) + 59 * GreenOf(colour) + 11 * BlueOf(colour)) / 100;
-}
-
-} // namespace
-
 std::vector<uint8_t> Group4Data(const TDibGraphic& graphic) {
   TMemoryStream data;
   // The coder takes bit 0 as black: a page whose entry 0 is the lighter one

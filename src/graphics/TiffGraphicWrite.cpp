@@ -39,10 +39,6 @@ uint16_t TagOf(TTiffCompression compression) {
   }
 }
 
-int GreyOf(TColour colour) {
-  return (30 * RedOf(colour) + 59 * GreenOf(colour) + 11 * BlueOf(colour)) / 100;
-}
-
 // The appending step's own refusals (a file that is no TIFF, a damaged
 // page chain) carry the class name like the writer's failures do.
 template <typename Work> void WithClassNamedTiffErrors(Work&& work) {
