@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The least ratio_to_engine that bench_scan's colour case (24-bit A4 pages at
 # 200 dpi through Scan To Batch) can reach on this machine, beside the ratio
-# it reaches. Every page the window stores is both scanned and coded as JPEG
-# (RGB, 8 rows per strip), so on P processors a page takes at least
-#   max(engine, (engine CPU + coding CPU) / P)
-# where engine is bench_scan's engine alone and coding is what libtiff's own
+# it reaches. Every page the window stores is scanned, coded as JPEG (RGB, 8
+# rows per strip) and reduced to its thumbnail, so on P processors a page
+# takes at least
+#   max(engine, (engine CPU + coding CPU [+ thumbnail CPU]) / P)
+# where engine is bench_scan's engine alone, coding is what libtiff's own
 # tiffcp spends coding the same pages that way (less the same copy without
-# coding), nothing else of the window counted.
+# coding) and thumbnail is bench_graphics' reduction of such a page; nothing
+# else of the window is counted. The bound is given without and with the
+# thumbnail.
 #
 # Usage: bench/colour_scan_floor.sh [BIN_DIR] (default build/default/bin)
 set -euo pipefail
@@ -37,22 +40,32 @@ fi
 
 QT_QPA_PLATFORM=offscreen "$bin/bench_scan" --benchmark_filter=colour --benchmark_format=json \
   >"$work/bench.json" 2>/dev/null
-# Milliseconds a page: engine wall, engine CPU, and the window's ratio.
-read -r engine engineCpu ratio < <(python3 - "$work/bench.json" <<'EOF'
+"$bin/bench_graphics" --benchmark_filter='Thumbnail/colour_200dpi$' --benchmark_format=json \
+  >"$work/thumbnail.json" 2>/dev/null
+# Milliseconds a page: engine wall, engine CPU, thumbnail CPU; and the window's ratio.
+read -r engine engineCpu thumbnail ratio < <(python3 - "$work/bench.json" "$work/thumbnail.json" <<'PY'
 import json, re, sys
 run = json.load(open(sys.argv[1]))["benchmarks"][0]
 pages = int(re.search(r"_x(\d+)", run["name"]).group(1))
-print(run["engine_ms"] / pages, run["engine_cpu_ms"] / pages, run["ratio_to_engine"])
-EOF
+reduction = json.load(open(sys.argv[2]))["benchmarks"][0]
+assert reduction["time_unit"] == "ms"
+print(run["engine_ms"] / pages, run["engine_cpu_ms"] / pages, reduction["cpu_time"],
+      run["ratio_to_engine"])
+PY
 )
 
 cpu() { cut -d' ' -f2 "$work/$1.time"; }
 processors=$(nproc)
 coding=$(echo "scale=2; ($(cpu jpeg) - $(cpu copy)) * 1000 / $pages" | bc)
-busy=$(echo "scale=2; ($engineCpu + $coding) / $processors" | bc)
-least=$(echo "if ($busy > $engine) $busy else $engine" | bc)
+# least CPU: the bound for that much processor time a page, as a ratio to the engine alone.
+least() {
+  local busy
+  busy=$(echo "scale=4; ($1) / $processors" | bc)
+  echo "scale=4; if ($busy > $engine) $busy / $engine else 1" | bc
+}
 printf 'engine alone  %.2f ms wall, %.2f ms CPU a page (bench_scan)\n' "$engine" "$engineCpu"
 echo "JPEG coding   $coding ms CPU a page (tiffcp, best of $runs)"
+printf 'thumbnail     %.2f ms CPU a page (bench_graphics)\n' "$thumbnail"
 echo "stored sizes  scan $(stat -c %s "$work/scan.tif") bytes, tiffcp $(stat -c %s "$work/jpeg.tif") bytes for $pages pages"
-printf 'least ratio_to_engine on %d processors: %.2f; bench_scan reached %.2f\n' "$processors" \
-  "$(echo "scale=4; $least / $engine" | bc)" "$ratio"
+printf 'least ratio_to_engine on %d processors: %.2f with the coding alone, %.2f with the thumbnail too; bench_scan reached %.2f\n' \
+  "$processors" "$(least "$engineCpu + $coding")" "$(least "$engineCpu + $coding + $thumbnail")" "$ratio"
