@@ -11,7 +11,7 @@
 
 namespace {
 
-TDibGraphic& Page(int bits) { return GeneratedGraphic<TDibGraphic>(bits); }
+TDibGraphic& Page(int bits, int dpi = 300) { return GeneratedGraphic<TDibGraphic>(bits, dpi); }
 
 void RotateOnDest(benchmark::State& state, int bits) {
   TDibGraphic& page = Page(bits);
@@ -44,7 +44,7 @@ void Mirror(benchmark::State& state, int bits) {
 }
 
 void Thumbnail(benchmark::State& state, int bits, int dpi) {
-  TDibGraphic& page = GeneratedGraphic<TDibGraphic>(bits, dpi);
+  TDibGraphic& page = Page(bits, dpi);
   for (auto _ : state) {
     std::unique_ptr<TDibGraphic> picture = RenderThumbnailPicture(page, 120, 120);
     benchmark::DoNotOptimize(picture->ScanLine(0));

@@ -362,8 +362,12 @@ TEST(Resize, SmoothTriangleInterpolatesBetweenPixels) {
   EXPECT_EQ(wide.Pixel(4, 1), ColourOf(200, 100, 50));
 }
 
-// With the processor's vector instructions and without them.
+// With the processor's vector instructions and without them; they are
+// allowed again however the test ends.
 TEST(Resize, SmoothMatchesThePerPixelFormOnRandomPages) {
+  const struct TAllowAgain {
+    ~TAllowAgain() { AllowResizeVectorInstructions(true); }
+  } allowAgain;
   for (bool vectors : {true, false}) {
     AllowResizeVectorInstructions(vectors);
     uint32_t seed = 1;
@@ -385,7 +389,6 @@ TEST(Resize, SmoothMatchesThePerPixelFormOnRandomPages) {
             ASSERT_TRUE(test::SameGraphic(fast, reference)) << "vectors " << vectors;
           }
   }
-  AllowResizeVectorInstructions(true);
 }
 
 TEST(Resize, SmoothKeepsFlatPagesFlatWithEveryFilterAndFormat) {
